@@ -1,0 +1,48 @@
+# Set-up and everyday commands. `make run` and `make test` install what is
+# missing, build, and then start the program or run every test.
+
+BUILD      ?= build
+BUILD_TYPE ?= RelWithDebInfo
+JOBS       ?= $(shell nproc 2>/dev/null || echo 2)
+
+# Debian 12 packages the build, the tests and the screenshots need.
+PACKAGES := g++ cmake ninja-build qt6-base-dev libqt6sql6-sqlite fonts-dejavu-core
+
+SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
+
+.PHONY: all deps build run test bench clean
+
+all: build
+
+deps:
+	@missing=""; \
+	for p in $(PACKAGES); do \
+	  dpkg-query -W -f='$${Status}' $$p 2>/dev/null | grep -q "install ok installed" || missing="$$missing $$p"; \
+	done; \
+	if [ -n "$$missing" ]; then \
+	  echo "Installing:$$missing"; \
+	  $(SUDO) apt-get update && \
+	  DEBIAN_FRONTEND=noninteractive $(SUDO) apt-get install -y --no-install-recommends $$missing; \
+	fi
+
+$(BUILD)/build.ninja: CMakeLists.txt
+	cmake -S . -B $(BUILD) -G Ninja -DCMAKE_BUILD_TYPE=$(BUILD_TYPE)
+
+build: deps $(BUILD)/build.ninja
+	cmake --build $(BUILD) -j $(JOBS)
+
+demo/quelt.mdb: | build
+	mkdir -p demo
+	$(BUILD)/quelt-db demo demo/quelt.mdb
+
+run: build demo/quelt.mdb
+	cd demo && ../$(BUILD)/quelt
+
+test: build
+	cd $(BUILD) && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j $(JOBS)
+
+bench: build
+	@echo "No benchmarks yet."
+
+clean:
+	rm -rf $(BUILD)

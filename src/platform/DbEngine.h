@@ -1,0 +1,136 @@
+#pragma once
+
+#include <QSqlQuery>
+#include <QString>
+#include <QVariant>
+#include <memory>
+
+// The database engine as the windows use it: open a file, make a temporary
+// query from a statement, read its rows or execute it, close. Every object
+// lets go of what it holds when it goes out of scope, so a handler that
+// stops at a failure leaves no connection behind. Every failure throws
+// QueltError naming the file and the engine's words.
+
+namespace dbengine_detail {
+struct Connection;
+}
+
+class Recordset
+{
+public:
+    Recordset(Recordset&&) noexcept;
+    Recordset& operator=(Recordset&&) = delete;
+    ~Recordset();
+
+    // True when there is no current row. (The engine's own name, EOF, is a
+    // macro of the C library.)
+    bool Eof() const;
+    void MoveNext();
+
+    // The current row's value of a column or alias, looked up by name.
+    QVariant Fields(const QString& name) const;
+    // The same, turned into display text (null empty, blanks removed).
+    QString FieldText(const QString& name) const;
+    // The same, as a signed 16-bit whole number; anything else is an error.
+    qint16 FieldInt16(const QString& name) const;
+    // The same, as a whole number without the 16-bit limit.
+    qint64 FieldInt64(const QString& name) const;
+
+    void Close();
+
+private:
+    friend class QueryDef;
+    Recordset(std::shared_ptr<dbengine_detail::Connection> connection, const QString& sql);
+    [[noreturn]] void fail(const QString& action, const QString& engineText = {}) const;
+
+    std::shared_ptr<dbengine_detail::Connection> m_connection;
+    std::unique_ptr<QSqlQuery> m_query;
+    QString m_sql;
+};
+
+class QueryDef
+{
+public:
+    // The rows of a SELECT, positioned on the first one.
+    Recordset OpenRecordset();
+    // Runs a statement that returns no rows; gives the number of rows changed.
+    int Execute();
+    void Close();
+
+    const QString& SQL() const { return m_sql; }
+
+private:
+    friend class Database;
+    QueryDef(std::shared_ptr<dbengine_detail::Connection> connection, QString sql);
+
+    std::shared_ptr<dbengine_detail::Connection> m_connection;
+    QString m_sql;
+};
+
+class Database
+{
+public:
+    Database(Database&&) noexcept;
+    Database& operator=(Database&&) noexcept;
+    ~Database();
+
+    QueryDef CreateQueryDef(const QString& sql);
+    // Shorthand for CreateQueryDef(sql).Execute().
+    int Execute(const QString& sql);
+
+    // A batch of writes. BEGIN IMMEDIATE takes the write lock at once (waiting
+    // through the busy timeout), so a transaction that reads before it writes
+    // never fails half way because another copy of the program writes.
+    void BeginTrans();
+    void CommitTrans();
+    void Rollback();
+
+    void Close();
+    bool IsOpen() const { return m_connection != nullptr; }
+    // Absolute path of the file.
+    QString FileName() const;
+
+private:
+    friend class DBEngine;
+    explicit Database(std::shared_ptr<dbengine_detail::Connection> connection);
+
+    std::shared_ptr<dbengine_detail::Connection> m_connection;
+};
+
+// Rolls back unless committed: a handler that stops at a failure stores none
+// of its batch.
+class Transaction
+{
+public:
+    explicit Transaction(Database& db);
+    ~Transaction();
+    Transaction(const Transaction&) = delete;
+    Transaction& operator=(const Transaction&) = delete;
+    void Commit();
+
+private:
+    Database& m_db;
+    bool m_open = true;
+};
+
+class DBEngine
+{
+public:
+    // Opens an existing database file for reading and writing. A missing file
+    // is an error (never created), and so is a file that is not a database
+    // (left untouched).
+    static Database OpenDatabase(const QString& name);
+    // Makes a new, empty database file; an existing file is an error and is
+    // left as it was.
+    static Database CreateDatabase(const QString& name);
+
+    // How long a statement waits for another program's lock before failing.
+    static int BusyTimeoutMs();
+    static void SetBusyTimeoutMs(int ms);
+
+    // The file every window works on, in the current folder.
+    static QString SurveyDatabaseName();
+
+private:
+    static Database openFile(const QString& path, const QString& mode);
+};

@@ -1,0 +1,21 @@
+#pragma once
+
+#include <QString>
+#include <functional>
+
+class QWidget;
+
+// The program's one message box: a text, an OK button, the title
+// "QueltProject". Tests install a handler that takes the text instead of a
+// modal box, so nothing waits for a click that never comes.
+namespace MessageBox {
+
+void Show(const QString& text, QWidget* parent = nullptr);
+
+using Handler = std::function<void(const QString& text)>;
+// Replaces the modal box; an empty handler restores it. Gives the previous one.
+Handler SetHandler(Handler handler);
+
+inline constexpr const char* kTitle = "QueltProject";
+
+} // namespace MessageBox

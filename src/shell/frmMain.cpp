@@ -1,0 +1,9 @@
+#include "shell/frmMain.h"
+
+#include "platform/ErrorReport.h"
+#include "shell/frmMainMenu.h"
+
+void Main()
+{
+    RunGuarded([] { ShowForm<frmMainMenu>(); });
+}

@@ -1,0 +1,107 @@
+#include "shell/frmMainMenu.h"
+
+#include "analysis/frmModelTable.h"
+#include "platform/ErrorReport.h"
+#include "questions/frmQuestion.h"
+#include "survey/frmNewSurvey.h"
+#include "survey/frmSurvey.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QLabel>
+#include <QMenuBar>
+#include <QVBoxLayout>
+
+namespace {
+
+constexpr int kClientWidth = 6675;
+constexpr int kClientHeight = 3300;
+
+QMenu* addMenu(QMenuBar* bar, const char* name, const QString& caption)
+{
+    QMenu* menu = bar->addMenu(caption);
+    menu->setObjectName(QString::fromLatin1(name));
+    return menu;
+}
+
+QAction* addItem(QMenu* menu, const char* name, const QString& caption)
+{
+    QAction* action = menu->addAction(caption);
+    action->setObjectName(QString::fromLatin1(name));
+    return action;
+}
+
+} // namespace
+
+frmMainMenu::frmMainMenu()
+    : Form("frmMainMenu", QStringLiteral("Quelt Analysis Software"), kClientWidth, kClientHeight)
+{
+    menuBar = new QMenuBar(this);
+    menuBar->setObjectName(QStringLiteral("menuBar"));
+    menuQuestion = addMenu(menuBar, "menuQuestion", QStringLiteral("Questions"));
+    miAddQuestion = addItem(menuQuestion, "miAddQuestion", QStringLiteral("Add Question"));
+    menuSurvey = addMenu(menuBar, "menuSurvey", QStringLiteral("Survey"));
+    miCompleteSurvey = addItem(menuSurvey, "miCompleteSurvey", QStringLiteral("Answer New Survey"));
+    miModifySurveyAnswers =
+        addItem(menuSurvey, "miModifySurveyAnswers", QStringLiteral("Modify Survey Answers"));
+    menuAnalysis = addMenu(menuBar, "menuAnalysis", QStringLiteral("Analysis"));
+    miQueltTable = addItem(menuAnalysis, "miQueltTable", QStringLiteral("Quelt Analysis"));
+
+    // The twip layout is the client area below the menu bar.
+    auto* client = new QWidget(this);
+    client->setObjectName(QStringLiteral("clientArea"));
+    client->setMinimumSize(TwipsToPxX(kClientWidth), TwipsToPxY(kClientHeight));
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+    layout->setMenuBar(menuBar);
+    layout->addWidget(client);
+
+    Label1 = Control<QLabel>("Label1", 600, 1200, 5295, 615, client);
+    Label1->setText(QStringLiteral("Quelt Analysis Software"));
+    QFont heading = Label1->font();
+    heading.setPointSizeF(24);
+    heading.setWeight(QFont::Normal);
+    heading.setItalic(false);
+    heading.setUnderline(false);
+    Label1->setFont(heading);
+
+    resize(TwipsToPxX(kClientWidth), TwipsToPxY(kClientHeight) + menuBar->sizeHint().height());
+
+    connect(miAddQuestion, &QAction::triggered, this, Handler(this, &frmMainMenu::miAddQuestion_Click));
+    connect(miCompleteSurvey, &QAction::triggered, this,
+            Handler(this, &frmMainMenu::miCompleteSurvey_Click));
+    connect(miModifySurveyAnswers, &QAction::triggered, this,
+            Handler(this, &frmMainMenu::miModifySurveyAnswers_Click));
+    connect(miQueltTable, &QAction::triggered, this, Handler(this, &frmMainMenu::miQueltTable_Click));
+}
+
+void frmMainMenu::miAddQuestion_Click()
+{
+    ShowForm<frmQuestion>();
+}
+
+void frmMainMenu::miCompleteSurvey_Click()
+{
+    ShowForm<frmNewSurvey>();
+}
+
+void frmMainMenu::miModifySurveyAnswers_Click()
+{
+    ShowForm<frmSurvey>();
+}
+
+void frmMainMenu::miQueltTable_Click()
+{
+    ShowForm<frmModelTable>();
+}
+
+void frmMainMenu::closeEvent(QCloseEvent* event)
+{
+    Form::closeEvent(event);
+    for (QWidget* window : QApplication::topLevelWidgets()) {
+        if (window != this && qobject_cast<Form*>(window))
+            window->close();
+    }
+    QCoreApplication::quit();
+}

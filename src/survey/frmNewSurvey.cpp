@@ -1,0 +1,3 @@
+#include "survey/frmNewSurvey.h"
+
+frmNewSurvey::frmNewSurvey() : Form("frmNewSurvey", QStringLiteral("Answer New Survey"), 5640, 3210) {}

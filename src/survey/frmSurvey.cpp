@@ -1,0 +1,3 @@
+#include "survey/frmSurvey.h"
+
+frmSurvey::frmSurvey() : Form("frmSurvey", QStringLiteral("Complete Survey"), 9450, 7305) {}

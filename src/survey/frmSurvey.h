@@ -1,0 +1,10 @@
+#pragma once
+
+#include "platform/Form.h"
+
+class frmSurvey : public Form
+{
+    Q_OBJECT
+public:
+    frmSurvey();
+};

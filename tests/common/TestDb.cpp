@@ -1,0 +1,156 @@
+#include "common/TestDb.h"
+
+#include "data/Schema.h"
+#include "platform/MessageBox.h"
+
+#include <QDir>
+#include <QSqlDatabase>
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QSqlRecord>
+#include <stdexcept>
+
+namespace {
+
+int g_fixtureConnection = 0;
+
+// Runs fn with a plain Qt connection on the file, removed afterwards.
+template <class F>
+auto withConnection(const QString& path, F fn)
+{
+    const QString name = QStringLiteral("testdb-%1").arg(++g_fixtureConnection);
+    struct Remover
+    {
+        QString name;
+        ~Remover() { QSqlDatabase::removeDatabase(name); }
+    } remover{name};
+    QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name);
+    db.setDatabaseName(path);
+    if (!db.open())
+        throw std::runtime_error(db.lastError().text().toStdString());
+    return fn(db);
+}
+
+QSqlQuery run(QSqlDatabase& db, const QString& sql)
+{
+    QSqlQuery q(db);
+    if (!q.exec(sql))
+        throw std::runtime_error(
+            (q.lastError().text() + QStringLiteral(" in: ") + sql.left(200)).toStdString());
+    return q;
+}
+
+} // namespace
+
+TestDb::TestDb(const QStringList& rows, const QStringList& cols, bool bare)
+    : m_previousDir(QDir::currentPath())
+{
+    if (!bare) {
+        Schema::CreateSurveyDatabase(path(), rows, cols);
+    } else {
+        exec(QStringLiteral("CREATE TABLE model_row (row_number, name)"));
+        exec(QStringLiteral("CREATE TABLE model_column (col_number, name)"));
+        exec(QStringLiteral("CREATE TABLE question (id INTEGER PRIMARY KEY, label, "
+                            "question_text, row_id, col_id)"));
+        exec(QStringLiteral("CREATE TABLE survey (id, completed_by, company)"));
+        exec(QStringLiteral("CREATE TABLE survey_results (survey_id, question_id, answer)"));
+        for (int i = 0; i < rows.size(); ++i)
+            exec(QStringLiteral("INSERT INTO model_row VALUES (%1, '%2')").arg(i).arg(rows[i]));
+        for (int i = 0; i < cols.size(); ++i)
+            exec(QStringLiteral("INSERT INTO model_column VALUES (%1, '%2')").arg(i).arg(cols[i]));
+    }
+    QDir::setCurrent(m_dir.path());
+}
+
+TestDb::~TestDb()
+{
+    QDir::setCurrent(m_previousDir);
+}
+
+QString TestDb::path() const
+{
+    return m_dir.filePath(QStringLiteral("quelt.mdb"));
+}
+
+void TestDb::exec(const QString& sql) const
+{
+    withConnection(path(), [&](QSqlDatabase& db) {
+        run(db, sql);
+        return 0;
+    });
+}
+
+QList<QVariantList> TestDb::rows(const QString& sql) const
+{
+    return withConnection(path(), [&](QSqlDatabase& db) {
+        QList<QVariantList> result;
+        QSqlQuery q = run(db, sql);
+        while (q.next()) {
+            QVariantList row;
+            for (int i = 0; i < q.record().count(); ++i)
+                row.append(q.value(i));
+            result.append(row);
+        }
+        return result;
+    });
+}
+
+QVariant TestDb::value(const QString& sql) const
+{
+    const auto all = rows(sql);
+    return all.isEmpty() || all.first().isEmpty() ? QVariant() : all.first().first();
+}
+
+qint64 TestDb::count(const QString& table) const
+{
+    return value(QStringLiteral("SELECT count(*) FROM ") + table).toLongLong();
+}
+
+qint64 TestDb::addQuestion(int row, int col, const QString& text, const QString& label) const
+{
+    return withConnection(path(), [&](QSqlDatabase& db) {
+        QSqlQuery q(db);
+        q.prepare(QStringLiteral(
+            "INSERT INTO question (label, question_text, row_id, col_id) VALUES (?, ?, ?, ?)"));
+        q.addBindValue(label);
+        q.addBindValue(text);
+        q.addBindValue(row);
+        q.addBindValue(col);
+        if (!q.exec())
+            throw std::runtime_error(q.lastError().text().toStdString());
+        return q.lastInsertId().toLongLong();
+    });
+}
+
+void TestDb::addSurvey(int id, const QString& completedBy, const QString& company) const
+{
+    withConnection(path(), [&](QSqlDatabase& db) {
+        QSqlQuery q(db);
+        q.prepare(QStringLiteral("INSERT INTO survey (id, completed_by, company) VALUES (?, ?, ?)"));
+        q.addBindValue(id);
+        q.addBindValue(completedBy);
+        q.addBindValue(company);
+        if (!q.exec())
+            throw std::runtime_error(q.lastError().text().toStdString());
+        return 0;
+    });
+}
+
+void TestDb::addAnswer(int survey, qint64 question, int answer) const
+{
+    exec(QStringLiteral("INSERT INTO survey_results (survey_id, question_id, answer) "
+                        "VALUES (%1, %2, %3)")
+             .arg(survey)
+             .arg(question)
+             .arg(answer));
+}
+
+MessageCapture::MessageCapture()
+{
+    MessageBox::SetHandler([this](const QString& text) { messages.append(text); });
+}
+
+MessageCapture::~MessageCapture()
+{
+    MessageBox::SetHandler({});
+}

@@ -1,0 +1,53 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+#include <QTemporaryDir>
+#include <QVariant>
+
+// A fresh folder holding a fresh "quelt.mdb", made the current folder for the
+// life of the fixture (the windows open the file by its bare name). Reads and
+// writes here go straight to SQLite, beside the program's own engine layer.
+class TestDb
+{
+public:
+    // rows and cols name a model numbered 0, 1, 2, ...; with bare = true the
+    // five tables are made without keys or NOT NULL, as a file made by other
+    // means may be.
+    explicit TestDb(const QStringList& rows = {QStringLiteral("Row A"), QStringLiteral("Row B"),
+                                               QStringLiteral("Row C")},
+                    const QStringList& cols = {QStringLiteral("Col A"), QStringLiteral("Col B"),
+                                               QStringLiteral("Col C")},
+                    bool bare = false);
+    ~TestDb();
+    TestDb(const TestDb&) = delete;
+    TestDb& operator=(const TestDb&) = delete;
+
+    QString dir() const { return m_dir.path(); }
+    QString path() const;
+
+    // Runs statements directly; a failure fails the test (QFAIL-like abort).
+    void exec(const QString& sql) const;
+    QList<QVariantList> rows(const QString& sql) const;
+    QVariant value(const QString& sql) const;
+    qint64 count(const QString& table) const;
+
+    qint64 addQuestion(int row, int col, const QString& text, const QString& label = {}) const;
+    void addSurvey(int id, const QString& completedBy = QStringLiteral("A"),
+                   const QString& company = QStringLiteral("B")) const;
+    void addAnswer(int survey, qint64 question, int answer) const;
+
+private:
+    QTemporaryDir m_dir;
+    QString m_previousDir;
+};
+
+// Collects what the program shows in message boxes instead of showing them.
+class MessageCapture
+{
+public:
+    MessageCapture();
+    ~MessageCapture();
+    QStringList messages;
+    QString last() const { return messages.isEmpty() ? QString() : messages.last(); }
+};

@@ -1,0 +1,118 @@
+#include "Command.h"
+
+#include "data/Schema.h"
+#include "data/Statements.h"
+#include "platform/DbEngine.h"
+
+#include <QFile>
+#include <QRandomGenerator>
+
+int RunInit(const QStringList& args, QTextStream& out)
+{
+    const Options options(args, {QStringLiteral("rows"), QStringLiteral("cols")});
+    const QString file = options.expect(1, QStringLiteral("one FILE")).first();
+    if (!options.has(QStringLiteral("rows")) || !options.has(QStringLiteral("cols")))
+        throw UsageError(QStringLiteral("both --rows and --cols are required"));
+    const QStringList rows = SplitNames(options.value(QStringLiteral("rows")));
+    const QStringList cols = SplitNames(options.value(QStringLiteral("cols")));
+    Schema::CreateSurveyDatabase(file, rows, cols);
+    out << "Created " << file << " with " << rows.size() << " model rows and " << cols.size()
+        << " model columns.\n";
+    return 0;
+}
+
+namespace {
+
+const QStringList kDemoRows = {
+    QStringLiteral("Leadership"),    QStringLiteral("Communication"),
+    QStringLiteral("Training"),      QStringLiteral("Procedures"),
+    QStringLiteral("Safety Culture"), QStringLiteral("Continuous Improvement"),
+};
+
+const QStringList kDemoCols = {
+    QStringLiteral("Awareness"), QStringLiteral("Understanding"), QStringLiteral("Commitment"),
+    QStringLiteral("Practice"),  QStringLiteral("Measurement"),   QStringLiteral("Review"),
+};
+
+// Question stems, one set per column; the row's topic goes into each.
+const QList<QStringList> kStems = {
+    {QStringLiteral("Do people know what good %1 looks like in their own job?"),
+     QStringLiteral("Can staff name the person responsible for %1 in their area?"),
+     QStringLiteral("Has %1 been discussed in a team meeting in the last month?"),
+     QStringLiteral("Are newcomers told about the company's expectations for %1?")},
+    {QStringLiteral("Can people explain why %1 matters to the business?"),
+     QStringLiteral("Do supervisors explain the reasons behind %1 decisions?"),
+     QStringLiteral("Is the link between %1 and daily work clear to everyone?")},
+    {QStringLiteral("Do managers set aside time and money for %1?"),
+     QStringLiteral("Do people volunteer to take part in %1 activities?"),
+     QStringLiteral("Is %1 on the agenda of the management team's meetings?"),
+     QStringLiteral("Do people keep to %1 commitments under time pressure?")},
+    {QStringLiteral("Is %1 visible in the way work is done on the floor?"),
+     QStringLiteral("Do teams follow the agreed %1 practices without reminders?")},
+    {QStringLiteral("Is %1 measured with figures that people trust?"),
+     QStringLiteral("Are %1 results shared with the people who do the work?"),
+     QStringLiteral("Are %1 measures compared with earlier periods?")},
+    {QStringLiteral("Is %1 reviewed at least once a year?"),
+     QStringLiteral("Do reviews of %1 lead to changes that are followed up?"),
+     QStringLiteral("Are lessons about %1 passed on to other sites?"),
+     QStringLiteral("Does the review of %1 include the views of the workforce?")},
+};
+
+const QList<QPair<QString, QString>> kDemoSurveys = {
+    {QStringLiteral("Anne O'Brien"), QStringLiteral("Northwind Foods")},
+    {QStringLiteral("Jan de Vries"), QStringLiteral("Harbour Logistics")},
+    {QStringLiteral("Maria Santos"), QStringLiteral("Northwind Foods")},
+};
+
+} // namespace
+
+int RunDemo(const QStringList& args, QTextStream& out)
+{
+    const Options options(args, {});
+    const QString file = options.expect(1, QStringLiteral("one FILE")).first();
+    Schema::CreateSurveyDatabase(file, kDemoRows, kDemoCols);
+    try {
+        Database db = DBEngine::OpenDatabase(file);
+        Transaction batch(db);
+        // A fixed seed: every demo file is the same, so screenshots compare.
+        QRandomGenerator random(20261207);
+        int questions = 0;
+        for (qint16 row = 0; row < kDemoRows.size(); ++row) {
+            const QString topic = kDemoRows[row].toLower();
+            for (qint16 col = 0; col < kDemoCols.size(); ++col) {
+                const QStringList& stems = kStems[col];
+                for (int k = 0; k < stems.size(); ++k) {
+                    const QString label =
+                        QStringLiteral("%1.%2.%3").arg(row + 1).arg(col + 1).arg(k + 1);
+                    db.Execute(Sql::InsertQuestion(label, stems[k].arg(topic), row, col));
+                    ++questions;
+                }
+            }
+        }
+        // Each survey has its own level, so the results differ visibly.
+        const double levels[] = {2.6, 1.6, 3.3};
+        for (qsizetype s = 0; s < kDemoSurveys.size(); ++s) {
+            const auto surveyId = qint16(s + 1);
+            db.Execute(Sql::InsertSurvey(surveyId, kDemoSurveys[s].first, kDemoSurveys[s].second));
+            Recordset rs = db.CreateQueryDef(QStringLiteral("SELECT id, row_id, col_id FROM question ORDER BY id"))
+                               .OpenRecordset();
+            while (!rs.Eof()) {
+                const qint16 id = rs.FieldInt16(QStringLiteral("id"));
+                const int cellBias = (rs.FieldInt16(QStringLiteral("row_id")) +
+                                      2 * rs.FieldInt16(QStringLiteral("col_id"))) % 5 - 2;
+                const double score = levels[s] + 0.5 * cellBias + (random.bounded(2.0) - 1.0);
+                const auto answer = qint16(qBound(0, qRound(score), 4));
+                db.Execute(Sql::InsertAnswer(surveyId, id, answer));
+                rs.MoveNext();
+            }
+        }
+        batch.Commit();
+        out << "Created " << file << ": a " << kDemoRows.size() << " x " << kDemoCols.size()
+            << " model, " << questions << " questions, " << kDemoSurveys.size()
+            << " surveys with answers.\n";
+    } catch (...) {
+        QFile::remove(file);
+        throw;
+    }
+    return 0;
+}
