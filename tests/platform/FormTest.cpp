@@ -1,0 +1,156 @@
+#include "common/TestDb.h"
+#include "common/TestRegistry.h"
+#include "common/Ui.h"
+
+#include "platform/DbEngine.h"
+#include "platform/ErrorReport.h"
+#include "platform/Form.h"
+#include "platform/QueltError.h"
+#include "platform/TextBox.h"
+
+#include <QPushButton>
+#include <QScreen>
+
+namespace {
+
+int g_loads = 0;
+int g_shows = 0;
+bool g_failLoad = false;
+
+class frmProbe : public Form
+{
+    Q_OBJECT
+public:
+    frmProbe() : Form("frmProbe", QStringLiteral("Probe"), 4000, 2000)
+    {
+        txtNote = Control<TextBox>("txtNote", 120, 120, 2000, 300);
+        butRun = Control<QPushButton>("butRun", 120, 600, 1200, 375);
+        connect(butRun, &QPushButton::clicked, this, Handler(this, &frmProbe::butRun_Click));
+    }
+    TextBox* txtNote;
+    QPushButton* butRun;
+    int stepsDone = 0;
+
+protected:
+    void Form_Load() override
+    {
+        ++g_loads;
+        if (g_failLoad)
+            throw QueltError(QStringLiteral("Loading failed."));
+    }
+    void Form_Show() override { ++g_shows; }
+
+private:
+    void butRun_Click()
+    {
+        ++stepsDone;
+        DBEngine::OpenDatabase(QStringLiteral("quelt.mdb")).Execute(QStringLiteral("SELECT missing FROM survey"));
+        ++stepsDone;
+    }
+};
+
+} // namespace
+
+class FormTest : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void init()
+    {
+        g_loads = g_shows = 0;
+        g_failLoad = false;
+    }
+    void cleanup() { Ui::CloseAllWindows(); }
+
+    void singleInstanceLifecycle()
+    {
+        frmProbe* first = ShowForm<frmProbe>();
+        QVERIFY(first->isVisible());
+        QCOMPARE(first->objectName(), QStringLiteral("frmProbe"));
+        QVERIFY(!first->parentWidget());
+        first->txtNote->setText(QStringLiteral("kept"));
+
+        // Shown again while visible: same instance, no second Load, but the
+        // show hook runs.
+        QCOMPARE(ShowForm<frmProbe>(), first);
+        QCOMPARE(g_loads, 1);
+        QCOMPARE(g_shows, 2);
+
+        // Hide keeps the instance and its contents.
+        first->hide();
+        QCOMPARE(FormInstance<frmProbe>(), first);
+        QCOMPARE(ShowForm<frmProbe>(), first);
+        QCOMPARE(first->txtNote->text(), QStringLiteral("kept"));
+        QCOMPARE(g_loads, 1);
+
+        // A minimised window comes back restored.
+        first->showMinimized();
+        ShowForm<frmProbe>();
+        QVERIFY(!first->isMinimized());
+
+        // The close box destroys it; the next use makes it anew.
+        QPointer<frmProbe> old = first;
+        Ui::CloseBox(first);
+        QVERIFY(old.isNull());
+        QVERIFY(!FormInstance<frmProbe>());
+        frmProbe* second = ShowForm<frmProbe>();
+        QCOMPARE(g_loads, 2);
+        QVERIFY(second->txtNote->text().isEmpty());
+    }
+
+    void failedLoadLeavesNoInstance()
+    {
+        g_failLoad = true;
+        QVERIFY_THROWS_EXCEPTION(QueltError, ShowForm<frmProbe>());
+        QVERIFY(!FormInstance<frmProbe>());
+        Ui::Settle();
+        QVERIFY(!Ui::Window(QStringLiteral("frmProbe")));
+        g_failLoad = false;
+        QVERIFY(ShowForm<frmProbe>()->isVisible());
+        QCOMPARE(g_loads, 2);
+    }
+
+    // A failing handler stops at the failing step, shows one report naming
+    // what failed, the engine's words and the file, and the program goes on.
+    void failureEndsInTheErrorReport()
+    {
+        TestDb fixture;
+        MessageCapture box;
+        frmProbe* form = ShowForm<frmProbe>();
+        Ui::Click(form->butRun);
+        QCOMPARE(form->stepsDone, 1);
+        QCOMPARE(box.messages.size(), 1);
+        QVERIFY(box.last().contains(QStringLiteral("no such column: missing")));
+        QVERIFY(box.last().contains(fixture.path()));
+        Ui::Click(form->butRun);
+        QCOMPARE(box.messages.size(), 2);
+    }
+
+    void placesControlsInTwips()
+    {
+        const double dpi = QGuiApplication::primaryScreen()->logicalDotsPerInchX();
+        QCOMPARE(TwipsToPxX(1440), qRound(dpi));
+        // Each coordinate is converted on its own, not from a sum.
+        frmProbe* form = ShowForm<frmProbe>();
+        QCOMPARE(form->butRun->geometry(),
+                 QRect(qRound(120 * dpi / 1440), qRound(600 * dpi / 1440),
+                       qRound(1200 * dpi / 1440), qRound(375 * dpi / 1440)));
+        QCOMPARE(form->size(), QSize(qRound(4000 * dpi / 1440), qRound(2000 * dpi / 1440)));
+    }
+
+    void textBoxesHaveNoLimit()
+    {
+        TextBox box;
+        const QString longText(100000, u'x');
+        box.setText(longText);
+        QCOMPARE(box.text().size(), longText.size());
+        box.clear();
+        QTest::keyClicks(&box, QStringLiteral("typed"));
+        box.insert(longText);
+        QCOMPARE(box.text().size(), longText.size() + 5);
+    }
+};
+
+QUELT_TEST(FormTest);
+#include "FormTest.moc"
