@@ -65,6 +65,9 @@ frmMainMenu::frmMainMenu()
     heading.setItalic(false);
     heading.setUnderline(false);
     Label1->setFont(heading);
+    // The layout was made for a narrower face: let the title run on rather
+    // than cut it, as long as it stays inside the window.
+    Label1->resize(qMax(Label1->width(), Label1->sizeHint().width()), Label1->height());
 
     resize(TwipsToPxX(kClientWidth), TwipsToPxY(kClientHeight) + menuBar->sizeHint().height());
 
