@@ -10,7 +10,7 @@ PACKAGES := g++ cmake ninja-build qt6-base-dev libqt6sql6-sqlite fonts-dejavu-co
 
 SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 
-.PHONY: all deps build run test bench clean
+.PHONY: all deps build run test test-sanitize bench clean
 
 all: build
 
@@ -41,8 +41,18 @@ run: build demo/quelt.mdb
 test: build
 	cd $(BUILD) && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j $(JOBS)
 
+# The whole suite again under AddressSanitizer and UndefinedBehaviorSanitizer.
+SANITIZE_ENV := ASAN_OPTIONS=detect_leaks=1:strict_string_checks=1 \
+	LSAN_OPTIONS=suppressions=$(CURDIR)/tests/sanitize/lsan.supp:print_suppressions=0 \
+	UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 QT_QPA_PLATFORM=offscreen
+
+test-sanitize: deps
+	cmake -S . -B $(BUILD)-sanitize -G Ninja -DCMAKE_BUILD_TYPE=$(BUILD_TYPE) -DQUELT_SANITIZE=ON
+	cmake --build $(BUILD)-sanitize -j $(JOBS)
+	cd $(BUILD)-sanitize && $(SANITIZE_ENV) ctest --output-on-failure -j $(JOBS)
+
 bench: build
 	@echo "No benchmarks yet."
 
 clean:
-	rm -rf $(BUILD)
+	rm -rf $(BUILD) $(BUILD)-sanitize
