@@ -6,7 +6,8 @@ BUILD_TYPE ?= RelWithDebInfo
 JOBS       ?= $(shell nproc 2>/dev/null || echo 2)
 
 # Debian 12 packages the build, the tests and the screenshots need.
-PACKAGES := g++ cmake ninja-build qt6-base-dev libqt6sql6-sqlite fonts-dejavu-core
+PACKAGES := g++ cmake ninja-build qt6-base-dev libqt6sql6-sqlite fonts-dejavu-core \
+            libbenchmark-dev libsqlite3-dev
 
 SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 
@@ -51,8 +52,10 @@ test-sanitize: deps
 	cmake --build $(BUILD)-sanitize -j $(JOBS)
 	cd $(BUILD)-sanitize && $(SANITIZE_ENV) ctest --output-on-failure -j $(JOBS)
 
-bench: build
-	@echo "No benchmarks yet."
+bench: deps
+	cmake -S . -B $(BUILD)-bench -G Ninja -DCMAKE_BUILD_TYPE=Release -DQUELT_BENCH=ON
+	cmake --build $(BUILD)-bench -j $(JOBS)
+	$(BUILD)-bench/bench/quelt_bench
 
 clean:
-	rm -rf $(BUILD) $(BUILD)-sanitize
+	rm -rf $(BUILD) $(BUILD)-sanitize $(BUILD)-bench

@@ -1,0 +1,30 @@
+#pragma once
+
+#include <QString>
+
+// Benchmark files, made once and cached outside the source tree
+// ($QUELT_BENCH_CACHE, else ~/.cache/quelt-bench). Each is made by
+// `quelt-db init` and then filled in bulk, with nothing run on it afterwards
+// (no statistics), as a user's file grows.
+namespace BenchData {
+
+inline constexpr int kRows = 31;
+inline constexpr int kCols = 31;
+inline constexpr int kQuestionsPerCell = 32;
+inline constexpr int kSurveys = 100;
+
+// 31 x 31 cells, 32 questions each, 100 surveys answering every question once.
+QString LargeDb();
+// The demo file of `quelt-db demo`.
+QString DemoDb();
+// The 6 x 6 model with 32,767 survey headers and no answers: the pickers' worst case.
+QString ManySurveysDb();
+
+// A fresh copy of a cached file in a temporary folder, for benchmarks that write.
+QString CopyToTemp(const QString& source, const QString& folder);
+
+QString CacheDir();
+// The quelt-db binary the files are made with.
+QString QueltDbTool();
+
+} // namespace BenchData
