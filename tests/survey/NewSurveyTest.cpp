@@ -38,6 +38,22 @@ bool SurveyWindowShown()
     return survey && survey->isVisible();
 }
 
+// The window's controls in the order Tab visits them, from the one that has
+// the focus when the window opens.
+QStringList TabOrder(QWidget* window)
+{
+    QStringList names;
+    QWidget* first = window->focusWidget();
+    QWidget* w = first;
+    do {
+        if (w && w->isVisibleTo(window) && w->isEnabled() && (w->focusPolicy() & Qt::TabFocus) &&
+            w->parentWidget() == window)
+            names.append(w->objectName());
+        w = w ? w->nextInFocusChain() : nullptr;
+    } while (w && w != first);
+    return names;
+}
+
 } // namespace
 
 class NewSurveyTest : public QObject
@@ -76,6 +92,9 @@ private Q_SLOTS:
     {
         TestDb db;
         frmNewSurvey* w = AnswerNewSurvey();
+        QCOMPARE(w->windowTitle(), QStringLiteral("Answer New Survey"));
+        QCOMPARE(TabOrder(w), (QStringList{"txtSurveyID", "txtCompletedBy", "txtCompany",
+                                           "butSubmit", "butCancel"}));
         QVERIFY(w->txtSurveyID->isReadOnly());
         w->txtSurveyID->setFocus();
         QTest::keyClick(w->txtSurveyID, Qt::Key_End);
@@ -183,6 +202,23 @@ private Q_SLOTS:
         QCOMPARE(w->txtCompletedBy->text(), QStringLiteral("Ann"));
         QVERIFY(w->isVisible());
         QVERIFY(!FormInstance<frmSurvey>());
+    }
+
+    // A number freed by other means after "none left" is shown before it is stored.
+    void emptyNumberBoxStoresNothing()
+    {
+        TestDb db;
+        MessageCapture mc;
+        db.addSurvey(32767);
+        frmNewSurvey* w = AnswerNewSurvey();
+        db.exec(QStringLiteral("DELETE FROM survey"));
+        Ui::Click(w->butSubmit);
+        QCOMPARE(mc.messages,
+                 (QStringList{kNoFurtherNumber, QStringLiteral("Survey number 1 is proposed.")}));
+        QCOMPARE(w->txtSurveyID->text(), QStringLiteral("1"));
+        QCOMPARE(db.count(QStringLiteral("survey")), 0);
+        Ui::Click(w->butSubmit);
+        QCOMPARE(db.count(QStringLiteral("survey")), 1);
     }
 
     // Another copy of the program stores a header between proposal and Submit.
