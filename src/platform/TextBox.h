@@ -20,6 +20,6 @@ class MultiLineTextBox : public QPlainTextEdit
     Q_OBJECT
 public:
     explicit MultiLineTextBox(QWidget* parent = nullptr);
-    QString text() const { return toPlainText(); }
+    QString text() const;
     void setText(const QString& text) { setPlainText(text); }
 };

@@ -16,10 +16,11 @@ void fillPair(Database& db, const QString& sql, const QString& numberField, QCom
     QueryDef qd = db.CreateQueryDef(sql);
     Recordset rs = qd.OpenRecordset();
     while (!rs.Eof()) {
-        const QVariant number = rs.Fields(numberField);
-        if (!number.isNull()) {
+        // Null or blank, a number cannot address the row: list neither half.
+        const QString number = CText(rs.Fields(numberField));
+        if (!number.isEmpty()) {
             names->addItem(rs.FieldText(QStringLiteral("name")));
-            numbers->addItem(CText(number));
+            numbers->addItem(number);
         }
         rs.MoveNext();
     }

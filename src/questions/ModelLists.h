@@ -8,9 +8,10 @@ class QListWidget;
 
 // Fills the two pairs of model lists, names in the combo boxes and numbers in
 // the hidden list boxes at the same positions, in the order the engine gives
-// the rows. A row or column without a number cannot be addressed and is left
-// out of both boxes of its pair; one without a name is listed with an empty
-// name. Nothing is chosen afterwards. Appends: the boxes start empty.
+// the rows. A row or column without a number (null or blank) cannot be
+// addressed and is left out of both boxes of its pair; one without a name is
+// listed with an empty name. Nothing is chosen afterwards. Appends: the boxes
+// start empty.
 void LoadModelLists(QComboBox* cmbModelRow, QListWidget* lstModelRow, QComboBox* cmbModelCol,
                     QListWidget* lstModelCol);
 

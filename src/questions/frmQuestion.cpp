@@ -1,3 +1,100 @@
 #include "questions/frmQuestion.h"
 
-frmQuestion::frmQuestion() : Form("frmQuestion", QStringLiteral("Form1"), 7440, 6720) {}
+#include "data/Statements.h"
+#include "platform/DbEngine.h"
+#include "platform/ErrorReport.h"
+#include "platform/MessageBox.h"
+#include "platform/TextBox.h"
+#include "questions/ModelLists.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLabel>
+#include <QListWidget>
+#include <QPushButton>
+
+namespace {
+
+QLabel* caption(QLabel* label, const QString& text)
+{
+    label->setText(text);
+    return label;
+}
+
+} // namespace
+
+frmQuestion::frmQuestion() : Form("frmQuestion", QStringLiteral("Form1"), 7440, 6720)
+{
+    Label1 = caption(Control<QLabel>("Label1", 360, 240, 3495, 375), QStringLiteral("Add Question"));
+    Label4 = caption(Control<QLabel>("Label4", 240, 720, 975, 255), QStringLiteral("Row"));
+    cmbModelRow = Control<QComboBox>("cmbModelRow", 1320, 720, 2535, 315);
+    lstModelRow = Control<QListWidget>("lstModelRow", 4080, 840, 1095, 255);
+    Label5 = caption(Control<QLabel>("Label5", 240, 1080, 975, 255), QStringLiteral("Column"));
+    cmbModelCol = Control<QComboBox>("cmbModelCol", 1320, 1080, 2535, 315);
+    lstModelCol = Control<QListWidget>("lstModelCol", 4080, 1200, 1215, 255);
+    Label2 = caption(Control<QLabel>("Label2", 240, 1680, 1455, 255), QStringLiteral("Number"));
+    txtLabel = Control<TextBox>("txtLabel", 1920, 1680, 1575, 375);
+    Label3 = caption(Control<QLabel>("Label3", 240, 2160, 1455, 375), QStringLiteral("Question"));
+    txtQuestion = Control<MultiLineTextBox>("txtQuestion", 1920, 2160, 4215, 3135);
+    Check1 = Control<QCheckBox>("Check1", 480, 5400, 2295, 495);
+    Check1->setText(QStringLiteral("Question Header"));
+    butSubmit = Control<QPushButton>("butSubmit", 480, 6000, 1455, 375);
+    butSubmit->setText(QStringLiteral("Submit"));
+    butCancel = Control<QPushButton>("butCancel", 2160, 6000, 1455, 375);
+    butCancel->setText(QStringLiteral("Cancel"));
+
+    // The number lists only pair each name with its number; the user never sees them.
+    for (QListWidget* numbers : {lstModelRow, lstModelCol}) {
+        numbers->setFocusPolicy(Qt::NoFocus);
+        numbers->hide();
+    }
+
+    SetTabOrder({txtLabel, txtQuestion, butSubmit, butCancel, Check1, cmbModelRow, cmbModelCol});
+    txtLabel->setFocus();
+
+    connect(butSubmit, &QPushButton::clicked, this, Handler(this, &frmQuestion::butSubmit_Click));
+    connect(butCancel, &QPushButton::clicked, this, Handler(this, &frmQuestion::butCancel_Click));
+}
+
+void frmQuestion::Form_Load()
+{
+    LoadModelLists();
+}
+
+void frmQuestion::LoadModelLists()
+{
+    ::LoadModelLists(cmbModelRow, lstModelRow, cmbModelCol, lstModelCol);
+}
+
+void frmQuestion::InsertQuestion()
+{
+    const QString label = txtLabel->text();
+    const QString questionText = txtQuestion->text();
+    const std::optional<qint16> rowNumber = PickedNumber(cmbModelRow, lstModelRow);
+    const std::optional<qint16> colNumber = PickedNumber(cmbModelCol, lstModelCol);
+    // A question outside any cell could never be asked or counted.
+    if (!rowNumber || !colNumber) {
+        MessageBox::Show(QStringLiteral("Choose a model row and a model column first."), this);
+        return;
+    }
+
+    Database db = DBEngine::OpenDatabase(DBEngine::SurveyDatabaseName());
+    QueryDef qd = db.CreateQueryDef(Sql::InsertQuestion(label, questionText, *rowNumber, *colNumber));
+    qd.Execute();
+    qd.Close();
+    db.Close();
+
+    // Emptied only once stored, so a failed insert leaves the typing in place.
+    txtLabel->setText(QString());
+    txtQuestion->setText(QString());
+}
+
+void frmQuestion::butSubmit_Click()
+{
+    InsertQuestion();
+}
+
+void frmQuestion::butCancel_Click()
+{
+    hide();
+}

@@ -1,0 +1,325 @@
+#include "common/TestDb.h"
+#include "common/TestRegistry.h"
+#include "common/Ui.h"
+
+#include "platform/TextBox.h"
+#include "questions/frmQuestion.h"
+#include "shell/frmMainMenu.h"
+
+#include <QCheckBox>
+#include <QLabel>
+#include <QListWidget>
+#include <QPushButton>
+
+namespace {
+
+const QString kChooseCell = QStringLiteral("Choose a model row and a model column first.");
+
+// "Add Question" on the main menu; gives the window it shows.
+frmQuestion* AddQuestion()
+{
+    Ui::Trigger(ShowForm<frmMainMenu>()->miAddQuestion);
+    return FormInstance<frmQuestion>();
+}
+
+QStringList Numbers(const QListWidget* list)
+{
+    QStringList items;
+    for (int i = 0; i < list->count(); ++i)
+        items.append(list->item(i)->text());
+    return items;
+}
+
+// Types as keystrokes, one character at a time; a line break is Return.
+void Type(QWidget* box, const QString& text)
+{
+    for (const QChar ch : text) {
+        if (ch == u'\n')
+            QTest::keyClick(box, Qt::Key_Return);
+        else
+            QTest::sendKeyEvent(QTest::Click, box, Qt::Key_unknown, QString(ch), Qt::NoModifier);
+    }
+}
+
+// The window's controls in the order Tab visits them, from the one that has
+// the focus when the window opens.
+QStringList TabOrder(QWidget* window)
+{
+    QStringList names;
+    QWidget* first = window->focusWidget();
+    QWidget* w = first;
+    do {
+        if (w && w->isVisibleTo(window) && w->isEnabled() && (w->focusPolicy() & Qt::TabFocus) &&
+            w->parentWidget() == window)
+            names.append(w->objectName());
+        w = w ? w->nextInFocusChain() : nullptr;
+    } while (w && w != first);
+    return names;
+}
+
+} // namespace
+
+class QuestionWindowTest : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void cleanup() { Ui::CloseAllWindows(); }
+
+    void listsHoldTheModel_data()
+    {
+        QTest::addColumn<QStringList>("rowInserts");
+        QTest::addColumn<QStringList>("colInserts");
+        QTest::addColumn<QStringList>("rowNames");
+        QTest::addColumn<QStringList>("rowNumbers");
+        QTest::addColumn<QStringList>("colNames");
+        QTest::addColumn<QStringList>("colNumbers");
+
+        QTest::newRow("plain model")
+            << QStringList{"0, 'Row A'", "1, 'Row B'"} << QStringList{"0, 'Col A'"}
+            << QStringList{"Row A", "Row B"} << QStringList{"0", "1"} << QStringList{"Col A"}
+            << QStringList{"0"};
+        QTest::newRow("empty model") << QStringList{} << QStringList{} << QStringList{}
+                                     << QStringList{} << QStringList{} << QStringList{};
+        QTest::newRow("empty rows only")
+            << QStringList{} << QStringList{"0, 'Col A'"} << QStringList{} << QStringList{}
+            << QStringList{"Col A"} << QStringList{"0"};
+        // The engine's order, not the numbers' order: only the lockstep ties them.
+        QTest::newRow("engine order kept")
+            << QStringList{"2, 'Two'", "0, 'Zero'", "1, 'One'"}
+            << QStringList{"1, 'B'", "0, 'A'"} << QStringList{"Two", "Zero", "One"}
+            << QStringList{"2", "0", "1"} << QStringList{"B", "A"} << QStringList{"1", "0"};
+        QTest::newRow("blanks trimmed")
+            << QStringList{"' 3 ', '  Padded  '", "4, 'Inner  gap'"}
+            << QStringList{"0, ' Col '"} << QStringList{"Padded", "Inner  gap"}
+            << QStringList{"3", "4"} << QStringList{"Col"} << QStringList{"0"};
+        QTest::newRow("null name listed empty, null number left out")
+            << QStringList{"0, 'First'", "NULL, 'Unnumbered'", "1, NULL", "'  ', 'Blank'",
+                           "2, 'Last'"}
+            << QStringList{"NULL, NULL", "0, 'Only'"} << QStringList{"First", "", "Last"}
+            << QStringList{"0", "1", "2"} << QStringList{"Only"} << QStringList{"0"};
+    }
+
+    void listsHoldTheModel()
+    {
+        QFETCH(QStringList, rowInserts);
+        QFETCH(QStringList, colInserts);
+        TestDb db({}, {}, true);
+        for (const QString& values : rowInserts)
+            db.exec(QStringLiteral("INSERT INTO model_row VALUES (%1)").arg(values));
+        for (const QString& values : colInserts)
+            db.exec(QStringLiteral("INSERT INTO model_column VALUES (%1)").arg(values));
+
+        frmQuestion* w = AddQuestion();
+        QVERIFY(w && w->isVisible());
+        QTEST(Ui::Items(w->cmbModelRow), "rowNames");
+        QTEST(Numbers(w->lstModelRow), "rowNumbers");
+        QTEST(Ui::Items(w->cmbModelCol), "colNames");
+        QTEST(Numbers(w->lstModelCol), "colNumbers");
+        QCOMPARE(w->cmbModelRow->currentIndex(), -1);
+        QCOMPARE(w->cmbModelCol->currentIndex(), -1);
+    }
+
+    void windowMatchesItsLayout()
+    {
+        TestDb db;
+        frmQuestion* w = AddQuestion();
+        QCOMPARE(w->windowTitle(), QStringLiteral("Form1"));
+        QCOMPARE(w->Label1->text(), QStringLiteral("Add Question"));
+        QVERIFY(!w->cmbModelRow->isEditable());
+        QVERIFY(!w->cmbModelCol->isEditable());
+        QVERIFY(!w->lstModelRow->isVisible());
+        QVERIFY(!w->lstModelCol->isVisible());
+        QVERIFY(!w->Check1->isChecked());
+        QCOMPARE(TabOrder(w), (QStringList{"txtLabel", "txtQuestion", "butSubmit", "butCancel",
+                                           "Check1", "cmbModelRow", "cmbModelCol"}));
+    }
+
+    // The worked example: label 4, text Why, row 2, column 3.
+    void submitStoresTheQuestion()
+    {
+        TestDb db({"R0", "R1", "R2"}, {"C0", "C1", "C2", "C3"});
+        MessageCapture mc;
+        frmQuestion* w = AddQuestion();
+        Ui::PickText(w->cmbModelRow, QStringLiteral("R2"));
+        Ui::PickText(w->cmbModelCol, QStringLiteral("C3"));
+        QTest::keyClicks(w->txtLabel, QStringLiteral("4"));
+        QTest::keyClicks(w->txtQuestion, QStringLiteral("Why"));
+        Ui::Click(w->butSubmit);
+
+        const auto stored = db.rows(QStringLiteral(
+            "SELECT id, label, question_text, row_id, col_id FROM question"));
+        QCOMPARE(stored.size(), 1);
+        QVERIFY(!stored[0][0].isNull());
+        QCOMPARE(stored[0].mid(1), (QVariantList{"4", "Why", 2, 3}));
+        QCOMPARE(w->txtLabel->text(), QString());
+        QCOMPARE(w->txtQuestion->text(), QString());
+        QCOMPARE(w->cmbModelRow->currentText(), QStringLiteral("R2"));
+        QCOMPARE(w->cmbModelCol->currentText(), QStringLiteral("C3"));
+        QVERIFY(w->isVisible());
+        QCOMPARE(mc.messages, QStringList());
+
+        // The same cell again needs only new texts; a repeat is stored again.
+        QTest::keyClicks(w->txtLabel, QStringLiteral("4"));
+        QTest::keyClicks(w->txtQuestion, QStringLiteral("Why"));
+        Ui::Click(w->butSubmit);
+        const auto both = db.rows(QStringLiteral("SELECT id, label, question_text, row_id, "
+                                                 "col_id FROM question ORDER BY id"));
+        QCOMPARE(both.size(), 2);
+        QVERIFY(both[1][0].toLongLong() > both[0][0].toLongLong());
+        QCOMPARE(both[1].mid(1), both[0].mid(1));
+    }
+
+    void textsStoredAsTyped_data()
+    {
+        QTest::addColumn<QString>("label");
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<bool>("header");
+
+        QTest::newRow("apostrophes") << "Q'1" << "Isn't it 'quoted'?" << false;
+        QTest::newRow("statement-like") << "'); DELETE FROM question; --" << "x', 1, 1); --"
+                                        << false;
+        QTest::newRow("blanks kept") << "  padded  " << "   lead and trail   " << false;
+        QTest::newRow("empty texts") << "" << "" << false;
+        QTest::newRow("line breaks") << "L" << "first line\nsecond line\n\nlast\n" << false;
+        QTest::newRow("other characters")
+            << QString::fromUtf8("Ünïcødé «ω» \u00a0nbsp")
+            << QString::fromUtf8("tab\there — €, \\ % _ \" ; non\u00a0breaking")
+            << false;
+        QTest::newRow("header ticked") << "H" << "Ticking changes nothing stored" << true;
+    }
+
+    void textsStoredAsTyped()
+    {
+        QFETCH(QString, label);
+        QFETCH(QString, text);
+        QFETCH(bool, header);
+        TestDb db;
+        frmQuestion* w = AddQuestion();
+        Ui::Pick(w->cmbModelRow, 1);
+        Ui::Pick(w->cmbModelCol, 2);
+        if (header)
+            Ui::Click(w->Check1);
+        Type(w->txtLabel, label);
+        Type(w->txtQuestion, text);
+        QCOMPARE(w->txtLabel->text(), label);
+        QCOMPARE(w->txtQuestion->text(), text);
+        Ui::Click(w->butSubmit);
+
+        QCOMPARE(db.rows(QStringLiteral("SELECT label, question_text, row_id, col_id FROM "
+                                        "question")),
+                 (QList<QVariantList>{{label, text, 1, 2}}));
+        QCOMPARE(db.count(QStringLiteral("model_row")), 3);
+    }
+
+    void longTextsStoredWhole()
+    {
+        TestDb db;
+        frmQuestion* w = AddQuestion();
+        Ui::Pick(w->cmbModelRow, 0);
+        Ui::Pick(w->cmbModelCol, 0);
+        QString label(100000, u'L');
+        label[0] = u'\'';
+        QString text;
+        for (int i = 0; text.size() < 100000; ++i)
+            text += QStringLiteral("line %1 it's\n").arg(i);
+        text.truncate(100000);
+        w->txtLabel->setText(label);
+        w->txtQuestion->setText(text);
+        Ui::Click(w->butSubmit);
+
+        QCOMPARE(db.value(QStringLiteral("SELECT label FROM question")).toString(), label);
+        QCOMPARE(db.value(QStringLiteral("SELECT question_text FROM question")).toString(), text);
+    }
+
+    void submitWithoutCellStoresNothing_data()
+    {
+        QTest::addColumn<int>("row");
+        QTest::addColumn<int>("col");
+        QTest::newRow("no row") << -1 << 0;
+        QTest::newRow("no column") << 0 << -1;
+        QTest::newRow("neither") << -1 << -1;
+    }
+
+    void submitWithoutCellStoresNothing()
+    {
+        QFETCH(int, row);
+        QFETCH(int, col);
+        TestDb db;
+        MessageCapture mc;
+        frmQuestion* w = AddQuestion();
+        if (row >= 0)
+            Ui::Pick(w->cmbModelRow, row);
+        if (col >= 0)
+            Ui::Pick(w->cmbModelCol, col);
+        QTest::keyClicks(w->txtLabel, QStringLiteral("1"));
+        QTest::keyClicks(w->txtQuestion, QStringLiteral("Kept?"));
+        Ui::Click(w->butSubmit);
+
+        QCOMPARE(mc.messages, QStringList{kChooseCell});
+        QCOMPARE(db.count(QStringLiteral("question")), 0);
+        QCOMPARE(w->txtLabel->text(), QStringLiteral("1"));
+        QCOMPARE(w->txtQuestion->text(), QStringLiteral("Kept?"));
+    }
+
+    // When the engine refuses the insert, the report says so and nothing typed is lost.
+    void failedInsertKeepsTheTexts()
+    {
+        TestDb db;
+        MessageCapture mc;
+        frmQuestion* w = AddQuestion();
+        Ui::Pick(w->cmbModelRow, 0);
+        Ui::Pick(w->cmbModelCol, 0);
+        QTest::keyClicks(w->txtLabel, QStringLiteral("1"));
+        QTest::keyClicks(w->txtQuestion, QStringLiteral("Refused"));
+        db.exec(QStringLiteral("CREATE TRIGGER refuse BEFORE INSERT ON question "
+                               "BEGIN SELECT RAISE(ABORT, 'refused here'); END"));
+        Ui::Click(w->butSubmit);
+
+        QCOMPARE(mc.messages.size(), 1);
+        QVERIFY2(mc.last().contains(QStringLiteral("refused here")), qPrintable(mc.last()));
+        QCOMPARE(db.count(QStringLiteral("question")), 0);
+        QCOMPARE(w->txtLabel->text(), QStringLiteral("1"));
+        QCOMPARE(w->txtQuestion->text(), QStringLiteral("Refused"));
+    }
+
+    void cancelKeepsTheWindowAndCloseBoxRenewsIt()
+    {
+        TestDb db;
+        frmQuestion* w = AddQuestion();
+        Ui::Pick(w->cmbModelRow, 2);
+        Ui::Pick(w->cmbModelCol, 1);
+        QTest::keyClicks(w->txtLabel, QStringLiteral("7"));
+        QTest::keyClicks(w->txtQuestion, QStringLiteral("Half done"));
+        Ui::Click(w->Check1);
+        Ui::Click(w->butCancel);
+        QVERIFY(!w->isVisible());
+        QCOMPARE(db.count(QStringLiteral("question")), 0);
+
+        // Lists are read once per window: a row added now shows only in a new one.
+        db.exec(QStringLiteral("INSERT INTO model_row VALUES (3, 'Row D')"));
+        QCOMPARE(AddQuestion(), w);
+        QVERIFY(w->isVisible());
+        QCOMPARE(w->txtLabel->text(), QStringLiteral("7"));
+        QCOMPARE(w->txtQuestion->text(), QStringLiteral("Half done"));
+        QVERIFY(w->Check1->isChecked());
+        QCOMPARE(w->cmbModelRow->currentIndex(), 2);
+        QCOMPARE(w->cmbModelCol->currentIndex(), 1);
+        QCOMPARE(w->cmbModelRow->count(), 3);
+
+        Ui::CloseBox(w);
+        QVERIFY(!FormInstance<frmQuestion>());
+        frmQuestion* fresh = AddQuestion();
+        QVERIFY(fresh);
+        QCOMPARE(Ui::Items(fresh->cmbModelRow),
+                 (QStringList{"Row A", "Row B", "Row C", "Row D"}));
+        QCOMPARE(Numbers(fresh->lstModelRow), (QStringList{"0", "1", "2", "3"}));
+        QCOMPARE(fresh->cmbModelRow->currentIndex(), -1);
+        QCOMPARE(fresh->txtLabel->text(), QString());
+        QCOMPARE(fresh->txtQuestion->text(), QString());
+        QVERIFY(!fresh->Check1->isChecked());
+    }
+};
+
+QUELT_TEST(QuestionWindowTest);
+#include "QuestionWindowTest.moc"

@@ -1,0 +1,310 @@
+#include "common/TestDb.h"
+#include "common/TestRegistry.h"
+#include "common/Ui.h"
+
+#include "platform/TextBox.h"
+#include "shell/frmMainMenu.h"
+#include "survey/frmNewSurvey.h"
+#include "survey/frmSurvey.h"
+
+#include <QFile>
+#include <QPushButton>
+
+namespace {
+
+const QString kNoFurtherNumber = QStringLiteral("No further survey number is available.");
+
+// "Answer New Survey" on the main menu; gives the window it shows.
+frmNewSurvey* AnswerNewSurvey()
+{
+    Ui::Trigger(ShowForm<frmMainMenu>()->miCompleteSurvey);
+    return FormInstance<frmNewSurvey>();
+}
+
+void Fill(frmNewSurvey* w, const QString& completedBy, const QString& company)
+{
+    QTest::keyClicks(w->txtCompletedBy, completedBy);
+    QTest::keyClicks(w->txtCompany, company);
+}
+
+QList<QVariantList> Headers(const TestDb& db)
+{
+    return db.rows(QStringLiteral("SELECT id, completed_by, company FROM survey ORDER BY id"));
+}
+
+bool SurveyWindowShown()
+{
+    frmSurvey* survey = FormInstance<frmSurvey>();
+    return survey && survey->isVisible();
+}
+
+// The window's controls in the order Tab visits them, from the one that has
+// the focus when the window opens.
+QStringList TabOrder(QWidget* window)
+{
+    QStringList names;
+    QWidget* first = window->focusWidget();
+    QWidget* w = first;
+    do {
+        if (w && w->isVisibleTo(window) && w->isEnabled() && (w->focusPolicy() & Qt::TabFocus) &&
+            w->parentWidget() == window)
+            names.append(w->objectName());
+        w = w ? w->nextInFocusChain() : nullptr;
+    } while (w && w != first);
+    return names;
+}
+
+} // namespace
+
+class NewSurveyTest : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void cleanup() { Ui::CloseAllWindows(); }
+
+    void proposesNextNumber_data()
+    {
+        QTest::addColumn<QList<int>>("stored");
+        QTest::addColumn<QString>("proposed");
+        QTest::newRow("empty table") << QList<int>{} << "1";
+        QTest::newRow("gaps not filled") << QList<int>{1, 2, 7} << "8";
+        QTest::newRow("order of storing") << QList<int>{7, 1, 2} << "8";
+        QTest::newRow("last number left") << QList<int>{32766} << "32767";
+    }
+
+    void proposesNextNumber()
+    {
+        QFETCH(QList<int>, stored);
+        TestDb db;
+        MessageCapture mc;
+        for (int id : stored)
+            db.addSurvey(id);
+        frmNewSurvey* w = AnswerNewSurvey();
+        QVERIFY(w && w->isVisible());
+        QTEST(w->txtSurveyID->text(), "proposed");
+        QCOMPARE(w->txtCompletedBy->text(), QString());
+        QCOMPARE(w->txtCompany->text(), QString());
+        QCOMPARE(mc.messages, QStringList());
+    }
+
+    void numberBoxCannotBeEdited()
+    {
+        TestDb db;
+        frmNewSurvey* w = AnswerNewSurvey();
+        QCOMPARE(w->windowTitle(), QStringLiteral("Answer New Survey"));
+        QCOMPARE(TabOrder(w), (QStringList{"txtSurveyID", "txtCompletedBy", "txtCompany",
+                                           "butSubmit", "butCancel"}));
+        QVERIFY(w->txtSurveyID->isReadOnly());
+        w->txtSurveyID->setFocus();
+        QTest::keyClick(w->txtSurveyID, Qt::Key_End);
+        QTest::keyClick(w->txtSurveyID, Qt::Key_Backspace);
+        QTest::keyClicks(w->txtSurveyID, QStringLiteral("42"));
+        QCOMPARE(w->txtSurveyID->text(), QStringLiteral("1"));
+        Ui::Click(w->butSubmit);
+        QCOMPARE(db.value(QStringLiteral("SELECT id FROM survey")).toInt(), 1);
+    }
+
+    void submitStoresOneHeader_data()
+    {
+        QTest::addColumn<QString>("completedBy");
+        QTest::addColumn<QString>("company");
+        QTest::newRow("plain") << "A" << "B";
+        QTest::newRow("apostrophes") << "O'Brien" << "Smith's 'Best' Ltd";
+        QTest::newRow("statement-like") << "x'); DELETE FROM survey; --" << "'";
+        QTest::newRow("blanks kept") << "  Ann  " << " Co ";
+        QTest::newRow("empty texts") << "" << "";
+    }
+
+    void submitStoresOneHeader()
+    {
+        QFETCH(QString, completedBy);
+        QFETCH(QString, company);
+        TestDb db;
+        MessageCapture mc;
+        for (int id : {1, 2, 7})
+            db.addSurvey(id);
+        frmNewSurvey* w = AnswerNewSurvey();
+        Fill(w, completedBy, company);
+        Ui::Click(w->butSubmit);
+
+        QCOMPARE(mc.messages, QStringList());
+        QCOMPARE(db.count(QStringLiteral("survey")), 4);
+        QCOMPARE(Headers(db).last(), (QVariantList{8, completedBy, company}));
+        QCOMPARE(db.count(QStringLiteral("survey_results")), 0);
+        QVERIFY(!w->isVisible());
+        QVERIFY(SurveyWindowShown());
+    }
+
+    // Shown again after a Submit, the window starts a new survey, so no number
+    // is ever offered twice; after Cancel it keeps what it had.
+    void showingAgain()
+    {
+        TestDb db;
+        MessageCapture mc;
+        frmNewSurvey* w = AnswerNewSurvey();
+        Fill(w, QStringLiteral("Ann"), QStringLiteral("Acme"));
+        Ui::Click(w->butCancel);
+        QVERIFY(!w->isVisible());
+        QCOMPARE(db.count(QStringLiteral("survey")), 0);
+        QVERIFY(!FormInstance<frmSurvey>());
+
+        QCOMPARE(AnswerNewSurvey(), w);
+        QVERIFY(w->isVisible());
+        QCOMPARE(w->txtSurveyID->text(), QStringLiteral("1"));
+        QCOMPARE(w->txtCompletedBy->text(), QStringLiteral("Ann"));
+        QCOMPARE(w->txtCompany->text(), QStringLiteral("Acme"));
+
+        Ui::Click(w->butSubmit);
+        QCOMPARE(AnswerNewSurvey(), w);
+        QCOMPARE(w->txtSurveyID->text(), QStringLiteral("2"));
+        QCOMPARE(w->txtCompletedBy->text(), QString());
+        QCOMPARE(w->txtCompany->text(), QString());
+        Fill(w, QStringLiteral("Bob"), QStringLiteral("Beta"));
+        Ui::Click(w->butSubmit);
+        QCOMPARE(Headers(db), (QList<QVariantList>{{1, "Ann", "Acme"}, {2, "Bob", "Beta"}}));
+
+        // The close box drops the window; the next one proposes afresh.
+        AnswerNewSurvey();
+        db.addSurvey(5);
+        Ui::CloseBox(w);
+        QVERIFY(!FormInstance<frmNewSurvey>());
+        frmNewSurvey* fresh = AnswerNewSurvey();
+        QCOMPARE(fresh->txtSurveyID->text(), QStringLiteral("6"));
+        QCOMPARE(mc.messages, QStringList());
+    }
+
+    void noNumberLeft_data()
+    {
+        QTest::addColumn<int>("largest");
+        QTest::addColumn<bool>("bare");
+        QTest::newRow("32767") << 32767 << false;
+        QTest::newRow("above 32767, file made elsewhere") << 40000 << true;
+    }
+
+    void noNumberLeft()
+    {
+        QFETCH(int, largest);
+        QFETCH(bool, bare);
+        TestDb db({QStringLiteral("R")}, {QStringLiteral("C")}, bare);
+        MessageCapture mc;
+        db.addSurvey(largest);
+        frmNewSurvey* w = AnswerNewSurvey();
+        QVERIFY(w && w->isVisible());
+        QCOMPARE(mc.messages, QStringList{kNoFurtherNumber});
+        QCOMPARE(w->txtSurveyID->text(), QString());
+
+        Fill(w, QStringLiteral("Ann"), QStringLiteral("Acme"));
+        Ui::Click(w->butSubmit);
+        QCOMPARE(mc.messages, (QStringList{kNoFurtherNumber, kNoFurtherNumber}));
+        QCOMPARE(db.count(QStringLiteral("survey")), 1);
+        QCOMPARE(w->txtSurveyID->text(), QString());
+        QCOMPARE(w->txtCompletedBy->text(), QStringLiteral("Ann"));
+        QVERIFY(w->isVisible());
+        QVERIFY(!FormInstance<frmSurvey>());
+    }
+
+    // A number freed by other means after "none left" is shown before it is stored.
+    void emptyNumberBoxStoresNothing()
+    {
+        TestDb db;
+        MessageCapture mc;
+        db.addSurvey(32767);
+        frmNewSurvey* w = AnswerNewSurvey();
+        db.exec(QStringLiteral("DELETE FROM survey"));
+        Ui::Click(w->butSubmit);
+        QCOMPARE(mc.messages,
+                 (QStringList{kNoFurtherNumber, QStringLiteral("Survey number 1 is proposed.")}));
+        QCOMPARE(w->txtSurveyID->text(), QStringLiteral("1"));
+        QCOMPARE(db.count(QStringLiteral("survey")), 0);
+        Ui::Click(w->butSubmit);
+        QCOMPARE(db.count(QStringLiteral("survey")), 1);
+    }
+
+    // Another copy of the program stores a header between proposal and Submit.
+    void numberTakenMeanwhile_data()
+    {
+        QTest::addColumn<bool>("bare");
+        QTest::newRow("keyed survey table") << false;
+        QTest::newRow("survey table without key") << true;
+    }
+
+    void numberTakenMeanwhile()
+    {
+        QFETCH(bool, bare);
+        TestDb db({QStringLiteral("R")}, {QStringLiteral("C")}, bare);
+        MessageCapture mc;
+        for (int id : {1, 2, 7})
+            db.addSurvey(id);
+        frmNewSurvey* w = AnswerNewSurvey();
+        QCOMPARE(w->txtSurveyID->text(), QStringLiteral("8"));
+        Fill(w, QStringLiteral("Ann"), QStringLiteral("Acme"));
+        db.addSurvey(8, QStringLiteral("Other"), QStringLiteral("Copy"));
+        Ui::Click(w->butSubmit);
+
+        QCOMPARE(mc.messages, QStringList{QStringLiteral(
+                                  "Survey number 8 is already stored; number 9 is proposed "
+                                  "instead.")});
+        QCOMPARE(db.count(QStringLiteral("survey")), 4);
+        QCOMPARE(w->txtSurveyID->text(), QStringLiteral("9"));
+        QCOMPARE(w->txtCompletedBy->text(), QStringLiteral("Ann"));
+        QCOMPARE(w->txtCompany->text(), QStringLiteral("Acme"));
+        QVERIFY(w->isVisible());
+        QVERIFY(!FormInstance<frmSurvey>());
+
+        Ui::Click(w->butSubmit);
+        QCOMPARE(mc.messages.size(), 1);
+        QCOMPARE(Headers(db).mid(3), (QList<QVariantList>{{8, "Other", "Copy"},
+                                                          {9, "Ann", "Acme"}}));
+        QVERIFY(SurveyWindowShown());
+    }
+
+    void lastNumberTakenMeanwhile()
+    {
+        TestDb db;
+        MessageCapture mc;
+        db.addSurvey(32766);
+        frmNewSurvey* w = AnswerNewSurvey();
+        QCOMPARE(w->txtSurveyID->text(), QStringLiteral("32767"));
+        db.addSurvey(32767);
+        Ui::Click(w->butSubmit);
+        QCOMPARE(mc.messages, QStringList{kNoFurtherNumber});
+        QCOMPARE(w->txtSurveyID->text(), QString());
+        QCOMPARE(db.count(QStringLiteral("survey")), 2);
+    }
+
+    // A refused insert keeps the window as it was and opens nothing.
+    void failedInsertKeepsTheWindow()
+    {
+        TestDb db;
+        MessageCapture mc;
+        frmNewSurvey* w = AnswerNewSurvey();
+        Fill(w, QStringLiteral("Ann"), QStringLiteral("Acme"));
+        db.exec(QStringLiteral("CREATE TRIGGER refuse BEFORE INSERT ON survey "
+                               "BEGIN SELECT RAISE(ABORT, 'refused here'); END"));
+        Ui::Click(w->butSubmit);
+
+        QCOMPARE(mc.messages.size(), 1);
+        QVERIFY2(mc.last().contains(QStringLiteral("refused here")), qPrintable(mc.last()));
+        QCOMPARE(db.count(QStringLiteral("survey")), 0);
+        QVERIFY(w->isVisible());
+        QCOMPARE(w->txtSurveyID->text(), QStringLiteral("1"));
+        QCOMPARE(w->txtCompletedBy->text(), QStringLiteral("Ann"));
+        QVERIFY(!FormInstance<frmSurvey>());
+    }
+
+    // Without the file no number can be proposed: reported, and no window stays.
+    void missingFileLeavesNoWindow()
+    {
+        TestDb db;
+        MessageCapture mc;
+        QVERIFY(QFile::remove(db.path()));
+        QVERIFY(!AnswerNewSurvey());
+        QCOMPARE(mc.messages.size(), 1);
+        QVERIFY2(mc.last().contains(QStringLiteral("quelt.mdb")), qPrintable(mc.last()));
+        QVERIFY(!QFile::exists(db.path()));
+    }
+};
+
+QUELT_TEST(NewSurveyTest);
+#include "NewSurveyTest.moc"
