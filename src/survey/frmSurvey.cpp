@@ -17,6 +17,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScrollBar>
+#include <QSet>
 #include <QStyleOptionButton>
 #include <QWheelEvent>
 #include <algorithm>
@@ -154,14 +155,19 @@ void frmSurvey::Form_Show()
 void frmSurvey::LoadSurveyIds()
 {
     const int chosen = cmbSurveyID->currentIndex();
+    QSet<QString> offered;
+    for (int i = 0; i < cmbSurveyID->count(); ++i)
+        offered.insert(cmbSurveyID->itemText(i));
     Database db = DBEngine::OpenDatabase(DBEngine::SurveyDatabaseName());
     QueryDef qd = db.CreateQueryDef(Sql::SelectSurveyIds());
     Recordset rs = qd.OpenRecordset();
     while (!rs.Eof()) {
         const QVariant id = rs.Fields(QStringLiteral("id"));
         const QString text = CText(id);
-        if (!id.isNull() && cmbSurveyID->findText(text, Qt::MatchExactly) < 0)
+        if (!id.isNull() && !offered.contains(text)) {
             cmbSurveyID->addItem(text);
+            offered.insert(text);
+        }
         rs.MoveNext();
     }
     rs.Close();

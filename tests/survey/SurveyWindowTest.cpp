@@ -18,56 +18,68 @@
 
 namespace {
 
-// Opens the window as the user does, from the main menu.
-frmSurvey* openSurveyWindow()
+// The window opened from the main menu, on the test's file, as a user sees it.
+struct Window
 {
-    Ui::Trigger(
-        ShowForm<frmMainMenu>()->findChild<QAction*>(QStringLiteral("miModifySurveyAnswers")));
-    return qobject_cast<frmSurvey*>(Ui::Window(QStringLiteral("frmSurvey")));
+    frmSurvey* form = nullptr;
+
+    void open()
+    {
+        auto* menu = ShowForm<frmMainMenu>();
+        Ui::Trigger(menu->findChild<QAction*>(QStringLiteral("miModifySurveyAnswers")));
+        form = qobject_cast<frmSurvey*>(Ui::Window(QStringLiteral("frmSurvey")));
+        QVERIFY(form);
+    }
+    template <class W = QWidget>
+    W* find(const QString& name) const
+    {
+        return Ui::Find<W>(form, name);
+    }
+    QComboBox* combo(const char* name) const { return find<QComboBox>(QLatin1String(name)); }
+    TextBox* box(const char* name) const { return find<TextBox>(QLatin1String(name)); }
+    SurveyQuestionControl* row(int i) const
+    {
+        return find<SurveyQuestionControl>(QStringLiteral("SurveyQuestionControl1(%1)").arg(i));
+    }
+    int rowCount() const { return int(form->findChildren<SurveyQuestionControl*>().size()); }
+    void pick(const char* name, int index) const { Ui::Pick(combo(name), index); }
+    void pickCell(int modelRow, int modelCol) const
+    {
+        pick("cmbModelRow", modelRow);
+        pick("cmbModelCol", modelCol);
+    }
+    // Clicks the round indicator, where a user clicks a button without caption.
+    void choose(int i, int score) const
+    {
+        QTest::mouseClick(row(i)->optChoice[score], Qt::LeftButton, {}, QPoint(6, 8));
+    }
+    QList<int> scores(int rows) const
+    {
+        QList<int> values;
+        for (int i = 0; i < rows; ++i)
+            values.append(row(i)->Get_Value());
+        return values;
+    }
+    bool showsNothing(int i) const
+    {
+        const SurveyQuestionControl* r = row(i);
+        bool hidden = r->lblQuestion->isHidden() && r->Get_QuestionID() == -1;
+        for (const QRadioButton* option : r->optChoice)
+            hidden = hidden && option->isHidden();
+        return hidden;
+    }
+    void submit() const { Ui::Click(find<QPushButton>(QStringLiteral("butSubmit"))); }
+};
+
+// The file refuses a question without a label.
+qint64 addQuestion(const TestDb& db, int modelRow, int modelCol, const QString& text)
+{
+    return db.addQuestion(modelRow, modelCol, text, QStringLiteral("L"));
 }
 
-template <class W = QWidget>
-W* find(frmSurvey* form, const char* name)
+QString answer(int survey, qint64 question, int score)
 {
-    return Ui::Find<W>(form, QString::fromLatin1(name));
-}
-
-SurveyQuestionControl* row(frmSurvey* form, int index)
-{
-    return Ui::Find<SurveyQuestionControl>(form,
-                                           QStringLiteral("SurveyQuestionControl1(%1)").arg(index));
-}
-
-int rowCount(frmSurvey* form)
-{
-    return int(form->findChildren<SurveyQuestionControl*>().size());
-}
-
-bool showsNothing(const SurveyQuestionControl* r)
-{
-    bool hidden = r->lblQuestion->isHidden() && r->Get_QuestionID() == -1;
-    for (const QRadioButton* option : r->optChoice)
-        hidden = hidden && option->isHidden();
-    return hidden;
-}
-
-void pickCell(frmSurvey* form, int modelRow, int modelCol)
-{
-    Ui::Pick(find<QComboBox>(form, "cmbModelRow"), modelRow);
-    Ui::Pick(find<QComboBox>(form, "cmbModelCol"), modelCol);
-}
-
-void choose(frmSurvey* form, int index, int score)
-{
-    QTest::mouseClick(row(form, index)->optChoice[score], Qt::LeftButton, {}, QPoint(6, 8));
-}
-
-QList<int> scores(frmSurvey* form, int rows)
-{
-    QList<int> values;
-    for (int i = 0; i < rows; ++i)
-        values.append(row(form, i)->Get_Value());
-    return values;
+    return QStringLiteral("%1/%2/%3").arg(survey).arg(question).arg(score);
 }
 
 // The answers in the file as "survey/question/answer", in a fixed order.
@@ -76,20 +88,8 @@ QStringList stored(const TestDb& db)
     QStringList answers;
     for (const QVariantList& r : db.rows(QStringLiteral(
              "SELECT survey_id, question_id, answer FROM survey_results ORDER BY 1, 2, 3")))
-        answers.append(
-            QStringLiteral("%1/%2/%3").arg(r[0].toInt()).arg(r[1].toInt()).arg(r[2].toInt()));
+        answers.append(answer(r[0].toInt(), r[1].toInt(), r[2].toInt()));
     return answers;
-}
-
-QString answer(int survey, qint64 question, int score)
-{
-    return QStringLiteral("%1/%2/%3").arg(survey).arg(question).arg(score);
-}
-
-// The file refuses a question without a label.
-qint64 addQuestion(const TestDb& db, int modelRow, int modelCol, const QString& text)
-{
-    return db.addQuestion(modelRow, modelCol, text, QStringLiteral("L"));
 }
 
 } // namespace
@@ -107,47 +107,46 @@ private Q_SLOTS:
         db.addSurvey(3);
         db.addSurvey(1);
         addQuestion(db, 0, 0, QStringLiteral("Q"));
-        frmSurvey* form = openSurveyWindow();
-        QVERIFY(form);
-        QCOMPARE(form->windowTitle(), QStringLiteral("Complete Survey"));
+        Window w;
+        w.open();
+        QCOMPARE(w.form->windowTitle(), QStringLiteral("Complete Survey"));
         QStringList ids;
         for (const QVariantList& r : db.rows(QStringLiteral("SELECT id FROM survey")))
             ids.append(r[0].toString());
-        QCOMPARE(Ui::Items(find<QComboBox>(form, "cmbSurveyID")), ids);
+        QCOMPARE(Ui::Items(w.combo("cmbSurveyID")), ids);
+        QCOMPARE(Ui::Items(w.combo("cmbModelCol")), (QStringList{"Col A", "Col B", "Col C"}));
         for (const char* name : {"cmbSurveyID", "cmbModelRow", "cmbModelCol"})
-            QCOMPARE(find<QComboBox>(form, name)->currentIndex(), -1);
-        QCOMPARE(Ui::Items(find<QComboBox>(form, "cmbModelCol")),
-                 (QStringList{"Col A", "Col B", "Col C"}));
-        QCOMPARE(find<TextBox>(form, "txtCompletedBy")->text(), QString());
-        QVERIFY(find<TextBox>(form, "txtCompany")->isReadOnly());
-        QCOMPARE(rowCount(form), 32);
+            QCOMPARE(w.combo(name)->currentIndex(), -1);
+        QCOMPARE(w.box("txtCompletedBy")->text(), QString());
+        QVERIFY(w.box("txtCompany")->isReadOnly());
+        QCOMPARE(w.rowCount(), 32);
         for (int i = 0; i < 32; ++i)
-            QVERIFY2(showsNothing(row(form, i)), qPrintable(QString::number(i)));
-        QCOMPARE(find<QScrollBar>(form, "VScroll1")->value(), 0);
+            QVERIFY2(w.showsNothing(i), qPrintable(QString::number(i)));
+        QCOMPARE(w.find<QScrollBar>(QStringLiteral("VScroll1"))->value(), 0);
     }
 
     // The headings stand over the option columns, the bar beside the viewport.
     void layout()
     {
         TestDb db;
-        frmSurvey* form = openSurveyWindow();
-        const QString headings[] = {"Label3", "Label4", "Label5", "Label6", "Label7"};
+        Window w;
+        w.open();
         for (int i = 0; i < 5; ++i) {
-            const QLabel* heading = Ui::Find<QLabel>(form, headings[i]);
+            const QLabel* heading = w.find<QLabel>(QStringLiteral("Label%1").arg(i + 3));
             QCOMPARE(heading->text(), QString::number(i));
-            const QRadioButton* option = row(form, 0)->optChoice[i];
+            const QRadioButton* option = w.row(0)->optChoice[i];
             QStyleOptionButton so;
             so.initFrom(option);
             const QRect indicator =
                 option->style()->subElementRect(QStyle::SE_RadioButtonIndicator, &so, option);
-            const int centre = option->mapTo(form, indicator.center()).x();
-            QVERIFY2(qAbs(heading->geometry().center().x() - centre) <= 1, qPrintable(headings[i]));
+            const int centre = option->mapTo(w.form, indicator.center()).x();
+            QVERIFY(qAbs(heading->geometry().center().x() - centre) <= 1);
         }
-        const QFrame* viewport = find<QFrame>(form, "Picture1");
-        const QScrollBar* bar = find<QScrollBar>(form, "VScroll1");
-        QCOMPARE(bar->x(), viewport->geometry().right() + 1);
-        QCOMPARE(bar->y(), viewport->y());
-        QCOMPARE(bar->height(), viewport->height());
+        const QRect viewport = w.find(QStringLiteral("Picture1"))->geometry();
+        const QRect bar = w.find(QStringLiteral("VScroll1"))->geometry();
+        QCOMPARE(bar.left(), viewport.right() + 1);
+        QCOMPARE(bar.top(), viewport.top());
+        QCOMPARE(bar.height(), viewport.height());
     }
 
     void cellQuestions_data()
@@ -171,17 +170,18 @@ private Q_SLOTS:
         for (const QString& text : QStringList{"One", "Two", "Three"})
             ids.append(addQuestion(db, 0, 1, QStringLiteral("  ") + text + QStringLiteral(" ")));
         addQuestion(db, 1, 0, QStringLiteral("Elsewhere"));
-        frmSurvey* form = openSurveyWindow();
+        Window w;
+        w.open();
         if (modelRow >= 0)
-            Ui::Pick(find<QComboBox>(form, "cmbModelRow"), modelRow);
+            w.pick("cmbModelRow", modelRow);
         if (modelCol >= 0)
-            Ui::Pick(find<QComboBox>(form, "cmbModelCol"), modelCol);
-        for (int i = 0; i < rowCount(form); ++i) {
-            SurveyQuestionControl* r = row(form, i);
+            w.pick("cmbModelCol", modelCol);
+        for (int i = 0; i < w.rowCount(); ++i) {
             if (i >= shown.size()) {
-                QVERIFY2(showsNothing(r), qPrintable(QString::number(i)));
+                QVERIFY2(w.showsNothing(i), qPrintable(QString::number(i)));
                 continue;
             }
+            const SurveyQuestionControl* r = w.row(i);
             QCOMPARE(r->lblQuestion->text(), shown[i]);
             QVERIFY(!r->lblQuestion->isHidden() && !r->optChoice[4]->isHidden());
             QCOMPARE(r->Get_QuestionID(), qint16(ids[i]));
@@ -203,27 +203,27 @@ private Q_SLOTS:
         QFETCH(QList<int>, chosen);
         TestDb db;
         db.addSurvey(7);
-        QList<qint64> ids;
-        for (int i = 0; i < chosen.size(); ++i)
-            ids.append(addQuestion(db, 1, 2, QStringLiteral("Q%1").arg(i)));
         MessageCapture mc;
-        frmSurvey* form = openSurveyWindow();
-        Ui::Pick(find<QComboBox>(form, "cmbSurveyID"), 0);
-        pickCell(form, 1, 2);
+        Window w;
         QStringList expected;
         for (int i = 0; i < chosen.size(); ++i) {
-            if (chosen[i] >= 0) {
-                choose(form, i, chosen[i]);
-                expected.append(answer(7, ids[i], chosen[i]));
-            }
+            const qint64 id = addQuestion(db, 1, 2, QStringLiteral("Q%1").arg(i));
+            if (chosen[i] >= 0)
+                expected.append(answer(7, id, chosen[i]));
         }
-        Ui::Click(find<QPushButton>(form, "butSubmit"));
+        w.open();
+        w.pick("cmbSurveyID", 0);
+        w.pickCell(1, 2);
+        for (int i = 0; i < chosen.size(); ++i) {
+            if (chosen[i] >= 0)
+                w.choose(i, chosen[i]);
+        }
+        w.submit();
         QCOMPARE(mc.messages, QStringList{"Survey Submitted"});
         QCOMPARE(stored(db), expected);
-        QCOMPARE(scores(form, chosen.size()), chosen);
+        QCOMPARE(w.scores(chosen.size()), chosen);
 
-        // A second Submit stores the same answers again.
-        Ui::Click(find<QPushButton>(form, "butSubmit"));
+        w.submit();
         QStringList twice;
         for (const QString& a : expected)
             twice << a << a;
@@ -233,19 +233,19 @@ private Q_SLOTS:
     // A score never moves to another question; anything else keeps the scores.
     void scoresAfterAChoice_data()
     {
-        QTest::addColumn<QString>("action");
+        QTest::addColumn<QStringList>("picks"); // "combo box name:index"
         QTest::addColumn<bool>("kept");
-        QTest::newRow("another row") << "row 1" << false;
-        QTest::newRow("another column") << "col 1" << false;
-        QTest::newRow("away and back") << "row 1, row 0" << false;
-        QTest::newRow("same row") << "row 0" << true;
-        QTest::newRow("same column") << "col 0" << true;
-        QTest::newRow("another survey") << "survey 1" << true;
+        QTest::newRow("another row") << QStringList{"cmbModelRow:1"} << false;
+        QTest::newRow("another column") << QStringList{"cmbModelCol:1"} << false;
+        QTest::newRow("away and back") << QStringList{"cmbModelRow:1", "cmbModelRow:0"} << false;
+        QTest::newRow("same row") << QStringList{"cmbModelRow:0"} << true;
+        QTest::newRow("same column") << QStringList{"cmbModelCol:0"} << true;
+        QTest::newRow("another survey") << QStringList{"cmbSurveyID:1"} << true;
     }
 
     void scoresAfterAChoice()
     {
-        QFETCH(QString, action);
+        QFETCH(QStringList, picks);
         QFETCH(bool, kept);
         TestDb db;
         db.addSurvey(1);
@@ -256,27 +256,20 @@ private Q_SLOTS:
         addQuestion(db, 1, 0, QStringLiteral("D"));
         addQuestion(db, 0, 1, QStringLiteral("E"));
         MessageCapture mc;
-        frmSurvey* form = openSurveyWindow();
-        Ui::Pick(find<QComboBox>(form, "cmbSurveyID"), 0);
-        pickCell(form, 0, 0);
-        choose(form, 0, 2);
-        choose(form, 1, 4);
-        for (const QString& step : action.split(QStringLiteral(", "))) {
-            const int index = step.section(u' ', 1).toInt();
-            const char* combo = step.startsWith(QStringLiteral("row"))   ? "cmbModelRow"
-                                : step.startsWith(QStringLiteral("col")) ? "cmbModelCol"
-                                                                         : "cmbSurveyID";
-            Ui::Pick(find<QComboBox>(form, combo), index);
-        }
-        QCOMPARE(scores(form, 2), kept ? (QList<int>{2, 4}) : (QList<int>{-1, -1}));
-        Ui::Click(find<QPushButton>(form, "butSubmit"));
-        if (kept) {
-            const int survey = find<QComboBox>(form, "cmbSurveyID")->currentText().toInt();
-            QCOMPARE(stored(db),
-                     (QStringList{answer(survey, first, 2), answer(survey, second, 4)}));
-        } else {
-            QCOMPARE(db.count(QStringLiteral("survey_results")), 0);
-        }
+        Window w;
+        w.open();
+        w.pick("cmbSurveyID", 0);
+        w.pickCell(0, 0);
+        w.choose(0, 2);
+        w.choose(1, 4);
+        for (const QString& pick : picks)
+            w.pick(qPrintable(pick.section(u':', 0, 0)), pick.section(u':', 1).toInt());
+        QCOMPARE(w.scores(2), kept ? (QList<int>{2, 4}) : (QList<int>{-1, -1}));
+        w.submit();
+        const int survey = w.combo("cmbSurveyID")->currentText().toInt();
+        QCOMPARE(stored(db),
+                 kept ? (QStringList{answer(survey, first, 2), answer(survey, second, 4)})
+                      : QStringList());
     }
 
     void submitRefusals_data()
@@ -304,15 +297,16 @@ private Q_SLOTS:
         db.addSurvey(1);
         addQuestion(db, 0, 0, QStringLiteral("A"));
         MessageCapture mc;
-        frmSurvey* form = openSurveyWindow();
+        Window w;
+        w.open();
         if (chooseSurvey)
-            Ui::Pick(find<QComboBox>(form, "cmbSurveyID"), 0);
-        Ui::Pick(find<QComboBox>(form, "cmbModelRow"), 0);
+            w.pick("cmbSurveyID", 0);
+        w.pick("cmbModelRow", 0);
         if (modelCol >= 0)
-            Ui::Pick(find<QComboBox>(form, "cmbModelCol"), modelCol);
+            w.pick("cmbModelCol", modelCol);
         if (score)
-            choose(form, 0, 3);
-        Ui::Click(find<QPushButton>(form, "butSubmit"));
+            w.choose(0, 3);
+        w.submit();
         QCOMPARE(mc.messages, QStringList{message});
         QCOMPARE(db.count(QStringLiteral("survey_results")), 0);
     }
@@ -324,27 +318,27 @@ private Q_SLOTS:
         addQuestion(db, 0, 0, QStringLiteral("A"));
         const qint64 refused = addQuestion(db, 0, 0, QStringLiteral("B"));
         addQuestion(db, 0, 0, QStringLiteral("C"));
-        db.exec(QStringLiteral(
-                    "CREATE TRIGGER refuse BEFORE INSERT ON survey_results "
-                    "WHEN NEW.question_id = %1 BEGIN SELECT RAISE(ABORT, 'refused here'); END")
+        db.exec(QStringLiteral("CREATE TRIGGER refuse BEFORE INSERT ON survey_results WHEN "
+                               "NEW.question_id = %1 BEGIN SELECT RAISE(ABORT, 'refused'); END")
                     .arg(refused));
         MessageCapture mc;
-        frmSurvey* form = openSurveyWindow();
-        Ui::Pick(find<QComboBox>(form, "cmbSurveyID"), 0);
-        pickCell(form, 0, 0);
+        Window w;
+        w.open();
+        w.pick("cmbSurveyID", 0);
+        w.pickCell(0, 0);
         for (int i = 0; i < 3; ++i)
-            choose(form, i, i + 1);
-        Ui::Click(find<QPushButton>(form, "butSubmit"));
+            w.choose(i, i + 1);
+        w.submit();
         QCOMPARE(mc.messages.size(), 1);
-        QVERIFY2(mc.last().contains(QStringLiteral("refused here")), qPrintable(mc.last()));
-        QVERIFY(mc.last().contains(
-            QStringLiteral(
-                "INSERT INTO survey_results (survey_id, question_id, answer) VALUES (1, %1, 2)")
-                .arg(refused)));
+        QVERIFY2(mc.last().contains(QStringLiteral("refused")) &&
+                     mc.last().contains(QStringLiteral("INSERT INTO survey_results (survey_id, "
+                                                       "question_id, answer) VALUES (1, %1, 2)")
+                                            .arg(refused)),
+                 qPrintable(mc.last()));
         QCOMPARE(db.count(QStringLiteral("survey_results")), 0);
 
         db.exec(QStringLiteral("DROP TRIGGER refuse"));
-        Ui::Click(find<QPushButton>(form, "butSubmit"));
+        w.submit();
         QCOMPARE(mc.last(), QStringLiteral("Survey Submitted"));
         QCOMPARE(db.count(QStringLiteral("survey_results")), 3);
     }
@@ -364,16 +358,18 @@ private Q_SLOTS:
         TestDb db;
         for (int id : before)
             db.addSurvey(id, QStringLiteral("By %1").arg(id));
-        frmSurvey* form = openSurveyWindow();
-        auto* combo = find<QComboBox>(form, "cmbSurveyID");
+        Window w;
+        w.open();
         if (chosen >= 0)
-            Ui::Pick(combo, chosen);
+            w.pick("cmbSurveyID", chosen);
         db.addSurvey(9);
-        QCOMPARE(openSurveyWindow(), form);
-        QCOMPARE(Ui::Items(combo).size(), before.size() + 1);
-        QCOMPARE(Ui::Items(combo).last(), QStringLiteral("9"));
-        QCOMPARE(combo->currentIndex(), chosen);
-        QCOMPARE(find<TextBox>(form, "txtCompletedBy")->text(),
+        frmSurvey* first = w.form;
+        w.open();
+        QCOMPARE(w.form, first);
+        QCOMPARE(Ui::Items(w.combo("cmbSurveyID")).size(), before.size() + 1);
+        QCOMPARE(Ui::Items(w.combo("cmbSurveyID")).last(), QStringLiteral("9"));
+        QCOMPARE(w.combo("cmbSurveyID")->currentIndex(), chosen);
+        QCOMPARE(w.box("txtCompletedBy")->text(),
                  chosen < 0 ? QString() : QStringLiteral("By %1").arg(before[chosen]));
     }
 
@@ -396,14 +392,15 @@ private Q_SLOTS:
         db.exec(QStringLiteral("INSERT INTO survey VALUES (1, 'Bob', 'Old Co')"));
         db.exec(QStringLiteral("INSERT INTO survey VALUES (2, %1, NULL)")
                     .arg(completedBy.isNull() ? QStringLiteral("NULL") : "'" + completedBy + "'"));
-        frmSurvey* form = openSurveyWindow();
-        Ui::Pick(find<QComboBox>(form, "cmbSurveyID"), 0);
-        QCOMPARE(find<TextBox>(form, "txtCompany")->text(), QStringLiteral("Old Co"));
+        Window w;
+        w.open();
+        w.pick("cmbSurveyID", 0);
+        QCOMPARE(w.box("txtCompany")->text(), QStringLiteral("Old Co"));
         if (gone)
             db.exec(QStringLiteral("DELETE FROM survey WHERE id = 2"));
-        Ui::Pick(find<QComboBox>(form, "cmbSurveyID"), 1);
-        QCOMPARE(find<TextBox>(form, "txtCompletedBy")->text(), shown);
-        QCOMPARE(find<TextBox>(form, "txtCompany")->text(), QString());
+        w.pick("cmbSurveyID", 1);
+        QCOMPARE(w.box("txtCompletedBy")->text(), shown);
+        QCOMPARE(w.box("txtCompany")->text(), QString());
     }
 
     void questionNumberBeyond16BitsLeavesCellEmpty()
@@ -414,26 +411,26 @@ private Q_SLOTS:
         const qint64 other = addQuestion(db, 1, 1, QStringLiteral("Other"));
         db.exec(QStringLiteral("INSERT INTO question VALUES (40000, 'x', 'Too far', 0, 0)"));
         MessageCapture mc;
-        frmSurvey* form = openSurveyWindow();
-        Ui::Pick(find<QComboBox>(form, "cmbSurveyID"), 0);
-        pickCell(form, 1, 1);
-        choose(form, 0, 1);
-        Ui::Pick(find<QComboBox>(form, "cmbModelRow"), 0);
-        Ui::Pick(find<QComboBox>(form, "cmbModelCol"), 0);
+        Window w;
+        w.open();
+        w.pick("cmbSurveyID", 0);
+        w.pickCell(1, 1);
+        w.choose(0, 1);
+        w.pickCell(0, 0);
         QCOMPARE(mc.messages.size(), 1);
         QVERIFY2(mc.last().contains(QStringLiteral("\"Too far\"")) &&
                      mc.last().contains(QStringLiteral("40000")),
                  qPrintable(mc.last()));
-        for (int i = 0; i < rowCount(form); ++i)
-            QVERIFY(showsNothing(row(form, i)));
-        Ui::Click(find<QPushButton>(form, "butSubmit"));
+        for (int i = 0; i < w.rowCount(); ++i)
+            QVERIFY(w.showsNothing(i));
+        w.submit();
         QCOMPARE(db.count(QStringLiteral("survey_results")), 0);
 
         // Choosing the cell again tells again; another cell still loads.
-        Ui::Pick(find<QComboBox>(form, "cmbModelCol"), 0);
+        w.pick("cmbModelCol", 0);
         QCOMPARE(mc.messages.size(), 3);
-        pickCell(form, 1, 1);
-        QCOMPARE(row(form, 0)->Get_QuestionID(), qint16(other));
+        w.pickCell(1, 1);
+        QCOMPARE(w.row(0)->Get_QuestionID(), qint16(other));
     }
 
     void nullQuestionTextShownEmpty()
@@ -442,12 +439,13 @@ private Q_SLOTS:
         db.exec(QStringLiteral("INSERT INTO survey VALUES (1, 'A', 'B')"));
         db.exec(QStringLiteral("INSERT INTO question VALUES (5, 'x', NULL, 0, 0)"));
         MessageCapture mc;
-        frmSurvey* form = openSurveyWindow();
-        Ui::Pick(find<QComboBox>(form, "cmbSurveyID"), 0);
-        pickCell(form, 0, 0);
-        QCOMPARE(row(form, 0)->lblQuestion->text(), QString());
-        choose(form, 0, 4);
-        Ui::Click(find<QPushButton>(form, "butSubmit"));
+        Window w;
+        w.open();
+        w.pick("cmbSurveyID", 0);
+        w.pickCell(0, 0);
+        QCOMPARE(w.row(0)->lblQuestion->text(), QString());
+        w.choose(0, 4);
+        w.submit();
         QCOMPARE(stored(db), QStringList{answer(1, 5, 4)});
     }
 
@@ -472,53 +470,56 @@ private Q_SLOTS:
                                "col_id) SELECT i, 'Question ' || i, 2, 0 FROM n")
                     .arg(questions));
         MessageCapture mc;
-        frmSurvey* form = openSurveyWindow();
-        pickCell(form, 2, 0);
-        const int rows = std::max(32, questions);
-        QCOMPARE(rowCount(form), rows);
-        QCOMPARE(row(form, questions - 1)->y(), TwipsToPxY(500 * (questions - 1)));
+        Window w;
+        w.open();
+        w.pickCell(2, 0);
+        QCOMPARE(w.rowCount(), std::max(32, questions));
+        const SurveyQuestionControl* last = w.row(questions - 1);
+        QCOMPARE(last->y(), TwipsToPxY(500 * (questions - 1)));
 
-        auto* bar = find<QScrollBar>(form, "VScroll1");
-        const QWidget* panel = find(form, "Picture2");
-        const int v = PxToTwipsY(find<QFrame>(form, "Picture1")->contentsRect().height());
+        auto* bar = w.find<QScrollBar>(QStringLiteral("VScroll1"));
+        const QWidget* panel = w.find(QStringLiteral("Picture2"));
+        const QWidget* viewport = panel->parentWidget();
+        const int v =
+            PxToTwipsY(w.find<QFrame>(QStringLiteral("Picture1"))->contentsRect().height());
+        QCOMPARE(viewport->height(), TwipsToPxY(v));
+        QCOMPARE(panel->height(), TwipsToPxY(panelTwips));
         QCOMPARE(bar->maximum(), panelTwips - v);
         QCOMPARE(bar->pageStep(), v);
         QCOMPARE(bar->singleStep(), qRound(v / 5.0));
-        QCOMPARE(panel->height(), TwipsToPxY(panelTwips));
 
-        // Dragging the thumb to the bottom moves the panel while it is dragged.
+        // Dragged to the bottom, the panel follows the thumb before it is let go.
         bar->setTracking(false);
         QStyleOptionSlider so;
         so.initFrom(bar);
         so.orientation = Qt::Vertical;
-        so.minimum = bar->minimum();
         so.maximum = bar->maximum();
         so.pageStep = bar->pageStep();
-        const QRect thumb = bar->style()->subControlRect(QStyle::CC_ScrollBar, &so,
-                                                         QStyle::SC_ScrollBarSlider, bar);
-        QTest::mousePress(bar, Qt::LeftButton, {}, thumb.center());
-        QTest::mouseMove(bar, QPoint(thumb.center().x(), bar->height() + 50));
+        const QPoint thumb =
+            bar->style()
+                ->subControlRect(QStyle::CC_ScrollBar, &so, QStyle::SC_ScrollBarSlider, bar)
+                .center();
+        const QPoint below(thumb.x(), bar->height() + 50);
+        QTest::mousePress(bar, Qt::LeftButton, {}, thumb);
+        QTest::mouseMove(bar, below);
         QCOMPARE(panel->y(), TwipsToPxY(v - panelTwips));
-        QTest::mouseRelease(bar, Qt::LeftButton, {},
-                            QPoint(thumb.center().x(), bar->height() + 50));
+        QTest::mouseRelease(bar, Qt::LeftButton, {}, below);
         QCOMPARE(bar->value(), panelTwips - v);
         QCOMPARE(panel->y(), TwipsToPxY(v - panelTwips));
-        const SurveyQuestionControl* last = row(form, questions - 1);
-        QVERIFY(last->mapTo(panel->parentWidget(), QPoint(0, last->height())).y() <=
-                panel->parentWidget()->height());
+        QVERIFY(last->mapTo(viewport, QPoint(0, last->height())).y() <= viewport->height());
 
-        // A page up, and the wheel, move it as well; the last row can be scored.
+        // A page up and the wheel move it as well; the last row can be scored.
         bar->triggerAction(QAbstractSlider::SliderPageStepSub);
         QCOMPARE(panel->y(), TwipsToPxY(2 * v - panelTwips));
         QWheelEvent wheel(QPointF(5, 5), QPointF(), QPoint(), QPoint(0, -120), Qt::NoButton,
                           Qt::NoModifier, Qt::NoScrollPhase, false);
         const int before = bar->value();
-        QApplication::sendEvent(find(form, "Picture1"), &wheel);
+        QApplication::sendEvent(w.find(QStringLiteral("Picture1")), &wheel);
         QVERIFY(bar->value() > before);
         QCOMPARE(panel->y(), TwipsToPxY(-bar->value()));
-        Ui::Pick(find<QComboBox>(form, "cmbSurveyID"), 0);
-        choose(form, questions - 1, 3);
-        Ui::Click(find<QPushButton>(form, "butSubmit"));
+        w.pick("cmbSurveyID", 0);
+        w.choose(questions - 1, 3);
+        w.submit();
         QCOMPARE(db.value(QStringLiteral("SELECT question_text FROM question, survey_results "
                                          "WHERE id = question_id AND answer = 3")),
                  QVariant(QStringLiteral("Question %1").arg(questions)));
