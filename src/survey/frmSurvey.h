@@ -2,9 +2,77 @@
 
 #include "platform/Form.h"
 
+#include <vector>
+
+class QComboBox;
+class QEvent;
+class QFrame;
+class QLabel;
+class QListWidget;
+class QPushButton;
+class QScrollBar;
+class SurveyQuestionControl;
+class TextBox;
+
+// "Complete Survey": pick a survey and a cell of the model, score the cell's
+// questions, and store the scores for that survey.
 class frmSurvey : public Form
 {
     Q_OBJECT
 public:
     frmSurvey();
+
+    QLabel* Label1 = nullptr;
+    TextBox* txtCompletedBy = nullptr;
+    QLabel* Label2 = nullptr;
+    TextBox* txtCompany = nullptr;
+    QLabel* Label8 = nullptr;
+    QComboBox* cmbSurveyID = nullptr;
+    QComboBox* cmbModelRow = nullptr;
+    QListWidget* lstModelRow = nullptr;
+    QComboBox* cmbModelCol = nullptr;
+    QListWidget* lstModelCol = nullptr;
+    // Score headings "0" to "4".
+    QLabel* Label3 = nullptr;
+    QLabel* Label4 = nullptr;
+    QLabel* Label5 = nullptr;
+    QLabel* Label6 = nullptr;
+    QLabel* Label7 = nullptr;
+    QFrame* Picture1 = nullptr;
+    QWidget* Picture2 = nullptr;
+    // The question rows; more are added when a cell has more questions.
+    std::vector<SurveyQuestionControl*> SurveyQuestionControl1;
+    QScrollBar* VScroll1 = nullptr;
+    QPushButton* butSubmit = nullptr;
+
+protected:
+    void Form_Load() override;
+    void Form_Show() override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void LoadSurveyIds();
+    void LoadModelLists();
+    void LoadCellQuestions();
+    void SetupScrollBar();
+    void AddQuestionRow();
+    void PlaceScoreHeadings();
+    int PanelHeight() const;
+    int ViewportHeight() const;
+    // The scroll bar's value in twips: 0 with the panel at the top, V - P at
+    // the bottom, the panel's Top.
+    int ScrollValue() const;
+
+    void cmbSurveyID_Click();
+    void cmbModelRow_Click();
+    void cmbModelCol_Click();
+    void VScroll1_Change();
+    void VScroll1_Scroll();
+    void butSubmit_Click();
+
+    // The cell whose questions are on show. The combo boxes have already moved
+    // to the new pick when their click arrives, so a repeated pick of the same
+    // row or column is recognised only against this.
+    int m_shownRow = -1;
+    int m_shownCol = -1;
 };

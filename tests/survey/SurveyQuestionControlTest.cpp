@@ -1,0 +1,118 @@
+#include "common/TestRegistry.h"
+#include "common/Ui.h"
+
+#include "platform/TextBox.h"
+#include "survey/SurveyQuestionControl.h"
+
+#include <QLabel>
+#include <QRadioButton>
+
+namespace {
+
+// Clicks the round indicator, where a user clicks a button without caption.
+void choose(SurveyQuestionControl& row, int score)
+{
+    QTest::mouseClick(row.optChoice[score], Qt::LeftButton, {}, QPoint(6, 8));
+}
+
+// How many of the label and five buttons are not hidden.
+int shownParts(const SurveyQuestionControl& row)
+{
+    int shown = row.lblQuestion->isHidden() ? 0 : 1;
+    for (const QRadioButton* option : row.optChoice)
+        shown += option->isHidden() ? 0 : 1;
+    return shown;
+}
+
+} // namespace
+
+class SurveyQuestionControlTest : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void setQuestion_data()
+    {
+        QTest::addColumn<int>("id");
+        QTest::addColumn<QString>("text");
+        QTest::newRow("17") << 17 << QStringLiteral("Why?");
+        QTest::newRow("0 is a question") << 0 << QStringLiteral("First");
+        QTest::newRow("negative kept") << -3 << QStringLiteral("Odd");
+        QTest::newRow("markup shown as typed") << 32767 << QStringLiteral("<b>a</b> < b");
+    }
+
+    void setQuestion()
+    {
+        QFETCH(int, id);
+        QFETCH(QString, text);
+        SurveyQuestionControl row;
+        row.show();
+        QCOMPARE(row.Get_Value(), qint16(-1));
+        QCOMPARE(row.Get_QuestionID(), qint16(-1));
+        QCOMPARE(shownParts(row), 6);
+        choose(row, 1);
+        row.Set_Question(qint16(id), text);
+        QCOMPARE(row.Get_QuestionID(), qint16(id));
+        QCOMPARE(row.txtQuestionID->text(), QString::number(id));
+        QVERIFY(row.txtQuestionID->isHidden());
+        QCOMPARE(row.lblQuestion->text(), text);
+        QCOMPARE(row.lblQuestion->textFormat(), Qt::PlainText);
+        QCOMPARE(row.Get_Value(), qint16(1));
+    }
+
+    void hideKeepsTextAndScoreShowBringsThemBack()
+    {
+        SurveyQuestionControl row;
+        row.show();
+        row.Set_Question(17, QStringLiteral("Why?"));
+        choose(row, 3);
+        row.Hide_Question();
+        QCOMPARE(shownParts(row), 0);
+        QCOMPARE(row.Get_QuestionID(), qint16(-1));
+        QCOMPARE(row.Get_Value(), qint16(3));
+        row.Show_Question();
+        QCOMPARE(shownParts(row), 6);
+        QVERIFY(row.txtQuestionID->isHidden());
+        QCOMPARE(row.lblQuestion->text(), QStringLiteral("Why?"));
+        QCOMPARE(row.Get_QuestionID(), qint16(-1));
+        QCOMPARE(row.Get_Value(), qint16(3));
+    }
+
+    void choosingIsPerRow_data()
+    {
+        QTest::addColumn<QList<int>>("clicks"); // -1: Clear_Value
+        QTest::addColumn<int>("value");
+        QTest::newRow("one") << QList<int>{0} << 0;
+        QTest::newRow("another replaces") << QList<int>{2, 4} << 4;
+        QTest::newRow("same twice stays") << QList<int>{3, 3} << 3;
+        QTest::newRow("cleared") << QList<int>{4, -1} << -1;
+        QTest::newRow("chosen after clearing") << QList<int>{4, -1, 2, 0} << 0;
+    }
+
+    void choosingIsPerRow()
+    {
+        QFETCH(QList<int>, clicks);
+        QFETCH(int, value);
+        QWidget host;
+        auto* a = new SurveyQuestionControl(&host);
+        auto* b = new SurveyQuestionControl(&host);
+        b->move(0, a->height());
+        host.show();
+        choose(*b, 2);
+        for (int click : clicks) {
+            if (click < 0)
+                a->Clear_Value();
+            else
+                choose(*a, click);
+        }
+        QCOMPARE(a->Get_Value(), qint16(value));
+        int checked = 0;
+        for (const QRadioButton* option : a->optChoice)
+            checked += option->isChecked() ? 1 : 0;
+        QCOMPARE(checked, value < 0 ? 0 : 1);
+        QCOMPARE(b->Get_Value(), qint16(2));
+    }
+};
+
+QUELT_TEST(SurveyQuestionControlTest);
+#include "SurveyQuestionControlTest.moc"

@@ -1,0 +1,530 @@
+#include "common/TestDb.h"
+#include "common/TestRegistry.h"
+#include "common/Ui.h"
+
+#include "platform/TextBox.h"
+#include "shell/frmMainMenu.h"
+#include "survey/SurveyQuestionControl.h"
+#include "survey/frmSurvey.h"
+
+#include <QComboBox>
+#include <QFrame>
+#include <QLabel>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QScrollBar>
+#include <QStyleOptionButton>
+#include <QStyleOptionSlider>
+
+namespace {
+
+// The window opened from the main menu, on the test's file, as a user sees it.
+struct Window
+{
+    frmSurvey* form = nullptr;
+
+    void open()
+    {
+        auto* menu = ShowForm<frmMainMenu>();
+        Ui::Trigger(menu->findChild<QAction*>(QStringLiteral("miModifySurveyAnswers")));
+        form = qobject_cast<frmSurvey*>(Ui::Window(QStringLiteral("frmSurvey")));
+        QVERIFY(form);
+    }
+    template <class W = QWidget>
+    W* find(const QString& name) const
+    {
+        return Ui::Find<W>(form, name);
+    }
+    QComboBox* combo(const char* name) const { return find<QComboBox>(QLatin1String(name)); }
+    TextBox* box(const char* name) const { return find<TextBox>(QLatin1String(name)); }
+    SurveyQuestionControl* row(int i) const
+    {
+        return find<SurveyQuestionControl>(QStringLiteral("SurveyQuestionControl1(%1)").arg(i));
+    }
+    int rowCount() const { return int(form->findChildren<SurveyQuestionControl*>().size()); }
+    void pick(const char* name, int index) const { Ui::Pick(combo(name), index); }
+    void pickCell(int modelRow, int modelCol) const
+    {
+        pick("cmbModelRow", modelRow);
+        pick("cmbModelCol", modelCol);
+    }
+    // Clicks the round indicator, where a user clicks a button without caption.
+    void choose(int i, int score) const
+    {
+        QTest::mouseClick(row(i)->optChoice[score], Qt::LeftButton, {}, QPoint(6, 8));
+    }
+    QList<int> scores(int rows) const
+    {
+        QList<int> values;
+        for (int i = 0; i < rows; ++i)
+            values.append(row(i)->Get_Value());
+        return values;
+    }
+    bool showsNothing(int i) const
+    {
+        const SurveyQuestionControl* r = row(i);
+        bool hidden = r->lblQuestion->isHidden() && r->Get_QuestionID() == -1;
+        for (const QRadioButton* option : r->optChoice)
+            hidden = hidden && option->isHidden();
+        return hidden;
+    }
+    void submit() const { Ui::Click(find<QPushButton>(QStringLiteral("butSubmit"))); }
+};
+
+// The file refuses a question without a label.
+qint64 addQuestion(const TestDb& db, int modelRow, int modelCol, const QString& text)
+{
+    return db.addQuestion(modelRow, modelCol, text, QStringLiteral("L"));
+}
+
+QString answer(int survey, qint64 question, int score)
+{
+    return QStringLiteral("%1/%2/%3").arg(survey).arg(question).arg(score);
+}
+
+// The answers in the file as "survey/question/answer", in a fixed order.
+QStringList stored(const TestDb& db)
+{
+    QStringList answers;
+    for (const QVariantList& r : db.rows(QStringLiteral(
+             "SELECT survey_id, question_id, answer FROM survey_results ORDER BY 1, 2, 3")))
+        answers.append(answer(r[0].toInt(), r[1].toInt(), r[2].toInt()));
+    return answers;
+}
+
+} // namespace
+
+class SurveyWindowTest : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void cleanup() { Ui::CloseAllWindows(); }
+
+    void opensWithNothingChosen()
+    {
+        TestDb db;
+        db.addSurvey(3);
+        db.addSurvey(1);
+        addQuestion(db, 0, 0, QStringLiteral("Q"));
+        Window w;
+        w.open();
+        QCOMPARE(w.form->windowTitle(), QStringLiteral("Complete Survey"));
+        QStringList ids;
+        for (const QVariantList& r : db.rows(QStringLiteral("SELECT id FROM survey")))
+            ids.append(r[0].toString());
+        QCOMPARE(Ui::Items(w.combo("cmbSurveyID")), ids);
+        QCOMPARE(Ui::Items(w.combo("cmbModelCol")), (QStringList{"Col A", "Col B", "Col C"}));
+        for (const char* name : {"cmbSurveyID", "cmbModelRow", "cmbModelCol"})
+            QCOMPARE(w.combo(name)->currentIndex(), -1);
+        QCOMPARE(w.box("txtCompletedBy")->text(), QString());
+        QVERIFY(w.box("txtCompany")->isReadOnly());
+        QCOMPARE(w.rowCount(), 32);
+        for (int i = 0; i < 32; ++i)
+            QVERIFY2(w.showsNothing(i), qPrintable(QString::number(i)));
+        QCOMPARE(w.find<QScrollBar>(QStringLiteral("VScroll1"))->value(), 0);
+    }
+
+    // The headings stand over the option columns, the bar beside the viewport.
+    void layout()
+    {
+        TestDb db;
+        Window w;
+        w.open();
+        for (int i = 0; i < 5; ++i) {
+            const QLabel* heading = w.find<QLabel>(QStringLiteral("Label%1").arg(i + 3));
+            QCOMPARE(heading->text(), QString::number(i));
+            const QRadioButton* option = w.row(0)->optChoice[i];
+            QStyleOptionButton so;
+            so.initFrom(option);
+            const QRect indicator =
+                option->style()->subElementRect(QStyle::SE_RadioButtonIndicator, &so, option);
+            const int centre = option->mapTo(w.form, indicator.center()).x();
+            QVERIFY(qAbs(heading->geometry().center().x() - centre) <= 1);
+        }
+        const QRect viewport = w.find(QStringLiteral("Picture1"))->geometry();
+        const QRect bar = w.find(QStringLiteral("VScroll1"))->geometry();
+        QCOMPARE(bar.left(), viewport.right() + 1);
+        QCOMPARE(bar.top(), viewport.top());
+        QCOMPARE(bar.height(), viewport.height());
+    }
+
+    void cellQuestions_data()
+    {
+        QTest::addColumn<int>("modelRow"); // -1: not chosen
+        QTest::addColumn<int>("modelCol");
+        QTest::addColumn<QStringList>("shown");
+        QTest::newRow("row only") << 0 << -1 << QStringList();
+        QTest::newRow("column only") << -1 << 1 << QStringList();
+        QTest::newRow("three") << 0 << 1 << QStringList{"One", "Two", "Three"};
+        QTest::newRow("none in cell") << 2 << 2 << QStringList();
+    }
+
+    void cellQuestions()
+    {
+        QFETCH(int, modelRow);
+        QFETCH(int, modelCol);
+        QFETCH(QStringList, shown);
+        TestDb db;
+        QList<qint64> ids;
+        for (const QString& text : QStringList{"One", "Two", "Three"})
+            ids.append(addQuestion(db, 0, 1, QStringLiteral("  ") + text + QStringLiteral(" ")));
+        addQuestion(db, 1, 0, QStringLiteral("Elsewhere"));
+        Window w;
+        w.open();
+        if (modelRow >= 0)
+            w.pick("cmbModelRow", modelRow);
+        if (modelCol >= 0)
+            w.pick("cmbModelCol", modelCol);
+        for (int i = 0; i < w.rowCount(); ++i) {
+            if (i >= shown.size()) {
+                QVERIFY2(w.showsNothing(i), qPrintable(QString::number(i)));
+                continue;
+            }
+            const SurveyQuestionControl* r = w.row(i);
+            QCOMPARE(r->lblQuestion->text(), shown[i]);
+            QVERIFY(!r->lblQuestion->isHidden() && !r->optChoice[4]->isHidden());
+            QCOMPARE(r->Get_QuestionID(), qint16(ids[i]));
+            QCOMPARE(r->geometry(),
+                     QRect(0, TwipsToPxY(500 * i), TwipsToPxX(8415), TwipsToPxY(375)));
+        }
+    }
+
+    void submitStoresScoredQuestions_data()
+    {
+        QTest::addColumn<QList<int>>("chosen"); // per question, -1: none
+        QTest::newRow("two of three") << QList<int>{0, -1, 4};
+        QTest::newRow("every score") << QList<int>{0, 1, 2, 3, 4};
+        QTest::newRow("one") << QList<int>{-1, 2};
+    }
+
+    void submitStoresScoredQuestions()
+    {
+        QFETCH(QList<int>, chosen);
+        TestDb db;
+        db.addSurvey(7);
+        MessageCapture mc;
+        Window w;
+        QStringList expected;
+        for (int i = 0; i < chosen.size(); ++i) {
+            const qint64 id = addQuestion(db, 1, 2, QStringLiteral("Q%1").arg(i));
+            if (chosen[i] >= 0)
+                expected.append(answer(7, id, chosen[i]));
+        }
+        w.open();
+        w.pick("cmbSurveyID", 0);
+        w.pickCell(1, 2);
+        for (int i = 0; i < chosen.size(); ++i) {
+            if (chosen[i] >= 0)
+                w.choose(i, chosen[i]);
+        }
+        w.submit();
+        QCOMPARE(mc.messages, QStringList{"Survey Submitted"});
+        QCOMPARE(stored(db), expected);
+        QCOMPARE(w.scores(chosen.size()), chosen);
+
+        w.submit();
+        QStringList twice;
+        for (const QString& a : expected)
+            twice << a << a;
+        QCOMPARE(stored(db), twice);
+    }
+
+    // A score never moves to another question; anything else keeps the scores.
+    void scoresAfterAChoice_data()
+    {
+        QTest::addColumn<QStringList>("picks"); // "combo box name:index"
+        QTest::addColumn<bool>("kept");
+        QTest::newRow("another row") << QStringList{"cmbModelRow:1"} << false;
+        QTest::newRow("another column") << QStringList{"cmbModelCol:1"} << false;
+        QTest::newRow("away and back") << QStringList{"cmbModelRow:1", "cmbModelRow:0"} << false;
+        QTest::newRow("same row") << QStringList{"cmbModelRow:0"} << true;
+        QTest::newRow("same column") << QStringList{"cmbModelCol:0"} << true;
+        QTest::newRow("another survey") << QStringList{"cmbSurveyID:1"} << true;
+    }
+
+    void scoresAfterAChoice()
+    {
+        QFETCH(QStringList, picks);
+        QFETCH(bool, kept);
+        TestDb db;
+        db.addSurvey(1);
+        db.addSurvey(2);
+        const qint64 first = addQuestion(db, 0, 0, QStringLiteral("A"));
+        const qint64 second = addQuestion(db, 0, 0, QStringLiteral("B"));
+        addQuestion(db, 1, 0, QStringLiteral("C"));
+        addQuestion(db, 1, 0, QStringLiteral("D"));
+        addQuestion(db, 0, 1, QStringLiteral("E"));
+        MessageCapture mc;
+        Window w;
+        w.open();
+        w.pick("cmbSurveyID", 0);
+        w.pickCell(0, 0);
+        w.choose(0, 2);
+        w.choose(1, 4);
+        for (const QString& pick : picks)
+            w.pick(qPrintable(pick.section(u':', 0, 0)), pick.section(u':', 1).toInt());
+        QCOMPARE(w.scores(2), kept ? (QList<int>{2, 4}) : (QList<int>{-1, -1}));
+        w.submit();
+        const int survey = w.combo("cmbSurveyID")->currentText().toInt();
+        QCOMPARE(stored(db),
+                 kept ? (QStringList{answer(survey, first, 2), answer(survey, second, 4)})
+                      : QStringList());
+    }
+
+    void submitRefusals_data()
+    {
+        QTest::addColumn<bool>("chooseSurvey");
+        QTest::addColumn<int>("modelCol"); // -1: not chosen
+        QTest::addColumn<bool>("score");
+        QTest::addColumn<QString>("message");
+        const QString none =
+            QStringLiteral("Nothing was stored: no question of this cell has a score.");
+        QTest::newRow("no survey")
+            << false << 0 << true << QStringLiteral("Choose a survey first.");
+        QTest::newRow("no cell") << true << -1 << false << none;
+        QTest::newRow("empty cell") << true << 2 << false << none;
+        QTest::newRow("nothing scored") << true << 0 << false << none;
+    }
+
+    void submitRefusals()
+    {
+        QFETCH(bool, chooseSurvey);
+        QFETCH(int, modelCol);
+        QFETCH(bool, score);
+        QFETCH(QString, message);
+        TestDb db;
+        db.addSurvey(1);
+        addQuestion(db, 0, 0, QStringLiteral("A"));
+        MessageCapture mc;
+        Window w;
+        w.open();
+        if (chooseSurvey)
+            w.pick("cmbSurveyID", 0);
+        w.pick("cmbModelRow", 0);
+        if (modelCol >= 0)
+            w.pick("cmbModelCol", modelCol);
+        if (score)
+            w.choose(0, 3);
+        w.submit();
+        QCOMPARE(mc.messages, QStringList{message});
+        QCOMPARE(db.count(QStringLiteral("survey_results")), 0);
+    }
+
+    void failedInsertStoresNothing()
+    {
+        TestDb db;
+        db.addSurvey(1);
+        addQuestion(db, 0, 0, QStringLiteral("A"));
+        const qint64 refused = addQuestion(db, 0, 0, QStringLiteral("B"));
+        addQuestion(db, 0, 0, QStringLiteral("C"));
+        db.exec(QStringLiteral("CREATE TRIGGER refuse BEFORE INSERT ON survey_results WHEN "
+                               "NEW.question_id = %1 BEGIN SELECT RAISE(ABORT, 'refused'); END")
+                    .arg(refused));
+        MessageCapture mc;
+        Window w;
+        w.open();
+        w.pick("cmbSurveyID", 0);
+        w.pickCell(0, 0);
+        for (int i = 0; i < 3; ++i)
+            w.choose(i, i + 1);
+        w.submit();
+        QCOMPARE(mc.messages.size(), 1);
+        QVERIFY2(mc.last().contains(QStringLiteral("refused")) &&
+                     mc.last().contains(QStringLiteral("INSERT INTO survey_results (survey_id, "
+                                                       "question_id, answer) VALUES (1, %1, 2)")
+                                            .arg(refused)),
+                 qPrintable(mc.last()));
+        QCOMPARE(db.count(QStringLiteral("survey_results")), 0);
+
+        db.exec(QStringLiteral("DROP TRIGGER refuse"));
+        w.submit();
+        QCOMPARE(mc.last(), QStringLiteral("Survey Submitted"));
+        QCOMPARE(db.count(QStringLiteral("survey_results")), 3);
+    }
+
+    void showingAgainOffersNewSurveys_data()
+    {
+        QTest::addColumn<QList<int>>("before");
+        QTest::addColumn<int>("chosen"); // -1: none
+        QTest::newRow("choice kept") << QList<int>{1, 2} << 1;
+        QTest::newRow("nothing chosen, list was empty") << QList<int>{} << -1;
+    }
+
+    void showingAgainOffersNewSurveys()
+    {
+        QFETCH(QList<int>, before);
+        QFETCH(int, chosen);
+        TestDb db;
+        for (int id : before)
+            db.addSurvey(id, QStringLiteral("By %1").arg(id));
+        Window w;
+        w.open();
+        if (chosen >= 0)
+            w.pick("cmbSurveyID", chosen);
+        db.addSurvey(9);
+        frmSurvey* first = w.form;
+        w.open();
+        QCOMPARE(w.form, first);
+        QCOMPARE(Ui::Items(w.combo("cmbSurveyID")).size(), before.size() + 1);
+        QCOMPARE(Ui::Items(w.combo("cmbSurveyID")).last(), QStringLiteral("9"));
+        QCOMPARE(w.combo("cmbSurveyID")->currentIndex(), chosen);
+        QCOMPARE(w.box("txtCompletedBy")->text(),
+                 chosen < 0 ? QString() : QStringLiteral("By %1").arg(before[chosen]));
+    }
+
+    void surveyHeader_data()
+    {
+        QTest::addColumn<QString>("completedBy"); // null: NULL in the file
+        QTest::addColumn<bool>("gone");
+        QTest::addColumn<QString>("shown");
+        QTest::newRow("trimmed") << QStringLiteral("  Ann ") << false << QStringLiteral("Ann");
+        QTest::newRow("null shown empty") << QString() << false << QString();
+        QTest::newRow("gone: not the last one's") << QStringLiteral("Ann") << true << QString();
+    }
+
+    void surveyHeader()
+    {
+        QFETCH(QString, completedBy);
+        QFETCH(bool, gone);
+        QFETCH(QString, shown);
+        TestDb db({"R"}, {"C"}, true);
+        db.exec(QStringLiteral("INSERT INTO survey VALUES (1, 'Bob', 'Old Co')"));
+        db.exec(QStringLiteral("INSERT INTO survey VALUES (2, %1, NULL)")
+                    .arg(completedBy.isNull() ? QStringLiteral("NULL") : "'" + completedBy + "'"));
+        Window w;
+        w.open();
+        w.pick("cmbSurveyID", 0);
+        QCOMPARE(w.box("txtCompany")->text(), QStringLiteral("Old Co"));
+        if (gone)
+            db.exec(QStringLiteral("DELETE FROM survey WHERE id = 2"));
+        w.pick("cmbSurveyID", 1);
+        QCOMPARE(w.box("txtCompletedBy")->text(), shown);
+        QCOMPARE(w.box("txtCompany")->text(), QString());
+    }
+
+    void questionNumberBeyond16BitsLeavesCellEmpty()
+    {
+        TestDb db;
+        db.addSurvey(1);
+        addQuestion(db, 0, 0, QStringLiteral("Fine"));
+        const qint64 other = addQuestion(db, 1, 1, QStringLiteral("Other"));
+        db.exec(QStringLiteral("INSERT INTO question VALUES (40000, 'x', 'Too far', 0, 0)"));
+        MessageCapture mc;
+        Window w;
+        w.open();
+        w.pick("cmbSurveyID", 0);
+        w.pickCell(1, 1);
+        w.choose(0, 1);
+        w.pickCell(0, 0);
+        QCOMPARE(mc.messages.size(), 1);
+        QVERIFY2(mc.last().contains(QStringLiteral("\"Too far\"")) &&
+                     mc.last().contains(QStringLiteral("40000")),
+                 qPrintable(mc.last()));
+        for (int i = 0; i < w.rowCount(); ++i)
+            QVERIFY(w.showsNothing(i));
+        w.submit();
+        QCOMPARE(db.count(QStringLiteral("survey_results")), 0);
+
+        // Choosing the cell again tells again; another cell still loads.
+        w.pick("cmbModelCol", 0);
+        QCOMPARE(mc.messages.size(), 3);
+        w.pickCell(1, 1);
+        QCOMPARE(w.row(0)->Get_QuestionID(), qint16(other));
+    }
+
+    void nullQuestionTextShownEmpty()
+    {
+        TestDb db({"R"}, {"C"}, true);
+        db.exec(QStringLiteral("INSERT INTO survey VALUES (1, 'A', 'B')"));
+        db.exec(QStringLiteral("INSERT INTO question VALUES (5, 'x', NULL, 0, 0)"));
+        MessageCapture mc;
+        Window w;
+        w.open();
+        w.pick("cmbSurveyID", 0);
+        w.pickCell(0, 0);
+        QCOMPARE(w.row(0)->lblQuestion->text(), QString());
+        w.choose(0, 4);
+        w.submit();
+        QCOMPARE(stored(db), QStringList{answer(1, 5, 4)});
+    }
+
+    void scrollBarSpansThePanel_data()
+    {
+        QTest::addColumn<int>("questions");
+        QTest::addColumn<int>("panelTwips");
+        QTest::newRow("three") << 3 << 20000;
+        QTest::newRow("forty") << 40 << 20000;
+        QTest::newRow("41") << 41 << 20500;
+        QTest::newRow("100, beyond 16 bits") << 100 << 50000;
+    }
+
+    void scrollBarSpansThePanel()
+    {
+        QFETCH(int, questions);
+        QFETCH(int, panelTwips);
+        TestDb db;
+        db.addSurvey(1);
+        db.exec(QStringLiteral("WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n "
+                               "WHERE i < %1) INSERT INTO question (label, question_text, row_id, "
+                               "col_id) SELECT i, 'Question ' || i, 2, 0 FROM n")
+                    .arg(questions));
+        MessageCapture mc;
+        Window w;
+        w.open();
+        w.pickCell(2, 0);
+        QCOMPARE(w.rowCount(), std::max(32, questions));
+        const SurveyQuestionControl* last = w.row(questions - 1);
+        QCOMPARE(last->y(), TwipsToPxY(500 * (questions - 1)));
+
+        auto* bar = w.find<QScrollBar>(QStringLiteral("VScroll1"));
+        const QWidget* panel = w.find(QStringLiteral("Picture2"));
+        const QWidget* viewport = panel->parentWidget();
+        const int v =
+            PxToTwipsY(w.find<QFrame>(QStringLiteral("Picture1"))->contentsRect().height());
+        QCOMPARE(viewport->height(), TwipsToPxY(v));
+        QCOMPARE(panel->height(), TwipsToPxY(panelTwips));
+        QCOMPARE(bar->maximum(), panelTwips - v);
+        QCOMPARE(bar->pageStep(), v);
+        QCOMPARE(bar->singleStep(), qRound(v / 5.0));
+
+        // Dragged to the bottom, the panel follows the thumb before it is let go.
+        bar->setTracking(false);
+        QStyleOptionSlider so;
+        so.initFrom(bar);
+        so.orientation = Qt::Vertical;
+        so.maximum = bar->maximum();
+        so.pageStep = bar->pageStep();
+        const QPoint thumb =
+            bar->style()
+                ->subControlRect(QStyle::CC_ScrollBar, &so, QStyle::SC_ScrollBarSlider, bar)
+                .center();
+        const QPoint below(thumb.x(), bar->height() + 50);
+        QTest::mousePress(bar, Qt::LeftButton, {}, thumb);
+        QTest::mouseMove(bar, below);
+        QCOMPARE(panel->y(), TwipsToPxY(v - panelTwips));
+        QTest::mouseRelease(bar, Qt::LeftButton, {}, below);
+        QCOMPARE(bar->value(), panelTwips - v);
+        QCOMPARE(panel->y(), TwipsToPxY(v - panelTwips));
+        QVERIFY(last->mapTo(viewport, QPoint(0, last->height())).y() <= viewport->height());
+
+        // A page up and the wheel move it as well; the last row can be scored.
+        bar->triggerAction(QAbstractSlider::SliderPageStepSub);
+        QCOMPARE(panel->y(), TwipsToPxY(2 * v - panelTwips));
+        QWheelEvent wheel(QPointF(5, 5), QPointF(), QPoint(), QPoint(0, -120), Qt::NoButton,
+                          Qt::NoModifier, Qt::NoScrollPhase, false);
+        const int before = bar->value();
+        QApplication::sendEvent(w.find(QStringLiteral("Picture1")), &wheel);
+        QVERIFY(bar->value() > before);
+        QCOMPARE(panel->y(), TwipsToPxY(-bar->value()));
+        w.pick("cmbSurveyID", 0);
+        w.choose(questions - 1, 3);
+        w.submit();
+        QCOMPARE(db.value(QStringLiteral("SELECT question_text FROM question, survey_results "
+                                         "WHERE id = question_id AND answer = 3")),
+                 QVariant(QStringLiteral("Question %1").arg(questions)));
+    }
+};
+
+QUELT_TEST(SurveyWindowTest);
+#include "SurveyWindowTest.moc"
