@@ -112,8 +112,9 @@ qint64 TestDb::addQuestion(int row, int col, const QString& text, const QString&
         QSqlQuery q(db);
         q.prepare(QStringLiteral(
             "INSERT INTO question (label, question_text, row_id, col_id) VALUES (?, ?, ?, ?)"));
-        q.addBindValue(label);
-        q.addBindValue(text);
+        // A null QString would be bound as SQL NULL.
+        q.addBindValue(label.isNull() ? QStringLiteral("") : label);
+        q.addBindValue(text.isNull() ? QStringLiteral("") : text);
         q.addBindValue(row);
         q.addBindValue(col);
         if (!q.exec())
