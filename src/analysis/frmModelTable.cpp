@@ -1,3 +1,192 @@
 #include "analysis/frmModelTable.h"
 
-frmModelTable::frmModelTable() : Form("frmModelTable", QStringLiteral("Quelt Analysis"), 11235, 11085) {}
+#include "analysis/PictureBox.h"
+#include "analysis/Results.h"
+#include "analysis/ResultsDrawing.h"
+#include "data/Statements.h"
+#include "platform/Convert.h"
+#include "platform/DbEngine.h"
+#include "platform/ErrorReport.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLabel>
+#include <QListWidget>
+#include <QPainter>
+#include <QPushButton>
+#include <QScrollArea>
+#include <QSet>
+
+namespace {
+
+void fillList(QListWidget* list, const QStringList& names, const QList<qint64>& numbers)
+{
+    for (qsizetype i = 0; i < names.size(); ++i) {
+        auto* item = new QListWidgetItem(names.at(i), list);
+        item->setData(Qt::UserRole, numbers.at(i));
+    }
+}
+
+void readList(const QListWidget* list, QStringList& names, QList<qint64>& numbers)
+{
+    for (int i = 0; i < list->count(); ++i) {
+        names.append(list->item(i)->text());
+        numbers.append(list->item(i)->data(Qt::UserRole).toLongLong());
+    }
+}
+
+} // namespace
+
+frmModelTable::frmModelTable()
+    : Form("frmModelTable", QStringLiteral("Quelt Analysis"), 11235, 11085)
+{
+    Label1 = Control<QLabel>("Label1", 240, 120, 6495, 375);
+    Label1->setText(QStringLiteral("Results of the Personnel Behavior Based Quelt Model"));
+    QFont heading = Label1->font();
+    heading.setPointSizeF(8.25);
+    heading.setBold(true);
+    Label1->setFont(heading);
+
+    Label2 = Control<QLabel>("Label2", 240, 480, 855, 375);
+    Label2->setText(QStringLiteral("Survey"));
+
+    cmbSurvey = Control<QComboBox>("cmbSurvey", 1080, 480, 1815, 315);
+    cmbSurvey->setEditable(false);
+
+    butResults = Control<QPushButton>("butResults", 3000, 480, 1455, 375);
+    butResults->setText(QStringLiteral("Show Results"));
+
+    chkColorCoding = Control<QCheckBox>("chkColorCoding", 240, 960, 3015, 255);
+    chkColorCoding->setText(QStringLiteral("Color Coding"));
+    chkColorCoding->setChecked(true);
+
+    // The frame is the picture's border; inside it, the picture itself.
+    picTableArea = Control<QScrollArea>("picTableArea", 240, 1320, 10575, 9495);
+    picTableArea->setFrameStyle(QFrame::StyledPanel | QFrame::Sunken);
+    picTableArea->setWidgetResizable(true);
+    picTableArea->setFocusPolicy(Qt::StrongFocus);
+    picTable = new PictureBox;
+    picTable->setObjectName(QStringLiteral("picTable"));
+    picTableArea->setWidget(picTable);
+
+    lstRows = Control<QListWidget>("lstRows", 8640, 240, 855, 255);
+    lstRows->setVisible(false);
+    lstCols = Control<QListWidget>("lstCols", 9840, 240, 855, 255);
+    lstCols->setVisible(false);
+
+    SetTabOrder({picTableArea, cmbSurvey, butResults, chkColorCoding});
+
+    connect(butResults, &QPushButton::clicked, this,
+            Handler(this, &frmModelTable::butResults_Click));
+}
+
+void frmModelTable::Form_Load()
+{
+    LoadColumnNames();
+    LoadRowNames();
+    LoadSurveyIds();
+    FitPicture();
+    DrawGrid();
+}
+
+void frmModelTable::Form_Show()
+{
+    // Surveys started since the window was opened become choosable.
+    LoadSurveyIds();
+}
+
+void frmModelTable::butResults_Click()
+{
+    if (cmbSurvey->currentIndex() < 0)
+        return;
+    const qint64 surveyId = CInt64(cmbSurvey->currentText(), QStringLiteral("The survey number"));
+
+    // Everything is read before the picture is touched: a failed query leaves
+    // the previous picture as it was.
+    ResultsGrid results = ModelGrid();
+    Database db = DBEngine::OpenDatabase(DBEngine::SurveyDatabaseName());
+    ComputeResults(db, surveyId, results);
+    db.Close();
+
+    picTable->Cls();
+    DrawResults(results);
+    DrawGrid();
+}
+
+void frmModelTable::LoadColumnNames()
+{
+    Database db = DBEngine::OpenDatabase(DBEngine::SurveyDatabaseName());
+    ResultsGrid grid;
+    LoadModelColumns(db, grid);
+    db.Close();
+    fillList(lstCols, grid.colNames, grid.colNumbers);
+}
+
+void frmModelTable::LoadRowNames()
+{
+    Database db = DBEngine::OpenDatabase(DBEngine::SurveyDatabaseName());
+    ResultsGrid grid;
+    LoadModelRows(db, grid);
+    db.Close();
+    fillList(lstRows, grid.rowNames, grid.rowNumbers);
+}
+
+// Adds the survey numbers not listed yet, in the order the engine gives
+// them, and keeps the current choice.
+void frmModelTable::LoadSurveyIds()
+{
+    const int chosen = cmbSurvey->currentIndex();
+    QSet<QString> listed;
+    for (int i = 0; i < cmbSurvey->count(); ++i)
+        listed.insert(cmbSurvey->itemText(i));
+
+    Database db = DBEngine::OpenDatabase(DBEngine::SurveyDatabaseName());
+    QueryDef qd = db.CreateQueryDef(Sql::SelectSurveyIds());
+    Recordset rs = qd.OpenRecordset();
+    while (!rs.Eof()) {
+        const QVariant id = rs.Fields(QStringLiteral("id"));
+        const QString text = CText(id);
+        // A survey without a number has no answers to show.
+        if (!id.isNull() && !listed.contains(text)) {
+            cmbSurvey->addItem(text);
+            listed.insert(text);
+        }
+        rs.MoveNext();
+    }
+    rs.Close();
+    qd.Close();
+    db.Close();
+    // Adding the first item selects it; the user's choice is what counts.
+    cmbSurvey->setCurrentIndex(chosen);
+}
+
+void frmModelTable::FitPicture()
+{
+    picTable->SetPictureSize(GridSizePx(ModelGrid(), picTable->font(), picTable->Image()));
+}
+
+void frmModelTable::DrawGrid()
+{
+    QPainter painter(&picTable->Image());
+    painter.setFont(picTable->font());
+    ::DrawGrid(painter, ModelGrid());
+    painter.end();
+    picTable->update();
+}
+
+void frmModelTable::DrawResults(const ResultsGrid& results)
+{
+    QPainter painter(&picTable->Image());
+    painter.setFont(picTable->font());
+    ::DrawResults(painter, results, chkColorCoding->isChecked());
+    painter.end();
+    picTable->update();
+}
+
+ResultsGrid frmModelTable::ModelGrid() const
+{
+    ResultsGrid grid;
+    readList(lstRows, grid.rowNames, grid.rowNumbers);
+    readList(lstCols, grid.colNames, grid.colNumbers);
+    return grid;
+}

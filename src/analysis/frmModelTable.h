@@ -2,9 +2,49 @@
 
 #include "platform/Form.h"
 
+class PictureBox;
+class QCheckBox;
+class QComboBox;
+class QLabel;
+class QListWidget;
+class QPushButton;
+class QScrollArea;
+struct ResultsGrid;
+
+// The analysis window: the model drawn as a grid and, for a chosen survey,
+// the mean score of every cell, filled by its band when colour coding is on.
 class frmModelTable : public Form
 {
     Q_OBJECT
 public:
     frmModelTable();
+
+    QLabel* Label1 = nullptr;
+    QLabel* Label2 = nullptr;
+    QComboBox* cmbSurvey = nullptr;
+    QPushButton* butResults = nullptr;
+    QCheckBox* chkColorCoding = nullptr;
+    // Takes the picture's place and scrolls it when the grid is larger.
+    QScrollArea* picTableArea = nullptr;
+    PictureBox* picTable = nullptr;
+    // Names of the grid's rows and columns, each item holding its model
+    // number as data, so a grid position finds the row or column standing
+    // there.
+    QListWidget* lstRows = nullptr;
+    QListWidget* lstCols = nullptr;
+
+protected:
+    void Form_Load() override;
+    void Form_Show() override;
+
+private:
+    void butResults_Click();
+
+    void LoadColumnNames();
+    void LoadRowNames();
+    void LoadSurveyIds();
+    void FitPicture();
+    void DrawGrid();
+    void DrawResults(const ResultsGrid& results);
+    ResultsGrid ModelGrid() const;
 };

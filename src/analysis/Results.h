@@ -1,0 +1,67 @@
+#pragma once
+
+#include <QColor>
+#include <QList>
+#include <QString>
+#include <QStringList>
+#include <QtGlobal>
+
+class Database;
+
+// The answers of one survey to the questions of one grid cell.
+struct ResultsCell
+{
+    qint64 sum = 0;
+    qint64 count = 0;
+
+    bool HasAnswers() const { return count > 0; }
+    // Only meaningful with answers.
+    double Mean() const { return double(sum) / double(count); }
+};
+
+// The model as a grid, and optionally one survey's results on it. Grid row i
+// is the model row numbered rowNumbers[i] and named rowNames[i]; the numbers
+// are what the answers are looked up by, so a model numbered from 1 or with
+// gaps still shows each cell's answers under its own names.
+struct ResultsGrid
+{
+    QStringList rowNames;
+    QList<qint64> rowNumbers;
+    QStringList colNames;
+    QList<qint64> colNumbers;
+    // One per cell, row by row; empty until a survey's results are computed.
+    QList<ResultsCell> cells;
+
+    int RowCount() const { return int(rowNames.size()); }
+    int ColCount() const { return int(colNames.size()); }
+    bool HasResults() const
+    {
+        return RowCount() > 0 && ColCount() > 0 &&
+               cells.size() == qsizetype(RowCount()) * ColCount();
+    }
+    const ResultsCell& Cell(int row, int col) const
+    {
+        return cells.at(qsizetype(row) * ColCount() + col);
+    }
+};
+
+// Model rows and columns in ascending number order, names without their
+// surrounding blanks. A row or column without a number cannot hold answers
+// and is left out.
+void LoadModelRows(Database& db, ResultsGrid& grid);
+void LoadModelColumns(Database& db, ResultsGrid& grid);
+ResultsGrid LoadModelGrid(Database& db);
+
+// Sums and counts the survey's answers for every cell of the grid, one query
+// per cell, row by row, over the one open database.
+void ComputeResults(Database& db, qint64 surveyId, ResultsGrid& grid);
+
+// The fill of a cell by its mean: below 1 (and no answers at all), up to 2,
+// up to 3, up to 4, above 4. Compared on the integer sum and count, so a mean
+// of exactly 1, 2, 3 or 4 falls in its band without any rounding.
+QColor BandColour(const ResultsCell& cell);
+
+// The mean with two decimals and a point ("2.50", "0.18"), or "a" for a cell
+// without answers. Halves round away from zero, worked out from the integer
+// sum and count rather than from a rounded double.
+QString MeanText(const ResultsCell& cell);

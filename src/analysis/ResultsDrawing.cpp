@@ -1,0 +1,119 @@
+#include "analysis/ResultsDrawing.h"
+
+#include "analysis/Results.h"
+
+#include <QFontMetricsF>
+#include <QPaintDevice>
+#include <QPainter>
+#include <algorithm>
+#include <cmath>
+
+namespace {
+
+constexpr int kTwipsPerInch = 1440;
+constexpr int kGridStart = 1500; // first line of cells, both ways
+constexpr int kCell = 1000;
+constexpr int kNameBand = 500; // where the names and the lines begin
+constexpr int kInset = 100;    // text from the line before it
+
+// Twips to whole device pixels. Every element snaps through the same rounding,
+// so fills meet the lines drawn over them exactly.
+class TwipScale
+{
+public:
+    explicit TwipScale(const QPaintDevice& device)
+        : m_x(device.logicalDpiX() / double(kTwipsPerInch)),
+          m_y(device.logicalDpiY() / double(kTwipsPerInch))
+    {
+    }
+    int X(qint64 twips) const { return int(std::lround(double(twips) * m_x)); }
+    int Y(qint64 twips) const { return int(std::lround(double(twips) * m_y)); }
+    QPoint At(qint64 x, qint64 y) const { return QPoint(X(x), Y(y)); }
+    double ToTwipsX(double px) const { return px / m_x; }
+    double ToTwipsY(double px) const { return px / m_y; }
+
+private:
+    double m_x;
+    double m_y;
+};
+
+qint64 lineAt(int index)
+{
+    return kGridStart + qint64(kCell) * index;
+}
+
+// Text with its top-left corner at a point, transparent behind it.
+void printAt(QPainter& painter, const TwipScale& scale, qint64 x, qint64 y, const QString& text)
+{
+    const QFontMetricsF metrics(painter.font(), painter.device());
+    painter.drawText(QPointF(scale.X(x), scale.Y(y) + metrics.ascent()), text);
+}
+
+} // namespace
+
+void DrawGrid(QPainter& painter, const ResultsGrid& grid)
+{
+    const TwipScale scale(*painter.device());
+    const int rows = grid.RowCount();
+    const int cols = grid.ColCount();
+    const qint64 right = lineAt(cols);
+    const qint64 bottom = lineAt(rows);
+
+    painter.save();
+    painter.setRenderHint(QPainter::Antialiasing, false);
+    painter.setPen(QPen(Qt::black, 0));
+    for (int i = 0; i <= rows; ++i) {
+        const qint64 y = lineAt(i);
+        if (i < rows)
+            printAt(painter, scale, kNameBand, y + kInset, grid.rowNames.at(i));
+        painter.drawLine(scale.At(kNameBand, y), scale.At(right, y));
+    }
+    for (int j = 0; j <= cols; ++j) {
+        const qint64 x = lineAt(j);
+        if (j < cols)
+            printAt(painter, scale, x + kInset, kNameBand, grid.colNames.at(j));
+        painter.drawLine(scale.At(x, kNameBand), scale.At(x, bottom));
+    }
+    painter.restore();
+}
+
+void DrawResults(QPainter& painter, const ResultsGrid& grid, bool colorCoding)
+{
+    if (!grid.HasResults())
+        return;
+    const TwipScale scale(*painter.device());
+    painter.save();
+    painter.setRenderHint(QPainter::Antialiasing, false);
+    painter.setPen(QPen(Qt::black, 0));
+    for (int row = 0; row < grid.RowCount(); ++row) {
+        for (int col = 0; col < grid.ColCount(); ++col) {
+            const ResultsCell& cell = grid.Cell(row, col);
+            const qint64 x = lineAt(col);
+            const qint64 y = lineAt(row);
+            if (colorCoding) {
+                // Both corners inside, as the lines drawn later cover them.
+                painter.fillRect(QRect(scale.At(x, y), scale.At(x + kCell, y + kCell)),
+                                 BandColour(cell));
+            }
+            printAt(painter, scale, x + kInset, y + kInset, MeanText(cell));
+        }
+    }
+    painter.restore();
+}
+
+QSize GridSizePx(const ResultsGrid& grid, const QFont& font, const QPaintDevice& device)
+{
+    const TwipScale scale(device);
+    const QFontMetricsF metrics(font, &device);
+    double right = double(lineAt(grid.ColCount()));
+    double bottom = double(lineAt(grid.RowCount()));
+    // A name longer than its band runs on; keep it in the picture.
+    for (const QString& name : grid.rowNames)
+        right = std::max(right, kNameBand + scale.ToTwipsX(metrics.horizontalAdvance(name)));
+    for (int j = 0; j < grid.ColCount(); ++j)
+        right = std::max(right, lineAt(j) + kInset +
+                                    scale.ToTwipsX(metrics.horizontalAdvance(grid.colNames.at(j))));
+    const qint64 far = kNameBand;
+    return QSize(scale.X(qint64(std::ceil(right)) + far) + 1,
+                 scale.Y(qint64(std::ceil(bottom)) + far) + 1);
+}

@@ -1,0 +1,29 @@
+#pragma once
+
+#include <QSize>
+
+class QFont;
+class QPaintDevice;
+class QPainter;
+struct ResultsGrid;
+
+// The results grid is laid out in twips (1/1440 inch) and drawn in the units
+// of the painter's device at that device's dots per inch, so one drawing
+// serves the window's picture as well as an image or document file.
+//
+// Cell (i, j) spans 1000 x 1000 twips from (1500 + 1000 j, 1500 + 1000 i);
+// row names stand in the band x = 500..1500, column names in y = 500..1500,
+// each 100 twips in from the line before it; a value stands 100 twips in from
+// its cell's top-left corner. Text is drawn in the painter's font.
+
+// Row and column names, then the grid lines, which end at the far edge of the
+// last row and column (an empty model keeps the two lines from 500 to 1500).
+void DrawGrid(QPainter& painter, const ResultsGrid& grid);
+
+// Every cell's value ("0.00" or "a"), each on its band's fill when colour
+// coding is on. Draws nothing for a grid without computed results.
+void DrawResults(QPainter& painter, const ResultsGrid& grid, bool colorCoding);
+
+// The pixels on `device` that hold the whole grid with its names, and a margin
+// like the one before the names.
+QSize GridSizePx(const ResultsGrid& grid, const QFont& font, const QPaintDevice& device);

@@ -1,0 +1,196 @@
+#include "analysis/Results.h"
+#include "analysis/ResultsDrawing.h"
+#include "common/TestDb.h"
+#include "common/TestRegistry.h"
+#include "platform/DbEngine.h"
+
+#include <QImage>
+#include <QLocale>
+#include <QPainter>
+#include <QRandomGenerator>
+#include <QTest>
+
+class ResultsTest : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void meanText_data()
+    {
+        QTest::addColumn<qint64>("sum");
+        QTest::addColumn<qint64>("count");
+        QTest::addColumn<QString>("text");
+        QTest::newRow("no answers") << qint64(0) << qint64(0) << QStringLiteral("a");
+        QTest::newRow("all zeros") << qint64(0) << qint64(3) << QStringLiteral("0.00");
+        QTest::newRow("whole") << qint64(4) << qint64(1) << QStringLiteral("4.00");
+        QTest::newRow("one decimal") << qint64(5) << qint64(2) << QStringLiteral("2.50");
+        QTest::newRow("thirds down") << qint64(1) << qint64(3) << QStringLiteral("0.33");
+        QTest::newRow("thirds up") << qint64(2) << qint64(3) << QStringLiteral("0.67");
+        // Halves exactly between two hundredths; 0.175 and 0.125 are not
+        // exact doubles, so rounding a double would go either way.
+        QTest::newRow("half, 7/40") << qint64(7) << qint64(40) << QStringLiteral("0.18");
+        QTest::newRow("half, 1/8") << qint64(1) << qint64(8) << QStringLiteral("0.13");
+        QTest::newRow("half, 9/8") << qint64(9) << qint64(8) << QStringLiteral("1.13");
+        QTest::newRow("just under a half") << qint64(12499) << qint64(100000)
+                                           << QStringLiteral("0.12");
+        QTest::newRow("carry into the whole") << qint64(19999) << qint64(2000)
+                                              << QStringLiteral("10.00");
+        QTest::newRow("past 16 bits") << qint64(100000) << qint64(40000) << QStringLiteral("2.50");
+        QTest::newRow("negative half") << qint64(-1) << qint64(8) << QStringLiteral("-0.13");
+        QTest::newRow("negative, rounds to zero") << qint64(-1) << qint64(1000)
+                                                  << QStringLiteral("0.00");
+    }
+
+    void meanText()
+    {
+        QFETCH(qint64, sum);
+        QFETCH(qint64, count);
+        QFETCH(QString, text);
+        // The decimal separator is a point whatever the locale.
+        const QLocale previous;
+        QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
+        const QString shown = MeanText(ResultsCell{sum, count});
+        QLocale::setDefault(previous);
+        QCOMPARE(shown, text);
+    }
+
+    void bandColour_data()
+    {
+        QTest::addColumn<qint64>("sum");
+        QTest::addColumn<qint64>("count");
+        QTest::addColumn<QColor>("colour");
+        const QColor below1(255, 128, 128), upTo2(255, 192, 128), upTo3(255, 255, 128),
+            upTo4(128, 255, 128), above4(255, 255, 255);
+        QTest::newRow("no answers") << qint64(0) << qint64(0) << below1;
+        QTest::newRow("negative") << qint64(-3) << qint64(1) << below1;
+        QTest::newRow("0.999") << qint64(999) << qint64(1000) << below1;
+        QTest::newRow("exactly 1") << qint64(1000) << qint64(1000) << upTo2;
+        QTest::newRow("exactly 2") << qint64(6) << qint64(3) << upTo2;
+        QTest::newRow("2.001") << qint64(2001) << qint64(1000) << upTo3;
+        QTest::newRow("exactly 3") << qint64(120000) << qint64(40000) << upTo3;
+        QTest::newRow("exactly 4") << qint64(4) << qint64(1) << upTo4;
+        QTest::newRow("4.001") << qint64(4001) << qint64(1000) << above4;
+    }
+
+    void bandColour()
+    {
+        QFETCH(qint64, sum);
+        QFETCH(qint64, count);
+        QFETCH(QColor, colour);
+        QCOMPARE(BandColour(ResultsCell{sum, count}), colour);
+    }
+
+    // A model numbered with gaps, questions in its cells and outside it, and
+    // several surveys answering at random, some questions more than once:
+    // every cell's sum and count match the file's own grouping.
+    void computedResultsMatchTheFile()
+    {
+        TestDb db({}, {});
+        QRandomGenerator random(5150);
+        QList<int> rowNumbers;
+        QList<int> colNumbers;
+        for (int n = 0; rowNumbers.size() < 6; ++n)
+            if (random.bounded(3) > 0)
+                rowNumbers.append(n);
+        for (int n = 1; colNumbers.size() < 5; ++n)
+            if (random.bounded(3) > 0)
+                colNumbers.append(n);
+        // Stored out of order: the grid is in number order all the same.
+        for (qsizetype i = rowNumbers.size() - 1; i >= 0; --i)
+            db.exec(QStringLiteral("INSERT INTO model_row VALUES (%1, ' Row %1 ')").arg(rowNumbers[i]));
+        for (int n : colNumbers)
+            db.exec(QStringLiteral("INSERT INTO model_column VALUES (%1, 'Col %1')").arg(n));
+
+        // Now and then a row or column number that the model does not have.
+        const auto pick = [&random](const QList<int>& model) {
+            return random.bounded(5) == 0 ? model.last() + 1
+                                          : model[random.bounded(model.size())];
+        };
+        QList<qint64> questions;
+        for (int q = 0; q < 80; ++q)
+            questions.append(db.addQuestion(pick(rowNumbers), pick(colNumbers),
+                                            QStringLiteral("Q"), QStringLiteral("L")));
+        QStringList values;
+        for (int survey = 1; survey <= 3; ++survey)
+            for (int a = 0; a < 400; ++a)
+                values.append(QStringLiteral("(%1, %2, %3)")
+                                  .arg(survey)
+                                  .arg(questions[random.bounded(questions.size())])
+                                  .arg(random.bounded(5)));
+        db.exec(QStringLiteral("INSERT INTO survey_results (survey_id, question_id, answer) VALUES ") +
+                values.join(u','));
+
+        Database file = DBEngine::OpenDatabase(DBEngine::SurveyDatabaseName());
+        ResultsGrid grid = LoadModelGrid(file);
+        QCOMPARE(grid.rowNumbers, QList<qint64>(rowNumbers.begin(), rowNumbers.end()));
+        QCOMPARE(grid.colNumbers, QList<qint64>(colNumbers.begin(), colNumbers.end()));
+        QCOMPARE(grid.rowNames.first(), QStringLiteral("Row %1").arg(rowNumbers.first()));
+
+        for (int survey = 1; survey <= 4; ++survey) {
+            QMap<QPair<int, int>, QPair<qint64, qint64>> expected;
+            const auto groups = db.rows(
+                QStringLiteral("SELECT q.row_id, q.col_id, SUM(r.answer), COUNT(*) "
+                               "FROM survey_results r JOIN question q ON q.id = r.question_id "
+                               "WHERE r.survey_id = %1 GROUP BY q.row_id, q.col_id")
+                    .arg(survey));
+            for (const QVariantList& g : groups)
+                expected[{g[0].toInt(), g[1].toInt()}] = {g[2].toLongLong(), g[3].toLongLong()};
+
+            ComputeResults(file, survey, grid);
+            QVERIFY(grid.HasResults());
+            int answered = 0;
+            for (int row = 0; row < grid.RowCount(); ++row) {
+                for (int col = 0; col < grid.ColCount(); ++col) {
+                    const auto want = expected.value({rowNumbers[row], colNumbers[col]});
+                    const ResultsCell& cell = grid.Cell(row, col);
+                    QCOMPARE(cell.sum, want.first);
+                    QCOMPARE(cell.count, want.second);
+                    answered += cell.HasAnswers();
+                }
+            }
+            // Survey 4 has no answers; the others fill most of the grid.
+            QVERIFY(survey == 4 ? answered == 0 : answered > grid.RowCount() * grid.ColCount() / 2);
+        }
+        file.Close();
+    }
+
+    // The twip layout scales to the device drawn on: at twice the screen's
+    // dots per inch every line and fill lands at twice the pixels.
+    void drawsAtTheDevicesResolution()
+    {
+        ResultsGrid grid;
+        grid.rowNames = {QStringLiteral("R")};
+        grid.rowNumbers = {0};
+        grid.colNames = {QStringLiteral("C"), QStringLiteral("D")};
+        grid.colNumbers = {0, 1};
+        grid.cells = {ResultsCell{4, 1}, ResultsCell{}};
+
+        const auto at192dpi = [](QSize size) {
+            QImage image(size, QImage::Format_RGB32);
+            image.setDotsPerMeterX(qRound(192 / 0.0254));
+            image.setDotsPerMeterY(qRound(192 / 0.0254));
+            image.fill(Qt::white);
+            return image;
+        };
+        const QSize size = GridSizePx(grid, QFont(), at192dpi(QSize(1, 1)));
+        QCOMPARE(size, QSize(int((3500 + 500) / 7.5) + 1, int((2500 + 500) / 7.5) + 1));
+        QImage image = at192dpi(size);
+        QPainter painter(&image);
+        DrawResults(painter, grid, true);
+        DrawGrid(painter, grid);
+        painter.end();
+
+        // 7.5 twips to the pixel: lines at 200, 333 and 467.
+        QCOMPARE(image.pixelColor(300, 300), QColor(128, 255, 128));
+        QCOMPARE(image.pixelColor(440, 300), QColor(255, 128, 128));
+        QCOMPARE(qGray(image.pixel(300, 200)), 0);
+        QCOMPARE(qGray(image.pixel(333, 300)), 0);
+        QCOMPARE(qGray(image.pixel(467, 300)), 0);
+        QCOMPARE(image.pixelColor(475, 300), QColor(Qt::white));
+        QCOMPARE(image.pixelColor(300, 340), QColor(Qt::white));
+    }
+};
+
+QUELT_TEST(ResultsTest);
+
+#include "ResultsTest.moc"

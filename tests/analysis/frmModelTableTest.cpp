@@ -1,0 +1,481 @@
+#include "analysis/PictureBox.h"
+#include "analysis/frmModelTable.h"
+#include "common/TestDb.h"
+#include "common/TestRegistry.h"
+#include "common/Ui.h"
+#include "shell/frmMainMenu.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLabel>
+#include <QListWidget>
+#include <QPushButton>
+#include <QScrollArea>
+#include <QScrollBar>
+#include <optional>
+
+namespace {
+
+const QColor kBelow1(255, 128, 128);
+const QColor kUpTo2(255, 192, 128);
+const QColor kUpTo3(255, 255, 128);
+const QColor kUpTo4(128, 255, 128);
+const QColor kWhite(255, 255, 255);
+
+int lineAt(int index)
+{
+    return 1500 + 1000 * index;
+}
+
+bool isDark(const QImage& image, int xTwips, int yTwips)
+{
+    return qGray(image.pixel(TwipsToPxX(xTwips), TwipsToPxY(yTwips))) < 128;
+}
+
+// Anything drawn in a box given in twips.
+bool hasInk(const QImage& image, int left, int top, int width, int height)
+{
+    const QRect box = TwipsRect(left, top, width, height);
+    for (int y = box.top(); y <= box.bottom(); ++y)
+        for (int x = box.left(); x <= box.right(); ++x)
+            if (qGray(image.pixel(x, y)) < 128)
+                return true;
+    return false;
+}
+
+// The colour in the lower right of a cell, well away from its value.
+QColor cellFill(const QImage& image, int row, int col)
+{
+    return image.pixelColor(TwipsToPxX(lineAt(col) + 750), TwipsToPxY(lineAt(row) + 750));
+}
+
+// How wide the ink of a cell's value is: "a" is narrow, "2.50" is not.
+int valueInkWidth(const QImage& image, int row, int col)
+{
+    const int left = TwipsToPxX(lineAt(col)) + 2;
+    const int right = TwipsToPxX(lineAt(col + 1)) - 2;
+    const int top = TwipsToPxY(lineAt(row)) + 2;
+    const int bottom = TwipsToPxY(lineAt(row) + 500);
+    int first = -1;
+    int last = -1;
+    for (int x = left; x <= right; ++x) {
+        for (int y = top; y <= bottom; ++y) {
+            if (qGray(image.pixel(x, y)) < 128) {
+                if (first < 0)
+                    first = x;
+                last = x;
+                break;
+            }
+        }
+    }
+    return first < 0 ? 0 : last - first + 1;
+}
+
+// Rows and columns named R<n> and C<n> after their numbers.
+void setModel(const TestDb& db, const QList<int>& rowNumbers, const QList<int>& colNumbers)
+{
+    db.exec(QStringLiteral("DELETE FROM model_row"));
+    db.exec(QStringLiteral("DELETE FROM model_column"));
+    for (int n : rowNumbers)
+        db.exec(QStringLiteral("INSERT INTO model_row VALUES (%1, 'R%1')").arg(n));
+    for (int n : colNumbers)
+        db.exec(QStringLiteral("INSERT INTO model_column VALUES (%1, 'C%1')").arg(n));
+}
+
+QList<int> numbers(int count)
+{
+    QList<int> list;
+    for (int i = 0; i < count; ++i)
+        list.append(i);
+    return list;
+}
+
+// One question in the cell, answered once with each of the answers.
+void answerCell(const TestDb& db, int survey, int row, int col, const QList<int>& answers)
+{
+    for (int answer : answers)
+        db.addAnswer(survey, db.addQuestion(row, col, QStringLiteral("Q"), QStringLiteral("L")), answer);
+}
+
+} // namespace
+
+class frmModelTableTest : public QObject
+{
+    Q_OBJECT
+
+    frmModelTable* open()
+    {
+        auto* menu = ShowForm<frmMainMenu>();
+        Ui::Trigger(menu->miQueltTable);
+        return qobject_cast<frmModelTable*>(Ui::Window(QStringLiteral("frmModelTable")));
+    }
+
+    QImage picture(frmModelTable* form)
+    {
+        return Ui::Find<QWidget>(form, QStringLiteral("picTable"))->grab().toImage();
+    }
+
+    // The user picks the survey and presses Show Results.
+    QImage showResults(frmModelTable* form, const QString& survey)
+    {
+        Ui::PickText(form->cmbSurvey, survey);
+        Ui::Click(form->butResults);
+        return picture(form);
+    }
+
+    int valueWidth(frmModelTable* form, const QString& text)
+    {
+        return QFontMetrics(form->picTable->font()).horizontalAdvance(text);
+    }
+
+    // A failure shows its report here instead of in a modal box that would
+    // wait for a click.
+    std::optional<MessageCapture> m_messages;
+
+private Q_SLOTS:
+    void init() { m_messages.emplace(); }
+
+    void cleanup()
+    {
+        Ui::CloseAllWindows();
+        const QStringList unexpected = m_messages->messages;
+        m_messages.reset();
+        QVERIFY2(unexpected.isEmpty(), qPrintable(unexpected.join(u'\n')));
+    }
+
+    void loadListsModelAndDrawsEmptyGrid()
+    {
+        TestDb db({QStringLiteral("  Row A  "), QStringLiteral("Row B")},
+                  {QStringLiteral("Col A"), QStringLiteral("Col B"), QStringLiteral("Col C")});
+        db.addSurvey(2);
+        db.addSurvey(1);
+        frmModelTable* form = open();
+        QVERIFY(form);
+        QCOMPARE(form->windowTitle(), QStringLiteral("Quelt Analysis"));
+        QVERIFY(form->Label1->font().bold());
+        QCOMPARE(form->Label1->font().pointSizeF(), 8.25);
+        QVERIFY(form->chkColorCoding->isChecked());
+        QCOMPARE(Ui::Items(form->cmbSurvey), QStringList({QStringLiteral("1"), QStringLiteral("2")}));
+        QCOMPARE(form->cmbSurvey->currentIndex(), -1);
+        QVERIFY(!form->lstRows->isVisible());
+        QCOMPARE(form->lstRows->count(), 2);
+        QCOMPARE(form->lstRows->item(0)->text(), QStringLiteral("Row A"));
+        QCOMPARE(form->lstCols->count(), 3);
+
+        const QImage image = picture(form);
+        for (int row = 0; row < 2; ++row) {
+            QVERIFY(hasInk(image, 500, lineAt(row) + 100, 900, 300)); // the row's name
+            for (int col = 0; col < 3; ++col) {
+                QCOMPARE(cellFill(image, row, col), kWhite);
+                QCOMPARE(valueInkWidth(image, row, col), 0);
+            }
+        }
+        for (int col = 0; col < 3; ++col)
+            QVERIFY(hasInk(image, lineAt(col) + 100, 500, 800, 300)); // the column's name
+        QVERIFY(!hasInk(image, 500, 500, 900, 900));
+        QVERIFY(isDark(image, 1000, lineAt(2)));
+        QVERIFY(isDark(image, lineAt(3), 1000));
+    }
+
+    void bands_data()
+    {
+        QTest::addColumn<QList<int>>("answers");
+        QTest::addColumn<QColor>("fill");
+        QTest::newRow("no answers") << QList<int>{} << kBelow1;
+        QTest::newRow("all zeros") << QList<int>{0, 0, 0} << kBelow1;
+        QTest::newRow("below 1") << QList<int>{0, 1} << kBelow1;
+        QTest::newRow("exactly 1") << QList<int>{0, 2} << kUpTo2;
+        QTest::newRow("exactly 2") << QList<int>{1, 3} << kUpTo2;
+        QTest::newRow("just above 2") << QList<int>{2, 2, 3} << kUpTo3;
+        QTest::newRow("exactly 3") << QList<int>{2, 4} << kUpTo3;
+        QTest::newRow("exactly 4") << QList<int>{4, 4} << kUpTo4;
+        QTest::newRow("above 4, stored by other means") << QList<int>{4, 5} << kWhite;
+    }
+
+    void bands()
+    {
+        QFETCH(QList<int>, answers);
+        QFETCH(QColor, fill);
+        TestDb db;
+        db.addSurvey(1);
+        db.addSurvey(2);
+        answerCell(db, 1, 1, 2, answers);
+        answerCell(db, 2, 1, 2, {4}); // another survey's answers stay out
+        frmModelTable* form = open();
+        const QImage image = showResults(form, QStringLiteral("1"));
+
+        QCOMPARE(cellFill(image, 1, 2), fill);
+        const int ink = valueInkWidth(image, 1, 2);
+        if (answers.isEmpty())
+            QVERIFY(ink > 0 && ink < valueWidth(form, QStringLiteral("0.00")) / 2);
+        else
+            QVERIFY(ink > valueWidth(form, QStringLiteral("0.00")) * 3 / 4);
+        // The other cells have no answers.
+        QCOMPARE(cellFill(image, 0, 0), kBelow1);
+        QCOMPARE(cellFill(image, 2, 2), kBelow1);
+        // Lines lie on top of the fills.
+        QVERIFY(isDark(image, lineAt(2) + 500, lineAt(1)));
+        QVERIFY(isDark(image, lineAt(2), lineAt(1) + 500));
+    }
+
+    void colourCodingOffFillsNothing()
+    {
+        TestDb db;
+        db.addSurvey(1);
+        answerCell(db, 1, 0, 0, {4});
+        answerCell(db, 1, 2, 1, {1});
+        frmModelTable* form = open();
+        form->chkColorCoding->setChecked(false);
+        const QImage image = showResults(form, QStringLiteral("1"));
+        const int number = valueWidth(form, QStringLiteral("0.00"));
+        for (int row = 0; row < 3; ++row) {
+            for (int col = 0; col < 3; ++col) {
+                QCOMPARE(cellFill(image, row, col), kWhite);
+                const bool answered = (row == 0 && col == 0) || (row == 2 && col == 1);
+                const int ink = valueInkWidth(image, row, col);
+                QVERIFY2(answered ? ink > number * 3 / 4 : ink > 0 && ink < number / 2,
+                         qPrintable(QStringLiteral("cell %1,%2 ink %3").arg(row).arg(col).arg(ink)));
+            }
+        }
+    }
+
+    void onlyShowResultsChangesThePicture()
+    {
+        TestDb db;
+        db.addSurvey(1);
+        db.addSurvey(2);
+        answerCell(db, 1, 0, 0, {4});
+        answerCell(db, 2, 0, 0, {2});
+        frmModelTable* form = open();
+        const QImage first = showResults(form, QStringLiteral("1"));
+        QCOMPARE(cellFill(first, 0, 0), kUpTo4);
+
+        Ui::PickText(form->cmbSurvey, QStringLiteral("2"));
+        QCOMPARE(picture(form), first);
+        form->chkColorCoding->click();
+        QVERIFY(!form->chkColorCoding->isChecked());
+        QCOMPARE(picture(form), first);
+
+        Ui::Click(form->butResults);
+        const QImage second = picture(form);
+        QCOMPARE(cellFill(second, 0, 0), kWhite);
+        form->chkColorCoding->click();
+        Ui::Click(form->butResults);
+        QCOMPARE(cellFill(picture(form), 0, 0), kUpTo2);
+        // Pressing again for the same survey gives the very same picture.
+        Ui::Click(form->butResults);
+        const QImage again = picture(form);
+        Ui::Click(form->butResults);
+        QCOMPARE(picture(form), again);
+    }
+
+    void noSurveyChosenDrawsNothing()
+    {
+        TestDb db;
+        db.addSurvey(1);
+        answerCell(db, 1, 0, 0, {4});
+        frmModelTable* form = open();
+        const QImage before = picture(form);
+        Ui::Click(form->butResults);
+        QCOMPARE(picture(form), before);
+    }
+
+    void answersStoredTwiceCountTwice()
+    {
+        TestDb db;
+        db.addSurvey(1);
+        const qint64 twice = db.addQuestion(1, 1, QStringLiteral("Q"), QStringLiteral("L"));
+        db.addAnswer(1, twice, 4);
+        db.addAnswer(1, twice, 4);
+        answerCell(db, 1, 1, 1, {0});
+        frmModelTable* form = open();
+        // (4 + 4 + 0) / 3 is above 2; counted once it would be exactly 2.
+        QCOMPARE(cellFill(showResults(form, QStringLiteral("1")), 1, 1), kUpTo3);
+    }
+
+    void surveyWithoutAnswersShowsA()
+    {
+        TestDb db;
+        db.addSurvey(1);
+        db.addSurvey(2);
+        answerCell(db, 2, 1, 1, {3});
+        frmModelTable* form = open();
+        const QImage image = showResults(form, QStringLiteral("1"));
+        const int number = valueWidth(form, QStringLiteral("0.00"));
+        for (int row = 0; row < 3; ++row) {
+            for (int col = 0; col < 3; ++col) {
+                QCOMPARE(cellFill(image, row, col), kBelow1);
+                const int ink = valueInkWidth(image, row, col);
+                QVERIFY(ink > 0 && ink < number / 2);
+            }
+        }
+    }
+
+    // The lines end at the far edge of the model actually drawn, and every
+    // row and column is drawn, however many there are.
+    void gridFitsTheModel_data()
+    {
+        QTest::addColumn<int>("rows");
+        QTest::addColumn<int>("cols");
+        QTest::newRow("empty model") << 0 << 0;
+        QTest::newRow("3 x 3") << 3 << 3;
+        QTest::newRow("six by six") << 6 << 6;
+        QTest::newRow("seven columns") << 3 << 7;
+        QTest::newRow("seven rows") << 7 << 2;
+        QTest::newRow("35 rows, past 16-bit twips") << 35 << 2;
+        QTest::newRow("12 x 12, larger than the picture") << 12 << 12;
+    }
+
+    void gridFitsTheModel()
+    {
+        QFETCH(int, rows);
+        QFETCH(int, cols);
+        TestDb db;
+        setModel(db, numbers(rows), numbers(cols));
+        db.addSurvey(1);
+        if (rows > 0 && cols > 0)
+            answerCell(db, 1, rows - 1, cols - 1, {3, 4});
+        frmModelTable* form = open();
+        const QImage image = showResults(form, QStringLiteral("1"));
+        const int right = lineAt(cols);
+        const int bottom = lineAt(rows);
+        QVERIFY(image.width() > TwipsToPxX(right));
+        QVERIFY(image.height() > TwipsToPxY(bottom));
+
+        for (int i = 0; i <= rows; ++i) {
+            QVERIFY(isDark(image, 500, lineAt(i)));
+            QVERIFY(isDark(image, right - 500, lineAt(i)));
+            QVERIFY(isDark(image, right, lineAt(i)));
+            QVERIFY(!isDark(image, right + 60, lineAt(i)));
+        }
+        for (int j = 0; j <= cols; ++j) {
+            QVERIFY(isDark(image, lineAt(j), 500));
+            QVERIFY(isDark(image, lineAt(j), bottom - 500));
+            QVERIFY(isDark(image, lineAt(j), bottom));
+            QVERIFY(!isDark(image, lineAt(j), bottom + 60));
+        }
+        if (rows > 0 && cols > 0) {
+            QCOMPARE(cellFill(image, rows - 1, cols - 1), kUpTo4);
+            QCOMPARE(cellFill(image, 0, 0), kBelow1);
+        } else {
+            // Only the two lines: nothing dark off them.
+            const int line = TwipsToPxX(1500);
+            for (int y = 0; y < image.height(); ++y)
+                for (int x = 0; x < image.width(); ++x)
+                    if (qGray(image.pixel(x, y)) < 128)
+                        QVERIFY2(x == line || y == TwipsToPxY(1500),
+                                 qPrintable(QStringLiteral("ink at %1,%2").arg(x).arg(y)));
+        }
+
+        // Where the grid does not fit, the picture scrolls instead of cutting
+        // it off; otherwise the picture fills its place.
+        Ui::Settle();
+        auto* area = Ui::Find<QScrollArea>(form, QStringLiteral("picTableArea"));
+        QCOMPARE(area->verticalScrollBar()->maximum() > 0, rows > 7);
+        QCOMPARE(area->horizontalScrollBar()->maximum() > 0, cols > 7);
+        QVERIFY(image.width() >= area->viewport()->width());
+        QVERIFY(image.height() >= area->viewport()->height());
+    }
+
+    // A grid position shows the answers of the row and column standing there,
+    // however the model is numbered.
+    void cellsFollowModelNumbers_data()
+    {
+        QTest::addColumn<QList<int>>("rowNumbers");
+        QTest::addColumn<QList<int>>("colNumbers");
+        QTest::newRow("from 0") << QList<int>{0, 1, 2} << QList<int>{0, 1, 2};
+        QTest::newRow("from 1") << QList<int>{1, 2, 3} << QList<int>{1, 2, 3};
+        QTest::newRow("with gaps") << QList<int>{0, 5, 9} << QList<int>{2, 3, 40};
+    }
+
+    void cellsFollowModelNumbers()
+    {
+        QFETCH(QList<int>, rowNumbers);
+        QFETCH(QList<int>, colNumbers);
+        TestDb db;
+        setModel(db, rowNumbers, colNumbers);
+        db.addSurvey(1);
+        answerCell(db, 1, rowNumbers[0], colNumbers[2], {4});
+        answerCell(db, 1, rowNumbers[2], colNumbers[0], {2});
+        answerCell(db, 1, rowNumbers[1], colNumbers[1], {3});
+        frmModelTable* form = open();
+        QCOMPARE(form->lstRows->item(2)->text(), QStringLiteral("R%1").arg(rowNumbers[2]));
+        const QImage image = showResults(form, QStringLiteral("1"));
+        for (int row = 0; row < 3; ++row) {
+            for (int col = 0; col < 3; ++col) {
+                QColor expected = kBelow1;
+                if (row == 0 && col == 2)
+                    expected = kUpTo4;
+                else if (row == 2 && col == 0)
+                    expected = kUpTo2;
+                else if (row == 1 && col == 1)
+                    expected = kUpTo3;
+                QCOMPARE(cellFill(image, row, col), expected);
+            }
+        }
+    }
+
+    void manyAnswersInOneCell()
+    {
+        TestDb db;
+        db.addSurvey(1);
+        const qint64 high = db.addQuestion(0, 1, QStringLiteral("Q"), QStringLiteral("L"));
+        const qint64 low = db.addQuestion(0, 1, QStringLiteral("Q"), QStringLiteral("L"));
+        // 40000 answers of 4 and 20000 of 1: a mean of exactly 3, with a sum
+        // and count far past 32767.
+        db.exec(QStringLiteral("WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n "
+                               "WHERE i < 20000) INSERT INTO survey_results "
+                               "SELECT 1, %1, 4 FROM n UNION ALL SELECT 1, %1, 4 FROM n "
+                               "UNION ALL SELECT 1, %2, 1 FROM n")
+                    .arg(high)
+                    .arg(low));
+        frmModelTable* form = open();
+        QCOMPARE(cellFill(showResults(form, QStringLiteral("1")), 0, 1), kUpTo3);
+    }
+
+    void showingAgainAddsNewSurveys()
+    {
+        TestDb db;
+        db.addSurvey(1);
+        db.addSurvey(2);
+        frmModelTable* form = open();
+        Ui::PickText(form->cmbSurvey, QStringLiteral("2"));
+        db.addSurvey(7);
+        db.addSurvey(3);
+        QCOMPARE(open(), form);
+        QCOMPARE(Ui::Items(form->cmbSurvey),
+                 QStringList({QStringLiteral("1"), QStringLiteral("2"), QStringLiteral("3"),
+                              QStringLiteral("7")}));
+        QCOMPARE(form->cmbSurvey->currentText(), QStringLiteral("2"));
+
+        // With nothing chosen, nothing gets chosen by the new entries.
+        Ui::CloseAllWindows();
+        TestDb empty;
+        form = open();
+        QCOMPARE(form->cmbSurvey->count(), 0);
+        empty.addSurvey(4);
+        open();
+        QCOMPARE(Ui::Items(form->cmbSurvey), QStringList({QStringLiteral("4")}));
+        QCOMPARE(form->cmbSurvey->currentIndex(), -1);
+    }
+
+    void failedQueryKeepsThePicture()
+    {
+        TestDb db;
+        db.addSurvey(1);
+        answerCell(db, 1, 0, 0, {4});
+        frmModelTable* form = open();
+        const QImage shown = showResults(form, QStringLiteral("1"));
+        db.exec(QStringLiteral("DROP TABLE survey_results"));
+        Ui::Click(form->butResults);
+        QCOMPARE(m_messages->messages.size(), 1);
+        QVERIFY2(m_messages->last().contains(QStringLiteral("survey_results")),
+                 qPrintable(m_messages->last()));
+        m_messages->messages.clear();
+        QCOMPARE(picture(form), shown);
+    }
+};
+
+QUELT_TEST(frmModelTableTest);
+
+#include "frmModelTableTest.moc"
