@@ -23,15 +23,15 @@ int RunInit(const QStringList& args, QTextStream& out)
 
 namespace {
 
+// Short names: a name wider than its 1000-twip band runs into the next one.
 const QStringList kDemoRows = {
-    QStringLiteral("Leadership"),    QStringLiteral("Communication"),
-    QStringLiteral("Training"),      QStringLiteral("Procedures"),
-    QStringLiteral("Safety Culture"), QStringLiteral("Continuous Improvement"),
+    QStringLiteral("Leadership"), QStringLiteral("Dialogue"), QStringLiteral("Training"),
+    QStringLiteral("Procedures"), QStringLiteral("Safety"),   QStringLiteral("Learning"),
 };
 
 const QStringList kDemoCols = {
-    QStringLiteral("Awareness"), QStringLiteral("Understanding"), QStringLiteral("Commitment"),
-    QStringLiteral("Practice"),  QStringLiteral("Measurement"),   QStringLiteral("Review"),
+    QStringLiteral("Awareness"), QStringLiteral("Insight"),  QStringLiteral("Commitment"),
+    QStringLiteral("Practice"),  QStringLiteral("Measures"), QStringLiteral("Review"),
 };
 
 // Question stems, one set per column; the row's topic goes into each.
