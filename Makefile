@@ -6,7 +6,7 @@ BUILD_TYPE ?= RelWithDebInfo
 JOBS       ?= $(shell nproc 2>/dev/null || echo 2)
 
 # Debian 12 packages the build, the tests and the screenshots need.
-PACKAGES := g++ cmake ninja-build qt6-base-dev libqt6sql6-sqlite fonts-dejavu-core \
+PACKAGES := g++ cmake ninja-build qt6-base-dev qt6-svg-dev libqt6sql6-sqlite fonts-dejavu-core \
             libbenchmark-dev libsqlite3-dev
 
 SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)

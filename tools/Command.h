@@ -19,6 +19,9 @@ struct Command
     const char* synopsis; // one line for the overview
     const char* help;     // the whole --help text of the command
     int (*run)(const QStringList& args, QTextStream& out);
+    // Whether these arguments make the command draw, which needs fonts and so
+    // the graphical side of the toolkit; null for a command that never draws.
+    bool (*draws)(const QStringList& args) = nullptr;
 };
 
 // Options of one command: "--name value" pairs and bare flags; anything else
@@ -41,6 +44,12 @@ private:
 
 int RunInit(const QStringList& args, QTextStream& out);
 int RunDemo(const QStringList& args, QTextStream& out);
+int RunReport(const QStringList& args, QTextStream& out);
+bool ReportDraws(const QStringList& args);
+int RunExport(const QStringList& args, QTextStream& out);
+int RunImportQuestions(const QStringList& args, QTextStream& out);
+int RunCheck(const QStringList& args, QTextStream& out);
+int RunIndex(const QStringList& args, QTextStream& out);
 
 // Splits "A;B;C" into trimmed names; empty input gives no names.
 QStringList SplitNames(const QString& list);

@@ -15,6 +15,8 @@ Options::Options(const QStringList& args, const QStringList& valued, const QStri
                 inlineValue = name.mid(eq + 1);
                 name = name.left(eq);
             }
+            if (m_values.contains(name) || m_flags.contains(name))
+                throw UsageError(QStringLiteral("--%1 is given more than once").arg(name));
             if (valued.contains(name)) {
                 if (hasInline) {
                     m_values.insert(name, inlineValue);

@@ -101,6 +101,26 @@ void DrawResults(QPainter& painter, const ResultsGrid& grid, bool colorCoding)
     painter.restore();
 }
 
+void DrawCellNotes(QPainter& painter, const ResultsGrid& grid, const QStringList& notes)
+{
+    const TwipScale scale(*painter.device());
+    const QFontMetricsF metrics(painter.font(), painter.device());
+    painter.save();
+    painter.setPen(QPen(Qt::black, 0));
+    for (int row = 0; row < grid.RowCount(); ++row) {
+        for (int col = 0; col < grid.ColCount(); ++col) {
+            const qsizetype at = qsizetype(row) * grid.ColCount() + col;
+            if (at >= notes.size() || notes.at(at).isEmpty())
+                continue;
+            const QPoint corner = scale.At(lineAt(col) + kInset, lineAt(row) + kInset);
+            painter.drawText(QPointF(corner.x(), corner.y() + metrics.lineSpacing() +
+                                                     metrics.ascent()),
+                             notes.at(at));
+        }
+    }
+    painter.restore();
+}
+
 QSize GridSizePx(const ResultsGrid& grid, const QFont& font, const QPaintDevice& device)
 {
     const TwipScale scale(device);

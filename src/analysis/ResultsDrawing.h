@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QSize>
+#include <QStringList>
 
 class QFont;
 class QPaintDevice;
@@ -23,6 +24,11 @@ void DrawGrid(QPainter& painter, const ResultsGrid& grid);
 // Every cell's value ("0.00" or "a"), each on its band's fill when colour
 // coding is on. Draws nothing for a grid without computed results.
 void DrawResults(QPainter& painter, const ResultsGrid& grid, bool colorCoding);
+
+// A second line of text under each cell's value (notes run row by row, as the
+// cells do), e.g. what a mean over several surveys stands on. Not used by the
+// window; an empty note draws nothing.
+void DrawCellNotes(QPainter& painter, const ResultsGrid& grid, const QStringList& notes);
 
 // The pixels on `device` that hold the whole grid with its names, and a margin
 // like the one before the names.

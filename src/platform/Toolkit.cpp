@@ -3,12 +3,17 @@
 #include <QApplication>
 #include <QFont>
 
-void InitToolkit(QApplication& app)
+QFont ToolkitFont()
 {
     QFont font(QStringLiteral("Sans Serif"));
     font.setStyleHint(QFont::SansSerif);
     font.setPointSizeF(8.25);
-    app.setFont(font);
+    return font;
+}
+
+void InitToolkit(QApplication& app)
+{
+    app.setFont(ToolkitFont());
     app.setApplicationName(QStringLiteral("Quelt Analysis Software"));
     app.setQuitOnLastWindowClosed(true);
 }

@@ -1,7 +1,12 @@
 #pragma once
 
 class QApplication;
+class QFont;
 
-// What every window of the program assumes of the toolkit: the default font
-// (a sans-serif face at 8.25 pt) that the twip layouts were made for.
+// The default font (a sans-serif face at 8.25 pt) that the twip layouts were
+// made for; also what a drawing made without a window is printed in.
+QFont ToolkitFont();
+
+// What every window of the program assumes of the toolkit: ToolkitFont() as
+// the default font.
 void InitToolkit(QApplication& app);

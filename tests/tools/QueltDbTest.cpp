@@ -1,54 +1,11 @@
+#include "ToolRun.h"
 #include "common/TestRegistry.h"
 
 #include <QDir>
 #include <QFile>
-#include <QProcess>
-#include <QSqlDatabase>
-#include <QSqlQuery>
-#include <QSqlRecord>
 #include <QTemporaryDir>
 #include <QTest>
 
-namespace {
-
-struct Run
-{
-    int status = -1;
-    QString out;
-    QString err;
-};
-
-Run quelt_db(const QStringList& args)
-{
-    QProcess p;
-    p.start(QStringLiteral(QUELT_DB_TOOL), args);
-    p.waitForFinished(60000);
-    return {p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1,
-            QString::fromUtf8(p.readAllStandardOutput()), QString::fromUtf8(p.readAllStandardError())};
-}
-
-// Reads one query's rows from a file with a connection of the test's own.
-QList<QVariantList> query(const QString& path, const QString& sql)
-{
-    QList<QVariantList> rows;
-    {
-        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("check"));
-        db.setDatabaseName(path);
-        db.open();
-        QSqlQuery q(db);
-        q.exec(sql);
-        while (q.next()) {
-            QVariantList row;
-            for (int i = 0; i < q.record().count(); ++i)
-                row << q.value(i);
-            rows << row;
-        }
-    }
-    QSqlDatabase::removeDatabase(QStringLiteral("check"));
-    return rows;
-}
-
-} // namespace
 
 class QueltDbTest : public QObject
 {
@@ -102,6 +59,19 @@ private Q_SLOTS:
         QTest::newRow("existing file") << QStringList{"init", "@existing", "--rows", "a", "--cols", "b"} << 1;
         QTest::newRow("existing demo") << QStringList{"demo", "@existing"} << 1;
         QTest::newRow("no such folder") << QStringList{"init", "@/no/such/dir/q.mdb", "--rows", "a", "--cols", "b"} << 1;
+        QTest::newRow("report of no survey") << QStringList{"report", "@existing"} << 2;
+        QTest::newRow("report of two choices") << QStringList{"report", "@existing", "--survey", "1", "--all"} << 2;
+        QTest::newRow("option twice") << QStringList{"report", "@existing", "--survey", "1", "--survey", "2"} << 2;
+        QTest::newRow("unknown format") << QStringList{"report", "@existing", "--all", "--format", "bmp"} << 2;
+        QTest::newRow("picture to terminal") << QStringList{"report", "@existing", "--all", "--format", "png"} << 2;
+        QTest::newRow("report over database") << QStringList{"report", "@existing", "--all", "--output", "@existing"} << 2;
+        QTest::newRow("export over database") << QStringList{"export", "@existing", "--output", "@existing"} << 2;
+        QTest::newRow("report of no database") << QStringList{"report", "@existing", "--survey", "1", "--output", "@r.png"} << 1;
+        QTest::newRow("export of no database") << QStringList{"export", "@existing", "--output", "@a.csv"} << 1;
+        QTest::newRow("import without csv") << QStringList{"import-questions", "@existing"} << 2;
+        QTest::newRow("import of no csv") << QStringList{"import-questions", "@existing", "@q.csv"} << 1;
+        QTest::newRow("check of no database") << QStringList{"check", "@existing"} << 1;
+        QTest::newRow("index of no database") << QStringList{"index", "@existing"} << 1;
     }
 
     void refusesWhatItMustNotDo()
@@ -134,8 +104,11 @@ private Q_SLOTS:
 
     void help()
     {
-        for (const QStringList& args : {QStringList{"--help"}, QStringList{"init", "--help"},
-                                        QStringList{"demo", "--help"}}) {
+        for (const QStringList& args :
+             {QStringList{"--help"}, QStringList{"init", "--help"}, QStringList{"demo", "--help"},
+              QStringList{"report", "--help"}, QStringList{"export", "--help"},
+              QStringList{"import-questions", "--help"}, QStringList{"check", "--help"},
+              QStringList{"index", "--help"}}) {
             Run r = quelt_db(args);
             QCOMPARE(r.status, 0);
             QVERIFY(r.out.contains(QStringLiteral("Usage: quelt-db")));

@@ -1,0 +1,194 @@
+#include "../../tools/Csv.h"
+#include "ToolRun.h"
+#include "common/TestRegistry.h"
+
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTest>
+
+namespace {
+
+// A fresh 3 x 3 model with one question, one survey and one answer.
+struct SmallFile
+{
+    QTemporaryDir dir;
+    QString path = dir.filePath(QStringLiteral("quelt.mdb"));
+
+    SmallFile()
+    {
+        quelt_db({"init", path, "--rows", "A;B;C", "--cols", "X;Y;Z"});
+        execute(path, {"INSERT INTO question (label, question_text, row_id, col_id) VALUES ('1', 'q', 0, 0)",
+              "INSERT INTO survey VALUES (1, 'Anne', 'Acme')",
+              "INSERT INTO survey_results VALUES (1, 1, 3)"});
+    }
+    QString write(const QString& name, const QString& text) const
+    {
+        const QString file = dir.filePath(name);
+        QFile f(file);
+        f.open(QIODevice::WriteOnly);
+        f.write(text.toUtf8());
+        return file;
+    }
+};
+
+} // namespace
+
+class DataCommandsTest : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    // Texts with quotes, commas and line breaks go in through import and come
+    // out of export as they were typed.
+    void importedTextsComeBackInTheExport()
+    {
+        SmallFile db;
+        const QList<QStringList> questions = {
+            {"0", "1", "Q,1", "He said \"yes\"\nthen left"},
+            {"2", "0", " spaced ", "Zoë's, \"quoted\"\r\nanswer"},
+            {"1", "2", "", ""},
+        };
+        QString csv = QStringLiteral("row,col,label,text\n");
+        for (const QStringList& q : questions)
+            csv += CsvRecord(q);
+        const Run imported = quelt_db({"import-questions", db.path, db.write("q.csv", csv)});
+        QCOMPARE(imported.status, 0);
+        QCOMPARE(query(db.path, "SELECT row_id, col_id, label, question_text FROM question "
+                                "WHERE id > 1 ORDER BY id"),
+                 (QList<QVariantList>{{0, 1, "Q,1", "He said \"yes\"\nthen left"},
+                                      {2, 0, " spaced ", "Zoë's, \"quoted\"\r\nanswer"},
+                                      {1, 2, "", ""}}));
+        QVERIFY(execute(db.path, {"INSERT INTO survey VALUES (2, 'Jan, \"JD\"', 'Harbour\nLogistics')",
+                                  "INSERT INTO survey_results VALUES (2, 3, 4)",
+                                  "INSERT INTO survey_results VALUES (2, 2, 0)",
+                                  "INSERT INTO survey_results VALUES (2, 99, 1)"}));
+
+        const QString out = db.dir.filePath(QStringLiteral("answers.csv"));
+        QCOMPARE(quelt_db({"export", db.path, "--output", out}).status, 0);
+        const CsvText read = ParseCsv(QString::fromUtf8(fileBytes(out)));
+        QVERIFY(read.problems.isEmpty());
+        QCOMPARE(read.rows.size(), 5);
+        QCOMPARE(read.rows.at(0).fields,
+                 (QStringList{"survey_id", "completed_by", "company", "question_id", "label",
+                              "question_text", "row_number", "row_name", "col_number", "col_name",
+                              "answer"}));
+        QCOMPARE(read.rows.at(1).fields,
+                 (QStringList{"1", "Anne", "Acme", "1", "1", "q", "0", "A", "0", "X", "3"}));
+        QCOMPARE(read.rows.at(2).fields,
+                 (QStringList{"2", "Jan, \"JD\"", "Harbour\nLogistics", "3", " spaced ",
+                              "Zoë's, \"quoted\"\r\nanswer", "2", "C", "0", "X", "4"}));
+        QCOMPARE(read.rows.at(3).fields.mid(3, 4),
+                 (QStringList{"2", "Q,1", "He said \"yes\"\nthen left", "0"}));
+        // An answer to a question that is gone is still an answer.
+        QCOMPARE(read.rows.at(4).fields,
+                 (QStringList{"2", "Jan, \"JD\"", "Harbour\nLogistics", "99", "", "", "", "", "", "",
+                              "1"}));
+    }
+
+    void importStoresAllOrNothing_data()
+    {
+        QTest::addColumn<QString>("csv");
+        QTest::addColumn<QStringList>("faultyLines");
+        QTest::addColumn<bool>("nearlyFull"); // question 32766 is stored already
+        QTest::newRow("unknown row") << "0,0,a,b\n7,0,c,d\n" << QStringList{"line 2"} << false;
+        QTest::newRow("every fault named")
+            << "row,col,label,text\n0,9,a,b\n0,0,a\nx,0,a,b\n1,1,\"open\n"
+            << QStringList{"line 2", "line 3", "line 4", "line 5", "line 5"} << false;
+        QTest::newRow("numbers beyond 32767") << "0,0,a,b\n\n0,0,c,d\n1,1,e,f\n"
+                                              << QStringList{"line 3", "line 4"} << true;
+    }
+
+    void importStoresAllOrNothing()
+    {
+        QFETCH(QString, csv);
+        QFETCH(QStringList, faultyLines);
+        QFETCH(bool, nearlyFull);
+        SmallFile db;
+        if (nearlyFull)
+            QVERIFY(execute(db.path, {"INSERT INTO question VALUES (32766, 'l', 't', 0, 0)"}));
+        const QByteArray before = fileBytes(db.path);
+        const Run r = quelt_db({"import-questions", db.path, db.write("q.csv", csv)});
+        QCOMPARE(r.status, 1);
+        QVERIFY2(r.err.contains(db.path), qPrintable(r.err));
+        QStringList named;
+        for (const QString& line : r.err.split(u'\n'))
+            if (line.startsWith(QStringLiteral("q.csv, line ")))
+                named << line.section(u',', 1).section(u':', 0, 0).trimmed();
+        QCOMPARE(named, faultyLines);
+        QCOMPARE(fileBytes(db.path), before);
+    }
+
+    // Each kind of fault on a file made for it; notes never fail the check,
+    // and the check never changes a byte of the file.
+    void checkFindsWhatIsWrong_data()
+    {
+        QTest::addColumn<QStringList>("damage");
+        QTest::addColumn<int>("status");
+        QTest::addColumn<QString>("says");
+        QTest::newRow("sound") << QStringList{} << 0 << "the program can use this file";
+        QTest::newRow("missing table") << QStringList{"DROP TABLE survey"} << 1
+                                       << "problem: the table survey is missing";
+        QTest::newRow("missing column")
+            << QStringList{"DROP TABLE model_row", "CREATE TABLE model_row (row_number)"} << 1
+            << "problem: the table model_row has no column name";
+        QTest::newRow("null text")
+            << QStringList{"DROP TABLE survey", "CREATE TABLE survey (id, completed_by, company)",
+                           "INSERT INTO survey VALUES (1, NULL, 'c')"}
+            << 1 << "problem: survey.completed_by: 1 row is null where text is needed";
+        QTest::newRow("beyond 16 bits") << QStringList{"INSERT INTO survey_results VALUES (1, 1, 40000)"}
+                                        << 1 << "problem: survey_results.answer: 1 row is not a whole";
+        QTest::newRow("not whole")
+            << QStringList{"DROP TABLE survey", "CREATE TABLE survey (id, completed_by, company)",
+                           "INSERT INTO survey VALUES (2.5, 'a', 'b'), (' 7', 'c', 'd'), (3.0, 'e', 'f')"}
+            << 1 << "problem: survey.id: 1 row is not a whole number from -32768 to 32767 (such as \"2.5\")";
+        QTest::newRow("damaged")
+            << QStringList{"CREATE INDEX by_answer ON survey_results (answer)",
+                           "PRAGMA writable_schema = ON",
+                           "UPDATE sqlite_master SET sql = 'CREATE INDEX by_answer ON "
+                           "survey_results (question_id)' WHERE name = 'by_answer'"}
+            << 1 << "problem: the engine's integrity check: row 1 missing from index by_answer";
+        QTest::newRow("numbered from 1") << QStringList{"DELETE FROM model_column WHERE col_number = 0"}
+                                         << 0 << "note: the model columns are numbered 1 to 2, not 0 to 1";
+        QTest::newRow("no index") << QStringList{"DROP INDEX question_cell"} << 0
+                                  << "note: no index on question (row_id, col_id)";
+        QTest::newRow("answers of nothing")
+            << QStringList{"INSERT INTO survey_results VALUES (9, 99, 5)"} << 0
+            << "note: 1 answer to no stored question";
+    }
+
+    void checkFindsWhatIsWrong()
+    {
+        QFETCH(QStringList, damage);
+        QFETCH(int, status);
+        QFETCH(QString, says);
+        SmallFile db;
+        QVERIFY(execute(db.path, damage));
+        const QByteArray before = fileBytes(db.path);
+        const Run r = quelt_db({"check", db.path});
+        QVERIFY2(r.out.contains(says), qPrintable(r.out + r.err));
+        QCOMPARE(r.status, status);
+        QCOMPARE(r.out.contains(QStringLiteral("problem: ")), status == 1);
+        QCOMPARE(fileBytes(db.path), before);
+    }
+
+    void indexGivesTheIndexesInitMakes()
+    {
+        SmallFile db;
+        QVERIFY(execute(db.path, {"DROP INDEX question_cell", "DROP INDEX survey_results_question",
+                                  "CREATE INDEX mine ON question (row_id, col_id, label)"}));
+        Run r = quelt_db({"index", db.path});
+        QCOMPARE(r.status, 0);
+        QCOMPARE(r.out, QStringLiteral("question_cell: present (as mine)\n"
+                                       "survey_results_question: created\n"));
+        QCOMPARE(query(db.path, "SELECT name FROM sqlite_master WHERE type = 'index' ORDER BY 1"),
+                 (QList<QVariantList>{{"mine"}, {"survey_results_question"}}));
+        QVERIFY(!quelt_db({"check", db.path}).out.contains(QStringLiteral("no index")));
+
+        const QByteArray before = fileBytes(db.path);
+        QCOMPARE(quelt_db({"index", db.path}).status, 0);
+        QCOMPARE(fileBytes(db.path), before);
+    }
+};
+
+QUELT_TEST(DataCommandsTest);
+#include "DataCommandsTest.moc"

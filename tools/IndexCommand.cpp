@@ -1,0 +1,34 @@
+#include "Command.h"
+#include "Indexes.h"
+
+#include "platform/DbEngine.h"
+
+int RunIndex(const QStringList& args, QTextStream& out)
+{
+    const Options options(args, {});
+    const QString file = options.expect(1, QStringLiteral("one FILE")).first();
+    Database db = DBEngine::OpenDatabase(file);
+
+    QList<WantedIndex> missing;
+    for (const WantedIndex& wanted : WantedIndexes()) {
+        const QString existing = IndexLike(db, wanted);
+        if (existing.isEmpty()) {
+            missing.append(wanted);
+        } else {
+            out << wanted.name << ": present";
+            if (existing.compare(wanted.name, Qt::CaseInsensitive) != 0)
+                out << " (as " << existing << ")";
+            out << '\n';
+        }
+    }
+    if (missing.isEmpty())
+        return 0;
+    // All of them or none: a failure leaves the file as it was.
+    Transaction batch(db);
+    for (const WantedIndex& wanted : missing)
+        db.Execute(wanted.statement);
+    batch.Commit();
+    for (const WantedIndex& wanted : missing)
+        out << wanted.name << ": created\n";
+    return 0;
+}

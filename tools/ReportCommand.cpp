@@ -1,0 +1,447 @@
+#include "Command.h"
+#include "Csv.h"
+#include "Output.h"
+
+#include "analysis/Results.h"
+#include "analysis/ResultsDrawing.h"
+#include "data/Statements.h"
+#include "platform/Convert.h"
+#include "platform/DbEngine.h"
+#include "platform/QueltError.h"
+#include "platform/Toolkit.h"
+#include "platform/Twips.h"
+
+#include <QBuffer>
+#include <QFileInfo>
+#include <QFont>
+#include <QFontInfo>
+#include <QImage>
+#include <QPageSize>
+#include <QPainter>
+#include <QPdfWriter>
+#include <QSvgGenerator>
+#include <algorithm>
+#include <cstdio>
+#include <unistd.h>
+
+namespace {
+
+enum class Format { Text, Csv, Png, Pdf, Svg };
+
+const QStringList kFormatNames = {QStringLiteral("text"), QStringLiteral("csv"),
+                                  QStringLiteral("png"), QStringLiteral("pdf"),
+                                  QStringLiteral("svg")};
+
+struct Request
+{
+    QString file;
+    QList<qint64> surveys; // as asked for, without repeats; empty with --all
+    bool all = false;
+    // Several surveys, or the form made for them: the report says how many
+    // surveys stand behind each cell.
+    bool combined = false;
+    Format format = Format::Text;
+    QString output;
+    bool colour = true;
+};
+
+qint64 surveyNumber(const QString& text)
+{
+    bool ok = false;
+    const qint64 n = text.trimmed().toLongLong(&ok);
+    if (!ok)
+        throw UsageError(QStringLiteral("\"%1\" is not a survey number").arg(text));
+    return n;
+}
+
+Request parse(const QStringList& args)
+{
+    const Options options(args,
+                          {QStringLiteral("survey"), QStringLiteral("surveys"),
+                           QStringLiteral("format"), QStringLiteral("output")},
+                          {QStringLiteral("all"), QStringLiteral("no-color")});
+    Request r;
+    r.file = options.expect(1, QStringLiteral("one FILE")).first();
+    const int choices = int(options.has(QStringLiteral("survey"))) +
+                        int(options.has(QStringLiteral("surveys"))) +
+                        int(options.has(QStringLiteral("all")));
+    if (choices != 1)
+        throw UsageError(QStringLiteral("give one of --survey N, --surveys N,M,... or --all"));
+
+    if (options.has(QStringLiteral("survey"))) {
+        r.surveys = {surveyNumber(options.value(QStringLiteral("survey")))};
+    } else if (options.has(QStringLiteral("surveys"))) {
+        for (const QString& part : options.value(QStringLiteral("surveys")).split(u',')) {
+            const qint64 n = surveyNumber(part);
+            if (!r.surveys.contains(n)) // a survey counts once, however often it is named
+                r.surveys.append(n);
+        }
+    }
+    r.all = options.has(QStringLiteral("all"));
+    r.combined = !options.has(QStringLiteral("survey"));
+
+    r.output = options.value(QStringLiteral("output"));
+    if (options.has(QStringLiteral("format"))) {
+        const qsizetype at =
+            kFormatNames.indexOf(options.value(QStringLiteral("format")).toLower());
+        if (at < 0)
+            throw UsageError(QStringLiteral("--format is one of %1").arg(kFormatNames.join(u'|')));
+        r.format = Format(at);
+    } else {
+        // The output's name says what it is meant to hold.
+        const qsizetype at = kFormatNames.indexOf(QFileInfo(r.output).suffix().toLower());
+        if (at > 0)
+            r.format = Format(at);
+    }
+    const bool drawn =
+        r.format == Format::Png || r.format == Format::Pdf || r.format == Format::Svg;
+    if (drawn && r.output.isEmpty())
+        throw UsageError(
+            QStringLiteral("--format %1 needs --output PATH").arg(kFormatNames.at(int(r.format))));
+    r.colour = !options.has(QStringLiteral("no-color"));
+    return r;
+}
+
+// The combined sum and count of one cell over a set of surveys, and how many
+// of them answered there: the window's per-cell statement widened to a set.
+QString cellOverSurveys(const QString& surveySet, qint64 row, qint64 col)
+{
+    return QStringLiteral("SELECT COUNT(DISTINCT CASE WHEN answer IS NOT NULL THEN survey_id END) "
+                          "as iSurveys, SUM(answer) as iSum, COUNT(answer) as iCount "
+                          "FROM survey_results, question "
+                          "WHERE survey_results.question_id = question.id "
+                          "AND survey_id IN (") +
+           surveySet + QStringLiteral(") AND row_id = ") + DecimalText(row) +
+           QStringLiteral(" AND col_id = ") + DecimalText(col);
+}
+
+struct Report
+{
+    ResultsGrid grid;
+    bool combined = false;
+    QList<qint64> surveysAnswered; // per cell, combined reports only
+    QString title;
+};
+
+QList<qint64> storedSurveys(Database& db)
+{
+    QList<qint64> ids;
+    Recordset rs = db.CreateQueryDef(Sql::SelectSurveyIds()).OpenRecordset();
+    while (!rs.Eof()) {
+        const QVariant id = rs.Fields(QStringLiteral("id"));
+        if (!id.isNull()) {
+            const qint64 n = CInt64(id, QStringLiteral("A survey number"));
+            if (!ids.contains(n))
+                ids.append(n);
+        }
+        rs.MoveNext();
+    }
+    return ids;
+}
+
+QString surveyTitle(Database& db, qint64 id)
+{
+    QString title = QStringLiteral("Survey %1").arg(id);
+    if (id < -32768 || id > 32767)
+        return title;
+    Recordset rs = db.CreateQueryDef(Sql::SelectSurveyHeader(qint16(id))).OpenRecordset();
+    if (!rs.Eof())
+        title += QStringLiteral(": %1, %2")
+                     .arg(rs.FieldText(QStringLiteral("completed_by")),
+                          rs.FieldText(QStringLiteral("company")));
+    return title;
+}
+
+QString listTitle(const QList<qint64>& ids)
+{
+    QStringList numbers;
+    for (qint64 id : ids)
+        numbers.append(DecimalText(id));
+    constexpr qsizetype kListed = 12;
+    if (ids.size() == 1)
+        return QStringLiteral("Survey %1").arg(numbers.first());
+    if (ids.size() <= kListed)
+        return QStringLiteral("%1 surveys: %2")
+            .arg(ids.size())
+            .arg(numbers.join(QStringLiteral(", ")));
+    return QStringLiteral("%1 surveys: %2, ... %3")
+        .arg(ids.size())
+        .arg(numbers.mid(0, kListed - 1).join(QStringLiteral(", ")), numbers.last());
+}
+
+Report compute(const Request& request)
+{
+    Database db = OpenForReading(request.file);
+    const QString path = db.FileName();
+    const QList<qint64> stored = storedSurveys(db);
+    QList<qint64> ids = request.surveys;
+    if (request.all) {
+        if (stored.isEmpty())
+            throw QueltError(QStringLiteral("There are no surveys in %1.").arg(path));
+        ids = stored;
+        std::sort(ids.begin(), ids.end());
+    }
+    QStringList missing;
+    for (qint64 id : ids)
+        if (!stored.contains(id))
+            missing.append(DecimalText(id));
+    if (!missing.isEmpty())
+        throw QueltError(QStringLiteral("%1 has no survey numbered %2.")
+                             .arg(path, missing.join(QStringLiteral(", "))));
+
+    Report report;
+    report.combined = request.combined;
+    report.grid = LoadModelGrid(db);
+    if (!request.combined) {
+        report.title = surveyTitle(db, ids.first());
+        ComputeResults(db, ids.first(), report.grid);
+        return report;
+    }
+
+    report.title = listTitle(ids);
+    QStringList numbers;
+    for (qint64 id : ids)
+        numbers.append(DecimalText(id));
+    // Every survey there is: let the engine read them rather than a long list.
+    const QString set = request.all ? Sql::SelectSurveyIds() : numbers.join(u',');
+    ResultsGrid& grid = report.grid;
+    for (int row = 0; row < grid.RowCount(); ++row) {
+        for (int col = 0; col < grid.ColCount(); ++col) {
+            Recordset rs = db.CreateQueryDef(cellOverSurveys(set, grid.rowNumbers.at(row),
+                                                             grid.colNumbers.at(col)))
+                               .OpenRecordset();
+            ResultsCell cell;
+            cell.count = rs.FieldInt64(QStringLiteral("iCount"));
+            if (cell.count > 0)
+                cell.sum = rs.FieldInt64(QStringLiteral("iSum"));
+            grid.cells.append(cell);
+            report.surveysAnswered.append(rs.FieldInt64(QStringLiteral("iSurveys")));
+        }
+    }
+    return report;
+}
+
+// What stands behind a combined cell's mean: surveys that answered / answers.
+QString cellNote(const Report& report, int row, int col)
+{
+    const qsizetype at = qsizetype(row) * report.grid.ColCount() + col;
+    return QStringLiteral("%1/%2")
+        .arg(report.surveysAnswered.at(at))
+        .arg(report.grid.cells.at(at).count);
+}
+
+// ---------------------------------------------------------------- text
+
+QString ansiBackground(const QColor& c, const QString& text)
+{
+    return QStringLiteral("\x1b[30;48;2;%1;%2;%3m%4\x1b[0m")
+        .arg(c.red())
+        .arg(c.green())
+        .arg(c.blue())
+        .arg(text);
+}
+
+void writeText(QTextStream& out, const Report& report, bool ansi)
+{
+    const ResultsGrid& grid = report.grid;
+    auto cellText = [&](int row, int col) {
+        QString text = MeanText(grid.Cell(row, col));
+        if (report.combined)
+            text += QStringLiteral(" (%1)").arg(cellNote(report, row, col));
+        return text;
+    };
+    int nameWidth = 0;
+    for (const QString& name : grid.rowNames)
+        nameWidth = std::max(nameWidth, int(name.size()));
+    QList<int> widths;
+    for (int col = 0; col < grid.ColCount(); ++col) {
+        int w = int(grid.colNames.at(col).size());
+        for (int row = 0; row < grid.RowCount(); ++row)
+            w = std::max(w, int(cellText(row, col).size()));
+        widths.append(w);
+    }
+
+    out << report.title << "\n\n";
+    out << QString().leftJustified(nameWidth);
+    for (int col = 0; col < grid.ColCount(); ++col)
+        out << "  " << grid.colNames.at(col).rightJustified(widths.at(col));
+    out << '\n';
+    for (int row = 0; row < grid.RowCount(); ++row) {
+        out << grid.rowNames.at(row).leftJustified(nameWidth);
+        for (int col = 0; col < grid.ColCount(); ++col) {
+            const QString text = cellText(row, col).rightJustified(widths.at(col));
+            out << "  " << (ansi ? ansiBackground(BandColour(grid.Cell(row, col)), text) : text);
+        }
+        out << '\n';
+    }
+    if (report.combined)
+        out << "\nEach cell: the mean of all its answers (a: none), then (surveys that answered"
+               "/answers).\n";
+}
+
+// ---------------------------------------------------------------- csv
+
+void writeCsv(QTextStream& out, const Report& report)
+{
+    const ResultsGrid& grid = report.grid;
+    QStringList header = {QStringLiteral("row_number"), QStringLiteral("row_name"),
+                          QStringLiteral("col_number"), QStringLiteral("col_name")};
+    if (report.combined)
+        header << QStringLiteral("surveys");
+    header << QStringLiteral("count") << QStringLiteral("sum") << QStringLiteral("mean");
+    out << CsvRecord(header);
+    for (int row = 0; row < grid.RowCount(); ++row) {
+        for (int col = 0; col < grid.ColCount(); ++col) {
+            const ResultsCell& cell = grid.Cell(row, col);
+            QStringList fields = {DecimalText(grid.rowNumbers.at(row)), grid.rowNames.at(row),
+                                  DecimalText(grid.colNumbers.at(col)), grid.colNames.at(col)};
+            if (report.combined)
+                fields << DecimalText(
+                    report.surveysAnswered.at(qsizetype(row) * grid.ColCount() + col));
+            fields << DecimalText(cell.count) << DecimalText(cell.sum)
+                   << (cell.HasAnswers() ? MeanText(cell) : QString());
+            out << CsvRecord(fields);
+        }
+    }
+}
+
+// ---------------------------------------------------------------- pictures
+
+// As the results window paints its picture: fills and values, then names and
+// lines on top.
+void paint(QPainter& painter, const Report& report, bool colour, const QSize& size)
+{
+    painter.fillRect(QRect(QPoint(0, 0), size), Qt::white);
+    painter.setFont(ToolkitFont());
+    DrawResults(painter, report.grid, colour);
+    if (report.combined) {
+        QStringList notes;
+        for (int row = 0; row < report.grid.RowCount(); ++row)
+            for (int col = 0; col < report.grid.ColCount(); ++col)
+                notes.append(cellNote(report, row, col));
+        DrawCellNotes(painter, report.grid, notes);
+    }
+    DrawGrid(painter, report.grid);
+}
+
+void checkPainter(const QPainter& painter, const QString& output)
+{
+    if (!painter.isActive())
+        throw QueltError(QStringLiteral("Nothing could be drawn for %1.")
+                             .arg(QFileInfo(output).absoluteFilePath()));
+}
+
+void writePng(const Report& report, const Request& request)
+{
+    // The window's picture: white, at the screen's dots per inch.
+    constexpr double kMetresPerInch = 0.0254;
+    QImage image(1, 1, QImage::Format_RGB32);
+    image.setDotsPerMeterX(qRound(TwipsToPxX(1440) / kMetresPerInch));
+    image.setDotsPerMeterY(qRound(TwipsToPxY(1440) / kMetresPerInch));
+    const QSize size = GridSizePx(report.grid, ToolkitFont(), image);
+    const int dpmX = image.dotsPerMeterX();
+    const int dpmY = image.dotsPerMeterY();
+    image = QImage(size, QImage::Format_RGB32);
+    if (image.isNull())
+        throw QueltError(QStringLiteral("The picture of %1 x %2 pixels is too large to be made.")
+                             .arg(size.width())
+                             .arg(size.height()));
+    image.setDotsPerMeterX(dpmX);
+    image.setDotsPerMeterY(dpmY);
+    QPainter painter(&image);
+    paint(painter, report, request.colour, size);
+    painter.end();
+    WriteFile(request.output, [&](QIODevice& device) {
+        if (!image.save(&device, "PNG"))
+            throw QueltError(QStringLiteral("The picture could not be stored as PNG in %1.")
+                                 .arg(QFileInfo(request.output).absoluteFilePath()));
+    });
+}
+
+void writePdf(const Report& report, const Request& request)
+{
+    WriteFile(request.output, [&](QIODevice& device) {
+        QPdfWriter writer(&device);
+        writer.setCreator(QStringLiteral("quelt-db"));
+        writer.setTitle(report.title);
+        const QSize size = GridSizePx(report.grid, ToolkitFont(), writer);
+        const double dpi = writer.resolution();
+        // One page the size of the picture, as the window shows it.
+        writer.setPageSize(QPageSize(QSizeF(size.width() / dpi, size.height() / dpi),
+                                     QPageSize::Inch, QString(), QPageSize::ExactMatch));
+        writer.setPageMargins(QMarginsF(0, 0, 0, 0));
+        QPainter painter(&writer);
+        checkPainter(painter, request.output);
+        paint(painter, report, request.colour, size);
+        painter.end();
+    });
+}
+
+void writeSvg(const Report& report, const Request& request)
+{
+    QBuffer buffer;
+    buffer.open(QIODevice::WriteOnly);
+    QSvgGenerator svg;
+    svg.setOutputDevice(&buffer);
+    svg.setResolution(TwipsToPxX(1440));
+    svg.setTitle(report.title);
+    const QSize size = GridSizePx(report.grid, ToolkitFont(), svg);
+    svg.setSize(size);
+    svg.setViewBox(QRect(QPoint(0, 0), size));
+    QPainter painter(&svg);
+    checkPainter(painter, request.output);
+    paint(painter, report, request.colour, size);
+    painter.end();
+    // The toolkit's name for its default face means nothing to a browser:
+    // name the face it stands for, then any sans-serif one.
+    const QByteArray named = "font-family=\"" + ToolkitFont().family().toUtf8() + '"';
+    const QByteArray face =
+        "font-family=\"" + QFontInfo(ToolkitFont()).family().toUtf8() + ", sans-serif\"";
+    QByteArray text = buffer.data();
+    text.replace(named, face);
+    WriteFile(request.output, [&](QIODevice& device) {
+        if (device.write(text) != text.size())
+            throw QueltError(QStringLiteral("The picture could not be written to %1.")
+                                 .arg(QFileInfo(request.output).absoluteFilePath()));
+    });
+}
+
+} // namespace
+
+bool ReportDraws(const QStringList& args)
+{
+    try {
+        const Format format = parse(args).format;
+        return format == Format::Png || format == Format::Pdf || format == Format::Svg;
+    } catch (const UsageError&) {
+        return false; // the run itself reports it
+    }
+}
+
+int RunReport(const QStringList& args, QTextStream& out)
+{
+    const Request request = parse(args);
+    RefuseOutputOverDatabase(request.output, request.file);
+    const Report report = compute(request);
+    switch (request.format) {
+    case Format::Text: {
+        const bool ansi = request.colour && request.output.isEmpty() &&
+                          qEnvironmentVariableIsEmpty("NO_COLOR") && isatty(fileno(stdout));
+        WriteText(request.output, out, [&](QTextStream& s) { writeText(s, report, ansi); });
+        break;
+    }
+    case Format::Csv:
+        WriteText(request.output, out, [&](QTextStream& s) { writeCsv(s, report); });
+        break;
+    case Format::Png:
+        writePng(report, request);
+        break;
+    case Format::Pdf:
+        writePdf(report, request);
+        break;
+    case Format::Svg:
+        writeSvg(report, request);
+        break;
+    }
+    return 0;
+}
