@@ -1,4 +1,4 @@
-#include "../../tools/Csv.h"
+#include "Csv.h"
 #include "common/TestRegistry.h"
 
 #include <QTest>

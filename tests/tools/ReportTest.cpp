@@ -1,4 +1,4 @@
-#include "../../tools/Csv.h"
+#include "Csv.h"
 #include "ToolRun.h"
 #include "analysis/PictureBox.h"
 #include "analysis/Results.h"
