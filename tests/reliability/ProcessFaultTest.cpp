@@ -13,6 +13,12 @@ using namespace Reliability;
 
 namespace {
 
+// What the copy said last on stderr (the platform's chatter comes first).
+QString lastWords(QProcess& copy)
+{
+    return QString::fromLocal8Bit(copy.readAllStandardError().trimmed().split('\n').last());
+}
+
 const QString kSubmitter = QStringLiteral(QUELT_SUBMITTER);
 
 // Waits for the copy's "ready"; false (with its words in `why`) when it ends first.
@@ -27,7 +33,7 @@ bool waitReady(QProcess& copy, QString* why)
         }
         copy.waitForReadyRead(1000);
     }
-    *why = QString::fromLocal8Bit(copy.readAllStandardError());
+    *why = lastWords(copy);
     return false;
 }
 
@@ -78,8 +84,7 @@ private Q_SLOTS:
             QString why;
             QVERIFY2(waitReady(copy, &why), qPrintable(why));
             QThread::msleep(delayMs(random));
-            QVERIFY2(copy.state() == QProcess::Running,
-                     qPrintable(QString::fromLocal8Bit(copy.readAllStandardError())));
+            QVERIFY2(copy.state() == QProcess::Running, qPrintable(lastWords(copy)));
             copy.kill();
             QVERIFY(copy.waitForFinished(30000));
             // A journal left behind means the kill hit an unfinished write.
@@ -143,7 +148,7 @@ private Q_SLOTS:
         for (QProcess& copy : copies) {
             QVERIFY(copy.waitForFinished(180000));
             QVERIFY2(copy.exitStatus() == QProcess::NormalExit && copy.exitCode() == 0,
-                     qPrintable(QString::fromLocal8Bit(copy.readAllStandardError())));
+                     qPrintable(lastWords(copy)));
             const QList<QByteArray> lines = copy.readAllStandardOutput().trimmed().split('\n');
             QVERIFY(lines.last().startsWith("lost "));
             lost += lines.last().mid(5).toInt();

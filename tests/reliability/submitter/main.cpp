@@ -130,7 +130,7 @@ int submitHeaders(const QString& tag, int count)
     if (!std::fgets(go, sizeof go, stdin))
         fail(QStringLiteral("no word to start"));
     std::mt19937 random(qHash(tag));
-    std::uniform_int_distribution<int> typingUs(0, 2000);
+    std::uniform_int_distribution<int> typingUs(0, 5000);
     int lost = 0;
     for (int i = 0; i < count; ++i) {
         Ui::Trigger(ShowForm<frmMainMenu>()->miCompleteSurvey);
