@@ -32,9 +32,9 @@ void Paste(QWidget* box, const QString& text)
 }
 
 template <class T>
-T* Open(QAction* T_menuItem)
+T* Open(QAction* menuItem)
 {
-    Ui::Trigger(T_menuItem);
+    Ui::Trigger(menuItem);
     return FormInstance<T>();
 }
 

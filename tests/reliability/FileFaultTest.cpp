@@ -132,8 +132,8 @@ private Q_SLOTS:
 
         m_messages->messages.clear();
         actions.Click(action);
-        QCOMPARE(messages(), action == Action::Answers ? QStringList{QStringLiteral("Survey Submitted")}
-                                                       : QStringList());
+        const QStringList confirmation{QStringLiteral("Survey Submitted")};
+        QCOMPARE(messages(), action == Action::Answers ? confirmation : QStringList());
         QVERIFY(actions.Done(action));
         QString why;
         QVERIFY2(Keeps(before, Snapshot(db), &why), qPrintable(why));
@@ -167,8 +167,9 @@ private Q_SLOTS:
         const QString aside = db.dir() + QStringLiteral("/renamed.mdb");
 
         QVERIFY(QFile::rename(db.path(), aside));
-        const QByteArray replacement =
-            fault == QLatin1String("text") ? QByteArray("Not a database: 'quelt.mdb'\n") : QByteArray();
+        const QByteArray replacement = fault == QLatin1String("text")
+                                           ? QByteArray("Not a database: 'quelt.mdb'\n")
+                                           : QByteArray();
         if (fault == QLatin1String("text") || fault == QLatin1String("empty")) {
             QFile file(db.path());
             QVERIFY(file.open(QIODevice::WriteOnly));

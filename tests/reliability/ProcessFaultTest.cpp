@@ -127,9 +127,10 @@ private Q_SLOTS:
         }
         QVERIFY(submits > 0);
         Report(QStringLiteral("kills: %1 SIGKILLs of a copy submitting full cells; %2 hit an "
-                              "unfinished write, %3 of them with the journal marked valid (the file "
-                              "perhaps part written) and rolled back by the program's next read; %4 "
-                              "Submits stored, every one whole; integrity ok; nothing lost")
+                              "unfinished write, %3 of them with the journal marked valid (the "
+                              "file perhaps part written) and rolled back by the program's next "
+                              "read; %4 Submits stored, every one whole; integrity ok; nothing "
+                              "lost")
                    .arg(kills)
                    .arg(unfinished)
                    .arg(hot)
