@@ -11,7 +11,7 @@ PACKAGES := g++ cmake ninja-build qt6-base-dev qt6-svg-dev libqt6sql6-sqlite fon
 
 SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 
-.PHONY: all deps build run test test-sanitize bench clean
+.PHONY: all deps build run test test-sanitize soak bench clean
 
 all: build
 
@@ -39,8 +39,14 @@ demo/quelt.mdb: | build
 run: build demo/quelt.mdb
 	cd demo && ../$(BUILD)/quelt
 
+# The reliability tests leave what they measured (kills, two copies, soak)
+# in a summary file; each run shows it.
+RELIABILITY_SUMMARY = tests/reliability-summary.txt
+
 test: build
+	rm -f $(BUILD)/$(RELIABILITY_SUMMARY)
 	cd $(BUILD) && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j $(JOBS)
+	@cat $(BUILD)/$(RELIABILITY_SUMMARY)
 
 # The whole suite again under AddressSanitizer and UndefinedBehaviorSanitizer.
 SANITIZE_ENV := ASAN_OPTIONS=detect_leaks=1:strict_string_checks=1 \
@@ -50,7 +56,20 @@ SANITIZE_ENV := ASAN_OPTIONS=detect_leaks=1:strict_string_checks=1 \
 test-sanitize: deps
 	cmake -S . -B $(BUILD)-sanitize -G Ninja -DCMAKE_BUILD_TYPE=$(BUILD_TYPE) -DQUELT_SANITIZE=ON
 	cmake --build $(BUILD)-sanitize -j $(JOBS)
+	rm -f $(BUILD)-sanitize/$(RELIABILITY_SUMMARY)
 	cd $(BUILD)-sanitize && $(SANITIZE_ENV) ctest --output-on-failure -j $(JOBS)
+	@cat $(BUILD)-sanitize/$(RELIABILITY_SUMMARY)
+
+# The reliability tests at length: more kills of a copy in mid-Submit and a
+# longer soak than `make test` runs (20 and 1,000).
+KILLS        ?= 50
+SOAK_SUBMITS ?= 10000
+
+soak: build
+	rm -f $(BUILD)/$(RELIABILITY_SUMMARY)
+	cd $(BUILD)/tests && QT_QPA_PLATFORM=offscreen QUELT_KILLS=$(KILLS) \
+		QUELT_SOAK_SUBMITS=$(SOAK_SUBMITS) ./test_reliability
+	@cat $(BUILD)/$(RELIABILITY_SUMMARY)
 
 bench: deps
 	cmake -S . -B $(BUILD)-bench -G Ninja -DCMAKE_BUILD_TYPE=Release -DQUELT_BENCH=ON

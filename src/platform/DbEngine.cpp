@@ -50,6 +50,20 @@ QString engineWords(const QSqlError& error)
     return text;
 }
 
+// SQLite's "busy": another program held its lock on the file for longer than
+// this program waits. Said as such, since the file and the statement are fine.
+QString failedAction(const QString& usual, const QSqlError& error)
+{
+    bool ok = false;
+    const int code = error.nativeErrorCode().toInt(&ok);
+    if (!ok || (code & 0xff) != 5)
+        return usual;
+    return QStringLiteral("The database file is locked by another program and stayed locked "
+                          "for the %1 seconds this program waits, so this step was not done. Try "
+                          "again once the other program has finished.")
+        .arg(g_busyTimeoutMs / 1000.0);
+}
+
 std::shared_ptr<Connection> requireOpen(const std::shared_ptr<Connection>& connection)
 {
     if (!connection)
@@ -129,8 +143,10 @@ Database DBEngine::openFile(const QString& path, const QString& mode)
         // it is a database, and reading changes nothing.
         QSqlQuery probe(db);
         if (!probe.exec(QStringLiteral("SELECT count(*) FROM sqlite_master"))) {
-            throw QueltError(QStringLiteral("The file could not be read as a survey database."),
-                             engineWords(probe.lastError()), {}, path);
+            throw QueltError(
+                failedAction(QStringLiteral("The file could not be read as a survey database."),
+                             probe.lastError()),
+                engineWords(probe.lastError()), {}, path);
         }
     }
     return Database(std::move(connection));
@@ -195,8 +211,10 @@ int QueryDef::Execute()
     auto connection = requireOpen(m_connection);
     QSqlQuery query(connection->database());
     if (!query.exec(m_sql)) {
-        throw QueltError(QStringLiteral("The database engine rejected a statement."),
-                         engineWords(query.lastError()), m_sql, connection->file);
+        throw QueltError(
+            failedAction(QStringLiteral("The database engine rejected a statement."),
+                         query.lastError()),
+            engineWords(query.lastError()), m_sql, connection->file);
     }
     return query.numRowsAffected();
 }
@@ -214,7 +232,8 @@ Recordset::Recordset(std::shared_ptr<Connection> connection, const QString& sql)
     m_query = std::make_unique<QSqlQuery>(m_connection->database());
     m_query->setForwardOnly(true);
     if (!m_query->exec(m_sql))
-        fail(QStringLiteral("The database engine rejected a statement."),
+        fail(failedAction(QStringLiteral("The database engine rejected a statement."),
+                          m_query->lastError()),
              engineWords(m_query->lastError()));
     if (!m_query->isSelect())
         fail(QStringLiteral("A statement that returns no rows was read as a query."));
@@ -239,7 +258,8 @@ void Recordset::MoveNext()
     if (!m_query)
         fail(QStringLiteral("A query was read after it had been closed."));
     if (!m_query->next() && m_query->lastError().isValid())
-        fail(QStringLiteral("Reading the rows of a query failed."),
+        fail(failedAction(QStringLiteral("Reading the rows of a query failed."),
+                          m_query->lastError()),
              engineWords(m_query->lastError()));
 }
 

@@ -1,0 +1,191 @@
+// A second copy of the program for the reliability tests. It works the real
+// windows as a user does, on the quelt.mdb of a folder the test prepared:
+//
+//   quelt_submitter cells FOLDER
+//       Submits the full cell (model row 0, column 0) of survey 1 again and
+//       again until it is killed. Submit n scores question q of the cell with
+//       Reliability::SubmitScore(n, q), n counting on from the Submits
+//       already in the file.
+//   quelt_submitter headers FOLDER TAG COUNT
+//       COUNT times: starts a survey in "Answer New Survey" (completed by
+//       TAG-i, company TAG), then submits its full cell (0, 0) with
+//       Reliability::CopyScore.
+//
+// Prints "ready" once its windows are open and, at the end of "headers",
+// "lost N": how many proposed numbers the other copy stored first. Any other
+// message ends it with exit code 2, the message on stderr.
+
+#include "common/TestDb.h"
+#include "common/Ui.h"
+#include "reliability/Reliability.h"
+
+#include "platform/DbEngine.h"
+#include "platform/TextBox.h"
+#include "platform/Toolkit.h"
+#include "shell/frmMainMenu.h"
+#include "survey/SurveyQuestionControl.h"
+#include "survey/frmNewSurvey.h"
+#include "survey/frmSurvey.h"
+
+#include <QApplication>
+#include <QComboBox>
+#include <QPushButton>
+#include <QDir>
+#include <QRadioButton>
+#include <QThread>
+#include <cstdio>
+#include <random>
+#include <unistd.h>
+
+namespace {
+
+[[noreturn]] void fail(const QString& why)
+{
+    std::fprintf(stderr, "%s\n", qPrintable(why));
+    std::fflush(stderr);
+    ::_exit(2);
+}
+
+void say(const QString& line)
+{
+    std::printf("%s\n", qPrintable(line));
+    std::fflush(stdout);
+}
+
+void expectOnly(const MessageCapture& mc, const QString& message)
+{
+    if (mc.messages != QStringList{message})
+        fail(QStringLiteral("expected \"%1\", got: %2").arg(message, mc.messages.join(u'|')));
+}
+
+void pickText(QComboBox* combo, const QString& text)
+{
+    if (combo->findText(text) < 0)
+        fail(QStringLiteral("%1 does not offer %2").arg(combo->objectName(), text));
+    Ui::PickText(combo, text);
+}
+
+// The answering window, from the main menu, with survey and cell (0, 0) chosen.
+frmSurvey* openCell(const QString& survey)
+{
+    Ui::Trigger(ShowForm<frmMainMenu>()->miModifySurveyAnswers);
+    frmSurvey* w = FormInstance<frmSurvey>();
+    if (!w)
+        fail(QStringLiteral("the answering window did not open"));
+    pickText(w->cmbSurveyID, survey);
+    Ui::Pick(w->cmbModelRow, 0);
+    Ui::Pick(w->cmbModelCol, 0);
+    int shown = 0;
+    while (shown < int(w->SurveyQuestionControl1.size()) &&
+           w->SurveyQuestionControl1[shown]->Get_QuestionID() > -1)
+        ++shown;
+    if (shown != Reliability::kCellQuestions)
+        fail(QStringLiteral("the cell shows %1 questions").arg(shown));
+    return w;
+}
+
+// Clicks the option's round indicator, where a user clicks it.
+void choose(frmSurvey* w, int row, int score)
+{
+    SurveyQuestionControl* control = w->SurveyQuestionControl1[row];
+    QTest::mouseClick(control->optChoice[score], Qt::LeftButton, {}, QPoint(6, 8));
+    if (control->Get_Value() != score)
+        fail(QStringLiteral("the click on score %1 of row %2 missed").arg(score).arg(row));
+}
+
+qint64 storedAnswers()
+{
+    Database db = DBEngine::OpenDatabase(DBEngine::SurveyDatabaseName());
+    QueryDef qd = db.CreateQueryDef(
+        QStringLiteral("SELECT count(*) AS n FROM survey_results WHERE survey_id = 1"));
+    Recordset rs = qd.OpenRecordset();
+    return rs.FieldInt64(QStringLiteral("n"));
+}
+
+int submitCells()
+{
+    MessageCapture mc;
+    frmSurvey* w = openCell(QStringLiteral("1"));
+    const qint64 stored = storedAnswers();
+    if (stored % Reliability::kCellQuestions != 0)
+        fail(QStringLiteral("a Submit is stored in part: %1 answers").arg(stored));
+    if (!mc.messages.isEmpty())
+        fail(mc.messages.join(u'|'));
+    say(QStringLiteral("ready"));
+    for (qint64 n = stored / Reliability::kCellQuestions;; ++n) {
+        for (int q = 0; q < Reliability::kCellQuestions; ++q)
+            choose(w, q, Reliability::SubmitScore(n, q));
+        mc.messages.clear();
+        Ui::Click(w->butSubmit);
+        expectOnly(mc, QStringLiteral("Survey Submitted"));
+    }
+}
+
+int submitHeaders(const QString& tag, int count)
+{
+    MessageCapture mc;
+    say(QStringLiteral("ready"));
+    // Both copies start together on the test's word, so their work overlaps.
+    char go[8];
+    if (!std::fgets(go, sizeof go, stdin))
+        fail(QStringLiteral("no word to start"));
+    std::mt19937 random(qHash(tag));
+    std::uniform_int_distribution<int> typingUs(0, 5000);
+    int lost = 0;
+    for (int i = 0; i < count; ++i) {
+        Ui::Trigger(ShowForm<frmMainMenu>()->miCompleteSurvey);
+        frmNewSurvey* header = FormInstance<frmNewSurvey>();
+        if (!header || !mc.messages.isEmpty())
+            fail(QStringLiteral("no survey number proposed: ") + mc.messages.join(u'|'));
+        header->txtCompletedBy->setText(QStringLiteral("%1-%2").arg(tag).arg(i));
+        header->txtCompany->setText(tag);
+        // The user types for a while between the proposal and Submit.
+        QThread::usleep(typingUs(random));
+        QString number;
+        for (;;) {
+            number = header->txtSurveyID->text();
+            mc.messages.clear();
+            Ui::Click(header->butSubmit);
+            if (!header->isVisible())
+                break;
+            // The other copy stored this number first: the window proposes
+            // the next one, and the user submits again.
+            if (mc.messages.size() != 1 ||
+                !mc.messages[0].startsWith(QStringLiteral("Survey number %1 is already stored")
+                                               .arg(number)))
+                fail(QStringLiteral("storing %1: %2").arg(number, mc.messages.join(u'|')));
+            ++lost;
+        }
+        if (!mc.messages.isEmpty())
+            fail(mc.messages.join(u'|'));
+
+        frmSurvey* w = openCell(number);
+        if (w->txtCompletedBy->text() != QStringLiteral("%1-%2").arg(tag).arg(i))
+            fail(QStringLiteral("survey %1 shows %2").arg(number, w->txtCompletedBy->text()));
+        for (int q = 0; q < Reliability::kCellQuestions; ++q)
+            choose(w, q, Reliability::CopyScore(number.toInt(), q));
+        mc.messages.clear();
+        Ui::Click(w->butSubmit);
+        expectOnly(mc, QStringLiteral("Survey Submitted"));
+        mc.messages.clear();
+    }
+    say(QStringLiteral("lost %1").arg(lost));
+    return 0;
+}
+
+} // namespace
+
+int main(int argc, char* argv[])
+{
+    QApplication app(argc, argv);
+    InitToolkit(app);
+    app.setQuitOnLastWindowClosed(false);
+    const QStringList args = app.arguments();
+    if (args.size() < 3 || !QDir::setCurrent(args[2]))
+        fail(QStringLiteral("usage: quelt_submitter cells|headers FOLDER [TAG COUNT]"));
+    if (args[1] == QLatin1String("cells"))
+        return submitCells();
+    if (args[1] == QLatin1String("headers") && args.size() == 5)
+        return submitHeaders(args[3], args[4].toInt());
+    fail(QStringLiteral("unknown mode ") + args[1]);
+}
