@@ -76,4 +76,18 @@ QStringList Items(const QComboBox* combo)
     return items;
 }
 
+QStringList TabOrder(QWidget* window)
+{
+    QStringList names;
+    QWidget* first = window->focusWidget();
+    QWidget* w = first;
+    do {
+        if (w && w->isVisibleTo(window) && w->isEnabled() && (w->focusPolicy() & Qt::TabFocus) &&
+            w->parentWidget() == window)
+            names.append(w->objectName());
+        w = w ? w->nextInFocusChain() : nullptr;
+    } while (w && w != first);
+    return names;
+}
+
 } // namespace Ui

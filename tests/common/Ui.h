@@ -42,4 +42,8 @@ void CloseBox(QWidget* window);
 
 QStringList Items(const QComboBox* combo);
 
+// The window's own controls in the order Tab visits them, from the one that
+// has the focus when the window opens.
+QStringList TabOrder(QWidget* window);
+
 } // namespace Ui

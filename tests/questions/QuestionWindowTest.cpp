@@ -41,22 +41,6 @@ void Type(QWidget* box, const QString& text)
     }
 }
 
-// The window's controls in the order Tab visits them, from the one that has
-// the focus when the window opens.
-QStringList TabOrder(QWidget* window)
-{
-    QStringList names;
-    QWidget* first = window->focusWidget();
-    QWidget* w = first;
-    do {
-        if (w && w->isVisibleTo(window) && w->isEnabled() && (w->focusPolicy() & Qt::TabFocus) &&
-            w->parentWidget() == window)
-            names.append(w->objectName());
-        w = w ? w->nextInFocusChain() : nullptr;
-    } while (w && w != first);
-    return names;
-}
-
 } // namespace
 
 class QuestionWindowTest : public QObject
@@ -131,7 +115,7 @@ private Q_SLOTS:
         QVERIFY(!w->lstModelRow->isVisible());
         QVERIFY(!w->lstModelCol->isVisible());
         QVERIFY(!w->Check1->isChecked());
-        QCOMPARE(TabOrder(w), (QStringList{"txtLabel", "txtQuestion", "butSubmit", "butCancel",
+        QCOMPARE(Ui::TabOrder(w), (QStringList{"txtLabel", "txtQuestion", "butSubmit", "butCancel",
                                            "Check1", "cmbModelRow", "cmbModelCol"}));
     }
 

@@ -38,22 +38,6 @@ bool SurveyWindowShown()
     return survey && survey->isVisible();
 }
 
-// The window's controls in the order Tab visits them, from the one that has
-// the focus when the window opens.
-QStringList TabOrder(QWidget* window)
-{
-    QStringList names;
-    QWidget* first = window->focusWidget();
-    QWidget* w = first;
-    do {
-        if (w && w->isVisibleTo(window) && w->isEnabled() && (w->focusPolicy() & Qt::TabFocus) &&
-            w->parentWidget() == window)
-            names.append(w->objectName());
-        w = w ? w->nextInFocusChain() : nullptr;
-    } while (w && w != first);
-    return names;
-}
-
 } // namespace
 
 class NewSurveyTest : public QObject
@@ -93,7 +77,7 @@ private Q_SLOTS:
         TestDb db;
         frmNewSurvey* w = AnswerNewSurvey();
         QCOMPARE(w->windowTitle(), QStringLiteral("Answer New Survey"));
-        QCOMPARE(TabOrder(w), (QStringList{"txtSurveyID", "txtCompletedBy", "txtCompany",
+        QCOMPARE(Ui::TabOrder(w), (QStringList{"txtSurveyID", "txtCompletedBy", "txtCompany",
                                            "butSubmit", "butCancel"}));
         QVERIFY(w->txtSurveyID->isReadOnly());
         w->txtSurveyID->setFocus();
