@@ -38,10 +38,8 @@ protected:
     W* Control(const char* name, int left, int top, int width, int height,
                QWidget* parent = nullptr)
     {
-        auto* w = new W(parent ? parent : this);
-        w->setObjectName(QString::fromLatin1(name));
-        PlaceTwips(w, left, top, width, height);
-        return w;
+        return NewControl<W>(parent ? parent : this, QString::fromLatin1(name), left, top, width,
+                             height);
     }
 
 private:

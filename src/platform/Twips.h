@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QRect>
+#include <QString>
 
 class QWidget;
 
@@ -14,5 +15,15 @@ QRect TwipsRect(int left, int top, int width, int height);
 
 // Moves and sizes a control by its twip position in its parent.
 void PlaceTwips(QWidget* widget, int left, int top, int width, int height);
+// Creates a control of `parent`, named and placed by its twip layout.
+template <class W>
+W* NewControl(QWidget* parent, const QString& name, int left, int top, int width, int height)
+{
+    auto* w = new W(parent);
+    w->setObjectName(name);
+    PlaceTwips(w, left, top, width, height);
+    return w;
+}
+
 // Sizes a window's client area.
 void ResizeClientTwips(QWidget* window, int width, int height);

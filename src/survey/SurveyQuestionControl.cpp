@@ -14,34 +14,25 @@ constexpr int kDesignWidth = 9000;
 constexpr int kDesignHeight = 570;
 constexpr std::array<int, 5> kChoiceLeft = {5760, 6360, 6960, 7560, 8040};
 
-template <class W>
-W* place(QWidget* parent, const QString& name, int left, int top, int width, int height)
-{
-    auto* w = new W(parent);
-    w->setObjectName(name);
-    PlaceTwips(w, left, top, width, height);
-    return w;
-}
-
 } // namespace
 
 SurveyQuestionControl::SurveyQuestionControl(QWidget* parent) : QWidget(parent)
 {
     resize(TwipsToPxX(kDesignWidth), TwipsToPxY(kDesignHeight));
 
-    lblQuestion = place<QLabel>(this, QStringLiteral("lblQuestion"), 120, 0, 5415, 495);
+    lblQuestion = NewControl<QLabel>(this, QStringLiteral("lblQuestion"), 120, 0, 5415, 495);
     // A question is shown as typed, never read as markup. A long one wraps
     // and is cut off by the row's height.
     lblQuestion->setTextFormat(Qt::PlainText);
     lblQuestion->setWordWrap(true);
 
-    txtQuestionID = place<TextBox>(this, QStringLiteral("txtQuestionID"), 5400, 120, 390, 375);
+    txtQuestionID = NewControl<TextBox>(this, QStringLiteral("txtQuestionID"), 5400, 120, 390, 375);
     txtQuestionID->setVisible(false);
 
     m_choices = new QButtonGroup(this);
     m_choices->setExclusive(true);
     for (int i = 0; i < int(optChoice.size()); ++i) {
-        optChoice[i] = place<QRadioButton>(this, QStringLiteral("optChoice(%1)").arg(i),
+        optChoice[i] = NewControl<QRadioButton>(this, QStringLiteral("optChoice(%1)").arg(i),
                                            kChoiceLeft[i], 120, 375, 255);
         m_choices->addButton(optChoice[i], i);
     }
