@@ -218,6 +218,7 @@ Recordset::Recordset(std::shared_ptr<Connection> connection, const QString& sql)
              engineWords(m_query->lastError()));
     if (!m_query->isSelect())
         fail(QStringLiteral("A statement that returns no rows was read as a query."));
+    m_columns = m_query->record();
     MoveNext();
 }
 
@@ -247,10 +248,14 @@ QVariant Recordset::Fields(const QString& name) const
 {
     if (Eof())
         fail(QStringLiteral("The field \"%1\" was read where there is no current row.").arg(name));
-    const int index = m_query->record().indexOf(name);
-    if (index < 0)
-        fail(QStringLiteral("The query gives no field named \"%1\".").arg(name));
-    return m_query->value(index);
+    if (m_lastIndex < 0 || name != m_lastName) {
+        const int index = m_columns.indexOf(name);
+        if (index < 0)
+            fail(QStringLiteral("The query gives no field named \"%1\".").arg(name));
+        m_lastName = name;
+        m_lastIndex = index;
+    }
+    return m_query->value(m_lastIndex);
 }
 
 QString Recordset::FieldText(const QString& name) const

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QSqlQuery>
+#include <QSqlRecord>
 #include <QString>
 #include <QVariant>
 #include <memory>
@@ -45,6 +46,12 @@ private:
 
     std::shared_ptr<dbengine_detail::Connection> m_connection;
     std::unique_ptr<QSqlQuery> m_query;
+    // The columns, read once: asking the query for its record copies every
+    // field with its value, which a read of many rows pays on each field.
+    QSqlRecord m_columns;
+    // The field last asked for, as a loop over the rows asks for the same.
+    mutable QString m_lastName;
+    mutable int m_lastIndex = -1;
     QString m_sql;
 };
 
