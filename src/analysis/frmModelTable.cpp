@@ -7,6 +7,7 @@
 #include "platform/Convert.h"
 #include "platform/DbEngine.h"
 #include "platform/ErrorReport.h"
+#include "platform/TextSet.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -15,7 +16,6 @@
 #include <QPainter>
 #include <QPushButton>
 #include <QScrollArea>
-#include <QSet>
 
 namespace {
 
@@ -91,8 +91,10 @@ void frmModelTable::Form_Load()
 
 void frmModelTable::Form_Show()
 {
-    // Surveys started since the window was opened become choosable.
-    LoadSurveyIds();
+    // Surveys started since the window was opened become choosable; right
+    // after Load the list is as fresh as a second read would make it.
+    if (!IsFirstShow())
+        LoadSurveyIds();
 }
 
 void frmModelTable::butResults_Click()
@@ -136,26 +138,29 @@ void frmModelTable::LoadRowNames()
 void frmModelTable::LoadSurveyIds()
 {
     const int chosen = cmbSurvey->currentIndex();
-    QSet<QString> listed;
+    TextSet listed;
+    listed.Reserve(std::size_t(cmbSurvey->count()) + 1024);
     for (int i = 0; i < cmbSurvey->count(); ++i)
-        listed.insert(cmbSurvey->itemText(i));
+        listed.Insert(cmbSurvey->itemText(i));
 
+    QStringList added;
     Database db = DBEngine::OpenDatabase(DBEngine::SurveyDatabaseName());
     QueryDef qd = db.CreateQueryDef(Sql::SelectSurveyIds());
     Recordset rs = qd.OpenRecordset();
     while (!rs.Eof()) {
         const QVariant id = rs.Fields(QStringLiteral("id"));
-        const QString text = CText(id);
+        QString text = CText(id);
         // A survey without a number has no answers to show.
-        if (!id.isNull() && !listed.contains(text)) {
-            cmbSurvey->addItem(text);
-            listed.insert(text);
-        }
+        if (!id.isNull() && listed.Insert(text))
+            added.append(std::move(text));
         rs.MoveNext();
     }
     rs.Close();
     qd.Close();
     db.Close();
+    // All in one call: item by item, the combo box updates itself for each of
+    // what may be thousands of surveys.
+    cmbSurvey->addItems(added);
     // Adding the first item selects it; the user's choice is what counts.
     cmbSurvey->setCurrentIndex(chosen);
 }

@@ -6,6 +6,7 @@
 #include "platform/ErrorReport.h"
 #include "platform/MessageBox.h"
 #include "platform/TextBox.h"
+#include "platform/TextSet.h"
 #include "questions/ModelLists.h"
 #include "survey/SurveyQuestionControl.h"
 
@@ -17,7 +18,6 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScrollBar>
-#include <QSet>
 #include <QStyleOptionButton>
 #include <QWheelEvent>
 #include <algorithm>
@@ -145,34 +145,39 @@ void frmSurvey::Form_Load()
 }
 
 // Surveys stored while this window lives (by the new survey window, say) are
-// offered as soon as the window is shown again.
+// offered as soon as the window is shown again. Right after Load the list is
+// as fresh as a second read would make it.
 void frmSurvey::Form_Show()
 {
-    LoadSurveyIds();
+    if (!IsFirstShow())
+        LoadSurveyIds();
 }
 
 // Adds every survey number not yet on offer, keeping the user's choice.
 void frmSurvey::LoadSurveyIds()
 {
     const int chosen = cmbSurveyID->currentIndex();
-    QSet<QString> offered;
+    TextSet offered;
+    offered.Reserve(std::size_t(cmbSurveyID->count()) + 1024);
     for (int i = 0; i < cmbSurveyID->count(); ++i)
-        offered.insert(cmbSurveyID->itemText(i));
+        offered.Insert(cmbSurveyID->itemText(i));
+    QStringList added;
     Database db = DBEngine::OpenDatabase(DBEngine::SurveyDatabaseName());
     QueryDef qd = db.CreateQueryDef(Sql::SelectSurveyIds());
     Recordset rs = qd.OpenRecordset();
     while (!rs.Eof()) {
         const QVariant id = rs.Fields(QStringLiteral("id"));
-        const QString text = CText(id);
-        if (!id.isNull() && !offered.contains(text)) {
-            cmbSurveyID->addItem(text);
-            offered.insert(text);
-        }
+        QString text = CText(id);
+        if (!id.isNull() && offered.Insert(text))
+            added.append(std::move(text));
         rs.MoveNext();
     }
     rs.Close();
     qd.Close();
     db.Close();
+    // All in one call: item by item, the combo box updates itself for each of
+    // what may be thousands of surveys.
+    cmbSurveyID->addItems(added);
     // Adding the first item selects it.
     cmbSurveyID->setCurrentIndex(chosen);
 }
