@@ -13,7 +13,6 @@
 #include <QComboBox>
 #include <QLabel>
 #include <QListWidget>
-#include <QPainter>
 #include <QPushButton>
 #include <QScrollArea>
 
@@ -167,25 +166,19 @@ void frmModelTable::LoadSurveyIds()
 
 void frmModelTable::FitPicture()
 {
-    picTable->SetPictureSize(GridSizePx(ModelGrid(), picTable->font(), picTable->Image()));
+    picTable->SetPictureSize(GridSizePx(ModelGrid(), picTable->font(), *picTable));
 }
 
 void frmModelTable::DrawGrid()
 {
-    QPainter painter(&picTable->Image());
-    painter.setFont(picTable->font());
-    ::DrawGrid(painter, ModelGrid());
-    painter.end();
-    picTable->update();
+    picTable->Draw([grid = ModelGrid()](QPainter& painter) { ::DrawGrid(painter, grid); });
 }
 
 void frmModelTable::DrawResults(const ResultsGrid& results)
 {
-    QPainter painter(&picTable->Image());
-    painter.setFont(picTable->font());
-    ::DrawResults(painter, results, chkColorCoding->isChecked());
-    painter.end();
-    picTable->update();
+    picTable->Draw([results, colorCoding = chkColorCoding->isChecked()](QPainter& painter) {
+        ::DrawResults(painter, results, colorCoding);
+    });
 }
 
 ResultsGrid frmModelTable::ModelGrid() const
