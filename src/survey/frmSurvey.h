@@ -53,7 +53,14 @@ protected:
 private:
     void LoadSurveyIds();
     void LoadModelLists();
+    struct CellQuestion
+    {
+        qint16 id;
+        QString text;
+    };
     void LoadCellQuestions();
+    std::vector<CellQuestion> ReadCellQuestions() const;
+    void ShowQuestions(const std::vector<CellQuestion>& questions);
     void SetupScrollBar();
     void AddQuestionRow();
     void PlaceScoreHeadings();
