@@ -7,9 +7,11 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QSqlDatabase>
+#include <QSqlDriver>
 #include <QSqlError>
-#include <QSqlRecord>
 #include <QUrl>
+#include <limits>
+#include <sqlite3.h>
 
 namespace dbengine_detail {
 
@@ -19,6 +21,8 @@ struct Connection
 {
     QString name;
     QString file;
+    // The engine's handle of the open connection; it lives as long as Qt's.
+    sqlite3* handle = nullptr;
 
     ~Connection()
     {
@@ -55,6 +59,60 @@ std::shared_ptr<Connection> requireOpen(const std::shared_ptr<Connection>& conne
     if (!connection)
         throw QueltError(QStringLiteral("The database was used after it had been closed."));
     return connection;
+}
+
+QString engineWords(sqlite3* handle)
+{
+    return QString::fromUtf8(sqlite3_errmsg(handle));
+}
+
+[[noreturn]] void rejected(const Connection& connection, const QString& sql,
+                           const QString& words)
+{
+    throw QueltError(QStringLiteral("The database engine rejected a statement."), words, sql,
+                     connection.file);
+}
+
+// One statement made ready to run; whatever follows it in the text (blanks
+// and comments aside) is refused rather than run or dropped unseen.
+sqlite3_stmt* prepare(const Connection& connection, const QString& sql)
+{
+    const QByteArray text = sql.toUtf8();
+    sqlite3_stmt* statement = nullptr;
+    const char* tail = nullptr;
+    if (sqlite3_prepare_v2(connection.handle, text.constData(), int(text.size()), &statement,
+                           &tail) != SQLITE_OK) {
+        sqlite3_finalize(statement);
+        rejected(connection, sql, engineWords(connection.handle));
+    }
+    if (!statement)
+        rejected(connection, sql, QStringLiteral("The statement is empty."));
+    if (tail && !QByteArrayView(tail).trimmed().isEmpty()) {
+        sqlite3_finalize(statement);
+        rejected(connection, sql, QStringLiteral("Only one statement can run at a time."));
+    }
+    return statement;
+}
+
+// A column of the current row as the program reads it: whole numbers as
+// 64-bit integers, text as text, null as a null text.
+QVariant columnValue(sqlite3_stmt* statement, int index)
+{
+    switch (sqlite3_column_type(statement, index)) {
+    case SQLITE_INTEGER:
+        return QVariant(qlonglong(sqlite3_column_int64(statement, index)));
+    case SQLITE_FLOAT:
+        return QVariant(sqlite3_column_double(statement, index));
+    case SQLITE_NULL:
+        return QVariant(QMetaType::fromType<QString>());
+    case SQLITE_BLOB:
+        return QVariant(QByteArray(static_cast<const char*>(sqlite3_column_blob(statement, index)),
+                                   sqlite3_column_bytes(statement, index)));
+    default:
+        return QVariant(QString::fromUtf8(
+            reinterpret_cast<const char*>(sqlite3_column_text(statement, index)),
+            sqlite3_column_bytes(statement, index)));
+    }
 }
 
 } // namespace
@@ -125,14 +183,24 @@ Database DBEngine::openFile(const QString& path, const QString& mode)
             throw QueltError(QStringLiteral("The database file could not be opened."),
                              engineWords(db.lastError()), {}, path);
         }
-        // The driver opens any file; only the first read finds out whether
-        // it is a database, and reading changes nothing.
-        QSqlQuery probe(db);
-        if (!probe.exec(QStringLiteral("SELECT count(*) FROM sqlite_master"))) {
-            throw QueltError(QStringLiteral("The file could not be read as a survey database."),
-                             engineWords(probe.lastError()), {}, path);
-        }
+        const QVariant handle = db.driver()->handle();
+        if (qstrcmp(handle.typeName(), "sqlite3*") != 0 || !handle.data())
+            throw QueltError(QStringLiteral("The database driver gives no engine handle."), {}, {},
+                             path);
+        connection->handle = *static_cast<sqlite3* const*>(handle.data());
     }
+    // The driver opens any file; only the first read finds out whether it is
+    // a database, and reading changes nothing.
+    sqlite3_stmt* probe = nullptr;
+    int result = sqlite3_prepare_v2(connection->handle, "SELECT count(*) FROM sqlite_master", -1,
+                                    &probe, nullptr);
+    if (result == SQLITE_OK)
+        result = sqlite3_step(probe);
+    const QString words = engineWords(connection->handle);
+    sqlite3_finalize(probe);
+    if (result != SQLITE_ROW)
+        throw QueltError(QStringLiteral("The file could not be read as a survey database."), words,
+                         {}, path);
     return Database(std::move(connection));
 }
 
@@ -193,12 +261,18 @@ Recordset QueryDef::OpenRecordset()
 int QueryDef::Execute()
 {
     auto connection = requireOpen(m_connection);
-    QSqlQuery query(connection->database());
-    if (!query.exec(m_sql)) {
-        throw QueltError(QStringLiteral("The database engine rejected a statement."),
-                         engineWords(query.lastError()), m_sql, connection->file);
+    sqlite3_stmt* statement = prepare(*connection, m_sql);
+    int result;
+    do
+        result = sqlite3_step(statement);
+    while (result == SQLITE_ROW);
+    if (result != SQLITE_DONE) {
+        const QString words = engineWords(connection->handle);
+        sqlite3_finalize(statement);
+        rejected(*connection, m_sql, words);
     }
-    return query.numRowsAffected();
+    sqlite3_finalize(statement);
+    return sqlite3_changes(connection->handle);
 }
 
 void QueryDef::Close()
@@ -211,19 +285,24 @@ void QueryDef::Close()
 Recordset::Recordset(std::shared_ptr<Connection> connection, const QString& sql)
     : m_connection(std::move(connection)), m_sql(sql)
 {
-    m_query = std::make_unique<QSqlQuery>(m_connection->database());
-    m_query->setForwardOnly(true);
-    if (!m_query->exec(m_sql))
-        fail(QStringLiteral("The database engine rejected a statement."),
-             engineWords(m_query->lastError()));
-    if (!m_query->isSelect())
+    m_statement = prepare(*m_connection, m_sql);
+    if (sqlite3_column_count(m_statement) == 0)
         fail(QStringLiteral("A statement that returns no rows was read as a query."));
-    m_columns = m_query->record();
     MoveNext();
 }
 
-Recordset::Recordset(Recordset&&) noexcept = default;
-Recordset::~Recordset() = default;
+Recordset::Recordset(Recordset&& other) noexcept
+    : m_connection(std::move(other.m_connection)),
+      m_statement(std::exchange(other.m_statement, nullptr)),
+      m_onRow(std::exchange(other.m_onRow, false)), m_lastName(std::move(other.m_lastName)), m_lastIndex(std::exchange(other.m_lastIndex, -1)),
+      m_sql(std::move(other.m_sql))
+{
+}
+
+Recordset::~Recordset()
+{
+    sqlite3_finalize(m_statement);
+}
 
 void Recordset::fail(const QString& action, const QString& engineText) const
 {
@@ -232,30 +311,42 @@ void Recordset::fail(const QString& action, const QString& engineText) const
 
 bool Recordset::Eof() const
 {
-    return !m_query || !m_query->isValid();
+    return !m_onRow;
 }
 
 void Recordset::MoveNext()
 {
-    if (!m_query)
+    if (!m_statement)
         fail(QStringLiteral("A query was read after it had been closed."));
-    if (!m_query->next() && m_query->lastError().isValid())
+    const int result = sqlite3_step(m_statement);
+    m_onRow = result == SQLITE_ROW;
+    if (result != SQLITE_ROW && result != SQLITE_DONE)
         fail(QStringLiteral("Reading the rows of a query failed."),
-             engineWords(m_query->lastError()));
+             engineWords(m_connection->handle));
+}
+
+// Names are looked up as the engine means them: without regard to case.
+int Recordset::current(const QString& name) const
+{
+    if (Eof())
+        fail(QStringLiteral("The field \"%1\" was read where there is no current row.").arg(name));
+    if (m_lastIndex >= 0 && name == m_lastName)
+        return m_lastIndex;
+    const QByteArray wanted = name.toUtf8();
+    const int columns = sqlite3_column_count(m_statement);
+    for (int i = 0; i < columns; ++i) {
+        if (sqlite3_stricmp(sqlite3_column_name(m_statement, i), wanted.constData()) == 0) {
+            m_lastName = name;
+            m_lastIndex = i;
+            return i;
+        }
+    }
+    fail(QStringLiteral("The query gives no field named \"%1\".").arg(name));
 }
 
 QVariant Recordset::Fields(const QString& name) const
 {
-    if (Eof())
-        fail(QStringLiteral("The field \"%1\" was read where there is no current row.").arg(name));
-    if (m_lastIndex < 0 || name != m_lastName) {
-        const int index = m_columns.indexOf(name);
-        if (index < 0)
-            fail(QStringLiteral("The query gives no field named \"%1\".").arg(name));
-        m_lastName = name;
-        m_lastIndex = index;
-    }
-    return m_query->value(m_lastIndex);
+    return columnValue(m_statement, current(name));
 }
 
 QString Recordset::FieldText(const QString& name) const
@@ -263,9 +354,18 @@ QString Recordset::FieldText(const QString& name) const
     return CText(Fields(name));
 }
 
+// A stored whole number in range is taken as it is; anything else goes through
+// the conversion that words its failure.
 qint16 Recordset::FieldInt16(const QString& name) const
 {
-    const QVariant value = Fields(name);
+    const int index = current(name);
+    if (sqlite3_column_type(m_statement, index) == SQLITE_INTEGER) {
+        const qint64 whole = sqlite3_column_int64(m_statement, index);
+        if (whole >= std::numeric_limits<qint16>::min() &&
+            whole <= std::numeric_limits<qint16>::max())
+            return qint16(whole);
+    }
+    const QVariant value = columnValue(m_statement, index);
     try {
         return CInt16(value, QStringLiteral("The value of \"%1\"").arg(name));
     } catch (const QueltError& e) {
@@ -275,7 +375,10 @@ qint16 Recordset::FieldInt16(const QString& name) const
 
 qint64 Recordset::FieldInt64(const QString& name) const
 {
-    const QVariant value = Fields(name);
+    const int index = current(name);
+    if (sqlite3_column_type(m_statement, index) == SQLITE_INTEGER)
+        return sqlite3_column_int64(m_statement, index);
+    const QVariant value = columnValue(m_statement, index);
     try {
         return CInt64(value, QStringLiteral("The value of \"%1\"").arg(name));
     } catch (const QueltError& e) {
@@ -285,7 +388,8 @@ qint64 Recordset::FieldInt64(const QString& name) const
 
 void Recordset::Close()
 {
-    m_query.reset();
+    sqlite3_finalize(std::exchange(m_statement, nullptr));
+    m_onRow = false;
     m_connection.reset();
 }
 

@@ -194,6 +194,9 @@ private Q_SLOTS:
         QTest::newRow("missing table") << "INSERT INTO nowhere VALUES (1)" << "no such table: nowhere" << false;
         QTest::newRow("syntax") << "SELEKT 1" << "syntax error" << true;
         QTest::newRow("duplicate key") << "INSERT INTO survey VALUES (1, 'a', 'b')" << "UNIQUE" << false;
+        // Whatever follows the first statement would otherwise run unseen.
+        QTest::newRow("two statements") << "INSERT INTO survey VALUES (2, 'a', 'b'); DELETE FROM survey"
+                                        << "one statement" << false;
     }
 
     void rejectedStatementsGiveTheEngineWords()
@@ -214,6 +217,7 @@ private Q_SLOTS:
         QVERIFY2(e.engineText().contains(words), qPrintable(e.message()));
         QCOMPARE(e.statement(), sql);
         QCOMPARE(e.file(), fixture.path());
+        QCOMPARE(fixture.count(QStringLiteral("survey")), 1);
     }
 
     void unusualFolderNames()
