@@ -138,7 +138,6 @@ void frmModelTable::LoadSurveyIds()
 {
     const int chosen = cmbSurvey->currentIndex();
     TextSet listed;
-    listed.Reserve(std::size_t(cmbSurvey->count()) + 1024);
     for (int i = 0; i < cmbSurvey->count(); ++i)
         listed.Insert(cmbSurvey->itemText(i));
 

@@ -27,17 +27,21 @@ bool plainNumber(const QString& text, qint64& value)
     return true;
 }
 
-} // namespace
+constexpr qint64 kSmall = 65536;
 
-void TextSet::Reserve(std::size_t count)
-{
-    m_numbers.reserve(count);
-}
+} // namespace
 
 bool TextSet::Insert(const QString& text)
 {
     qint64 value = 0;
-    if (plainNumber(text, value))
+    if (!plainNumber(text, value))
+        return m_texts.insert(text).second;
+    if (value < 0 || value >= kSmall)
         return m_numbers.insert(value).second;
-    return m_texts.insert(text).second;
+    if (m_small.empty())
+        m_small.resize(std::size_t(kSmall));
+    if (m_small[std::size_t(value)])
+        return false;
+    m_small[std::size_t(value)] = true;
+    return true;
 }

@@ -4,20 +4,21 @@
 #include <QString>
 #include <QtGlobal>
 #include <unordered_set>
+#include <vector>
 
 // The texts seen so far, for picking out repeats in lists of tens of
-// thousands. Plain whole numbers (the survey numbers) are kept by value,
-// several times cheaper than hashing their texts; any other text is kept as
-// it is. Not QSet: with Qt's random seed its hash of short decimal texts
-// collides so often that such lists take many times longer.
+// thousands. Plain whole numbers (the survey numbers) are kept by value: those
+// from 0 to 65535 as one bit each, others in a hash set; any other text is
+// kept as it is. Not QSet: with Qt's random seed its hash of short decimal
+// texts collides so often that such lists take many times longer.
 class TextSet
 {
 public:
-    void Reserve(std::size_t count);
     // True when `text` was not in the set yet; it is from now on.
     bool Insert(const QString& text);
 
 private:
+    std::vector<bool> m_small;
     std::unordered_set<qint64> m_numbers;
     std::unordered_set<QString> m_texts;
 };

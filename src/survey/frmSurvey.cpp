@@ -152,7 +152,6 @@ void frmSurvey::LoadSurveyIds()
 {
     const int chosen = cmbSurveyID->currentIndex();
     TextSet offered;
-    offered.Reserve(std::size_t(cmbSurveyID->count()) + 1024);
     for (int i = 0; i < cmbSurveyID->count(); ++i)
         offered.Insert(cmbSurveyID->itemText(i));
     QStringList added;

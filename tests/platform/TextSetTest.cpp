@@ -23,6 +23,9 @@ private Q_SLOTS:
                                << QList<bool>{true, true, true, true, true, false};
         QTest::newRow("texts beside numbers") << QStringList{"12", "12a", " 12", "12a"}
                                               << QList<bool>{true, true, true, false};
+        QTest::newRow("either side of 65536")
+            << QStringList{"65535", "65536", "65537", "65536", "65535", "-1", "-1"}
+            << QList<bool>{true, true, true, false, false, true, false};
         QTest::newRow("too long for a number")
             << QStringList{"123456789012345678", "1234567890123456789", "1234567890123456789"}
             << QList<bool>{true, true, false};
@@ -35,7 +38,6 @@ private Q_SLOTS:
         QFETCH(QStringList, texts);
         QFETCH(QList<bool>, fresh);
         TextSet set;
-        set.Reserve(4);
         QList<bool> seen;
         for (const QString& text : texts)
             seen.append(set.Insert(text));
