@@ -52,9 +52,11 @@ test-sanitize: deps
 	cmake --build $(BUILD)-sanitize -j $(JOBS)
 	cd $(BUILD)-sanitize && $(SANITIZE_ENV) ctest --output-on-failure -j $(JOBS)
 
+# Builds only what the benchmarks run (not the tests), makes the large files
+# once in ~/.cache/quelt-bench, prints the comparison and writes bench/results.md.
 bench: deps
 	cmake -S . -B $(BUILD)-bench -G Ninja -DCMAKE_BUILD_TYPE=Release -DQUELT_BENCH=ON
-	cmake --build $(BUILD)-bench -j $(JOBS)
+	cmake --build $(BUILD)-bench -j $(JOBS) --target quelt_bench
 	$(BUILD)-bench/bench/quelt_bench
 
 clean:
