@@ -32,5 +32,5 @@ int main(int argc, char* argv[])
     WaitUntilExposed(&window);
     if (peak)
         PrintPeak();
-    return 0;
+    ExitNow();
 }

@@ -37,7 +37,7 @@ int showResults(const char* survey)
     form->butResults->click();
     QCoreApplication::processEvents();
     PrintPeak();
-    return 0;
+    ExitNow();
 }
 
 } // namespace
@@ -53,5 +53,5 @@ int main(int argc, char* argv[])
     WaitUntilExposed(menu);
     if (argc > 2 && std::strcmp(argv[1], "--show-results") == 0)
         return showResults(argv[2]);
-    return 0;
+    ExitNow();
 }
