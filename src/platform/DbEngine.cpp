@@ -73,8 +73,8 @@ QString engineWords(sqlite3* handle)
                      connection.file);
 }
 
-// One statement made ready to run; whatever follows it in the text (blanks
-// and comments aside) is refused rather than run or dropped unseen.
+// One statement made ready to run; anything but blanks after it in the text is
+// refused rather than run or dropped unseen.
 sqlite3_stmt* prepare(const Connection& connection, const QString& sql)
 {
     const QByteArray text = sql.toUtf8();
@@ -285,23 +285,18 @@ void QueryDef::Close()
 Recordset::Recordset(std::shared_ptr<Connection> connection, const QString& sql)
     : m_connection(std::move(connection)), m_sql(sql)
 {
-    m_statement = prepare(*m_connection, m_sql);
-    if (sqlite3_column_count(m_statement) == 0)
+    m_statement.reset(prepare(*m_connection, m_sql));
+    if (sqlite3_column_count(m_statement.get()) == 0)
         fail(QStringLiteral("A statement that returns no rows was read as a query."));
     MoveNext();
 }
 
-Recordset::Recordset(Recordset&& other) noexcept
-    : m_connection(std::move(other.m_connection)),
-      m_statement(std::exchange(other.m_statement, nullptr)),
-      m_onRow(std::exchange(other.m_onRow, false)), m_lastName(std::move(other.m_lastName)), m_lastIndex(std::exchange(other.m_lastIndex, -1)),
-      m_sql(std::move(other.m_sql))
-{
-}
+Recordset::Recordset(Recordset&&) noexcept = default;
+Recordset::~Recordset() = default;
 
-Recordset::~Recordset()
+void Recordset::Finalize::operator()(sqlite3_stmt* statement) const
 {
-    sqlite3_finalize(m_statement);
+    sqlite3_finalize(statement);
 }
 
 void Recordset::fail(const QString& action, const QString& engineText) const
@@ -318,8 +313,12 @@ void Recordset::MoveNext()
 {
     if (!m_statement)
         fail(QStringLiteral("A query was read after it had been closed."));
-    const int result = sqlite3_step(m_statement);
+    // Past the last row the engine would start the query over.
+    if (m_atEnd)
+        return;
+    const int result = sqlite3_step(m_statement.get());
     m_onRow = result == SQLITE_ROW;
+    m_atEnd = !m_onRow;
     if (result != SQLITE_ROW && result != SQLITE_DONE)
         fail(QStringLiteral("Reading the rows of a query failed."),
              engineWords(m_connection->handle));
@@ -333,9 +332,9 @@ int Recordset::current(const QString& name) const
     if (m_lastIndex >= 0 && name == m_lastName)
         return m_lastIndex;
     const QByteArray wanted = name.toUtf8();
-    const int columns = sqlite3_column_count(m_statement);
+    const int columns = sqlite3_column_count(m_statement.get());
     for (int i = 0; i < columns; ++i) {
-        if (sqlite3_stricmp(sqlite3_column_name(m_statement, i), wanted.constData()) == 0) {
+        if (sqlite3_stricmp(sqlite3_column_name(m_statement.get(), i), wanted.constData()) == 0) {
             m_lastName = name;
             m_lastIndex = i;
             return i;
@@ -346,7 +345,7 @@ int Recordset::current(const QString& name) const
 
 QVariant Recordset::Fields(const QString& name) const
 {
-    return columnValue(m_statement, current(name));
+    return columnValue(m_statement.get(), current(name));
 }
 
 QString Recordset::FieldText(const QString& name) const
@@ -359,13 +358,13 @@ QString Recordset::FieldText(const QString& name) const
 qint16 Recordset::FieldInt16(const QString& name) const
 {
     const int index = current(name);
-    if (sqlite3_column_type(m_statement, index) == SQLITE_INTEGER) {
-        const qint64 whole = sqlite3_column_int64(m_statement, index);
+    if (sqlite3_column_type(m_statement.get(), index) == SQLITE_INTEGER) {
+        const qint64 whole = sqlite3_column_int64(m_statement.get(), index);
         if (whole >= std::numeric_limits<qint16>::min() &&
             whole <= std::numeric_limits<qint16>::max())
             return qint16(whole);
     }
-    const QVariant value = columnValue(m_statement, index);
+    const QVariant value = columnValue(m_statement.get(), index);
     try {
         return CInt16(value, QStringLiteral("The value of \"%1\"").arg(name));
     } catch (const QueltError& e) {
@@ -376,9 +375,9 @@ qint16 Recordset::FieldInt16(const QString& name) const
 qint64 Recordset::FieldInt64(const QString& name) const
 {
     const int index = current(name);
-    if (sqlite3_column_type(m_statement, index) == SQLITE_INTEGER)
-        return sqlite3_column_int64(m_statement, index);
-    const QVariant value = columnValue(m_statement, index);
+    if (sqlite3_column_type(m_statement.get(), index) == SQLITE_INTEGER)
+        return sqlite3_column_int64(m_statement.get(), index);
+    const QVariant value = columnValue(m_statement.get(), index);
     try {
         return CInt64(value, QStringLiteral("The value of \"%1\"").arg(name));
     } catch (const QueltError& e) {
@@ -388,7 +387,7 @@ qint64 Recordset::FieldInt64(const QString& name) const
 
 void Recordset::Close()
 {
-    sqlite3_finalize(std::exchange(m_statement, nullptr));
+    m_statement.reset();
     m_onRow = false;
     m_connection.reset();
 }

@@ -53,9 +53,17 @@ private:
     // The column of the current row a field name stands for.
     int current(const QString& name) const;
 
+    struct Finalize
+    {
+        void operator()(sqlite3_stmt* statement) const;
+    };
+
     std::shared_ptr<dbengine_detail::Connection> m_connection;
-    sqlite3_stmt* m_statement = nullptr;
+    // Finalized however the recordset goes, also when its constructor fails:
+    // the connection cannot close over a live statement.
+    std::unique_ptr<sqlite3_stmt, Finalize> m_statement;
     bool m_onRow = false;
+    bool m_atEnd = false;
     // The field last asked for, as a loop over the rows asks for the same.
     mutable QString m_lastName;
     mutable int m_lastIndex = -1;
