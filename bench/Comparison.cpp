@@ -55,7 +55,7 @@ const Figure kFigures[] = {
     {"Start-up to the main menu on screen, whole process", "BM_Startup_Program",
      "a minimal Qt program showing one empty window", "BM_Startup_Minimal", 1.2},
     {"Start-up, for reference", "BM_Startup_Program",
-     "the minimal program with the same three menus and 24 pt title",
+     "the minimal program with the same three menus and 24 pt title, plain Qt",
      "BM_Startup_MinimalWithMenuAndTitle", 0, Kind::Reference},
     {"Peak resident memory (VmHWM) after Show Results at scale", "BM_Memory_Program",
      "the minimal Qt program", "BM_Memory_Minimal", 80.0, Kind::PeakMemory},
@@ -70,7 +70,8 @@ struct Part
 const Part kShowResultsParts[] = {
     {"The whole click, repaint included", "BM_ShowResults_Program"},
     {"Its queries through the program's engine layer", "BM_ShowResults_Part_Queries"},
-    {"Its drawing: clear, fills, values, names, lines", "BM_ShowResults_Part_Drawing"},
+    {"Its drawing: cleared, filled, printed, lined, the shown part repainted",
+     "BM_ShowResults_Part_Drawing"},
     {"The same statements through the C API: limit (a)", "BM_ShowResults_Limit_PerCellStatements"},
 };
 

@@ -79,7 +79,8 @@ int main(int argc, char* argv[])
     BenchReport::Collector collector;
     benchmark::RunSpecifiedBenchmarks(&collector);
     info.loadAfter = BenchReport::LoadAverage();
-    BenchReport::Report(collector, info, (Bench::SourceDir() + QStringLiteral("/bench/results.md")).toStdString());
+    const QString results = Bench::SourceDir() + QStringLiteral("/bench/results.md");
+    BenchReport::Report(collector, info, results.toStdString());
     benchmark::Shutdown();
     return 0;
 }

@@ -51,13 +51,14 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
-    void LoadSurveyIds();
-    void LoadModelLists();
     struct CellQuestion
     {
         qint16 id;
         QString text;
     };
+
+    void LoadSurveyIds();
+    void LoadModelLists();
     void LoadCellQuestions();
     std::vector<CellQuestion> ReadCellQuestions() const;
     void ShowQuestions(const std::vector<CellQuestion>& questions);
