@@ -71,9 +71,11 @@ soak: build
 		QUELT_SOAK_SUBMITS=$(SOAK_SUBMITS) ./test_reliability
 	@cat $(BUILD)/$(RELIABILITY_SUMMARY)
 
+# Builds only what the benchmarks run (not the tests), makes the large files
+# once in ~/.cache/quelt-bench, prints the comparison and writes bench/results.md.
 bench: deps
 	cmake -S . -B $(BUILD)-bench -G Ninja -DCMAKE_BUILD_TYPE=Release -DQUELT_BENCH=ON
-	cmake --build $(BUILD)-bench -j $(JOBS)
+	cmake --build $(BUILD)-bench -j $(JOBS) --target quelt_bench
 	$(BUILD)-bench/bench/quelt_bench
 
 clean:

@@ -1,34 +1,36 @@
 #pragma once
 
-#include <QImage>
 #include <QWidget>
+#include <functional>
+#include <vector>
 
-// A drawing surface that keeps what is drawn on it in an image of its own, so
-// the drawing comes back whenever the window is uncovered, restored or
-// resized. The image is white where nothing is drawn and carries the screen's
-// dots per inch, so drawings laid out in twips come out at the window's scale.
+class QPainter;
+
+// A drawing surface that keeps what is drawn on it, so the drawing comes back
+// whenever the window is uncovered, restored, resized or scrolled. It keeps
+// the drawing itself, replayed in order over a white background on every
+// paint, rather than an image of it: the picture of the largest grid would
+// take some 20 MB, and clearing and filling that image cost as much as the
+// drawing. Drawings are laid out at the box's own dots per inch, which are
+// the screen's.
 class PictureBox : public QWidget
 {
     Q_OBJECT
 public:
+    using Drawing = std::function<void(QPainter&)>;
+
     explicit PictureBox(QWidget* parent = nullptr);
 
-    // The persistent drawing. Draw on it, then update().
-    QImage& Image() { return m_image; }
-    // The drawing can hold at least this many pixels and the box is no
-    // smaller; throws QueltError when no image of that size can be made.
+    // Adds to the persistent drawing, drawn over what is there already.
+    void Draw(Drawing drawing);
+    // The box is no smaller than this, so its scroll area shows the rest.
     void SetPictureSize(const QSize& size);
     // Clears the whole drawing to the background.
     void Cls();
 
 protected:
     void paintEvent(QPaintEvent* event) override;
-    void resizeEvent(QResizeEvent* event) override;
 
 private:
-    // Grows the image to cover `size`, keeping what is drawn; false when the
-    // memory for it cannot be had.
-    bool grow(const QSize& size);
-
-    QImage m_image;
+    std::vector<Drawing> m_drawings;
 };

@@ -42,18 +42,63 @@ qint64 lineAt(int index)
     return kGridStart + qint64(kCell) * index;
 }
 
-// Text with its top-left corner at a point, transparent behind it.
-void printAt(QPainter& painter, const TwipScale& scale, qint64 x, qint64 y, const QString& text)
+// Draws on the painter in device pixels, leaving out what falls wholly outside
+// the painter's clip: a repaint of the shown part of a large grid then lays
+// out the few texts it shows rather than all of them.
+class Canvas
 {
-    const QFontMetricsF metrics(painter.font(), painter.device());
-    painter.drawText(QPointF(scale.X(x), scale.Y(y) + metrics.ascent()), text);
-}
+public:
+    explicit Canvas(QPainter& painter)
+        : m_painter(painter), m_scale(*painter.device()),
+          m_metrics(painter.font(), painter.device()), m_clipped(painter.hasClipping()),
+          m_clip(painter.clipBoundingRect())
+    {
+    }
+
+    const TwipScale& Scale() const { return m_scale; }
+
+    bool Shows(const QRectF& area) const { return !m_clipped || m_clip.intersects(area); }
+
+    // Text with its top-left corner at a point, transparent behind it.
+    void PrintAt(qint64 x, qint64 y, const QString& text)
+    {
+        const QPointF corner(m_scale.X(x), m_scale.Y(y));
+        if (m_clipped) {
+            // Text runs right from its corner, one line high.
+            if (corner.y() > m_clip.bottom() || corner.y() + m_metrics.height() < m_clip.top() ||
+                corner.x() > m_clip.right())
+                return;
+            if (corner.x() < m_clip.left() &&
+                corner.x() + m_metrics.horizontalAdvance(text) < m_clip.left())
+                return;
+        }
+        m_painter.drawText(QPointF(corner.x(), corner.y() + m_metrics.ascent()), text);
+    }
+
+    void Line(const QPoint& from, const QPoint& to)
+    {
+        if (Shows(QRectF(from, to).normalized().adjusted(-1, -1, 1, 1)))
+            m_painter.drawLine(from, to);
+    }
+
+    void Fill(const QRect& area, const QColor& colour)
+    {
+        if (Shows(area))
+            m_painter.fillRect(area, colour);
+    }
+
+private:
+    QPainter& m_painter;
+    TwipScale m_scale;
+    QFontMetricsF m_metrics;
+    bool m_clipped;
+    QRectF m_clip;
+};
 
 } // namespace
 
 void DrawGrid(QPainter& painter, const ResultsGrid& grid)
 {
-    const TwipScale scale(*painter.device());
     const int rows = grid.RowCount();
     const int cols = grid.ColCount();
     const qint64 right = lineAt(cols);
@@ -62,17 +107,19 @@ void DrawGrid(QPainter& painter, const ResultsGrid& grid)
     painter.save();
     painter.setRenderHint(QPainter::Antialiasing, false);
     painter.setPen(QPen(Qt::black, 0));
+    Canvas canvas(painter);
+    const TwipScale& scale = canvas.Scale();
     for (int i = 0; i <= rows; ++i) {
         const qint64 y = lineAt(i);
         if (i < rows)
-            printAt(painter, scale, kNameBand, y + kInset, grid.rowNames.at(i));
-        painter.drawLine(scale.At(kNameBand, y), scale.At(right, y));
+            canvas.PrintAt(kNameBand, y + kInset, grid.rowNames.at(i));
+        canvas.Line(scale.At(kNameBand, y), scale.At(right, y));
     }
     for (int j = 0; j <= cols; ++j) {
         const qint64 x = lineAt(j);
         if (j < cols)
-            printAt(painter, scale, x + kInset, kNameBand, grid.colNames.at(j));
-        painter.drawLine(scale.At(x, kNameBand), scale.At(x, bottom));
+            canvas.PrintAt(x + kInset, kNameBand, grid.colNames.at(j));
+        canvas.Line(scale.At(x, kNameBand), scale.At(x, bottom));
     }
     painter.restore();
 }
@@ -81,10 +128,11 @@ void DrawResults(QPainter& painter, const ResultsGrid& grid, bool colorCoding)
 {
     if (!grid.HasResults())
         return;
-    const TwipScale scale(*painter.device());
     painter.save();
     painter.setRenderHint(QPainter::Antialiasing, false);
     painter.setPen(QPen(Qt::black, 0));
+    Canvas canvas(painter);
+    const TwipScale& scale = canvas.Scale();
     for (int row = 0; row < grid.RowCount(); ++row) {
         for (int col = 0; col < grid.ColCount(); ++col) {
             const ResultsCell& cell = grid.Cell(row, col);
@@ -92,10 +140,10 @@ void DrawResults(QPainter& painter, const ResultsGrid& grid, bool colorCoding)
             const qint64 y = lineAt(row);
             if (colorCoding) {
                 // Both corners inside, as the lines drawn later cover them.
-                painter.fillRect(QRect(scale.At(x, y), scale.At(x + kCell, y + kCell)),
-                                 BandColour(cell));
+                canvas.Fill(QRect(scale.At(x, y), scale.At(x + kCell, y + kCell)),
+                            BandColour(cell));
             }
-            printAt(painter, scale, x + kInset, y + kInset, MeanText(cell));
+            canvas.PrintAt(x + kInset, y + kInset, MeanText(cell));
         }
     }
     painter.restore();

@@ -15,7 +15,8 @@ struct ResultsGrid;
 // Cell (i, j) spans 1000 x 1000 twips from (1500 + 1000 j, 1500 + 1000 i);
 // row names stand in the band x = 500..1500, column names in y = 500..1500,
 // each 100 twips in from the line before it; a value stands 100 twips in from
-// its cell's top-left corner. Text is drawn in the painter's font.
+// its cell's top-left corner. Text is drawn in the painter's font. With a clip
+// set on the painter, what lies wholly outside it is left out.
 
 // Row and column names, then the grid lines, which end at the far edge of the
 // last row and column (an empty model keeps the two lines from 500 to 1500).

@@ -7,15 +7,14 @@
 #include "platform/Convert.h"
 #include "platform/DbEngine.h"
 #include "platform/ErrorReport.h"
+#include "platform/TextSet.h"
 
 #include <QCheckBox>
 #include <QComboBox>
 #include <QLabel>
 #include <QListWidget>
-#include <QPainter>
 #include <QPushButton>
 #include <QScrollArea>
-#include <QSet>
 
 namespace {
 
@@ -91,8 +90,10 @@ void frmModelTable::Form_Load()
 
 void frmModelTable::Form_Show()
 {
-    // Surveys started since the window was opened become choosable.
-    LoadSurveyIds();
+    // Surveys started since the window was opened become choosable; right
+    // after Load the list is as fresh as a second read would make it.
+    if (!IsFirstShow())
+        LoadSurveyIds();
 }
 
 void frmModelTable::butResults_Click()
@@ -136,51 +137,47 @@ void frmModelTable::LoadRowNames()
 void frmModelTable::LoadSurveyIds()
 {
     const int chosen = cmbSurvey->currentIndex();
-    QSet<QString> listed;
+    TextSet listed;
     for (int i = 0; i < cmbSurvey->count(); ++i)
-        listed.insert(cmbSurvey->itemText(i));
+        listed.Insert(cmbSurvey->itemText(i));
 
+    QStringList added;
     Database db = DBEngine::OpenDatabase(DBEngine::SurveyDatabaseName());
     QueryDef qd = db.CreateQueryDef(Sql::SelectSurveyIds());
     Recordset rs = qd.OpenRecordset();
     while (!rs.Eof()) {
         const QVariant id = rs.Fields(QStringLiteral("id"));
-        const QString text = CText(id);
+        QString text = CText(id);
         // A survey without a number has no answers to show.
-        if (!id.isNull() && !listed.contains(text)) {
-            cmbSurvey->addItem(text);
-            listed.insert(text);
-        }
+        if (!id.isNull() && listed.Insert(text))
+            added.append(std::move(text));
         rs.MoveNext();
     }
     rs.Close();
     qd.Close();
     db.Close();
+    // All in one call: item by item, the combo box updates itself for each of
+    // what may be thousands of surveys.
+    cmbSurvey->addItems(added);
     // Adding the first item selects it; the user's choice is what counts.
     cmbSurvey->setCurrentIndex(chosen);
 }
 
 void frmModelTable::FitPicture()
 {
-    picTable->SetPictureSize(GridSizePx(ModelGrid(), picTable->font(), picTable->Image()));
+    picTable->SetPictureSize(GridSizePx(ModelGrid(), picTable->font(), *picTable));
 }
 
 void frmModelTable::DrawGrid()
 {
-    QPainter painter(&picTable->Image());
-    painter.setFont(picTable->font());
-    ::DrawGrid(painter, ModelGrid());
-    painter.end();
-    picTable->update();
+    picTable->Draw([grid = ModelGrid()](QPainter& painter) { ::DrawGrid(painter, grid); });
 }
 
 void frmModelTable::DrawResults(const ResultsGrid& results)
 {
-    QPainter painter(&picTable->Image());
-    painter.setFont(picTable->font());
-    ::DrawResults(painter, results, chkColorCoding->isChecked());
-    painter.end();
-    picTable->update();
+    picTable->Draw([results, colorCoding = chkColorCoding->isChecked()](QPainter& painter) {
+        ::DrawResults(painter, results, colorCoding);
+    });
 }
 
 ResultsGrid frmModelTable::ModelGrid() const

@@ -49,6 +49,12 @@ void CreateSurveyDatabase(const QString& path, const QStringList& rowNames,
     try {
         Database db = DBEngine::CreateDatabase(path);
         created = true;
+        // Large pages, set while the file is still empty. The results window
+        // runs one statement per cell, and each looks up a few dozen answers
+        // scattered through the answers' index; together they read most of
+        // that index once, and in 64 KiB pages that takes 16 times fewer
+        // reads than in the engine's usual 4 KiB.
+        db.Execute(QStringLiteral("PRAGMA page_size = 65536"));
         Transaction batch(db);
         for (const QString& sql : CreateTableStatements())
             db.Execute(sql);

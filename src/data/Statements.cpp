@@ -2,6 +2,8 @@
 
 #include "platform/Convert.h"
 
+#include <QStringBuilder>
+
 namespace Sql {
 
 QString Quote(const QString& text)
@@ -56,15 +58,17 @@ QString SelectRowNamesOrdered()
            QStringLiteral("ORDER BY row_number");
 }
 
+// Joined in one go (%): the results window makes this text once per cell,
+// and joining piece by piece made a new string at every piece.
 QString SelectCellSum(qint64 surveyId, qint64 rowNumber, qint64 colNumber)
 {
-    return QStringLiteral("SELECT SUM(answer) as iSum, ") +
-           QStringLiteral("COUNT(answer) as iCount ") +
-           QStringLiteral("FROM survey_results, question ") +
-           QStringLiteral("WHERE survey_results.question_id = question.id ") +
-           QStringLiteral("AND survey_id = ") + DecimalText(surveyId) + QStringLiteral(" ") +
-           QStringLiteral("AND row_id = ") + DecimalText(rowNumber) + QStringLiteral(" ") +
-           QStringLiteral("AND col_id = ") + DecimalText(colNumber);
+    return QStringLiteral("SELECT SUM(answer) as iSum, ") %
+           QStringLiteral("COUNT(answer) as iCount ") %
+           QStringLiteral("FROM survey_results, question ") %
+           QStringLiteral("WHERE survey_results.question_id = question.id ") %
+           QStringLiteral("AND survey_id = ") % DecimalText(surveyId) % QStringLiteral(" ") %
+           QStringLiteral("AND row_id = ") % DecimalText(rowNumber) % QStringLiteral(" ") %
+           QStringLiteral("AND col_id = ") % DecimalText(colNumber);
 }
 
 QString InsertQuestion(const QString& label, const QString& questionText, qint16 rowNumber,

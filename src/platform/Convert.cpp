@@ -21,6 +21,10 @@ QString CText(const QVariant& value)
 {
     if (value.isNull())
         return {};
+    // Whole numbers, the bulk of what lists read, have no blanks to remove and
+    // skip the variant's general conversion.
+    if (value.typeId() == QMetaType::LongLong)
+        return QString::number(value.toLongLong());
     return TrimBlanks(value.toString());
 }
 

@@ -7,9 +7,11 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QSqlDatabase>
+#include <QSqlDriver>
 #include <QSqlError>
-#include <QSqlRecord>
 #include <QUrl>
+#include <limits>
+#include <sqlite3.h>
 
 namespace dbengine_detail {
 
@@ -19,6 +21,8 @@ struct Connection
 {
     QString name;
     QString file;
+    // The engine's handle of the open connection; it lives as long as Qt's.
+    sqlite3* handle = nullptr;
 
     ~Connection()
     {
@@ -50,13 +54,23 @@ QString engineWords(const QSqlError& error)
     return text;
 }
 
+std::shared_ptr<Connection> requireOpen(const std::shared_ptr<Connection>& connection)
+{
+    if (!connection)
+        throw QueltError(QStringLiteral("The database was used after it had been closed."));
+    return connection;
+}
+
+QString engineWords(sqlite3* handle)
+{
+    return QString::fromUtf8(sqlite3_errmsg(handle));
+}
+
 // SQLite's "busy": another program held its lock on the file for longer than
 // this program waits. Said as such, since the file and the statement are fine.
-QString failedAction(const QString& usual, const QSqlError& error)
+QString failedAction(const QString& usual, int code)
 {
-    bool ok = false;
-    const int code = error.nativeErrorCode().toInt(&ok);
-    if (!ok || (code & 0xff) != 5)
+    if ((code & 0xff) != SQLITE_BUSY)
         return usual;
     return QStringLiteral("The database file is locked by another program and stayed locked "
                           "for the %1 seconds this program waits, so this step was not done. Try "
@@ -64,11 +78,54 @@ QString failedAction(const QString& usual, const QSqlError& error)
         .arg(g_busyTimeoutMs / 1000.0);
 }
 
-std::shared_ptr<Connection> requireOpen(const std::shared_ptr<Connection>& connection)
+[[noreturn]] void rejected(const Connection& connection, const QString& sql,
+                           const QString& words, int code = SQLITE_ERROR)
 {
-    if (!connection)
-        throw QueltError(QStringLiteral("The database was used after it had been closed."));
-    return connection;
+    throw QueltError(failedAction(QStringLiteral("The database engine rejected a statement."), code),
+                     words, sql, connection.file);
+}
+
+// One statement made ready to run; anything but blanks after it in the text is
+// refused rather than run or dropped unseen.
+sqlite3_stmt* prepare(const Connection& connection, const QString& sql)
+{
+    const QByteArray text = sql.toUtf8();
+    sqlite3_stmt* statement = nullptr;
+    const char* tail = nullptr;
+    const int result = sqlite3_prepare_v2(connection.handle, text.constData(),
+                                          int(text.size()), &statement, &tail);
+    if (result != SQLITE_OK) {
+        sqlite3_finalize(statement);
+        rejected(connection, sql, engineWords(connection.handle), result);
+    }
+    if (!statement)
+        rejected(connection, sql, QStringLiteral("The statement is empty."));
+    if (tail && !QByteArrayView(tail).trimmed().isEmpty()) {
+        sqlite3_finalize(statement);
+        rejected(connection, sql, QStringLiteral("Only one statement can run at a time."));
+    }
+    return statement;
+}
+
+// A column of the current row as the program reads it: whole numbers as
+// 64-bit integers, text as text, null as a null text.
+QVariant columnValue(sqlite3_stmt* statement, int index)
+{
+    switch (sqlite3_column_type(statement, index)) {
+    case SQLITE_INTEGER:
+        return QVariant(qlonglong(sqlite3_column_int64(statement, index)));
+    case SQLITE_FLOAT:
+        return QVariant(sqlite3_column_double(statement, index));
+    case SQLITE_NULL:
+        return QVariant(QMetaType::fromType<QString>());
+    case SQLITE_BLOB:
+        return QVariant(QByteArray(static_cast<const char*>(sqlite3_column_blob(statement, index)),
+                                   sqlite3_column_bytes(statement, index)));
+    default:
+        return QVariant(QString::fromUtf8(
+            reinterpret_cast<const char*>(sqlite3_column_text(statement, index)),
+            sqlite3_column_bytes(statement, index)));
+    }
 }
 
 } // namespace
@@ -139,16 +196,25 @@ Database DBEngine::openFile(const QString& path, const QString& mode)
             throw QueltError(QStringLiteral("The database file could not be opened."),
                              engineWords(db.lastError()), {}, path);
         }
-        // The driver opens any file; only the first read finds out whether
-        // it is a database, and reading changes nothing.
-        QSqlQuery probe(db);
-        if (!probe.exec(QStringLiteral("SELECT count(*) FROM sqlite_master"))) {
-            throw QueltError(
-                failedAction(QStringLiteral("The file could not be read as a survey database."),
-                             probe.lastError()),
-                engineWords(probe.lastError()), {}, path);
-        }
+        const QVariant handle = db.driver()->handle();
+        if (qstrcmp(handle.typeName(), "sqlite3*") != 0 || !handle.data())
+            throw QueltError(QStringLiteral("The database driver gives no engine handle."), {}, {},
+                             path);
+        connection->handle = *static_cast<sqlite3* const*>(handle.data());
     }
+    // The driver opens any file; only the first read finds out whether it is
+    // a database, and reading changes nothing.
+    sqlite3_stmt* probe = nullptr;
+    int result = sqlite3_prepare_v2(connection->handle, "SELECT count(*) FROM sqlite_master", -1,
+                                    &probe, nullptr);
+    if (result == SQLITE_OK)
+        result = sqlite3_step(probe);
+    const QString words = engineWords(connection->handle);
+    sqlite3_finalize(probe);
+    if (result != SQLITE_ROW)
+        throw QueltError(
+            failedAction(QStringLiteral("The file could not be read as a survey database."), result),
+            words, {}, path);
     return Database(std::move(connection));
 }
 
@@ -209,14 +275,18 @@ Recordset QueryDef::OpenRecordset()
 int QueryDef::Execute()
 {
     auto connection = requireOpen(m_connection);
-    QSqlQuery query(connection->database());
-    if (!query.exec(m_sql)) {
-        throw QueltError(
-            failedAction(QStringLiteral("The database engine rejected a statement."),
-                         query.lastError()),
-            engineWords(query.lastError()), m_sql, connection->file);
+    sqlite3_stmt* statement = prepare(*connection, m_sql);
+    int result;
+    do
+        result = sqlite3_step(statement);
+    while (result == SQLITE_ROW);
+    if (result != SQLITE_DONE) {
+        const QString words = engineWords(connection->handle);
+        sqlite3_finalize(statement);
+        rejected(*connection, m_sql, words, result);
     }
-    return query.numRowsAffected();
+    sqlite3_finalize(statement);
+    return sqlite3_changes(connection->handle);
 }
 
 void QueryDef::Close()
@@ -229,19 +299,19 @@ void QueryDef::Close()
 Recordset::Recordset(std::shared_ptr<Connection> connection, const QString& sql)
     : m_connection(std::move(connection)), m_sql(sql)
 {
-    m_query = std::make_unique<QSqlQuery>(m_connection->database());
-    m_query->setForwardOnly(true);
-    if (!m_query->exec(m_sql))
-        fail(failedAction(QStringLiteral("The database engine rejected a statement."),
-                          m_query->lastError()),
-             engineWords(m_query->lastError()));
-    if (!m_query->isSelect())
+    m_statement.reset(prepare(*m_connection, m_sql));
+    if (sqlite3_column_count(m_statement.get()) == 0)
         fail(QStringLiteral("A statement that returns no rows was read as a query."));
     MoveNext();
 }
 
 Recordset::Recordset(Recordset&&) noexcept = default;
 Recordset::~Recordset() = default;
+
+void Recordset::Finalize::operator()(sqlite3_stmt* statement) const
+{
+    sqlite3_finalize(statement);
+}
 
 void Recordset::fail(const QString& action, const QString& engineText) const
 {
@@ -250,27 +320,46 @@ void Recordset::fail(const QString& action, const QString& engineText) const
 
 bool Recordset::Eof() const
 {
-    return !m_query || !m_query->isValid();
+    return !m_onRow;
 }
 
 void Recordset::MoveNext()
 {
-    if (!m_query)
+    if (!m_statement)
         fail(QStringLiteral("A query was read after it had been closed."));
-    if (!m_query->next() && m_query->lastError().isValid())
-        fail(failedAction(QStringLiteral("Reading the rows of a query failed."),
-                          m_query->lastError()),
-             engineWords(m_query->lastError()));
+    // Past the last row the engine would start the query over.
+    if (m_atEnd)
+        return;
+    const int result = sqlite3_step(m_statement.get());
+    m_onRow = result == SQLITE_ROW;
+    m_atEnd = !m_onRow;
+    if (result != SQLITE_ROW && result != SQLITE_DONE)
+        fail(failedAction(QStringLiteral("Reading the rows of a query failed."), result),
+             engineWords(m_connection->handle));
+}
+
+// Names are looked up as the engine means them: without regard to case.
+int Recordset::current(const QString& name) const
+{
+    if (Eof())
+        fail(QStringLiteral("The field \"%1\" was read where there is no current row.").arg(name));
+    if (m_lastIndex >= 0 && name == m_lastName)
+        return m_lastIndex;
+    const QByteArray wanted = name.toUtf8();
+    const int columns = sqlite3_column_count(m_statement.get());
+    for (int i = 0; i < columns; ++i) {
+        if (sqlite3_stricmp(sqlite3_column_name(m_statement.get(), i), wanted.constData()) == 0) {
+            m_lastName = name;
+            m_lastIndex = i;
+            return i;
+        }
+    }
+    fail(QStringLiteral("The query gives no field named \"%1\".").arg(name));
 }
 
 QVariant Recordset::Fields(const QString& name) const
 {
-    if (Eof())
-        fail(QStringLiteral("The field \"%1\" was read where there is no current row.").arg(name));
-    const int index = m_query->record().indexOf(name);
-    if (index < 0)
-        fail(QStringLiteral("The query gives no field named \"%1\".").arg(name));
-    return m_query->value(index);
+    return columnValue(m_statement.get(), current(name));
 }
 
 QString Recordset::FieldText(const QString& name) const
@@ -278,9 +367,18 @@ QString Recordset::FieldText(const QString& name) const
     return CText(Fields(name));
 }
 
+// A stored whole number in range is taken as it is; anything else goes through
+// the conversion that words its failure.
 qint16 Recordset::FieldInt16(const QString& name) const
 {
-    const QVariant value = Fields(name);
+    const int index = current(name);
+    if (sqlite3_column_type(m_statement.get(), index) == SQLITE_INTEGER) {
+        const qint64 whole = sqlite3_column_int64(m_statement.get(), index);
+        if (whole >= std::numeric_limits<qint16>::min() &&
+            whole <= std::numeric_limits<qint16>::max())
+            return qint16(whole);
+    }
+    const QVariant value = columnValue(m_statement.get(), index);
     try {
         return CInt16(value, QStringLiteral("The value of \"%1\"").arg(name));
     } catch (const QueltError& e) {
@@ -290,7 +388,10 @@ qint16 Recordset::FieldInt16(const QString& name) const
 
 qint64 Recordset::FieldInt64(const QString& name) const
 {
-    const QVariant value = Fields(name);
+    const int index = current(name);
+    if (sqlite3_column_type(m_statement.get(), index) == SQLITE_INTEGER)
+        return sqlite3_column_int64(m_statement.get(), index);
+    const QVariant value = columnValue(m_statement.get(), index);
     try {
         return CInt64(value, QStringLiteral("The value of \"%1\"").arg(name));
     } catch (const QueltError& e) {
@@ -300,7 +401,8 @@ qint64 Recordset::FieldInt64(const QString& name) const
 
 void Recordset::Close()
 {
-    m_query.reset();
+    m_statement.reset();
+    m_onRow = false;
     m_connection.reset();
 }
 

@@ -1,15 +1,22 @@
 #pragma once
 
-#include <QSqlQuery>
 #include <QString>
 #include <QVariant>
 #include <memory>
+
+struct sqlite3_stmt;
 
 // The database engine as the windows use it: open a file, make a temporary
 // query from a statement, read its rows or execute it, close. Every object
 // lets go of what it holds when it goes out of scope, so a handler that
 // stops at a failure leaves no connection behind. Every failure throws
 // QueltError naming the file and the engine's words.
+//
+// Qt SQL opens and closes the file; statements run on the engine's own
+// interface under that connection. Through Qt's query objects every statement
+// paid for a result object, a record of its columns and a cache of each row,
+// which the results window pays 961 times per click and a list of 32,767
+// surveys once per row.
 
 namespace dbengine_detail {
 struct Connection;
@@ -43,8 +50,23 @@ private:
     Recordset(std::shared_ptr<dbengine_detail::Connection> connection, const QString& sql);
     [[noreturn]] void fail(const QString& action, const QString& engineText = {}) const;
 
+    // The column of the current row a field name stands for.
+    int current(const QString& name) const;
+
+    struct Finalize
+    {
+        void operator()(sqlite3_stmt* statement) const;
+    };
+
     std::shared_ptr<dbengine_detail::Connection> m_connection;
-    std::unique_ptr<QSqlQuery> m_query;
+    // Finalized however the recordset goes, also when its constructor fails:
+    // the connection cannot close over a live statement.
+    std::unique_ptr<sqlite3_stmt, Finalize> m_statement;
+    bool m_onRow = false;
+    bool m_atEnd = false;
+    // The field last asked for, as a loop over the rows asks for the same.
+    mutable QString m_lastName;
+    mutable int m_lastIndex = -1;
     QString m_sql;
 };
 

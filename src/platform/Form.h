@@ -22,6 +22,9 @@ public:
 
     // True once the user has closed it; such an instance is never shown again.
     bool IsClosing() const { return m_closing; }
+    // True during the Form_Show that follows Form_Load: what Load has just read
+    // need not be read again.
+    bool IsFirstShow() const { return m_firstShow; }
 
 protected:
     // Runs once, right after the window and its controls are built.
@@ -46,6 +49,7 @@ private:
     template <class T>
     friend T* ShowForm();
     bool m_closing = false;
+    bool m_firstShow = false;
 };
 
 // Tab order from a list already sorted by tab index.
@@ -72,7 +76,8 @@ template <class T>
 T* ShowForm()
 {
     T* form = FormInstance<T>();
-    if (!form) {
+    const bool isNew = !form;
+    if (isNew) {
         auto* created = new T();
         try {
             static_cast<Form*>(created)->Form_Load();
@@ -89,6 +94,14 @@ T* ShowForm()
         form->show();
     form->raise();
     form->activateWindow();
-    static_cast<Form*>(form)->Form_Show();
+    Form* shown = form;
+    shown->m_firstShow = isNew;
+    try {
+        shown->Form_Show();
+    } catch (...) {
+        shown->m_firstShow = false;
+        throw;
+    }
+    shown->m_firstShow = false;
     return form;
 }

@@ -6,6 +6,7 @@
 #include "platform/ErrorReport.h"
 #include "platform/MessageBox.h"
 #include "platform/TextBox.h"
+#include "platform/TextSet.h"
 #include "questions/ModelLists.h"
 #include "survey/SurveyQuestionControl.h"
 
@@ -17,7 +18,6 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScrollBar>
-#include <QSet>
 #include <QStyleOptionButton>
 #include <QWheelEvent>
 #include <algorithm>
@@ -29,12 +29,6 @@ constexpr int kRowPitch = 500;
 constexpr int kRowWidth = 8415;
 constexpr int kRowHeight = 375;
 constexpr int kMinPanelHeight = 20000;
-
-struct CellQuestion
-{
-    qint16 id;
-    QString text;
-};
 
 } // namespace
 
@@ -145,34 +139,38 @@ void frmSurvey::Form_Load()
 }
 
 // Surveys stored while this window lives (by the new survey window, say) are
-// offered as soon as the window is shown again.
+// offered as soon as the window is shown again. Right after Load the list is
+// as fresh as a second read would make it.
 void frmSurvey::Form_Show()
 {
-    LoadSurveyIds();
+    if (!IsFirstShow())
+        LoadSurveyIds();
 }
 
 // Adds every survey number not yet on offer, keeping the user's choice.
 void frmSurvey::LoadSurveyIds()
 {
     const int chosen = cmbSurveyID->currentIndex();
-    QSet<QString> offered;
+    TextSet offered;
     for (int i = 0; i < cmbSurveyID->count(); ++i)
-        offered.insert(cmbSurveyID->itemText(i));
+        offered.Insert(cmbSurveyID->itemText(i));
+    QStringList added;
     Database db = DBEngine::OpenDatabase(DBEngine::SurveyDatabaseName());
     QueryDef qd = db.CreateQueryDef(Sql::SelectSurveyIds());
     Recordset rs = qd.OpenRecordset();
     while (!rs.Eof()) {
         const QVariant id = rs.Fields(QStringLiteral("id"));
-        const QString text = CText(id);
-        if (!id.isNull() && !offered.contains(text)) {
-            cmbSurveyID->addItem(text);
-            offered.insert(text);
-        }
+        QString text = CText(id);
+        if (!id.isNull() && offered.Insert(text))
+            added.append(std::move(text));
         rs.MoveNext();
     }
     rs.Close();
     qd.Close();
     db.Close();
+    // All in one call: item by item, the combo box updates itself for each of
+    // what may be thousands of surveys.
+    cmbSurveyID->addItems(added);
     // Adding the first item selects it.
     cmbSurveyID->setCurrentIndex(chosen);
 }
@@ -184,47 +182,68 @@ void frmSurvey::LoadModelLists()
 
 void frmSurvey::LoadCellQuestions()
 {
-    // A score belongs to the question it was given for, never to the next
-    // question that lands in the same row.
-    for (SurveyQuestionControl* row : SurveyQuestionControl1) {
-        row->Hide_Question();
-        row->Clear_Value();
-    }
     m_shownRow = -1;
     m_shownCol = -1;
-
-    const std::optional<qint16> rowNumber = PickedNumber(cmbModelRow, lstModelRow);
-    const std::optional<qint16> colNumber = PickedNumber(cmbModelCol, lstModelCol);
-    if (rowNumber && colNumber) {
+    std::vector<CellQuestion> questions;
+    try {
+        questions = ReadCellQuestions();
+    } catch (...) {
         // Every question is read and checked before any is shown, so a cell
         // with a bad question stays empty instead of showing in part.
-        std::vector<CellQuestion> questions;
-        Database db = DBEngine::OpenDatabase(DBEngine::SurveyDatabaseName());
-        QueryDef qd = db.CreateQueryDef(Sql::SelectCellQuestions(*rowNumber, *colNumber));
-        Recordset rs = qd.OpenRecordset();
-        while (!rs.Eof()) {
-            const QString text = rs.FieldText(QStringLiteral("question_text"));
-            const qint16 id = CInt16(rs.Fields(QStringLiteral("id")),
-                                     QStringLiteral("The number of the question \"%1\"").arg(text));
-            questions.push_back({id, text});
-            rs.MoveNext();
-        }
-        rs.Close();
-        qd.Close();
-        db.Close();
+        ShowQuestions({});
+        throw;
+    }
+    ShowQuestions(questions);
+    m_shownRow = cmbModelRow->currentIndex();
+    m_shownCol = cmbModelCol->currentIndex();
+}
 
-        while (SurveyQuestionControl1.size() < questions.size())
-            AddQuestionRow();
-        Picture2->resize(Picture2->width(), TwipsToPxY(PanelHeight()));
-        for (std::size_t n = 0; n < questions.size(); ++n) {
-            SurveyQuestionControl* row = SurveyQuestionControl1[n];
+// The questions of the chosen cell; none while a row or column is not chosen.
+std::vector<frmSurvey::CellQuestion> frmSurvey::ReadCellQuestions() const
+{
+    std::vector<CellQuestion> questions;
+    const std::optional<qint16> rowNumber = PickedNumber(cmbModelRow, lstModelRow);
+    const std::optional<qint16> colNumber = PickedNumber(cmbModelCol, lstModelCol);
+    if (!rowNumber || !colNumber)
+        return questions;
+    Database db = DBEngine::OpenDatabase(DBEngine::SurveyDatabaseName());
+    QueryDef qd = db.CreateQueryDef(Sql::SelectCellQuestions(*rowNumber, *colNumber));
+    Recordset rs = qd.OpenRecordset();
+    while (!rs.Eof()) {
+        const QString text = rs.FieldText(QStringLiteral("question_text"));
+        const qint16 id = CInt16(rs.Fields(QStringLiteral("id")),
+                                 QStringLiteral("The number of the question \"%1\"").arg(text));
+        questions.push_back({id, text});
+        rs.MoveNext();
+    }
+    rs.Close();
+    qd.Close();
+    db.Close();
+    return questions;
+}
+
+// Puts the questions into the first rows and empties the others. A row that
+// shows a question before and after is refilled where it stands: emptying
+// every row first and showing it again made each of its six parts hide, show
+// and repaint for nothing.
+void frmSurvey::ShowQuestions(const std::vector<CellQuestion>& questions)
+{
+    while (SurveyQuestionControl1.size() < questions.size())
+        AddQuestionRow();
+    Picture2->resize(Picture2->width(), TwipsToPxY(PanelHeight()));
+    for (std::size_t n = 0; n < SurveyQuestionControl1.size(); ++n) {
+        SurveyQuestionControl* row = SurveyQuestionControl1[n];
+        // A score belongs to the question it was given for, never to the next
+        // question that lands in the same row.
+        row->Clear_Value();
+        if (n < questions.size()) {
             row->Show_Question();
             row->Set_Question(questions[n].id, questions[n].text);
             PlaceTwips(row, 0, kRowPitch * int(n), kRowWidth, kRowHeight);
+        } else {
+            row->Hide_Question();
         }
     }
-    m_shownRow = cmbModelRow->currentIndex();
-    m_shownCol = cmbModelCol->currentIndex();
     SetupScrollBar();
 }
 

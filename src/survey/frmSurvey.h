@@ -51,9 +51,17 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    struct CellQuestion
+    {
+        qint16 id;
+        QString text;
+    };
+
     void LoadSurveyIds();
     void LoadModelLists();
     void LoadCellQuestions();
+    std::vector<CellQuestion> ReadCellQuestions() const;
+    void ShowQuestions(const std::vector<CellQuestion>& questions);
     void SetupScrollBar();
     void AddQuestionRow();
     void PlaceScoreHeadings();

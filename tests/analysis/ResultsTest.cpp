@@ -189,6 +189,47 @@ private Q_SLOTS:
         QCOMPARE(image.pixelColor(475, 300), QColor(Qt::white));
         QCOMPARE(image.pixelColor(300, 340), QColor(Qt::white));
     }
+
+    // Drawing within a clip leaves out what the clip does not show, and
+    // nothing more: text running on from outside the clip still shows in it.
+    void clippedDrawingMatchesTheWhole_data()
+    {
+        QTest::addColumn<QRect>("clip");
+        QTest::newRow("whole") << QRect(0, 0, 1000, 1000);
+        QTest::newRow("inside one cell") << QRect(110, 110, 30, 30);
+        QTest::newRow("a long value running on") << QRect(175, 100, 40, 60);
+        QTest::newRow("a long column name running on") << QRect(230, 30, 60, 40);
+        QTest::newRow("a long row name running on") << QRect(110, 104, 40, 20);
+        QTest::newRow("across lines") << QRect(95, 95, 80, 80);
+        QTest::newRow("beyond the grid") << QRect(260, 260, 40, 40);
+    }
+
+    void clippedDrawingMatchesTheWhole()
+    {
+        QFETCH(QRect, clip);
+        ResultsGrid grid;
+        grid.rowNames = {QStringLiteral("A row name that runs on"), QStringLiteral("R2")};
+        grid.rowNumbers = {0, 1};
+        grid.colNames = {QStringLiteral("C1"), QStringLiteral("A column name that runs on"),
+                         QStringLiteral("C3")};
+        grid.colNumbers = {0, 1, 2};
+        grid.cells = {ResultsCell{123456789012, 1}, ResultsCell{3, 1}, ResultsCell{},
+                      ResultsCell{8, 4},         ResultsCell{1, 3}, ResultsCell{4, 1}};
+        const auto draw = [&grid](const QRect* within) {
+            QImage image(300, 300, QImage::Format_RGB32);
+            image.fill(Qt::white);
+            QPainter painter(&image);
+            if (within)
+                painter.setClipRect(*within);
+            DrawResults(painter, grid, true);
+            DrawGrid(painter, grid);
+            return image;
+        };
+        const QImage whole = draw(nullptr);
+        const QImage clipped = draw(&clip);
+        const QRect shown = clip & whole.rect();
+        QCOMPARE(clipped.copy(shown), whole.copy(shown));
+    }
 };
 
 QUELT_TEST(ResultsTest);

@@ -112,6 +112,9 @@ private Q_SLOTS:
         QCOMPARE(agg.FieldText(QStringLiteral("iMax")), QString());
         agg.MoveNext();
         QVERIFY(agg.Eof());
+        // Past the end stays at the end; the query does not start over.
+        agg.MoveNext();
+        QVERIFY(agg.Eof());
 
         Recordset none =
             db.CreateQueryDef(QStringLiteral("SELECT id FROM survey WHERE id = 99")).OpenRecordset();
@@ -194,6 +197,13 @@ private Q_SLOTS:
         QTest::newRow("missing table") << "INSERT INTO nowhere VALUES (1)" << "no such table: nowhere" << false;
         QTest::newRow("syntax") << "SELEKT 1" << "syntax error" << true;
         QTest::newRow("duplicate key") << "INSERT INTO survey VALUES (1, 'a', 'b')" << "UNIQUE" << false;
+        // Whatever follows the first statement would otherwise run unseen.
+        // Refused before it runs: nothing is written.
+        QTest::newRow("a write read as a query") << "INSERT INTO survey VALUES (2, 'a', 'b')"
+                                                 << "" << true;
+        QTest::newRow("two statements")
+            << "INSERT INTO survey VALUES (2, 'a', 'b'); DELETE FROM survey" << "one statement"
+            << false;
     }
 
     void rejectedStatementsGiveTheEngineWords()
@@ -214,6 +224,7 @@ private Q_SLOTS:
         QVERIFY2(e.engineText().contains(words), qPrintable(e.message()));
         QCOMPARE(e.statement(), sql);
         QCOMPARE(e.file(), fixture.path());
+        QCOMPARE(fixture.count(QStringLiteral("survey")), 1);
     }
 
     void unusualFolderNames()

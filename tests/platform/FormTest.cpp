@@ -15,6 +15,8 @@ namespace {
 
 int g_loads = 0;
 int g_shows = 0;
+// IsFirstShow() as each Form_Show saw it.
+QList<bool> g_firstShows;
 bool g_failLoad = false;
 
 class frmProbe : public Form
@@ -38,7 +40,11 @@ protected:
         if (g_failLoad)
             throw QueltError(QStringLiteral("Loading failed."));
     }
-    void Form_Show() override { ++g_shows; }
+    void Form_Show() override
+    {
+        ++g_shows;
+        g_firstShows.append(IsFirstShow());
+    }
 
 private:
     void butRun_Click()
@@ -59,6 +65,7 @@ private Q_SLOTS:
     void init()
     {
         g_loads = g_shows = 0;
+        g_firstShows.clear();
         g_failLoad = false;
     }
     void cleanup() { Ui::CloseAllWindows(); }
@@ -97,6 +104,9 @@ private Q_SLOTS:
         frmProbe* second = ShowForm<frmProbe>();
         QCOMPARE(g_loads, 2);
         QVERIFY(second->txtNote->text().isEmpty());
+        // Only the show right after each Load is a first show.
+        QCOMPARE(g_firstShows, (QList<bool>{true, false, false, false, true}));
+        QVERIFY(!second->IsFirstShow());
     }
 
     void failedLoadLeavesNoInstance()

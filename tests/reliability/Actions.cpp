@@ -69,7 +69,7 @@ qint64 CountIfThere(const TestDb& db, const QString& table)
 QImage ResultsPicture()
 {
     frmModelTable* w = FormInstance<frmModelTable>();
-    return w ? w->picTable->Image().copy() : QImage();
+    return w ? w->picTable->grab().toImage() : QImage();
 }
 
 void Actions::Prepare(Action action)

@@ -191,7 +191,7 @@ private Q_SLOTS:
         frmModelTable* results = Open<frmModelTable>(Menu()->miQueltTable);
         Ui::PickText(results->cmbSurvey, QStringLiteral("32767"));
         Ui::Click(results->butResults);
-        const QImage& picture = results->picTable->Image();
+        const QImage picture = results->picTable->grab().toImage();
         QCOMPARE(picture.pixelColor(TwipsToPxX(2250), TwipsToPxY(2250)), QColor(128, 255, 128));
         QCOMPARE(picture.pixelColor(TwipsToPxX(3250), TwipsToPxY(3250)), QColor(255, 128, 128));
     }

@@ -1,0 +1,129 @@
+// Whole processes: the program's start-up to its main menu against a minimal
+// Qt program showing one empty window, and the program's peak memory after
+// Show Results at scale.
+
+#include "BenchSupport.h"
+#include "LargeDb.h"
+#include "SqliteLimits.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <fcntl.h>
+#include <spawn.h>
+#include <string>
+#include <sys/wait.h>
+#include <unistd.h>
+#include <vector>
+
+extern char** environ;
+
+namespace {
+
+struct Outcome
+{
+    int status = -1;
+    std::string out;
+};
+
+// Runs a program in the current folder and waits for it; its output is kept.
+Outcome run(const char* program, std::vector<std::string> args = {})
+{
+    int pipeFds[2];
+    if (pipe(pipeFds) != 0)
+        return {};
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_adddup2(&actions, pipeFds[1], STDOUT_FILENO);
+    // Their warnings (no window manager offscreen, and the like) are noise here.
+    posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, "/dev/null", O_WRONLY, 0);
+    posix_spawn_file_actions_addclose(&actions, pipeFds[0]);
+    posix_spawn_file_actions_addclose(&actions, pipeFds[1]);
+    args.insert(args.begin(), program);
+    std::vector<char*> argv;
+    for (std::string& a : args)
+        argv.push_back(a.data());
+    argv.push_back(nullptr);
+    pid_t pid = -1;
+    const int spawned = posix_spawn(&pid, program, &actions, nullptr, argv.data(), environ);
+    posix_spawn_file_actions_destroy(&actions);
+    close(pipeFds[1]);
+    Outcome outcome;
+    if (spawned == 0) {
+        char buffer[4096];
+        ssize_t n;
+        while ((n = read(pipeFds[0], buffer, sizeof buffer)) > 0 || (n < 0 && errno == EINTR)) {
+            if (n > 0)
+                outcome.out.append(buffer, std::size_t(n));
+        }
+        int status = 0;
+        while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+        }
+        outcome.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    }
+    close(pipeFds[0]);
+    return outcome;
+}
+
+void startup(benchmark::State& state, const char* program, std::vector<std::string> args = {})
+{
+    for (auto _ : state) {
+        if (run(program, args).status != 0) {
+            state.SkipWithError("the start-up program failed");
+            break;
+        }
+    }
+}
+
+void BM_Startup_Program(benchmark::State& state)
+{
+    startup(state, QUELT_STARTUP_PROGRAM);
+}
+BENCHMARK(BM_Startup_Program)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(10);
+
+void BM_Startup_Minimal(benchmark::State& state)
+{
+    startup(state, QUELT_STARTUP_MINIMAL);
+}
+BENCHMARK(BM_Startup_Minimal)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(10);
+
+// For reference: what a menu bar and a title cost any Qt program.
+void BM_Startup_MinimalWithMenuAndTitle(benchmark::State& state)
+{
+    startup(state, QUELT_STARTUP_MINIMAL, {"--menu-and-title"});
+}
+BENCHMARK(BM_Startup_MinimalWithMenuAndTitle)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime()
+    ->Iterations(10);
+
+// Peak resident memory in MB as a counter; the time is of no interest.
+void peak(benchmark::State& state, const char* program, std::vector<std::string> args)
+{
+    long kb = -1;
+    for (auto _ : state) {
+        const Outcome outcome = run(program, args);
+        const std::size_t at = outcome.out.find("VmHWM ");
+        if (outcome.status != 0 || at == std::string::npos) {
+            state.SkipWithError("the program gave no peak memory");
+            break;
+        }
+        kb = std::max(kb, std::stol(outcome.out.substr(at + 6)));
+    }
+    state.counters["peak_MB"] = double(kb) / 1024.0;
+}
+
+void BM_Memory_Program(benchmark::State& state)
+{
+    Bench::Folder folder(BenchData::LargeDb(), Bench::Folder::Share);
+    peak(state, QUELT_STARTUP_PROGRAM,
+         {"--show-results", std::to_string(BenchLimits::kSurvey)});
+}
+BENCHMARK(BM_Memory_Program)->Unit(benchmark::kMillisecond)->Iterations(1)->Repetitions(1);
+
+void BM_Memory_Minimal(benchmark::State& state)
+{
+    peak(state, QUELT_STARTUP_MINIMAL, {"--peak"});
+}
+BENCHMARK(BM_Memory_Minimal)->Unit(benchmark::kMillisecond)->Iterations(1)->Repetitions(1);
+
+} // namespace
