@@ -3,7 +3,7 @@
 #include "analysis/PictureBox.h"
 #include "analysis/Results.h"
 #include "analysis/ResultsDrawing.h"
-#include "data/Statements.h"
+#include "data/SurveyIds.h"
 #include "platform/Convert.h"
 #include "platform/DbEngine.h"
 #include "platform/ErrorReport.h"
@@ -136,31 +136,10 @@ void frmModelTable::LoadRowNames()
 // them, and keeps the current choice.
 void frmModelTable::LoadSurveyIds()
 {
-    const int chosen = cmbSurvey->currentIndex();
-    TextSet listed;
-    for (int i = 0; i < cmbSurvey->count(); ++i)
-        listed.Insert(cmbSurvey->itemText(i));
-
-    QStringList added;
     Database db = DBEngine::OpenDatabase(DBEngine::SurveyDatabaseName());
-    QueryDef qd = db.CreateQueryDef(Sql::SelectSurveyIds());
-    Recordset rs = qd.OpenRecordset();
-    while (!rs.Eof()) {
-        const QVariant id = rs.Fields(QStringLiteral("id"));
-        QString text = CText(id);
-        // A survey without a number has no answers to show.
-        if (!id.isNull() && listed.Insert(text))
-            added.append(std::move(text));
-        rs.MoveNext();
-    }
-    rs.Close();
-    qd.Close();
+    const QStringList ids = ReadSurveyIds(db);
     db.Close();
-    // All in one call: item by item, the combo box updates itself for each of
-    // what may be thousands of surveys.
-    cmbSurvey->addItems(added);
-    // Adding the first item selects it; the user's choice is what counts.
-    cmbSurvey->setCurrentIndex(chosen);
+    AddNewItems(cmbSurvey, ids);
 }
 
 void frmModelTable::FitPicture()

@@ -1,5 +1,7 @@
 #include "platform/TextSet.h"
 
+#include <QComboBox>
+
 namespace {
 
 // The value of a whole number written the one way QString::number writes it
@@ -44,4 +46,19 @@ bool TextSet::Insert(const QString& text)
         return false;
     m_small[std::size_t(value)] = true;
     return true;
+}
+
+void AddNewItems(QComboBox* combo, const QStringList& texts)
+{
+    const int chosen = combo->currentIndex();
+    TextSet listed;
+    for (int i = 0; i < combo->count(); ++i)
+        listed.Insert(combo->itemText(i));
+    QStringList added;
+    for (const QString& text : texts) {
+        if (listed.Insert(text))
+            added.append(text);
+    }
+    combo->addItems(added);
+    combo->setCurrentIndex(chosen);
 }

@@ -2,6 +2,7 @@
 
 #include <QHash>
 #include <QString>
+#include <QStringList>
 #include <QtGlobal>
 #include <unordered_set>
 #include <vector>
@@ -22,3 +23,11 @@ private:
     std::unordered_set<qint64> m_numbers;
     std::unordered_set<QString> m_texts;
 };
+
+class QComboBox;
+
+// Appends the texts a combo box does not hold yet, in their order, and keeps
+// its current choice (adding the first item would select it). All in one
+// call: item by item, the box updates itself for each of what may be
+// thousands of surveys.
+void AddNewItems(QComboBox* combo, const QStringList& texts);

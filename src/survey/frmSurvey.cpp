@@ -1,6 +1,7 @@
 #include "survey/frmSurvey.h"
 
 #include "data/Statements.h"
+#include "data/SurveyIds.h"
 #include "platform/Convert.h"
 #include "platform/DbEngine.h"
 #include "platform/ErrorReport.h"
@@ -150,29 +151,10 @@ void frmSurvey::Form_Show()
 // Adds every survey number not yet on offer, keeping the user's choice.
 void frmSurvey::LoadSurveyIds()
 {
-    const int chosen = cmbSurveyID->currentIndex();
-    TextSet offered;
-    for (int i = 0; i < cmbSurveyID->count(); ++i)
-        offered.Insert(cmbSurveyID->itemText(i));
-    QStringList added;
     Database db = DBEngine::OpenDatabase(DBEngine::SurveyDatabaseName());
-    QueryDef qd = db.CreateQueryDef(Sql::SelectSurveyIds());
-    Recordset rs = qd.OpenRecordset();
-    while (!rs.Eof()) {
-        const QVariant id = rs.Fields(QStringLiteral("id"));
-        QString text = CText(id);
-        if (!id.isNull() && offered.Insert(text))
-            added.append(std::move(text));
-        rs.MoveNext();
-    }
-    rs.Close();
-    qd.Close();
+    const QStringList ids = ReadSurveyIds(db);
     db.Close();
-    // All in one call: item by item, the combo box updates itself for each of
-    // what may be thousands of surveys.
-    cmbSurveyID->addItems(added);
-    // Adding the first item selects it.
-    cmbSurveyID->setCurrentIndex(chosen);
+    AddNewItems(cmbSurveyID, ids);
 }
 
 void frmSurvey::LoadModelLists()
