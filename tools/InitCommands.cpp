@@ -30,7 +30,7 @@ const QStringList kDemoRows = {
 };
 
 const QStringList kDemoCols = {
-    QStringLiteral("Awareness"), QStringLiteral("Insight"),  QStringLiteral("Commitment"),
+    QStringLiteral("Awareness"), QStringLiteral("Insight"),  QStringLiteral("Buy-in"),
     QStringLiteral("Practice"),  QStringLiteral("Measures"), QStringLiteral("Review"),
 };
 
