@@ -1,9 +1,7 @@
 #include "BenchSupport.h"
 
-#include "platform/Form.h"
 #include "platform/MessageBox.h"
 
-#include <QApplication>
 #include <QComboBox>
 #include <QDir>
 #include <QFile>
@@ -61,22 +59,6 @@ Messages::Messages(benchmark::State& state, QStringList expected)
 Messages::~Messages()
 {
     MessageBox::SetHandler({});
-}
-
-void Settle()
-{
-    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-    QCoreApplication::processEvents();
-    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-}
-
-void CloseAllWindows()
-{
-    for (QWidget* w : QApplication::topLevelWidgets()) {
-        if (qobject_cast<Form*>(w))
-            w->close();
-    }
-    Settle();
 }
 
 void Pick(QComboBox* combo, int index)

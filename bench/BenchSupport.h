@@ -1,5 +1,7 @@
 #pragma once
 
+#include "common/Ui.h"
+
 #include <QString>
 #include <QStringList>
 #include <benchmark/benchmark.h>
@@ -54,9 +56,10 @@ private:
     bool m_failed = false;
 };
 
-// Lets the event loop do what is pending: paints, deferred deletes.
-void Settle();
-void CloseAllWindows();
+// The tests' own: let pending paints and deferred deletes run; close every
+// window as the user's close box would.
+using Ui::CloseAllWindows;
+using Ui::Settle;
 // A user's pick: the index moves, then the handler runs.
 void Pick(QComboBox* combo, int index);
 
