@@ -1,16 +1,15 @@
 #include "Command.h"
-#include "Indexes.h"
 #include "Output.h"
 
-#include "data/Statements.h"
-#include "platform/Convert.h"
+#include "data/Inspection.h"
 #include "platform/DbEngine.h"
 #include "platform/QueltError.h"
 
 namespace {
 
-// How the program reads a column.
-enum class Kind { Number, Text, Free };
+// How the program reads a column. A model number that is null or blank
+// leaves its row or column out of every window; any other number must be one.
+enum class Kind { Number, ModelNumber, Text, Free };
 
 struct ColumnRule
 {
@@ -28,9 +27,9 @@ struct TableRule
 // into a 16-bit number or into text.
 const QList<TableRule> kTables = {
     {QStringLiteral("model_row"),
-     {{QStringLiteral("row_number"), Kind::Number}, {QStringLiteral("name"), Kind::Text}}},
+     {{QStringLiteral("row_number"), Kind::ModelNumber}, {QStringLiteral("name"), Kind::Text}}},
     {QStringLiteral("model_column"),
-     {{QStringLiteral("col_number"), Kind::Number}, {QStringLiteral("name"), Kind::Text}}},
+     {{QStringLiteral("col_number"), Kind::ModelNumber}, {QStringLiteral("name"), Kind::Text}}},
     {QStringLiteral("question"),
      {{QStringLiteral("id"), Kind::Number},
       {QStringLiteral("label"), Kind::Free},
@@ -47,17 +46,28 @@ const QList<TableRule> kTables = {
       {QStringLiteral("answer"), Kind::Number}}},
 };
 
+QString counted(qint64 n, const QString& noun)
+{
+    return QStringLiteral("%1 %2%3").arg(n).arg(noun, n == 1 ? QString() : QStringLiteral("s"));
+}
+
+QString rowsAre(qint64 n)
+{
+    return n == 1 ? QStringLiteral("1 row is") : QStringLiteral("%1 rows are").arg(n);
+}
+
 class Checker
 {
 public:
-    explicit Checker(Database& db) : m_db(db) {}
+    explicit Checker(const Database& db) : m_db(db) {}
 
     QStringList problems;
     QStringList notes;
 
     void Run()
     {
-        Integrity();
+        for (const QString& line : ReadIntegrityProblems(m_db))
+            problems.append(QStringLiteral("the engine's integrity check: %1").arg(line));
         for (const TableRule& rule : kTables)
             Table(rule);
         if (problems.isEmpty()) {
@@ -71,35 +81,9 @@ public:
     }
 
 private:
-    QVariant value(const QString& sql)
-    {
-        Recordset rs = m_db.CreateQueryDef(sql).OpenRecordset();
-        return rs.Eof() ? QVariant() : rs.Fields(QStringLiteral("v"));
-    }
-    qint64 count(const QString& sql) { return CInt64(value(sql), QStringLiteral("A count")); }
-
-    void Integrity()
-    {
-        Recordset rs =
-            m_db.CreateQueryDef(QStringLiteral("PRAGMA integrity_check")).OpenRecordset();
-        while (!rs.Eof()) {
-            const QString line = rs.Fields(QStringLiteral("integrity_check")).toString();
-            if (line != QStringLiteral("ok"))
-                problems.append(QStringLiteral("the engine's integrity check: %1").arg(line));
-            rs.MoveNext();
-        }
-    }
-
     void Table(const TableRule& rule)
     {
-        QStringList present;
-        Recordset rs = m_db.CreateQueryDef(QStringLiteral("SELECT name FROM pragma_table_info(%1)")
-                                               .arg(Sql::Quote(rule.table)))
-                           .OpenRecordset();
-        while (!rs.Eof()) {
-            present.append(rs.FieldText(QStringLiteral("name")).toLower());
-            rs.MoveNext();
-        }
+        const QStringList present = ReadTableColumns(m_db, rule.table);
         if (present.isEmpty()) {
             problems.append(QStringLiteral("the table %1 is missing").arg(rule.table));
             return;
@@ -110,108 +94,91 @@ private:
                     QStringLiteral("the table %1 has no column %2").arg(rule.table, column.name));
                 continue;
             }
-            if (column.kind == Kind::Free)
-                continue;
-            const QString where = rule.table + u'.' + column.name;
-            const qint64 nulls =
-                count(QStringLiteral("SELECT count(*) AS v FROM %1 WHERE %2 IS NULL")
-                          .arg(rule.table, column.name));
-            if (nulls > 0)
-                problems.append(QStringLiteral("%1: %2 null where %3 is needed")
-                                    .arg(where, rowsAre(nulls),
-                                         column.kind == Kind::Number ? QStringLiteral("a number")
-                                                                     : QStringLiteral("text")));
-            if (column.kind == Kind::Number)
-                Numbers(rule.table, column.name);
+            switch (column.kind) {
+            case Kind::Free:
+                break;
+            case Kind::ModelNumber:
+                Unnumbered(rule.table, column.name);
+                Numbers(rule.table, column.name, true);
+                break;
+            case Kind::Number:
+                Nulls(rule.table, column.name, QStringLiteral("a number"));
+                Numbers(rule.table, column.name, false);
+                break;
+            case Kind::Text:
+                Nulls(rule.table, column.name, QStringLiteral("text"));
+                break;
+            }
         }
     }
 
-    // Only values the engine does not hold as 16-bit integers are fetched;
-    // of those, what the program's own conversion accepts ("7", 7.0) passes.
-    void Numbers(const QString& table, const QString& column)
+    void Nulls(const QString& table, const QString& column, const QString& needed)
     {
-        Recordset rs =
-            m_db.CreateQueryDef(
-                    QStringLiteral("SELECT %2 AS v FROM %1 WHERE %2 IS NOT NULL AND NOT "
-                                   "(typeof(%2) = 'integer' AND %2 BETWEEN -32768 AND 32767)")
-                        .arg(table, column))
-                .OpenRecordset();
-        qint64 bad = 0;
-        QString example;
-        while (!rs.Eof()) {
-            const QVariant v = rs.Fields(QStringLiteral("v"));
-            try {
-                CInt16(v, QString());
-            } catch (const QueltError&) {
-                if (bad++ == 0)
-                    example = v.toString().left(40);
-            }
-            rs.MoveNext();
-        }
-        if (bad > 0)
+        const qint64 nulls = CountNullValues(m_db, table, column);
+        if (nulls > 0)
+            problems.append(QStringLiteral("%1.%2: %3 null where %4 is needed")
+                                .arg(table, column, rowsAre(nulls), needed));
+    }
+
+    void Unnumbered(const QString& table, const QString& column)
+    {
+        const qint64 n = CountUnnumbered(m_db, table, column);
+        if (n > 0)
+            notes.append(QStringLiteral("%1.%2: %3 without a number (null or blank); no window "
+                                        "shows them")
+                             .arg(table, column, counted(n, QStringLiteral("row"))));
+    }
+
+    void Numbers(const QString& table, const QString& column, bool skipBlank)
+    {
+        const OddValues odd = ReadOddNumbers(m_db, table, column, skipBlank);
+        if (odd.count > 0)
             problems.append(QStringLiteral("%1.%2: %3 not a whole number from -32768 to 32767 "
                                            "(such as \"%4\")")
-                                .arg(table, column, rowsAre(bad), example));
+                                .arg(table, column, rowsAre(odd.count), odd.example));
     }
 
     // The grid shows rows and columns in number order whatever the numbers;
     // anything else that reads the file may expect 0, 1, 2, ...
     void Numbering(const QString& table, const QString& column, const QString& what)
     {
-        Recordset rs =
-            m_db.CreateQueryDef(QStringLiteral("SELECT count(*) AS n, count(DISTINCT %2) AS d, "
-                                               "min(%2) AS lo, max(%2) AS hi FROM %1")
-                                    .arg(table, column))
-                .OpenRecordset();
-        const qint64 n = rs.FieldInt64(QStringLiteral("n"));
-        if (n == 0) {
+        const ::Numbering numbering = ReadNumbering(m_db, table, column);
+        if (numbering.count == 0) {
             notes.append(QStringLiteral("there are no %1").arg(what));
             return;
         }
-        const qint64 distinct = rs.FieldInt64(QStringLiteral("d"));
-        const qint64 lo = rs.FieldInt64(QStringLiteral("lo"));
-        const qint64 hi = rs.FieldInt64(QStringLiteral("hi"));
-        if (distinct < n)
+        if (numbering.distinct < numbering.count)
             notes.append(QStringLiteral("%1 numbers are used more than once among the %2")
-                             .arg(n - distinct)
+                             .arg(numbering.count - numbering.distinct)
                              .arg(what));
-        if (lo != 0 || hi != distinct - 1)
+        if (numbering.lowest != 0 || numbering.highest != numbering.distinct - 1)
             notes.append(QStringLiteral("the %1 are numbered %2 to %3, not 0 to %4 without gaps")
                              .arg(what)
-                             .arg(lo)
-                             .arg(hi)
-                             .arg(distinct - 1));
+                             .arg(numbering.lowest)
+                             .arg(numbering.highest)
+                             .arg(numbering.distinct - 1));
     }
 
     void Outliers()
     {
         struct Check
         {
-            QString sql;
+            qint64 (*count)(const Database&);
             QString noun;
             QString says;
         };
         const QList<Check> checks = {
-            {QStringLiteral("SELECT count(*) AS v FROM question WHERE row_id NOT IN "
-                            "(SELECT row_number FROM model_row) OR col_id NOT IN "
-                            "(SELECT col_number FROM model_column)"),
-             QStringLiteral("question"),
+            {CountQuestionsOutsideModel, QStringLiteral("question"),
              QStringLiteral("%1 in no cell of the model; no window shows them")},
-            {QStringLiteral("SELECT count(*) AS v FROM survey_results WHERE question_id NOT IN "
-                            "(SELECT id FROM question)"),
-             QStringLiteral("answer"),
+            {CountAnswersWithoutQuestion, QStringLiteral("answer"),
              QStringLiteral("%1 to no stored question; no result counts them")},
-            {QStringLiteral("SELECT count(*) AS v FROM survey_results WHERE survey_id NOT IN "
-                            "(SELECT id FROM survey)"),
-             QStringLiteral("answer"),
+            {CountAnswersWithoutSurvey, QStringLiteral("answer"),
              QStringLiteral("%1 of no stored survey; no window offers them")},
-            {QStringLiteral(
-                 "SELECT count(*) AS v FROM survey_results WHERE answer NOT BETWEEN 0 AND 4"),
-             QStringLiteral("score"),
+            {CountScoresOutsideRange, QStringLiteral("score"),
              QStringLiteral("%1 outside 0 to 4, counted in the means as they are")},
         };
         for (const Check& check : checks) {
-            const qint64 n = count(check.sql);
+            const qint64 n = check.count(m_db);
             if (n > 0)
                 notes.append(check.says.arg(counted(n, check.noun)));
         }
@@ -228,16 +195,7 @@ private:
         }
     }
 
-    static QString counted(qint64 n, const QString& noun)
-    {
-        return QStringLiteral("%1 %2%3").arg(n).arg(noun, n == 1 ? QString() : QStringLiteral("s"));
-    }
-    static QString rowsAre(qint64 n)
-    {
-        return n == 1 ? QStringLiteral("1 row is") : QStringLiteral("%1 rows are").arg(n);
-    }
-
-    Database& m_db;
+    const Database& m_db;
 };
 
 } // namespace
@@ -246,11 +204,10 @@ int RunCheck(const QStringList& args, QTextStream& out)
 {
     const Options options(args, {});
     const QString file = options.expect(1, QStringLiteral("one FILE")).first();
-    Database db = OpenForReading(file);
+    const Database db = DBEngine::OpenDatabaseForReading(file);
     Checker checker(db);
     checker.Run();
     const QString path = db.FileName();
-    db.Close();
 
     for (const QString& problem : checker.problems)
         out << "problem: " << problem << '\n';

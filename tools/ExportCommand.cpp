@@ -2,11 +2,8 @@
 #include "Csv.h"
 #include "Output.h"
 
+#include "data/Answers.h"
 #include "platform/DbEngine.h"
-
-#include <QJsonArray>
-#include <QJsonDocument>
-#include <QLocale>
 
 namespace {
 
@@ -17,35 +14,6 @@ const QStringList kColumns = {
     QStringLiteral("col_name"),    QStringLiteral("answer"),
 };
 
-// Every answer once, in the order it was entered, with what it belongs to.
-// The joined tables are reduced to one row per number first, so a file that
-// repeats a number still gives one line per answer; an answer whose survey
-// or question is missing still appears, with those fields empty. Each line
-// comes as one array of values: reading eleven fields by name costs the
-// engine layer far more per row than the query itself.
-QString selectAnswers()
-{
-    return QStringLiteral(
-        "SELECT json_array(r.survey_id, s.completed_by, s.company, r.question_id, q.label, "
-        "q.question_text, q.row_id, mr.name, q.col_id, mc.name, r.answer) AS line "
-        "FROM survey_results r "
-        "LEFT JOIN (SELECT id, completed_by, company FROM survey GROUP BY id) s "
-        "ON s.id = r.survey_id "
-        "LEFT JOIN (SELECT id, label, question_text, row_id, col_id FROM question GROUP BY id) q "
-        "ON q.id = r.question_id "
-        "LEFT JOIN (SELECT row_number, name FROM model_row GROUP BY row_number) mr "
-        "ON mr.row_number = q.row_id "
-        "LEFT JOIN (SELECT col_number, name FROM model_column GROUP BY col_number) mc "
-        "ON mc.col_number = q.col_id "
-        "ORDER BY r.rowid");
-}
-
-// As few digits as give the stored number back: 3, 2.5, 0.1.
-QString number(double value)
-{
-    return QString::number(value, 'g', QLocale::FloatingPointShortest);
-}
-
 } // namespace
 
 int RunExport(const QStringList& args, QTextStream& out)
@@ -55,22 +23,10 @@ int RunExport(const QStringList& args, QTextStream& out)
     const QString output = options.value(QStringLiteral("output"));
     RefuseOutputOverDatabase(output, file);
 
-    Database db = OpenForReading(file);
-    Recordset rs = db.CreateQueryDef(selectAnswers()).OpenRecordset();
+    const Database db = DBEngine::OpenDatabaseForReading(file);
     WriteText(output, out, [&](QTextStream& s) {
         s << CsvRecord(kColumns);
-        QStringList fields;
-        while (!rs.Eof()) {
-            const QJsonArray values =
-                QJsonDocument::fromJson(rs.Fields(QStringLiteral("line")).toString().toUtf8())
-                    .array();
-            fields.clear();
-            // Stored values as they are: null is an empty field.
-            for (const QJsonValue& value : values)
-                fields.append(value.isDouble() ? number(value.toDouble()) : value.toString());
-            s << CsvRecord(fields);
-            rs.MoveNext();
-        }
+        ReadAnswerLines(db, [&](const QStringList& fields) { s << CsvRecord(fields); });
     });
     return 0;
 }

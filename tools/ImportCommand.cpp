@@ -1,7 +1,8 @@
 #include "Command.h"
 #include "Csv.h"
 
-#include "data/Statements.h"
+#include "data/Model.h"
+#include "data/Questions.h"
 #include "platform/Convert.h"
 #include "platform/DbEngine.h"
 #include "platform/QueltError.h"
@@ -17,15 +18,6 @@
 namespace {
 
 constexpr qint64 kLargestId = std::numeric_limits<qint16>::max();
-
-struct NewQuestion
-{
-    int line;
-    qint16 row;
-    qint16 col;
-    QString label;
-    QString text;
-};
 
 QString readUtf8(const QString& path)
 {
@@ -44,25 +36,12 @@ QString readUtf8(const QString& path)
     return text;
 }
 
-QSet<qint64> modelNumbers(Database& db, const QString& sql, const QString& field)
+QSet<qint64> modelNumbers(const QList<ModelLine>& lines)
 {
     QSet<qint64> numbers;
-    Recordset rs = db.CreateQueryDef(sql).OpenRecordset();
-    while (!rs.Eof()) {
-        const QVariant n = rs.Fields(field);
-        if (!n.isNull())
-            numbers.insert(CInt64(n, QStringLiteral("A model number")));
-        rs.MoveNext();
-    }
+    for (const ModelLine& line : lines)
+        numbers.insert(CInt64(line.number, QStringLiteral("A model number")));
     return numbers;
-}
-
-qint64 largestQuestionId(Database& db)
-{
-    Recordset rs =
-        db.CreateQueryDef(QStringLiteral("SELECT MAX(id) as iMax FROM question")).OpenRecordset();
-    const QVariant max = rs.Fields(QStringLiteral("iMax"));
-    return max.isNull() ? 0 : CInt64(max, QStringLiteral("The largest question number"));
 }
 
 bool isHeader(const QStringList& fields)
@@ -84,11 +63,9 @@ int RunImportQuestions(const QStringList& args, QTextStream& out)
     const CsvText csv = ParseCsv(readUtf8(csvName));
 
     Database db = DBEngine::OpenDatabase(files.at(0));
-    const QSet<qint64> rows =
-        modelNumbers(db, Sql::SelectModelRows(), QStringLiteral("row_number"));
-    const QSet<qint64> cols =
-        modelNumbers(db, Sql::SelectModelColumns(), QStringLiteral("col_number"));
-    const qint64 firstId = largestQuestionId(db) + 1;
+    const QSet<qint64> rows = modelNumbers(ReadModelRows(db));
+    const QSet<qint64> cols = modelNumbers(ReadModelColumns(db));
+    const qint64 firstId = ReadLargestQuestionNumber(db) + 1;
 
     // Every line is checked before anything is stored, so that one run names
     // every fault and a file with any fault adds nothing.
@@ -135,7 +112,7 @@ int RunImportQuestions(const QStringList& args, QTextStream& out)
         const auto r = number(row.fields.at(0), rows, QStringLiteral("row"));
         const auto c = number(row.fields.at(1), cols, QStringLiteral("column"));
         if (r && c)
-            questions.append({row.line, *r, *c, row.fields.at(2), row.fields.at(3)});
+            questions.append({row.fields.at(2), row.fields.at(3), *r, *c});
     }
 
     const QString path = db.FileName();
@@ -161,11 +138,11 @@ int RunImportQuestions(const QStringList& args, QTextStream& out)
     }
 
     Transaction batch(db);
-    for (const NewQuestion& q : questions)
-        db.Execute(Sql::InsertQuestion(q.label, q.text, q.row, q.col));
+    for (const NewQuestion& question : questions)
+        StoreQuestion(db, question);
     // The engine may number beyond the largest stored (a table that never
     // reuses numbers); nothing is kept that the windows could not hold.
-    const qint64 lastId = largestQuestionId(db);
+    const qint64 lastId = ReadLargestQuestionNumber(db);
     if (lastId > kLargestId)
         throw QueltError(QStringLiteral("The questions would be numbered up to %1, beyond the "
                                         "largest, %2; none was added to %3.")

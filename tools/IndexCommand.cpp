@@ -1,6 +1,6 @@
 #include "Command.h"
-#include "Indexes.h"
 
+#include "data/Inspection.h"
 #include "platform/DbEngine.h"
 
 int RunIndex(const QStringList& args, QTextStream& out)

@@ -1,7 +1,9 @@
 #include "Command.h"
 
 #include "data/Schema.h"
-#include "data/Statements.h"
+#include "data/Answers.h"
+#include "data/Questions.h"
+#include "data/Surveys.h"
 #include "platform/DbEngine.h"
 
 #include <QFile>
@@ -84,7 +86,7 @@ int RunDemo(const QStringList& args, QTextStream& out)
                 for (int k = 0; k < stems.size(); ++k) {
                     const QString label =
                         QStringLiteral("%1.%2.%3").arg(row + 1).arg(col + 1).arg(k + 1);
-                    db.Execute(Sql::InsertQuestion(label, stems[k].arg(topic), row, col));
+                    StoreQuestion(db, {label, stems[k].arg(topic), row, col});
                     ++questions;
                 }
             }
@@ -93,18 +95,14 @@ int RunDemo(const QStringList& args, QTextStream& out)
         const double levels[] = {2.6, 1.6, 3.3};
         for (qsizetype s = 0; s < kDemoSurveys.size(); ++s) {
             const auto surveyId = qint16(s + 1);
-            db.Execute(Sql::InsertSurvey(surveyId, kDemoSurveys[s].first, kDemoSurveys[s].second));
-            Recordset rs = db.CreateQueryDef(QStringLiteral("SELECT id, row_id, col_id FROM question ORDER BY id"))
-                               .OpenRecordset();
-            while (!rs.Eof()) {
-                const qint16 id = rs.FieldInt16(QStringLiteral("id"));
-                const int cellBias = (rs.FieldInt16(QStringLiteral("row_id")) +
-                                      2 * rs.FieldInt16(QStringLiteral("col_id"))) % 5 - 2;
+            StoreSurveyHeader(db, surveyId, {kDemoSurveys[s].first, kDemoSurveys[s].second});
+            QList<Answer> answers;
+            for (const QuestionCell& question : ReadQuestionCells(db)) {
+                const int cellBias = (question.rowNumber + 2 * question.colNumber) % 5 - 2;
                 const double score = levels[s] + 0.5 * cellBias + (random.bounded(2.0) - 1.0);
-                const auto answer = qint16(qBound(0, qRound(score), 4));
-                db.Execute(Sql::InsertAnswer(surveyId, id, answer));
-                rs.MoveNext();
+                answers.append({question.id, qint16(qBound(0, qRound(score), 4))});
             }
+            StoreAnswers(db, surveyId, answers);
         }
         batch.Commit();
         out << "Created " << file << ": a " << kDemoRows.size() << " x " << kDemoCols.size()

@@ -8,13 +8,6 @@
 #include <QFileInfo>
 #include <QSaveFile>
 
-Database OpenForReading(const QString& file)
-{
-    Database db = DBEngine::OpenDatabase(file);
-    db.Execute(QStringLiteral("PRAGMA query_only = ON"));
-    return db;
-}
-
 void RefuseOutputOverDatabase(const QString& output, const QString& database)
 {
     if (output.isEmpty())

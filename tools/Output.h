@@ -7,10 +7,6 @@
 class Database;
 class QIODevice;
 
-// Opens an existing survey database so that nothing can be written to it
-// through this connection, for the commands that only read.
-Database OpenForReading(const QString& file);
-
 // A usage error when an output path names the database itself: a report must
 // never take the place of the file it reports on.
 void RefuseOutputOverDatabase(const QString& output, const QString& database);

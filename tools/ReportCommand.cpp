@@ -4,7 +4,8 @@
 
 #include "analysis/Results.h"
 #include "analysis/ResultsDrawing.h"
-#include "data/Statements.h"
+#include "data/Answers.h"
+#include "data/Surveys.h"
 #include "platform/Convert.h"
 #include "platform/DbEngine.h"
 #include "platform/QueltError.h"
@@ -35,7 +36,7 @@ const QStringList kFormatNames = {QStringLiteral("text"), QStringLiteral("csv"),
 struct Request
 {
     QString file;
-    QList<qint64> surveys; // as asked for, without repeats; empty with --all
+    QList<SurveyNumber> surveys; // as asked for, without repeats; empty with --all
     bool all = false;
     // Several surveys, or the form made for them: the report says how many
     // surveys stand behind each cell.
@@ -45,13 +46,17 @@ struct Request
     bool colour = true;
 };
 
-qint64 surveyNumber(const QString& text)
+SurveyNumber surveyNumber(const QString& text)
 {
     bool ok = false;
-    const qint64 n = text.trimmed().toLongLong(&ok);
+    text.trimmed().toLongLong(&ok);
     if (!ok)
         throw UsageError(QStringLiteral("\"%1\" is not a survey number").arg(text));
-    return n;
+    try {
+        return ParseSurveyNumber(text.trimmed());
+    } catch (const QueltError& e) {
+        throw UsageError(e.message());
+    }
 }
 
 Request parse(const QStringList& args)
@@ -72,7 +77,7 @@ Request parse(const QStringList& args)
         r.surveys = {surveyNumber(options.value(QStringLiteral("survey")))};
     } else if (options.has(QStringLiteral("surveys"))) {
         for (const QString& part : options.value(QStringLiteral("surveys")).split(u',')) {
-            const qint64 n = surveyNumber(part);
+            const SurveyNumber n = surveyNumber(part);
             if (!r.surveys.contains(n)) // a survey counts once, however often it is named
                 r.surveys.append(n);
         }
@@ -102,19 +107,6 @@ Request parse(const QStringList& args)
     return r;
 }
 
-// The combined sum and count of one cell over a set of surveys, and how many
-// of them answered there: the window's per-cell statement widened to a set.
-QString cellOverSurveys(const QString& surveySet, qint64 row, qint64 col)
-{
-    return QStringLiteral("SELECT COUNT(DISTINCT CASE WHEN answer IS NOT NULL THEN survey_id END) "
-                          "as iSurveys, SUM(answer) as iSum, COUNT(answer) as iCount "
-                          "FROM survey_results, question "
-                          "WHERE survey_results.question_id = question.id "
-                          "AND survey_id IN (") +
-           surveySet + QStringLiteral(") AND row_id = ") + DecimalText(row) +
-           QStringLiteral(" AND col_id = ") + DecimalText(col);
-}
-
 struct Report
 {
     ResultsGrid grid;
@@ -123,39 +115,31 @@ struct Report
     QString title;
 };
 
-QList<qint64> storedSurveys(Database& db)
+// The stored survey numbers, each once, in the order the engine gives them.
+// Only those reported on need to be within the program's numbers.
+QList<qint64> storedSurveys(const Database& db)
 {
     QList<qint64> ids;
-    Recordset rs = db.CreateQueryDef(Sql::SelectSurveyIds()).OpenRecordset();
-    while (!rs.Eof()) {
-        const QVariant id = rs.Fields(QStringLiteral("id"));
-        if (!id.isNull()) {
-            const qint64 n = CInt64(id, QStringLiteral("A survey number"));
-            if (!ids.contains(n))
-                ids.append(n);
-        }
-        rs.MoveNext();
+    for (const QString& text : ReadSurveyNumbers(db)) {
+        const qint64 n = CInt64(text, QStringLiteral("A survey number"));
+        if (!ids.contains(n))
+            ids.append(n);
     }
     return ids;
 }
 
-QString surveyTitle(Database& db, qint64 id)
+QString surveyTitle(const Database& db, SurveyNumber id)
 {
     QString title = QStringLiteral("Survey %1").arg(id);
-    if (id < -32768 || id > 32767)
-        return title;
-    Recordset rs = db.CreateQueryDef(Sql::SelectSurveyHeader(qint16(id))).OpenRecordset();
-    if (!rs.Eof())
-        title += QStringLiteral(": %1, %2")
-                     .arg(rs.FieldText(QStringLiteral("completed_by")),
-                          rs.FieldText(QStringLiteral("company")));
+    if (const std::optional<SurveyHeader> header = ReadSurveyHeader(db, id))
+        title += QStringLiteral(": %1, %2").arg(header->completedBy, header->company);
     return title;
 }
 
-QString listTitle(const QList<qint64>& ids)
+QString listTitle(const QList<SurveyNumber>& ids)
 {
     QStringList numbers;
-    for (qint64 id : ids)
+    for (SurveyNumber id : ids)
         numbers.append(DecimalText(id));
     constexpr qsizetype kListed = 12;
     if (ids.size() == 1)
@@ -171,18 +155,20 @@ QString listTitle(const QList<qint64>& ids)
 
 Report compute(const Request& request)
 {
-    Database db = OpenForReading(request.file);
+    const Database db = DBEngine::OpenDatabaseForReading(request.file);
     const QString path = db.FileName();
     const QList<qint64> stored = storedSurveys(db);
-    QList<qint64> ids = request.surveys;
+    QList<SurveyNumber> ids = request.surveys;
     if (request.all) {
         if (stored.isEmpty())
             throw QueltError(QStringLiteral("There are no surveys in %1.").arg(path));
-        ids = stored;
+        ids.clear();
+        for (qint64 id : stored)
+            ids.append(ParseSurveyNumber(DecimalText(id)));
         std::sort(ids.begin(), ids.end());
     }
     QStringList missing;
-    for (qint64 id : ids)
+    for (SurveyNumber id : ids)
         if (!stored.contains(id))
             missing.append(DecimalText(id));
     if (!missing.isEmpty())
@@ -199,24 +185,12 @@ Report compute(const Request& request)
     }
 
     report.title = listTitle(ids);
-    QStringList numbers;
-    for (qint64 id : ids)
-        numbers.append(DecimalText(id));
-    // Every survey there is: let the engine read them rather than a long list.
-    const QString set = request.all ? Sql::SelectSurveyIds() : numbers.join(u',');
-    ResultsGrid& grid = report.grid;
-    for (int row = 0; row < grid.RowCount(); ++row) {
-        for (int col = 0; col < grid.ColCount(); ++col) {
-            Recordset rs = db.CreateQueryDef(cellOverSurveys(set, grid.rowNumbers.at(row),
-                                                             grid.colNumbers.at(col)))
-                               .OpenRecordset();
-            ResultsCell cell;
-            cell.count = rs.FieldInt64(QStringLiteral("iCount"));
-            if (cell.count > 0)
-                cell.sum = rs.FieldInt64(QStringLiteral("iSum"));
-            grid.cells.append(cell);
-            report.surveysAnswered.append(rs.FieldInt64(QStringLiteral("iSurveys")));
-        }
+    const QList<CellTotals> totals =
+        ReadCombinedTotals(db, request.all ? QList<SurveyNumber>() : ids,
+                           report.grid.rowNumbers, report.grid.colNumbers);
+    for (const CellTotals& cell : totals) {
+        report.grid.cells.append({cell.sum, cell.count});
+        report.surveysAnswered.append(cell.surveys);
     }
     return report;
 }

@@ -9,10 +9,10 @@ class QPainter;
 // A drawing surface that keeps what is drawn on it, so the drawing comes back
 // whenever the window is uncovered, restored, resized or scrolled. It keeps
 // the drawing itself, replayed in order over a white background on every
-// paint, rather than an image of it: the picture of the largest grid would
-// take some 20 MB, and clearing and filling that image cost as much as the
-// drawing. Drawings are laid out at the box's own dots per inch, which are
-// the screen's.
+// paint, rather than an image of it: at the largest grid such an image is
+// large, and clearing and filling it cost as much as the drawing
+// (bench/results.md). Drawings are laid out at the box's own dots per inch,
+// which are the screen's.
 class PictureBox : public QWidget
 {
     Q_OBJECT

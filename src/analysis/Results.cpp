@@ -1,44 +1,37 @@
 #include "analysis/Results.h"
 
-#include "data/Statements.h"
+#include "data/Answers.h"
+#include "data/Model.h"
 #include "platform/Convert.h"
 #include "platform/DbEngine.h"
 
 namespace {
 
-void loadLine(Database& db, const QString& sql, const QString& numberField, const QString& what,
-              QStringList& names, QList<qint64>& numbers)
+void loadLine(const QList<ModelLine>& lines, const QString& what, QStringList& names,
+              QList<qint64>& numbers)
 {
-    QueryDef qd = db.CreateQueryDef(sql);
-    Recordset rs = qd.OpenRecordset();
-    while (!rs.Eof()) {
-        const QVariant number = rs.Fields(numberField);
-        if (!number.isNull()) {
-            const QString name = rs.FieldText(QStringLiteral("name"));
-            numbers.append(CInt64(number, QStringLiteral("The number of %1 \"%2\"").arg(what, name)));
-            names.append(name);
-        }
-        rs.MoveNext();
+    for (const ModelLine& line : lines) {
+        numbers.append(
+            CInt64(line.number, QStringLiteral("The number of %1 \"%2\"").arg(what, line.name)));
+        names.append(line.name);
     }
-    rs.Close();
-    qd.Close();
 }
 
 } // namespace
 
-void LoadModelRows(Database& db, ResultsGrid& grid)
+void LoadModelRows(const Database& db, ResultsGrid& grid)
 {
-    loadLine(db, Sql::SelectRowNamesOrdered(), QStringLiteral("row_number"),
-             QStringLiteral("model row"), grid.rowNames, grid.rowNumbers);
+    loadLine(ReadModelRowsInOrder(db), QStringLiteral("model row"), grid.rowNames,
+             grid.rowNumbers);
 }
 
-void LoadModelColumns(Database& db, ResultsGrid& grid)
+void LoadModelColumns(const Database& db, ResultsGrid& grid)
 {
-    loadLine(db, Sql::SelectColumnNamesOrdered(), QStringLiteral("col_number"),
-             QStringLiteral("model column"), grid.colNames, grid.colNumbers);
+    loadLine(ReadModelColumnsInOrder(db), QStringLiteral("model column"), grid.colNames,
+             grid.colNumbers);
 }
 
-ResultsGrid LoadModelGrid(Database& db)
+ResultsGrid LoadModelGrid(const Database& db)
 {
     ResultsGrid grid;
     LoadModelColumns(db, grid);
@@ -46,27 +39,13 @@ ResultsGrid LoadModelGrid(Database& db)
     return grid;
 }
 
-void ComputeResults(Database& db, qint64 surveyId, ResultsGrid& grid)
+void ComputeResults(const Database& db, SurveyNumber surveyId, ResultsGrid& grid)
 {
+    const QList<CellTotals> totals = ReadSurveyTotals(db, surveyId, grid.rowNumbers, grid.colNumbers);
     QList<ResultsCell> cells;
-    cells.reserve(qsizetype(grid.RowCount()) * grid.ColCount());
-    for (int row = 0; row < grid.RowCount(); ++row) {
-        for (int col = 0; col < grid.ColCount(); ++col) {
-            QueryDef qd = db.CreateQueryDef(
-                Sql::SelectCellSum(surveyId, grid.rowNumbers.at(row), grid.colNumbers.at(col)));
-            Recordset rs = qd.OpenRecordset();
-            ResultsCell cell;
-            if (!rs.Eof()) {
-                cell.count = rs.FieldInt64(QStringLiteral("iCount"));
-                // The sum of no answers is null.
-                if (cell.count > 0)
-                    cell.sum = rs.FieldInt64(QStringLiteral("iSum"));
-            }
-            rs.Close();
-            qd.Close();
-            cells.append(cell);
-        }
-    }
+    cells.reserve(totals.size());
+    for (const CellTotals& cell : totals)
+        cells.append({cell.sum, cell.count});
     grid.cells = std::move(cells);
 }
 

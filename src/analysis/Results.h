@@ -1,5 +1,7 @@
 #pragma once
 
+#include "data/Surveys.h"
+
 #include <QColor>
 #include <QList>
 #include <QString>
@@ -46,15 +48,15 @@ struct ResultsGrid
 };
 
 // Model rows and columns in ascending number order, names without their
-// surrounding blanks. A row or column without a number cannot hold answers
-// and is left out.
-void LoadModelRows(Database& db, ResultsGrid& grid);
-void LoadModelColumns(Database& db, ResultsGrid& grid);
-ResultsGrid LoadModelGrid(Database& db);
+// surrounding blanks. A row or column without a number (null or blank)
+// cannot hold answers and is left out.
+void LoadModelRows(const Database& db, ResultsGrid& grid);
+void LoadModelColumns(const Database& db, ResultsGrid& grid);
+ResultsGrid LoadModelGrid(const Database& db);
 
-// Sums and counts the survey's answers for every cell of the grid, one query
-// per cell, row by row, over the one open database.
-void ComputeResults(Database& db, qint64 surveyId, ResultsGrid& grid);
+// Sums and counts the survey's answers for every cell of the grid, row by
+// row, as one state of the file.
+void ComputeResults(const Database& db, SurveyNumber surveyId, ResultsGrid& grid);
 
 // The fill of a cell by its mean: below 1 (and no answers at all), up to 2,
 // up to 3, up to 4, above 4. Compared on the integer sum and count, so a mean

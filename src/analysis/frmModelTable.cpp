@@ -3,8 +3,7 @@
 #include "analysis/PictureBox.h"
 #include "analysis/Results.h"
 #include "analysis/ResultsDrawing.h"
-#include "data/SurveyIds.h"
-#include "platform/Convert.h"
+#include "data/Surveys.h"
 #include "platform/DbEngine.h"
 #include "platform/ErrorReport.h"
 #include "platform/TextSet.h"
@@ -81,9 +80,12 @@ frmModelTable::frmModelTable()
 
 void frmModelTable::Form_Load()
 {
-    LoadColumnNames();
-    LoadRowNames();
-    LoadSurveyIds();
+    {
+        const Database db = DBEngine::OpenDatabase(DBEngine::SurveyDatabaseName());
+        LoadColumnNames(db);
+        LoadRowNames(db);
+        LoadSurveyIds(db);
+    }
     FitPicture();
     DrawGrid();
 }
@@ -93,53 +95,44 @@ void frmModelTable::Form_Show()
     // Surveys started since the window was opened become choosable; right
     // after Load the list is as fresh as a second read would make it.
     if (!IsFirstShow())
-        LoadSurveyIds();
+        LoadSurveyIds(DBEngine::OpenDatabase(DBEngine::SurveyDatabaseName()));
 }
 
 void frmModelTable::butResults_Click()
 {
     if (cmbSurvey->currentIndex() < 0)
         return;
-    const qint64 surveyId = CInt64(cmbSurvey->currentText(), QStringLiteral("The survey number"));
+    const SurveyNumber surveyId = ParseSurveyNumber(cmbSurvey->currentText());
 
     // Everything is read before the picture is touched: a failed query leaves
     // the previous picture as it was.
     ResultsGrid results = ModelGrid();
-    Database db = DBEngine::OpenDatabase(DBEngine::SurveyDatabaseName());
-    ComputeResults(db, surveyId, results);
-    db.Close();
+    ComputeResults(DBEngine::OpenDatabase(DBEngine::SurveyDatabaseName()), surveyId, results);
 
     picTable->Cls();
     DrawResults(results);
     DrawGrid();
 }
 
-void frmModelTable::LoadColumnNames()
+void frmModelTable::LoadColumnNames(const Database& db)
 {
-    Database db = DBEngine::OpenDatabase(DBEngine::SurveyDatabaseName());
     ResultsGrid grid;
     LoadModelColumns(db, grid);
-    db.Close();
     fillList(lstCols, grid.colNames, grid.colNumbers);
 }
 
-void frmModelTable::LoadRowNames()
+void frmModelTable::LoadRowNames(const Database& db)
 {
-    Database db = DBEngine::OpenDatabase(DBEngine::SurveyDatabaseName());
     ResultsGrid grid;
     LoadModelRows(db, grid);
-    db.Close();
     fillList(lstRows, grid.rowNames, grid.rowNumbers);
 }
 
 // Adds the survey numbers not listed yet, in the order the engine gives
 // them, and keeps the current choice.
-void frmModelTable::LoadSurveyIds()
+void frmModelTable::LoadSurveyIds(const Database& db)
 {
-    Database db = DBEngine::OpenDatabase(DBEngine::SurveyDatabaseName());
-    const QStringList ids = ReadSurveyIds(db);
-    db.Close();
-    AddNewItems(cmbSurvey, ids);
+    AddNewItems(cmbSurvey, ReadSurveyNumbers(db));
 }
 
 void frmModelTable::FitPicture()

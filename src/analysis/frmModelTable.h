@@ -2,6 +2,7 @@
 
 #include "platform/Form.h"
 
+class Database;
 class PictureBox;
 class QCheckBox;
 class QComboBox;
@@ -40,9 +41,9 @@ protected:
 private:
     void butResults_Click();
 
-    void LoadColumnNames();
-    void LoadRowNames();
-    void LoadSurveyIds();
+    void LoadColumnNames(const Database& db);
+    void LoadRowNames(const Database& db);
+    void LoadSurveyIds(const Database& db);
     void FitPicture();
     void DrawGrid();
     void DrawResults(const ResultsGrid& results);

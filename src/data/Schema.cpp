@@ -1,7 +1,6 @@
 #include "data/Schema.h"
 
-#include "data/Statements.h"
-#include "platform/Convert.h"
+#include "data/Model.h"
 #include "platform/DbEngine.h"
 #include "platform/QueltError.h"
 
@@ -60,15 +59,7 @@ void CreateSurveyDatabase(const QString& path, const QStringList& rowNames,
             db.Execute(sql);
         for (const QString& sql : CreateIndexStatements())
             db.Execute(sql);
-        for (qsizetype i = 0; i < rowNames.size(); ++i)
-            db.Execute(QStringLiteral("INSERT INTO model_row (row_number, name) VALUES (%1, %2)")
-                           .arg(i)
-                           .arg(Sql::Quote(rowNames[i])));
-        for (qsizetype i = 0; i < columnNames.size(); ++i)
-            db.Execute(
-                QStringLiteral("INSERT INTO model_column (col_number, name) VALUES (%1, %2)")
-                    .arg(i)
-                    .arg(Sql::Quote(columnNames[i])));
+        StoreModel(db, rowNames, columnNames);
         batch.Commit();
     } catch (...) {
         // A half-made file would pass for a database later: leave none.

@@ -95,4 +95,134 @@ QString InsertAnswer(qint16 surveyId, qint16 questionId, qint16 answer)
            QStringLiteral(")");
 }
 
+QString InsertModelRow(qint64 rowNumber, const QString& name)
+{
+    return QStringLiteral("INSERT INTO model_row (row_number, name) VALUES (%1, %2)")
+        .arg(DecimalText(rowNumber), Quote(name));
+}
+
+QString InsertModelColumn(qint64 colNumber, const QString& name)
+{
+    return QStringLiteral("INSERT INTO model_column (col_number, name) VALUES (%1, %2)")
+        .arg(DecimalText(colNumber), Quote(name));
+}
+
+QString SelectQuestionCells()
+{
+    return QStringLiteral("SELECT id, row_id, col_id FROM question ORDER BY id");
+}
+
+QString SelectMaxQuestionId()
+{
+    return QStringLiteral("SELECT MAX(id) as iMax FROM question");
+}
+
+QString SelectCellOverSurveys(const QString& surveySet, qint64 rowNumber, qint64 colNumber)
+{
+    return QStringLiteral("SELECT COUNT(DISTINCT CASE WHEN answer IS NOT NULL THEN survey_id END) "
+                          "as iSurveys, SUM(answer) as iSum, COUNT(answer) as iCount "
+                          "FROM survey_results, question "
+                          "WHERE survey_results.question_id = question.id "
+                          "AND survey_id IN (") %
+           surveySet % QStringLiteral(") AND row_id = ") % DecimalText(rowNumber) %
+           QStringLiteral(" AND col_id = ") % DecimalText(colNumber);
+}
+
+// The joined tables are reduced to one row per number first, so a file that
+// repeats a number still gives one line per answer; an answer whose survey or
+// question is missing still appears, with those values null. Each line comes
+// as one array of values: reading eleven fields by name costs the engine
+// layer far more per row than the query itself.
+QString SelectAnswerLines()
+{
+    return QStringLiteral(
+        "SELECT json_array(r.survey_id, s.completed_by, s.company, r.question_id, q.label, "
+        "q.question_text, q.row_id, mr.name, q.col_id, mc.name, r.answer) AS line "
+        "FROM survey_results r "
+        "LEFT JOIN (SELECT id, completed_by, company FROM survey GROUP BY id) s "
+        "ON s.id = r.survey_id "
+        "LEFT JOIN (SELECT id, label, question_text, row_id, col_id FROM question GROUP BY id) q "
+        "ON q.id = r.question_id "
+        "LEFT JOIN (SELECT row_number, name FROM model_row GROUP BY row_number) mr "
+        "ON mr.row_number = q.row_id "
+        "LEFT JOIN (SELECT col_number, name FROM model_column GROUP BY col_number) mc "
+        "ON mc.col_number = q.col_id "
+        "ORDER BY r.rowid");
+}
+
+QString SelectIntegrityCheck()
+{
+    return QStringLiteral("PRAGMA integrity_check");
+}
+
+QString SelectTableColumns(const QString& table)
+{
+    return QStringLiteral("SELECT name FROM pragma_table_info(%1)").arg(Quote(table));
+}
+
+QString SelectIndexes(const QString& table)
+{
+    return QStringLiteral("SELECT name FROM pragma_index_list(%1)").arg(Quote(table));
+}
+
+QString SelectIndexColumns(const QString& index)
+{
+    return QStringLiteral("SELECT name FROM pragma_index_info(%1) ORDER BY seqno").arg(Quote(index));
+}
+
+// Table and column names below come from the program's own list of the five
+// tables, never from a user.
+QString CountNulls(const QString& table, const QString& column)
+{
+    return QStringLiteral("SELECT count(*) AS v FROM %1 WHERE %2 IS NULL").arg(table, column);
+}
+
+// Only values the engine does not hold as 16-bit integers are fetched.
+QString SelectOddNumbers(const QString& table, const QString& column)
+{
+    return QStringLiteral("SELECT %2 AS v FROM %1 WHERE %2 IS NOT NULL AND NOT "
+                          "(typeof(%2) = 'integer' AND %2 BETWEEN -32768 AND 32767)")
+        .arg(table, column);
+}
+
+// A number that is null or blank addresses nothing and is left out, as the
+// windows leave it out.
+QString SelectNumbering(const QString& table, const QString& column)
+{
+    return QStringLiteral("SELECT count(*) AS n, count(DISTINCT %2) AS d, "
+                          "min(%2) AS lo, max(%2) AS hi FROM %1 WHERE trim(%2) <> ''")
+        .arg(table, column);
+}
+
+QString CountUnnumbered(const QString& table, const QString& column)
+{
+    return QStringLiteral("SELECT count(*) AS v FROM %1 WHERE %2 IS NULL OR trim(%2) = ''")
+        .arg(table, column);
+}
+
+QString CountQuestionsOutsideModel()
+{
+    return QStringLiteral("SELECT count(*) AS v FROM question WHERE row_id NOT IN "
+                          "(SELECT row_number FROM model_row) OR col_id NOT IN "
+                          "(SELECT col_number FROM model_column)");
+}
+
+QString CountAnswersWithoutQuestion()
+{
+    return QStringLiteral("SELECT count(*) AS v FROM survey_results WHERE question_id NOT IN "
+                          "(SELECT id FROM question)");
+}
+
+QString CountAnswersWithoutSurvey()
+{
+    return QStringLiteral("SELECT count(*) AS v FROM survey_results WHERE survey_id NOT IN "
+                          "(SELECT id FROM survey)");
+}
+
+QString CountScoresOutsideRange()
+{
+    return QStringLiteral(
+        "SELECT count(*) AS v FROM survey_results WHERE answer NOT BETWEEN 0 AND 4");
+}
+
 } // namespace Sql

@@ -3,29 +3,77 @@
 #include <QString>
 #include <QtGlobal>
 
-// Every statement the windows issue, each joined from its fixed pieces.
-// Windows never join SQL themselves. Numbers go in as decimal text; texts go
-// in only through Quote().
+// Every statement run on the survey database, each joined from its fixed
+// pieces. Nothing outside this folder joins SQL. Numbers go in as decimal
+// text; texts go in only through Quote().
 namespace Sql {
 
 // Encloses a text in single quotes, doubling every quote inside it, so any
 // typed text is stored exactly as typed and cannot change the statement.
 QString Quote(const QString& text);
 
-QString SelectModelRows();                                  // 1
-QString SelectModelColumns();                               // 2
-QString SelectSurveyIds();                                  // 3
-QString SelectSurveyHeader(qint16 surveyId);                // 4
-QString SelectCellQuestions(qint16 rowNumber, qint16 colNumber); // 5
-QString SelectMaxSurveyId();                                // 6
-// 7 and 8 keep each number beside its name, so that a grid position can
-// address the row or column that stands there, however the model is numbered.
-QString SelectColumnNamesOrdered();                         // 7
-QString SelectRowNamesOrdered();                            // 8
-QString SelectCellSum(qint64 surveyId, qint64 rowNumber, qint64 colNumber); // 9
+// ---- What the windows run. The texts are fixed byte for byte: other
+// programs that share the file see exactly these.
+
+// The model's rows and columns for the cell pickers, in the order stored.
+QString SelectModelRows();
+QString SelectModelColumns();
+// Every survey number, for the survey pickers.
+QString SelectSurveyIds();
+// Who completed a survey, and for which company.
+QString SelectSurveyHeader(qint16 surveyId);
+// The questions of one cell of the model.
+QString SelectCellQuestions(qint16 rowNumber, qint16 colNumber);
+// The largest survey number, from which the next one is proposed.
+QString SelectMaxSurveyId();
+// The names of the results grid's columns and rows in number order. Each
+// keeps its number beside its name, so that a grid position can address the
+// row or column that stands there, however the model is numbered.
+QString SelectColumnNamesOrdered();
+QString SelectRowNamesOrdered();
+// The sum and count of one survey's answers in one cell.
+QString SelectCellSum(qint64 surveyId, qint64 rowNumber, qint64 colNumber);
+// A new question in a cell; the engine gives it its number.
 QString InsertQuestion(const QString& label, const QString& questionText, qint16 rowNumber,
-                       qint16 colNumber);                   // 10
-QString InsertSurvey(qint16 surveyId, const QString& completedBy, const QString& company); // 11
-QString InsertAnswer(qint16 surveyId, qint16 questionId, qint16 answer); // 12
+                       qint16 colNumber);
+// A new survey's header.
+QString InsertSurvey(qint16 surveyId, const QString& completedBy, const QString& company);
+// One score given to one question for one survey.
+QString InsertAnswer(qint16 surveyId, qint16 questionId, qint16 answer);
+
+// ---- What only quelt-db runs.
+
+// A model row or column of a new file.
+QString InsertModelRow(qint64 rowNumber, const QString& name);
+QString InsertModelColumn(qint64 colNumber, const QString& name);
+// Every question's number and cell, in number order.
+QString SelectQuestionCells();
+// The largest question number.
+QString SelectMaxQuestionId();
+// The combined sum and count of one cell over a set of surveys, and how many
+// of them answered there: the per-cell statement widened to a set, given as a
+// list of numbers or as a statement that selects them.
+QString SelectCellOverSurveys(const QString& surveySet, qint64 rowNumber, qint64 colNumber);
+// Every answer once, in the order entered, with its survey, question and
+// cell, one JSON array a row (see ReadAnswerLines).
+QString SelectAnswerLines();
+
+// What quelt-db check and index look at: the engine's own catalogue and checks.
+QString SelectIntegrityCheck();
+QString SelectTableColumns(const QString& table);
+QString SelectIndexes(const QString& table);
+QString SelectIndexColumns(const QString& index);
+QString CountNulls(const QString& table, const QString& column);
+// Values the program may not read as 16-bit whole numbers, as column v.
+QString SelectOddNumbers(const QString& table, const QString& column);
+// Count, distinct count, lowest and highest of a column: n, d, lo, hi.
+QString SelectNumbering(const QString& table, const QString& column);
+// Rows whose number is null or blank, as column v.
+QString CountUnnumbered(const QString& table, const QString& column);
+// Rows that nothing in the windows reaches, each count as column v.
+QString CountQuestionsOutsideModel();
+QString CountAnswersWithoutQuestion();
+QString CountAnswersWithoutSurvey();
+QString CountScoresOutsideRange();
 
 } // namespace Sql

@@ -1,10 +1,9 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 #include <QVariant>
 #include <memory>
-
-struct sqlite3_stmt;
 
 // The database engine as the windows use it: open a file, make a temporary
 // query from a statement, read its rows or execute it, close. Every object
@@ -13,14 +12,14 @@ struct sqlite3_stmt;
 // QueltError naming the file and the engine's words.
 //
 // Qt SQL opens and closes the file; statements run on the engine's own
-// interface under that connection. Through Qt's query objects every statement
-// paid for a result object, a record of its columns and a cache of each row,
-// which the results window pays 961 times per click and a list of 32,767
-// surveys once per row.
+// interface under that connection, since Qt's query objects cost a result
+// object, a record of the columns and a cache of every row
+// (bench/results.md has the figures).
 
 namespace dbengine_detail {
-struct Connection;
-}
+class Connection;
+class Cursor;
+} // namespace dbengine_detail
 
 class Recordset
 {
@@ -34,7 +33,8 @@ public:
     bool Eof() const;
     void MoveNext();
 
-    // The current row's value of a column or alias, looked up by name.
+    // The current row's value of a column or alias, looked up by name without
+    // regard to case.
     QVariant Fields(const QString& name) const;
     // The same, turned into display text (null empty, blanks removed).
     QString FieldText(const QString& name) const;
@@ -43,25 +43,21 @@ public:
     // The same, as a whole number without the 16-bit limit.
     qint64 FieldInt64(const QString& name) const;
 
+    // Lets go of the statement before the recordset goes out of scope.
     void Close();
 
 private:
     friend class QueryDef;
     Recordset(std::shared_ptr<dbengine_detail::Connection> connection, const QString& sql);
-    [[noreturn]] void fail(const QString& action, const QString& engineText = {}) const;
+    [[noreturn]] void fail(const QString& action) const;
 
     // The column of the current row a field name stands for.
     int current(const QString& name) const;
 
-    struct Finalize
-    {
-        void operator()(sqlite3_stmt* statement) const;
-    };
-
     std::shared_ptr<dbengine_detail::Connection> m_connection;
-    // Finalized however the recordset goes, also when its constructor fails:
-    // the connection cannot close over a live statement.
-    std::unique_ptr<sqlite3_stmt, Finalize> m_statement;
+    // Declared after the connection, so it goes first: a connection cannot
+    // close over a live statement.
+    std::unique_ptr<dbengine_detail::Cursor> m_cursor;
     bool m_onRow = false;
     bool m_atEnd = false;
     // The field last asked for, as a loop over the rows asks for the same.
@@ -74,10 +70,9 @@ class QueryDef
 {
 public:
     // The rows of a SELECT, positioned on the first one.
-    Recordset OpenRecordset();
+    Recordset OpenRecordset() const;
     // Runs a statement that returns no rows; gives the number of rows changed.
-    int Execute();
-    void Close();
+    qint64 Execute() const;
 
     const QString& SQL() const { return m_sql; }
 
@@ -96,9 +91,9 @@ public:
     Database& operator=(Database&&) noexcept;
     ~Database();
 
-    QueryDef CreateQueryDef(const QString& sql);
+    QueryDef CreateQueryDef(const QString& sql) const;
     // Shorthand for CreateQueryDef(sql).Execute().
-    int Execute(const QString& sql);
+    qint64 Execute(const QString& sql);
 
     // A batch of writes. BEGIN IMMEDIATE takes the write lock at once (waiting
     // through the busy timeout), so a transaction that reads before it writes
@@ -107,6 +102,7 @@ public:
     void CommitTrans();
     void Rollback();
 
+    // Lets go of the file before the object goes out of scope.
     void Close();
     bool IsOpen() const { return m_connection != nullptr; }
     // Absolute path of the file.
@@ -114,7 +110,9 @@ public:
 
 private:
     friend class DBEngine;
+    friend class ReadTransaction;
     explicit Database(std::shared_ptr<dbengine_detail::Connection> connection);
+    qint64 run(const QString& sql) const;
 
     std::shared_ptr<dbengine_detail::Connection> m_connection;
 };
@@ -135,6 +133,23 @@ private:
     bool m_open = true;
 };
 
+// Several reads that see one state of the file, even while another copy of
+// the program writes between them. Deferred, so it takes no write lock and
+// writes nothing.
+class ReadTransaction
+{
+public:
+    explicit ReadTransaction(const Database& db);
+    ~ReadTransaction();
+    ReadTransaction(const ReadTransaction&) = delete;
+    ReadTransaction& operator=(const ReadTransaction&) = delete;
+    void Commit();
+
+private:
+    const Database& m_db;
+    bool m_open = true;
+};
+
 class DBEngine
 {
 public:
@@ -142,6 +157,9 @@ public:
     // is an error (never created), and so is a file that is not a database
     // (left untouched).
     static Database OpenDatabase(const QString& name);
+    // The same for commands that only read: nothing can be written to the
+    // file through this connection.
+    static Database OpenDatabaseForReading(const QString& name);
     // Makes a new, empty database file; an existing file is an error and is
     // left as it was.
     static Database CreateDatabase(const QString& name);
@@ -152,7 +170,4 @@ public:
 
     // The file every window works on, in the current folder.
     static QString SurveyDatabaseName();
-
-private:
-    static Database openFile(const QString& path, const QString& mode);
 };

@@ -6,23 +6,26 @@
 #include <QDebug>
 #include <new>
 
-void ReportError(const QString& text)
+void ReportError(const QString& text, QWidget* window)
 {
     qWarning().noquote() << "QueltProject error:" << text;
-    MessageBox::Show(text);
+    MessageBox::Show(text, window);
 }
 
-void RunGuarded(const std::function<void()>& body)
+void RunGuarded(QWidget* window, const std::function<void()>& body)
 {
     try {
         body();
     } catch (const QueltError& e) {
-        ReportError(e.message());
+        ReportError(e.message(), window);
     } catch (const std::bad_alloc&) {
-        ReportError(QStringLiteral("The program ran out of memory; the last action was not finished."));
+        ReportError(
+            QStringLiteral("The program ran out of memory; the last action was not finished."),
+            window);
     } catch (const std::exception& e) {
-        ReportError(QStringLiteral("The action failed: %1").arg(QString::fromLocal8Bit(e.what())));
+        ReportError(QStringLiteral("The action failed: %1").arg(QString::fromLocal8Bit(e.what())),
+                    window);
     } catch (...) {
-        ReportError(QStringLiteral("The action failed for an unknown reason."));
+        ReportError(QStringLiteral("The action failed for an unknown reason."), window);
     }
 }

@@ -1,6 +1,7 @@
 #include "platform/Form.h"
 
 #include <QCloseEvent>
+#include <QLabel>
 
 Form::Form(const char* name, const QString& title, int clientWidthTwips, int clientHeightTwips)
     : QWidget(nullptr)
@@ -9,6 +10,14 @@ Form::Form(const char* name, const QString& title, int clientWidthTwips, int cli
     setWindowTitle(title);
     setAttribute(Qt::WA_DeleteOnClose);
     ResizeClientTwips(this, clientWidthTwips, clientHeightTwips);
+}
+
+QLabel* Form::Caption(const char* name, int left, int top, int width, int height,
+                      const QString& caption)
+{
+    auto* label = Control<QLabel>(name, left, top, width, height);
+    label->setText(caption);
+    return label;
 }
 
 void Form::closeEvent(QCloseEvent* event)

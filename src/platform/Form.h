@@ -6,6 +6,8 @@
 
 #include "platform/Twips.h"
 
+class QLabel;
+
 // A window that lives as one shared instance: created on first use (its
 // Form_Load runs once), shown modeless without an owner, kept by Hide, and
 // destroyed by the user's close box, after which the next use makes it anew.
@@ -44,6 +46,10 @@ protected:
         return NewControl<W>(parent ? parent : this, QString::fromLatin1(name), left, top, width,
                              height);
     }
+
+    // A label of this window showing `caption`.
+    QLabel* Caption(const char* name, int left, int top, int width, int height,
+                    const QString& caption);
 
 private:
     template <class T>

@@ -13,7 +13,7 @@ MessageBox::Handler& handler()
 void MessageBox::Show(const QString& text, QWidget* parent)
 {
     if (handler()) {
-        handler()(text);
+        handler()(text, parent);
         return;
     }
     QMessageBox box(QMessageBox::NoIcon, QString::fromLatin1(kTitle), text, QMessageBox::Ok,

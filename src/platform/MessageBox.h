@@ -12,7 +12,9 @@ namespace MessageBox {
 
 void Show(const QString& text, QWidget* parent = nullptr);
 
-using Handler = std::function<void(const QString& text)>;
+// Given the text and the window the box would stand over (none for a box of
+// the whole program).
+using Handler = std::function<void(const QString& text, QWidget* parent)>;
 // Replaces the modal box; an empty handler restores it. Gives the previous one.
 Handler SetHandler(Handler handler);
 

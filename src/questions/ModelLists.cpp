@@ -1,6 +1,6 @@
 #include "questions/ModelLists.h"
 
-#include "data/Statements.h"
+#include "data/Model.h"
 #include "platform/Convert.h"
 #include "platform/DbEngine.h"
 #include "platform/QueltError.h"
@@ -10,21 +10,12 @@
 
 namespace {
 
-void fillPair(Database& db, const QString& sql, const QString& numberField, QComboBox* names,
-              QListWidget* numbers)
+void fillPair(const QList<ModelLine>& lines, QComboBox* names, QListWidget* numbers)
 {
-    QueryDef qd = db.CreateQueryDef(sql);
-    Recordset rs = qd.OpenRecordset();
-    while (!rs.Eof()) {
-        // Null or blank, a number cannot address the row: list neither half.
-        const QString number = CText(rs.Fields(numberField));
-        if (!number.isEmpty()) {
-            names->addItem(rs.FieldText(QStringLiteral("name")));
-            numbers->addItem(number);
-        }
-        rs.MoveNext();
+    for (const ModelLine& line : lines) {
+        names->addItem(line.name);
+        numbers->addItem(line.number);
     }
-    qd.Close();
     // Adding the first item selects it; the user has chosen nothing yet.
     names->setCurrentIndex(-1);
 }
@@ -34,10 +25,9 @@ void fillPair(Database& db, const QString& sql, const QString& numberField, QCom
 void LoadModelLists(QComboBox* cmbModelRow, QListWidget* lstModelRow, QComboBox* cmbModelCol,
                     QListWidget* lstModelCol)
 {
-    Database db = DBEngine::OpenDatabase(DBEngine::SurveyDatabaseName());
-    fillPair(db, Sql::SelectModelRows(), QStringLiteral("row_number"), cmbModelRow, lstModelRow);
-    fillPair(db, Sql::SelectModelColumns(), QStringLiteral("col_number"), cmbModelCol, lstModelCol);
-    db.Close();
+    const Database db = DBEngine::OpenDatabase(DBEngine::SurveyDatabaseName());
+    fillPair(ReadModelRows(db), cmbModelRow, lstModelRow);
+    fillPair(ReadModelColumns(db), cmbModelCol, lstModelCol);
 }
 
 std::optional<qint16> PickedNumber(const QComboBox* names, const QListWidget* numbers)

@@ -1,6 +1,6 @@
 #include "questions/frmQuestion.h"
 
-#include "data/Statements.h"
+#include "data/Questions.h"
 #include "platform/DbEngine.h"
 #include "platform/ErrorReport.h"
 #include "platform/MessageBox.h"
@@ -13,28 +13,18 @@
 #include <QListWidget>
 #include <QPushButton>
 
-namespace {
-
-QLabel* caption(QLabel* label, const QString& text)
-{
-    label->setText(text);
-    return label;
-}
-
-} // namespace
-
 frmQuestion::frmQuestion() : Form("frmQuestion", QStringLiteral("Form1"), 7440, 6720)
 {
-    Label1 = caption(Control<QLabel>("Label1", 360, 240, 3495, 375), QStringLiteral("Add Question"));
-    Label4 = caption(Control<QLabel>("Label4", 240, 720, 975, 255), QStringLiteral("Row"));
+    Label1 = Caption("Label1", 360, 240, 3495, 375, QStringLiteral("Add Question"));
+    Label4 = Caption("Label4", 240, 720, 975, 255, QStringLiteral("Row"));
     cmbModelRow = Control<QComboBox>("cmbModelRow", 1320, 720, 2535, 315);
     lstModelRow = Control<QListWidget>("lstModelRow", 4080, 840, 1095, 255);
-    Label5 = caption(Control<QLabel>("Label5", 240, 1080, 975, 255), QStringLiteral("Column"));
+    Label5 = Caption("Label5", 240, 1080, 975, 255, QStringLiteral("Column"));
     cmbModelCol = Control<QComboBox>("cmbModelCol", 1320, 1080, 2535, 315);
     lstModelCol = Control<QListWidget>("lstModelCol", 4080, 1200, 1215, 255);
-    Label2 = caption(Control<QLabel>("Label2", 240, 1680, 1455, 255), QStringLiteral("Number"));
+    Label2 = Caption("Label2", 240, 1680, 1455, 255, QStringLiteral("Number"));
     txtLabel = Control<TextBox>("txtLabel", 1920, 1680, 1575, 375);
-    Label3 = caption(Control<QLabel>("Label3", 240, 2160, 1455, 375), QStringLiteral("Question"));
+    Label3 = Caption("Label3", 240, 2160, 1455, 375, QStringLiteral("Question"));
     txtQuestion = Control<MultiLineTextBox>("txtQuestion", 1920, 2160, 4215, 3135);
     Check1 = Control<QCheckBox>("Check1", 480, 5400, 2295, 495);
     Check1->setText(QStringLiteral("Question Header"));
@@ -78,11 +68,10 @@ void frmQuestion::InsertQuestion()
         return;
     }
 
-    Database db = DBEngine::OpenDatabase(DBEngine::SurveyDatabaseName());
-    QueryDef qd = db.CreateQueryDef(Sql::InsertQuestion(label, questionText, *rowNumber, *colNumber));
-    qd.Execute();
-    qd.Close();
-    db.Close();
+    {
+        Database db = DBEngine::OpenDatabase(DBEngine::SurveyDatabaseName());
+        StoreQuestion(db, {label, questionText, *rowNumber, *colNumber});
+    }
 
     // Emptied only once stored, so a failed insert leaves the typing in place.
     txtLabel->setText(QString());

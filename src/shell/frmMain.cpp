@@ -5,5 +5,5 @@
 
 void Main()
 {
-    RunGuarded([] { ShowForm<frmMainMenu>(); });
+    RunGuarded(nullptr, [] { ShowForm<frmMainMenu>(); });
 }

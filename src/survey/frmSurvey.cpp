@@ -1,7 +1,8 @@
 #include "survey/frmSurvey.h"
 
-#include "data/Statements.h"
-#include "data/SurveyIds.h"
+#include "data/Answers.h"
+#include "data/Questions.h"
+#include "data/Surveys.h"
 #include "platform/Convert.h"
 #include "platform/DbEngine.h"
 #include "platform/ErrorReport.h"
@@ -151,10 +152,8 @@ void frmSurvey::Form_Show()
 // Adds every survey number not yet on offer, keeping the user's choice.
 void frmSurvey::LoadSurveyIds()
 {
-    Database db = DBEngine::OpenDatabase(DBEngine::SurveyDatabaseName());
-    const QStringList ids = ReadSurveyIds(db);
-    db.Close();
-    AddNewItems(cmbSurveyID, ids);
+    const Database db = DBEngine::OpenDatabase(DBEngine::SurveyDatabaseName());
+    AddNewItems(cmbSurveyID, ReadSurveyNumbers(db));
 }
 
 void frmSurvey::LoadModelLists()
@@ -166,12 +165,11 @@ void frmSurvey::LoadCellQuestions()
 {
     m_shownRow = -1;
     m_shownCol = -1;
-    std::vector<CellQuestion> questions;
+    QList<CellQuestion> questions;
     try {
         questions = ReadCellQuestions();
     } catch (...) {
-        // Every question is read and checked before any is shown, so a cell
-        // with a bad question stays empty instead of showing in part.
+        // A cell with a bad question stays empty instead of showing in part.
         ShowQuestions({});
         throw;
     }
@@ -181,36 +179,23 @@ void frmSurvey::LoadCellQuestions()
 }
 
 // The questions of the chosen cell; none while a row or column is not chosen.
-std::vector<frmSurvey::CellQuestion> frmSurvey::ReadCellQuestions() const
+QList<CellQuestion> frmSurvey::ReadCellQuestions() const
 {
-    std::vector<CellQuestion> questions;
     const std::optional<qint16> rowNumber = PickedNumber(cmbModelRow, lstModelRow);
     const std::optional<qint16> colNumber = PickedNumber(cmbModelCol, lstModelCol);
     if (!rowNumber || !colNumber)
-        return questions;
-    Database db = DBEngine::OpenDatabase(DBEngine::SurveyDatabaseName());
-    QueryDef qd = db.CreateQueryDef(Sql::SelectCellQuestions(*rowNumber, *colNumber));
-    Recordset rs = qd.OpenRecordset();
-    while (!rs.Eof()) {
-        const QString text = rs.FieldText(QStringLiteral("question_text"));
-        const qint16 id = CInt16(rs.Fields(QStringLiteral("id")),
-                                 QStringLiteral("The number of the question \"%1\"").arg(text));
-        questions.push_back({id, text});
-        rs.MoveNext();
-    }
-    rs.Close();
-    qd.Close();
-    db.Close();
-    return questions;
+        return {};
+    const Database db = DBEngine::OpenDatabase(DBEngine::SurveyDatabaseName());
+    return ::ReadCellQuestions(db, *rowNumber, *colNumber);
 }
 
 // Puts the questions into the first rows and empties the others. A row that
 // shows a question before and after is refilled where it stands: emptying
 // every row first and showing it again made each of its six parts hide, show
 // and repaint for nothing.
-void frmSurvey::ShowQuestions(const std::vector<CellQuestion>& questions)
+void frmSurvey::ShowQuestions(const QList<CellQuestion>& questions)
 {
-    while (SurveyQuestionControl1.size() < questions.size())
+    while (qsizetype(SurveyQuestionControl1.size()) < questions.size())
         AddQuestionRow();
     Picture2->resize(Picture2->width(), TwipsToPxY(PanelHeight()));
     for (std::size_t n = 0; n < SurveyQuestionControl1.size(); ++n) {
@@ -218,9 +203,9 @@ void frmSurvey::ShowQuestions(const std::vector<CellQuestion>& questions)
         // A score belongs to the question it was given for, never to the next
         // question that lands in the same row.
         row->Clear_Value();
-        if (n < questions.size()) {
+        if (qsizetype(n) < questions.size()) {
             row->Show_Question();
-            row->Set_Question(questions[n].id, questions[n].text);
+            row->Set_Question(questions.at(n).id, questions.at(n).text);
             PlaceTwips(row, 0, kRowPitch * int(n), kRowWidth, kRowHeight);
         } else {
             row->Hide_Question();
@@ -276,22 +261,12 @@ bool frmSurvey::eventFilter(QObject* watched, QEvent* event)
 
 void frmSurvey::cmbSurveyID_Click()
 {
-    const qint16 surveyId = CInt16(cmbSurveyID->currentText(), QStringLiteral("The survey number"));
-    Database db = DBEngine::OpenDatabase(DBEngine::SurveyDatabaseName());
-    QueryDef qd = db.CreateQueryDef(Sql::SelectSurveyHeader(surveyId));
-    Recordset rs = qd.OpenRecordset();
+    const SurveyNumber surveyId = ParseSurveyNumber(cmbSurveyID->currentText());
+    const Database db = DBEngine::OpenDatabase(DBEngine::SurveyDatabaseName());
     // A survey that is gone shows no header rather than the last one's.
-    QString completedBy;
-    QString company;
-    if (!rs.Eof()) {
-        completedBy = rs.FieldText(QStringLiteral("completed_by"));
-        company = rs.FieldText(QStringLiteral("company"));
-    }
-    rs.Close();
-    qd.Close();
-    db.Close();
-    txtCompletedBy->setText(completedBy);
-    txtCompany->setText(company);
+    const SurveyHeader header = ReadSurveyHeader(db, surveyId).value_or(SurveyHeader{});
+    txtCompletedBy->setText(header.completedBy);
+    txtCompany->setText(header.company);
 }
 
 void frmSurvey::cmbModelRow_Click()
@@ -314,32 +289,25 @@ void frmSurvey::butSubmit_Click()
         MessageBox::Show(QStringLiteral("Choose a survey first."), this);
         return;
     }
-    const qint16 surveyId = CInt16(cmbSurveyID->currentText(), QStringLiteral("The survey number"));
+    const SurveyNumber surveyId = ParseSurveyNumber(cmbSurveyID->currentText());
 
-    std::vector<QString> inserts;
+    QList<Answer> answers;
     for (const SurveyQuestionControl* row : SurveyQuestionControl1) {
         const qint16 score = row->Get_Value();
         const qint16 questionId = row->Get_QuestionID();
         if (score > -1 && questionId > -1)
-            inserts.push_back(Sql::InsertAnswer(surveyId, questionId, score));
+            answers.append({questionId, score});
     }
-    if (inserts.empty()) {
+    if (answers.isEmpty()) {
         MessageBox::Show(
             QStringLiteral("Nothing was stored: no question of this cell has a score."), this);
         return;
     }
 
-    Database db = DBEngine::OpenDatabase(DBEngine::SurveyDatabaseName());
     {
-        // One cell's answers are stored together or not at all.
-        Transaction batch(db);
-        for (const QString& sql : inserts) {
-            QueryDef qd = db.CreateQueryDef(sql);
-            qd.Execute();
-            qd.Close();
-        }
-        batch.Commit();
+        // Closed before the message waits for the user.
+        Database db = DBEngine::OpenDatabase(DBEngine::SurveyDatabaseName());
+        StoreCellAnswers(db, surveyId, answers);
     }
-    db.Close();
     MessageBox::Show(QStringLiteral("Survey Submitted"), this);
 }

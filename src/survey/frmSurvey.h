@@ -13,6 +13,7 @@ class QPushButton;
 class QScrollBar;
 class SurveyQuestionControl;
 class TextBox;
+struct CellQuestion;
 
 // "Complete Survey": pick a survey and a cell of the model, score the cell's
 // questions, and store the scores for that survey.
@@ -51,17 +52,11 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
-    struct CellQuestion
-    {
-        qint16 id;
-        QString text;
-    };
-
     void LoadSurveyIds();
     void LoadModelLists();
     void LoadCellQuestions();
-    std::vector<CellQuestion> ReadCellQuestions() const;
-    void ShowQuestions(const std::vector<CellQuestion>& questions);
+    QList<CellQuestion> ReadCellQuestions() const;
+    void ShowQuestions(const QList<CellQuestion>& questions);
     void SetupScrollBar();
     void AddQuestionRow();
     void PlaceScoreHeadings();

@@ -378,27 +378,42 @@ private Q_SLOTS:
     }
 
     // A grid position shows the answers of the row and column standing there,
-    // however the model is numbered.
+    // however the model is numbered. A row or column without a number (null
+    // or blank, in a file made by other means) is left out, as the question
+    // windows leave it out.
     void cellsFollowModelNumbers_data()
     {
         QTest::addColumn<QList<int>>("rowNumbers");
         QTest::addColumn<QList<int>>("colNumbers");
-        QTest::newRow("from 0") << QList<int>{0, 1, 2} << QList<int>{0, 1, 2};
-        QTest::newRow("from 1") << QList<int>{1, 2, 3} << QList<int>{1, 2, 3};
-        QTest::newRow("with gaps") << QList<int>{0, 5, 9} << QList<int>{2, 3, 40};
+        QTest::addColumn<QStringList>("unnumbered");
+        QTest::newRow("from 0") << QList<int>{0, 1, 2} << QList<int>{0, 1, 2} << QStringList();
+        QTest::newRow("from 1") << QList<int>{1, 2, 3} << QList<int>{1, 2, 3} << QStringList();
+        QTest::newRow("with gaps") << QList<int>{0, 5, 9} << QList<int>{2, 3, 40} << QStringList();
+        QTest::newRow("null and blank numbers")
+            << QList<int>{0, 1, 2} << QList<int>{0, 1, 2}
+            << QStringList{"INSERT INTO model_row VALUES ('', 'Blank')",
+                           "INSERT INTO model_row VALUES ('  ', 'Spaces')",
+                           "INSERT INTO model_column VALUES (NULL, 'Null')"};
     }
 
     void cellsFollowModelNumbers()
     {
         QFETCH(QList<int>, rowNumbers);
         QFETCH(QList<int>, colNumbers);
-        TestDb db;
+        QFETCH(QStringList, unnumbered);
+        TestDb db({}, {}, true);
         setModel(db, rowNumbers, colNumbers);
+        for (const QString& sql : unnumbered)
+            db.exec(sql);
         db.addSurvey(1);
         answerCell(db, 1, rowNumbers[0], colNumbers[2], {4});
         answerCell(db, 1, rowNumbers[2], colNumbers[0], {2});
         answerCell(db, 1, rowNumbers[1], colNumbers[1], {3});
         frmModelTable* form = open();
+        QVERIFY(form);
+        QCOMPARE(m_messages->messages, QStringList());
+        QCOMPARE(form->lstRows->count(), 3);
+        QCOMPARE(form->lstCols->count(), 3);
         QCOMPARE(form->lstRows->item(2)->text(), QStringLiteral("R%1").arg(rowNumbers[2]));
         const QImage image = showResults(form, QStringLiteral("1"));
         for (int row = 0; row < 3; ++row) {

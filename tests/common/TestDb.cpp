@@ -8,6 +8,7 @@
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QSqlRecord>
+#include <QWidget>
 #include <stdexcept>
 
 namespace {
@@ -148,7 +149,10 @@ void TestDb::addAnswer(int survey, qint64 question, int answer) const
 
 MessageCapture::MessageCapture()
 {
-    MessageBox::SetHandler([this](const QString& text) { messages.append(text); });
+    MessageBox::SetHandler([this](const QString& text, QWidget* parent) {
+        messages.append(text);
+        parents.append(parent ? parent->objectName() : QString());
+    });
 }
 
 MessageCapture::~MessageCapture()

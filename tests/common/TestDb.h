@@ -49,5 +49,7 @@ public:
     MessageCapture();
     ~MessageCapture();
     QStringList messages;
+    // The objectName of the window each box stood over; empty for none.
+    QStringList parents;
     QString last() const { return messages.isEmpty() ? QString() : messages.last(); }
 };

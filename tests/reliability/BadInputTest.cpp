@@ -14,6 +14,7 @@
 #include "survey/frmSurvey.h"
 
 #include <QClipboard>
+#include <QComboBox>
 #include <QGuiApplication>
 #include <QLabel>
 #include <QPushButton>
@@ -194,6 +195,25 @@ private Q_SLOTS:
         const QImage picture = results->picTable->grab().toImage();
         QCOMPARE(picture.pixelColor(TwipsToPxX(2250), TwipsToPxY(2250)), QColor(128, 255, 128));
         QCOMPARE(picture.pixelColor(TwipsToPxX(3250), TwipsToPxY(3250)), QColor(255, 128, 128));
+
+        // A survey numbered beyond them, stored by other means, is offered by
+        // both windows, and both refuse it in the same words, each over its
+        // own window.
+        db.addSurvey(40000);
+        mc.messages.clear();
+        mc.parents.clear();
+        Ui::PickText(Ui::Find<QComboBox>(Open<frmSurvey>(Menu()->miModifySurveyAnswers),
+                                         QStringLiteral("cmbSurveyID")),
+                     QStringLiteral("40000"));
+        results = Open<frmModelTable>(Menu()->miQueltTable);
+        Ui::PickText(Ui::Find<QComboBox>(results, QStringLiteral("cmbSurvey")),
+                     QStringLiteral("40000"));
+        Ui::Click(Ui::Find<QPushButton>(results, QStringLiteral("butResults")));
+        QCOMPARE(mc.messages.size(), 2);
+        QCOMPARE(mc.messages.at(0), mc.messages.at(1));
+        QVERIFY2(mc.last().contains(QStringLiteral("Survey number 40000 is beyond")),
+                 qPrintable(mc.last()));
+        QCOMPARE(mc.parents, (QStringList{"frmSurvey", "frmModelTable"}));
     }
 };
 

@@ -151,6 +151,10 @@ private Q_SLOTS:
                                          << 0 << "note: the model columns are numbered 1 to 2, not 0 to 1";
         QTest::newRow("no index") << QStringList{"DROP INDEX question_cell"} << 0
                                   << "note: no index on question (row_id, col_id)";
+        QTest::newRow("model row without a number")
+            << QStringList{"DROP TABLE model_row", "CREATE TABLE model_row (row_number, name)",
+                           "INSERT INTO model_row VALUES (0, 'a'), (1, 'b'), ('', 'c'), (NULL, 'd')"}
+            << 0 << "note: model_row.row_number: 2 rows without a number (null or blank)";
         QTest::newRow("answers of nothing")
             << QStringList{"INSERT INTO survey_results VALUES (9, 99, 5)"} << 0
             << "note: 1 answer to no stored question";

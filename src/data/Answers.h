@@ -1,0 +1,54 @@
+#pragma once
+
+#include "data/Surveys.h"
+
+#include <QList>
+#include <QStringList>
+#include <QtGlobal>
+#include <functional>
+
+class Database;
+
+// One score given to one question.
+struct Answer
+{
+    qint16 questionId;
+    qint16 score;
+};
+
+// Stores a cell's answers for a survey: all of them together or none.
+void StoreCellAnswers(Database& db, SurveyNumber survey, const QList<Answer>& answers);
+// The same within a batch the caller has begun.
+void StoreAnswers(Database& db, SurveyNumber survey, const QList<Answer>& answers);
+
+// The answers behind one cell of the results grid.
+struct CellTotals
+{
+    qint64 sum = 0;
+    qint64 count = 0;
+    // Combined over several surveys only: how many of them answered here.
+    qint64 surveys = 0;
+};
+
+// One survey's sum and count of answers in one cell of the model.
+CellTotals ReadCellTotals(const Database& db, SurveyNumber survey, qint64 rowNumber,
+                          qint64 colNumber);
+
+// The same for every cell of the grid the numbers span, row by row, read in
+// one transaction so the grid shows one state of the file even while another
+// copy of the program writes.
+QList<CellTotals> ReadSurveyTotals(const Database& db, SurveyNumber survey,
+                                   const QList<qint64>& rowNumbers,
+                                   const QList<qint64>& colNumbers);
+
+// Every cell's totals over several surveys together, with how many of them
+// answered in each cell; all stored surveys when `surveys` is empty.
+QList<CellTotals> ReadCombinedTotals(const Database& db, const QList<SurveyNumber>& surveys,
+                                     const QList<qint64>& rowNumbers,
+                                     const QList<qint64>& colNumbers);
+
+// Every stored answer once, in the order entered: survey number, completed
+// by, company, question number, label, question text, row number, row name,
+// column number, column name, score. Values are as stored (numbers in as few
+// digits as give them back); what is missing is an empty text.
+void ReadAnswerLines(const Database& db, const std::function<void(const QStringList&)>& line);

@@ -1,0 +1,155 @@
+#include "data/Inspection.h"
+
+#include "data/Schema.h"
+#include "data/Statements.h"
+#include "platform/Convert.h"
+#include "platform/DbEngine.h"
+#include "platform/QueltError.h"
+
+#include <QRegularExpression>
+
+namespace {
+
+QStringList textColumn(const Database& db, const QString& sql, const QString& field)
+{
+    QStringList values;
+    Recordset rs = db.CreateQueryDef(sql).OpenRecordset();
+    while (!rs.Eof()) {
+        values.append(rs.FieldText(field));
+        rs.MoveNext();
+    }
+    return values;
+}
+
+qint64 count(const Database& db, const QString& sql)
+{
+    Recordset rs = db.CreateQueryDef(sql).OpenRecordset();
+    return rs.Eof() ? 0 : rs.FieldInt64(QStringLiteral("v"));
+}
+
+} // namespace
+
+QStringList ReadIntegrityProblems(const Database& db)
+{
+    QStringList problems;
+    Recordset rs = db.CreateQueryDef(Sql::SelectIntegrityCheck()).OpenRecordset();
+    while (!rs.Eof()) {
+        const QString line = rs.Fields(QStringLiteral("integrity_check")).toString();
+        if (line != QStringLiteral("ok"))
+            problems.append(line);
+        rs.MoveNext();
+    }
+    return problems;
+}
+
+QStringList ReadTableColumns(const Database& db, const QString& table)
+{
+    QStringList names =
+        textColumn(db, Sql::SelectTableColumns(table), QStringLiteral("name"));
+    for (QString& name : names)
+        name = name.toLower();
+    return names;
+}
+
+qint64 CountNullValues(const Database& db, const QString& table, const QString& column)
+{
+    return count(db, Sql::CountNulls(table, column));
+}
+
+// Of what the engine does not hold as a 16-bit integer, what the program's
+// own conversion accepts ("7", 7.0) passes.
+OddValues ReadOddNumbers(const Database& db, const QString& table, const QString& column,
+                         bool skipBlank)
+{
+    OddValues odd;
+    Recordset rs = db.CreateQueryDef(Sql::SelectOddNumbers(table, column)).OpenRecordset();
+    while (!rs.Eof()) {
+        const QVariant v = rs.Fields(QStringLiteral("v"));
+        if (skipBlank && CText(v).isEmpty()) {
+            rs.MoveNext();
+            continue;
+        }
+        try {
+            CInt16(v, QString());
+        } catch (const QueltError&) {
+            if (odd.count++ == 0)
+                odd.example = v.toString().left(40);
+        }
+        rs.MoveNext();
+    }
+    return odd;
+}
+
+Numbering ReadNumbering(const Database& db, const QString& table, const QString& column)
+{
+    Recordset rs = db.CreateQueryDef(Sql::SelectNumbering(table, column)).OpenRecordset();
+    Numbering numbering;
+    numbering.count = rs.FieldInt64(QStringLiteral("n"));
+    if (numbering.count == 0)
+        return numbering;
+    numbering.distinct = rs.FieldInt64(QStringLiteral("d"));
+    numbering.lowest = rs.FieldInt64(QStringLiteral("lo"));
+    numbering.highest = rs.FieldInt64(QStringLiteral("hi"));
+    return numbering;
+}
+
+qint64 CountUnnumbered(const Database& db, const QString& table, const QString& column)
+{
+    return count(db, Sql::CountUnnumbered(table, column));
+}
+
+qint64 CountQuestionsOutsideModel(const Database& db)
+{
+    return count(db, Sql::CountQuestionsOutsideModel());
+}
+
+qint64 CountAnswersWithoutQuestion(const Database& db)
+{
+    return count(db, Sql::CountAnswersWithoutQuestion());
+}
+
+qint64 CountAnswersWithoutSurvey(const Database& db)
+{
+    return count(db, Sql::CountAnswersWithoutSurvey());
+}
+
+qint64 CountScoresOutsideRange(const Database& db)
+{
+    return count(db, Sql::CountScoresOutsideRange());
+}
+
+QList<WantedIndex> WantedIndexes()
+{
+    static const QRegularExpression shape(
+        QStringLiteral(R"(INDEX\s+(?:IF\s+NOT\s+EXISTS\s+)?(\w+)\s+ON\s+(\w+)\s*\(([^)]*)\))"),
+        QRegularExpression::CaseInsensitiveOption);
+    QList<WantedIndex> wanted;
+    for (const QString& statement : Schema::CreateIndexStatements()) {
+        const QRegularExpressionMatch m = shape.match(statement);
+        if (!m.hasMatch())
+            continue;
+        WantedIndex index{m.captured(1), m.captured(2), {}, statement};
+        for (const QString& column : m.captured(3).split(u','))
+            index.columns.append(column.trimmed());
+        wanted.append(index);
+    }
+    return wanted;
+}
+
+QString IndexLike(const Database& db, const WantedIndex& wanted)
+{
+    const QStringList indexes =
+        textColumn(db, Sql::SelectIndexes(wanted.table), QStringLiteral("name"));
+    for (const QString& index : indexes) {
+        const QStringList columns =
+            textColumn(db, Sql::SelectIndexColumns(index), QStringLiteral("name"));
+        if (columns.size() < wanted.columns.size())
+            continue;
+        bool same = true;
+        for (qsizetype i = 0; i < wanted.columns.size() && same; ++i)
+            same = columns.at(i).compare(wanted.columns.at(i), Qt::CaseInsensitive) == 0;
+        if (same)
+            return index;
+    }
+    return {};
+}

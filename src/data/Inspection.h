@@ -1,0 +1,65 @@
+#pragma once
+
+#include <QList>
+#include <QString>
+#include <QStringList>
+#include <QtGlobal>
+
+class Database;
+
+// What quelt-db check and index read of a file: the engine's own checks and
+// catalogue, and counts of what the windows would trip over. Table and
+// column names are the program's own, never a user's.
+
+// The lines of the engine's integrity check other than "ok".
+QStringList ReadIntegrityProblems(const Database& db);
+
+// The table's column names in lower case; none when the table is missing.
+QStringList ReadTableColumns(const Database& db, const QString& table);
+
+qint64 CountNullValues(const Database& db, const QString& table, const QString& column);
+
+// Values of a column that the program cannot read as 16-bit whole numbers,
+// with the first of them shortened to 40 characters. Blank values count
+// unless `skipBlank` (a model number that is blank addresses nothing and is
+// left out rather than read).
+struct OddValues
+{
+    qint64 count = 0;
+    QString example;
+};
+OddValues ReadOddNumbers(const Database& db, const QString& table, const QString& column,
+                         bool skipBlank = false);
+
+// How a model's rows or columns are numbered, leaving out those without a
+// number (null or blank), which no window shows.
+struct Numbering
+{
+    qint64 count = 0;
+    qint64 distinct = 0;
+    qint64 lowest = 0;
+    qint64 highest = 0;
+};
+Numbering ReadNumbering(const Database& db, const QString& table, const QString& column);
+
+// Model rows or columns whose number is null or blank.
+qint64 CountUnnumbered(const Database& db, const QString& table, const QString& column);
+
+qint64 CountQuestionsOutsideModel(const Database& db);
+qint64 CountAnswersWithoutQuestion(const Database& db);
+qint64 CountAnswersWithoutSurvey(const Database& db);
+qint64 CountScoresOutsideRange(const Database& db);
+
+// An index that every new file gets.
+struct WantedIndex
+{
+    QString name;
+    QString table;
+    QStringList columns;
+    QString statement;
+};
+QList<WantedIndex> WantedIndexes();
+
+// The name of an index on the wanted table that begins with the wanted
+// columns, whatever it is called; empty when there is none.
+QString IndexLike(const Database& db, const WantedIndex& wanted);

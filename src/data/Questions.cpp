@@ -1,0 +1,44 @@
+#include "data/Questions.h"
+
+#include "data/Statements.h"
+#include "platform/Convert.h"
+#include "platform/DbEngine.h"
+
+QList<CellQuestion> ReadCellQuestions(const Database& db, qint16 rowNumber, qint16 colNumber)
+{
+    QList<CellQuestion> questions;
+    Recordset rs = db.CreateQueryDef(Sql::SelectCellQuestions(rowNumber, colNumber)).OpenRecordset();
+    while (!rs.Eof()) {
+        QString text = rs.FieldText(QStringLiteral("question_text"));
+        const qint16 id = CInt16(rs.Fields(QStringLiteral("id")),
+                                 QStringLiteral("The number of the question \"%1\"").arg(text));
+        questions.append({id, rs.FieldText(QStringLiteral("label")), std::move(text)});
+        rs.MoveNext();
+    }
+    return questions;
+}
+
+void StoreQuestion(Database& db, const NewQuestion& question)
+{
+    db.Execute(Sql::InsertQuestion(question.label, question.text, question.rowNumber,
+                                   question.colNumber));
+}
+
+qint64 ReadLargestQuestionNumber(const Database& db)
+{
+    Recordset rs = db.CreateQueryDef(Sql::SelectMaxQuestionId()).OpenRecordset();
+    const QVariant max = rs.Fields(QStringLiteral("iMax"));
+    return max.isNull() ? 0 : CInt64(max, QStringLiteral("The largest question number"));
+}
+
+QList<QuestionCell> ReadQuestionCells(const Database& db)
+{
+    QList<QuestionCell> cells;
+    Recordset rs = db.CreateQueryDef(Sql::SelectQuestionCells()).OpenRecordset();
+    while (!rs.Eof()) {
+        cells.append({rs.FieldInt16(QStringLiteral("id")), rs.FieldInt16(QStringLiteral("row_id")),
+                      rs.FieldInt16(QStringLiteral("col_id"))});
+        rs.MoveNext();
+    }
+    return cells;
+}

@@ -1,0 +1,53 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+#include <QVariant>
+#include <memory>
+#include <optional>
+
+// What the engine layer needs of one back end: a connection that prepares
+// statements, and a cursor that steps through one statement's rows. Only the
+// engine layer sees this; everything above it sees Database and Recordset.
+namespace dbengine_detail {
+
+class Cursor
+{
+public:
+    virtual ~Cursor() = default;
+
+    // Runs the statement on to its next row; false once past the last.
+    // A failure throws QueltError naming the statement and the database.
+    virtual bool Step() = 0;
+
+    // The statement's column names, as the engine gives them.
+    virtual const QStringList& ColumnNames() const = 0;
+
+    // A column of the current row: whole numbers as 64-bit integers, text as
+    // text, null as a null text.
+    virtual QVariant Value(int column) const = 0;
+    // The same when the engine holds it as a whole number; nothing otherwise.
+    virtual std::optional<qint64> WholeNumber(int column) const = 0;
+};
+
+class Connection
+{
+public:
+    virtual ~Connection() = default;
+
+    // What the user knows the database by: a file's absolute path.
+    const QString& Location() const { return m_location; }
+
+    // A statement ready to step; a statement the engine rejects throws.
+    virtual std::unique_ptr<Cursor> Prepare(const QString& sql) = 0;
+    // Runs a statement that returns no rows; gives the number of rows changed.
+    virtual qint64 Execute(const QString& sql) = 0;
+
+protected:
+    explicit Connection(QString location) : m_location(std::move(location)) {}
+
+private:
+    QString m_location;
+};
+
+} // namespace dbengine_detail
