@@ -9,6 +9,9 @@ JOBS       ?= $(shell nproc 2>/dev/null || echo 2)
 PACKAGES := g++ cmake ninja-build qt6-base-dev qt6-svg-dev libqt6sql6-sqlite fonts-dejavu-core \
             libbenchmark-dev libsqlite3-dev
 
+# Every build the Makefile makes treats a compiler warning as an error.
+CONFIGURE := cmake -S . -G Ninja -DCMAKE_COMPILE_WARNING_AS_ERROR=ON
+
 SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 
 .PHONY: all deps build run test test-sanitize soak bench clean
@@ -26,8 +29,8 @@ deps:
 	  DEBIAN_FRONTEND=noninteractive $(SUDO) apt-get install -y --no-install-recommends $$missing; \
 	fi
 
-$(BUILD)/build.ninja: CMakeLists.txt
-	cmake -S . -B $(BUILD) -G Ninja -DCMAKE_BUILD_TYPE=$(BUILD_TYPE)
+$(BUILD)/build.ninja: CMakeLists.txt Makefile
+	$(CONFIGURE) -B $(BUILD) -DCMAKE_BUILD_TYPE=$(BUILD_TYPE)
 
 build: deps $(BUILD)/build.ninja
 	cmake --build $(BUILD) -j $(JOBS)
@@ -54,7 +57,7 @@ SANITIZE_ENV := ASAN_OPTIONS=detect_leaks=1:strict_string_checks=1 \
 	UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 QT_QPA_PLATFORM=offscreen
 
 test-sanitize: deps
-	cmake -S . -B $(BUILD)-sanitize -G Ninja -DCMAKE_BUILD_TYPE=$(BUILD_TYPE) -DQUELT_SANITIZE=ON
+	$(CONFIGURE) -B $(BUILD)-sanitize -DCMAKE_BUILD_TYPE=$(BUILD_TYPE) -DQUELT_SANITIZE=ON
 	cmake --build $(BUILD)-sanitize -j $(JOBS)
 	rm -f $(BUILD)-sanitize/$(RELIABILITY_SUMMARY)
 	cd $(BUILD)-sanitize && $(SANITIZE_ENV) ctest --output-on-failure -j $(JOBS)
@@ -74,7 +77,7 @@ soak: build
 # Builds only what the benchmarks run (not the tests), makes the large files
 # once in ~/.cache/quelt-bench, prints the comparison and writes bench/results.md.
 bench: deps
-	cmake -S . -B $(BUILD)-bench -G Ninja -DCMAKE_BUILD_TYPE=Release -DQUELT_BENCH=ON
+	$(CONFIGURE) -B $(BUILD)-bench -DCMAKE_BUILD_TYPE=Release -DQUELT_BENCH=ON
 	cmake --build $(BUILD)-bench -j $(JOBS) --target quelt_bench
 	$(BUILD)-bench/bench/quelt_bench
 
