@@ -5,13 +5,17 @@ BUILD      ?= build
 BUILD_TYPE ?= RelWithDebInfo
 JOBS       ?= $(shell nproc 2>/dev/null || echo 2)
 
-# Debian 12 packages the build, the tests and the screenshots need.
+# Debian 12 packages the build, the tests, the screenshots and the format
+# check need (clang-format brings git-clang-format and python3).
 PACKAGES := g++ cmake ninja-build qt6-base-dev qt6-svg-dev libqt6sql6-sqlite fonts-dejavu-core \
-            libbenchmark-dev libsqlite3-dev
+            libbenchmark-dev libsqlite3-dev clang-format
+
+# Every build the Makefile makes treats a compiler warning as an error.
+CONFIGURE := cmake -S . -G Ninja -DCMAKE_COMPILE_WARNING_AS_ERROR=ON
 
 SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 
-.PHONY: all deps build run test test-sanitize soak bench clean
+.PHONY: all deps build run test test-sanitize soak bench format-check clean
 
 all: build
 
@@ -26,8 +30,8 @@ deps:
 	  DEBIAN_FRONTEND=noninteractive $(SUDO) apt-get install -y --no-install-recommends $$missing; \
 	fi
 
-$(BUILD)/build.ninja: CMakeLists.txt
-	cmake -S . -B $(BUILD) -G Ninja -DCMAKE_BUILD_TYPE=$(BUILD_TYPE)
+$(BUILD)/build.ninja: CMakeLists.txt Makefile
+	$(CONFIGURE) -B $(BUILD) -DCMAKE_BUILD_TYPE=$(BUILD_TYPE)
 
 build: deps $(BUILD)/build.ninja
 	cmake --build $(BUILD) -j $(JOBS)
@@ -54,7 +58,7 @@ SANITIZE_ENV := ASAN_OPTIONS=detect_leaks=1:strict_string_checks=1 \
 	UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 QT_QPA_PLATFORM=offscreen
 
 test-sanitize: deps
-	cmake -S . -B $(BUILD)-sanitize -G Ninja -DCMAKE_BUILD_TYPE=$(BUILD_TYPE) -DQUELT_SANITIZE=ON
+	$(CONFIGURE) -B $(BUILD)-sanitize -DCMAKE_BUILD_TYPE=$(BUILD_TYPE) -DQUELT_SANITIZE=ON
 	cmake --build $(BUILD)-sanitize -j $(JOBS)
 	rm -f $(BUILD)-sanitize/$(RELIABILITY_SUMMARY)
 	cd $(BUILD)-sanitize && $(SANITIZE_ENV) ctest --output-on-failure -j $(JOBS)
@@ -74,9 +78,25 @@ soak: build
 # Builds only what the benchmarks run (not the tests), makes the large files
 # once in ~/.cache/quelt-bench, prints the comparison and writes bench/results.md.
 bench: deps
-	cmake -S . -B $(BUILD)-bench -G Ninja -DCMAKE_BUILD_TYPE=Release -DQUELT_BENCH=ON
+	$(CONFIGURE) -B $(BUILD)-bench -DCMAKE_BUILD_TYPE=Release -DQUELT_BENCH=ON
 	cmake --build $(BUILD)-bench -j $(JOBS) --target quelt_bench
 	$(BUILD)-bench/bench/quelt_bench
+
+# Every line changed since .clang-format came in must be formatted by it; the
+# code from before stays as it was. On a clone without that commit, the lines
+# of the last commit. (git clang-format 14 exits with 0 either way, so the
+# check looks at its output.)
+FORMAT_BASE ?= $(shell git log --diff-filter=A --format=%H -1 -- .clang-format 2>/dev/null)
+
+format-check: deps
+	@base="$(FORMAT_BASE)"; [ -n "$$base" ] || base=HEAD~1; \
+	git rev-parse -q --verify "$$base^{commit}" >/dev/null || \
+	  { echo "format-check: no commit $$base to compare with"; exit 1; }; \
+	echo "Checking the formatting of the lines changed since $$(git rev-parse --short $$base)"; \
+	diff=$$(git clang-format --diff --quiet $$base) || exit 1; \
+	if [ -n "$$diff" ]; then \
+	  echo "$$diff"; echo "Not formatted; git clang-format $$base formats these lines."; exit 1; \
+	fi
 
 clean:
 	rm -rf $(BUILD) $(BUILD)-sanitize $(BUILD)-bench

@@ -61,13 +61,13 @@ const Figure kFigures[] = {
      "the minimal Qt program", "BM_Memory_Minimal", 80.0, Kind::PeakMemory},
 };
 
-struct Part
+struct Step
 {
     const char* what;
     const char* benchmark;
 };
 
-const Part kShowResultsParts[] = {
+const Step kShowResultsSteps[] = {
     {"The whole click, repaint included", "BM_ShowResults_Program"},
     {"Its queries through the program's engine layer", "BM_ShowResults_Part_Queries"},
     {"Its drawing: cleared, filled, printed, lined, the shown part repainted",
@@ -204,13 +204,13 @@ Table figures(const Collector& c)
     return table;
 }
 
-std::string parts(const Collector& c)
+std::string steps(const Collector& c)
 {
     std::ostringstream out;
-    out << "| Part | Time |\n|---|---:|\n";
-    for (const Part& p : kShowResultsParts) {
-        const Measurement* m = find(c, p.benchmark);
-        out << "| " << p.what << " | " << (m ? formatMs(m->BestMs()) : "not measured") << " |\n";
+    out << "| Step | Time |\n|---|---:|\n";
+    for (const Step& step : kShowResultsSteps) {
+        const Measurement* m = find(c, step.benchmark);
+        out << "| " << step.what << " | " << (m ? formatMs(m->BestMs()) : "not measured") << " |\n";
     }
     return out.str();
 }
@@ -301,8 +301,8 @@ void Report(const Collector& collector, const RunInfo& info, const std::string& 
     const Table table = figures(collector);
     std::cout << "\nThe program beside the engine's own limit (best of " << info.repetitions
               << " repetitions, wall clock):\n\n"
-              << table.text << "\nShow Results, part by part:\n\n"
-              << parts(collector) << std::endl;
+              << table.text << "\nShow Results, step by step:\n\n"
+              << steps(collector) << std::endl;
     if (!table.complete) {
         std::cout << "Not every figure was measured; " << resultsPath << " is left as it was."
                   << std::endl;
@@ -323,8 +323,8 @@ void Report(const Collector& collector, const RunInfo& info, const std::string& 
            "limits run in one process, their repetitions interleaved in random order. Files are "
            "read from the operating system's cache.\n\n"
         << "## The program beside the engine's own limit\n\n"
-        << table.text << "\n## Show Results, part by part\n\n"
-        << parts(collector) << "\n## Every benchmark\n\n"
+        << table.text << "\n## Show Results, step by step\n\n"
+        << steps(collector) << "\n## Every benchmark\n\n"
         << everyRun(collector) << "\n"
         << kMarker << notes;
     std::cout << "Written to " << resultsPath << std::endl;

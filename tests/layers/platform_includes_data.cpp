@@ -1,0 +1,2 @@
+// The engine layer knows no statement of ours.
+#include "data/Statements.h"

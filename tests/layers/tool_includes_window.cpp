@@ -1,0 +1,2 @@
+// quelt-db never uses a window.
+#include "shell/frmMainMenu.h"

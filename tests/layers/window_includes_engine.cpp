@@ -1,0 +1,2 @@
+// Windows run their statements through the engine layer.
+#include <sqlite3.h>
