@@ -1,8 +1,8 @@
 #include "Command.h"
 
-#include "data/Schema.h"
 #include "data/Answers.h"
 #include "data/Questions.h"
+#include "data/Schema.h"
 #include "data/Surveys.h"
 #include "platform/DbEngine.h"
 

@@ -186,8 +186,8 @@ Report compute(const Request& request)
 
     report.title = listTitle(ids);
     const QList<CellTotals> totals =
-        ReadCombinedTotals(db, request.all ? QList<SurveyNumber>() : ids,
-                           report.grid.rowNumbers, report.grid.colNumbers);
+        ReadCombinedTotals(db, request.all ? QList<SurveyNumber>() : ids, report.grid.rowNumbers,
+                           report.grid.colNumbers);
     for (const CellTotals& cell : totals) {
         report.grid.cells.append({cell.sum, cell.count});
         report.surveysAnswered.append(cell.surveys);

@@ -21,8 +21,7 @@ void loadLine(const QList<ModelLine>& lines, const QString& what, QStringList& n
 
 void LoadModelRows(const Database& db, ResultsGrid& grid)
 {
-    loadLine(ReadModelRowsInOrder(db), QStringLiteral("model row"), grid.rowNames,
-             grid.rowNumbers);
+    loadLine(ReadModelRowsInOrder(db), QStringLiteral("model row"), grid.rowNames, grid.rowNumbers);
 }
 
 void LoadModelColumns(const Database& db, ResultsGrid& grid)
@@ -41,7 +40,8 @@ ResultsGrid LoadModelGrid(const Database& db)
 
 void ComputeResults(const Database& db, SurveyNumber surveyId, ResultsGrid& grid)
 {
-    const QList<CellTotals> totals = ReadSurveyTotals(db, surveyId, grid.rowNumbers, grid.colNumbers);
+    const QList<CellTotals> totals =
+        ReadSurveyTotals(db, surveyId, grid.rowNumbers, grid.colNumbers);
     QList<ResultsCell> cells;
     cells.reserve(totals.size());
     for (const CellTotals& cell : totals)

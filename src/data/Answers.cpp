@@ -47,8 +47,7 @@ CellTotals ReadCellTotals(const Database& db, SurveyNumber survey, qint64 rowNum
 }
 
 QList<CellTotals> ReadSurveyTotals(const Database& db, SurveyNumber survey,
-                                   const QList<qint64>& rowNumbers,
-                                   const QList<qint64>& colNumbers)
+                                   const QList<qint64>& rowNumbers, const QList<qint64>& colNumbers)
 {
     QList<CellTotals> cells;
     cells.reserve(rowNumbers.size() * colNumbers.size());
@@ -93,10 +92,9 @@ void ReadAnswerLines(const Database& db, const std::function<void(const QStringL
         // As few digits as give the stored number back: 3, 2.5, 0.1. Null is
         // an empty text.
         for (const QJsonValue& value : values)
-            fields.append(value.isDouble()
-                              ? QString::number(value.toDouble(), 'g',
-                                                QLocale::FloatingPointShortest)
-                              : value.toString());
+            fields.append(value.isDouble() ? QString::number(value.toDouble(), 'g',
+                                                             QLocale::FloatingPointShortest)
+                                           : value.toString());
         line(fields);
         rs.MoveNext();
     }

@@ -44,8 +44,7 @@ QStringList ReadIntegrityProblems(const Database& db)
 
 QStringList ReadTableColumns(const Database& db, const QString& table)
 {
-    QStringList names =
-        textColumn(db, Sql::SelectTableColumns(table), QStringLiteral("name"));
+    QStringList names = textColumn(db, Sql::SelectTableColumns(table), QStringLiteral("name"));
     for (QString& name : names)
         name = name.toLower();
     return names;

@@ -7,7 +7,8 @@
 QList<CellQuestion> ReadCellQuestions(const Database& db, qint16 rowNumber, qint16 colNumber)
 {
     QList<CellQuestion> questions;
-    Recordset rs = db.CreateQueryDef(Sql::SelectCellQuestions(rowNumber, colNumber)).OpenRecordset();
+    Recordset rs =
+        db.CreateQueryDef(Sql::SelectCellQuestions(rowNumber, colNumber)).OpenRecordset();
     while (!rs.Eof()) {
         QString text = rs.FieldText(QStringLiteral("question_text"));
         const qint16 id = CInt16(rs.Fields(QStringLiteral("id")),
@@ -20,8 +21,8 @@ QList<CellQuestion> ReadCellQuestions(const Database& db, qint16 rowNumber, qint
 
 void StoreQuestion(Database& db, const NewQuestion& question)
 {
-    db.Execute(Sql::InsertQuestion(question.label, question.text, question.rowNumber,
-                                   question.colNumber));
+    db.Execute(
+        Sql::InsertQuestion(question.label, question.text, question.rowNumber, question.colNumber));
 }
 
 qint64 ReadLargestQuestionNumber(const Database& db)

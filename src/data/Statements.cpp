@@ -167,7 +167,8 @@ QString SelectIndexes(const QString& table)
 
 QString SelectIndexColumns(const QString& index)
 {
-    return QStringLiteral("SELECT name FROM pragma_index_info(%1) ORDER BY seqno").arg(Quote(index));
+    return QStringLiteral("SELECT name FROM pragma_index_info(%1) ORDER BY seqno")
+        .arg(Quote(index));
 }
 
 // Table and column names below come from the program's own list of the five

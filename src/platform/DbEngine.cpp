@@ -5,8 +5,8 @@
 #include "platform/QueltError.h"
 #include "platform/SqliteConnection.h"
 
-#include <QFileInfo>
 #include <QDir>
+#include <QFileInfo>
 #include <limits>
 
 using dbengine_detail::Connection;

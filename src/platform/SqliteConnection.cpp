@@ -120,9 +120,9 @@ public:
     [[noreturn]] void Rejected(const QString& sql, const QString& words,
                                int code = SQLITE_ERROR) const
     {
-        throw QueltError(FailedAction(QStringLiteral("The database engine rejected a statement."),
-                                      code),
-                         words, sql, Location());
+        throw QueltError(
+            FailedAction(QStringLiteral("The database engine rejected a statement."), code), words,
+            sql, Location());
     }
 
     sqlite3* Handle() const { return m_handle; }

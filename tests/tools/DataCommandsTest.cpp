@@ -153,7 +153,8 @@ private Q_SLOTS:
                                   << "note: no index on question (row_id, col_id)";
         QTest::newRow("model row without a number")
             << QStringList{"DROP TABLE model_row", "CREATE TABLE model_row (row_number, name)",
-                           "INSERT INTO model_row VALUES (0, 'a'), (1, 'b'), ('', 'c'), (NULL, 'd')"}
+                           "INSERT INTO model_row VALUES (0, 'a'), (1, 'b'), ('', 'c'), (NULL, "
+                           "'d')"}
             << 0 << "note: model_row.row_number: 2 rows without a number (null or blank)";
         QTest::newRow("answers of nothing")
             << QStringList{"INSERT INTO survey_results VALUES (9, 99, 5)"} << 0
