@@ -33,37 +33,52 @@ QWidget* Window(const QString& name)
     return nullptr;
 }
 
-void Pick(QComboBox* combo, int index)
+QWidget* FindWindow(const QString& name, Where where)
 {
-    QVERIFY2(combo, "no combo box");
-    QVERIFY2(index >= 0 && index < combo->count(), "no such item");
+    QWidget* window = Window(name);
+    if (!window)
+        FailTest(QStringLiteral("no window %1 is open").arg(name), where);
+    return window;
+}
+
+void Pick(QComboBox* combo, int index, Where where)
+{
+    if (!combo)
+        FailTest(QStringLiteral("no combo box"), where);
+    if (index < 0 || index >= combo->count())
+        FailTest(QStringLiteral("%1 has no item %2").arg(combo->objectName()).arg(index), where);
     combo->setCurrentIndex(index);
     Q_EMIT combo->activated(index);
 }
 
-void PickText(QComboBox* combo, const QString& text)
+void PickText(QComboBox* combo, const QString& text, Where where)
 {
-    QVERIFY2(combo, "no combo box");
+    if (!combo)
+        FailTest(QStringLiteral("no combo box"), where);
     const int index = combo->findText(text, Qt::MatchExactly);
-    QVERIFY2(index >= 0, qPrintable(QStringLiteral("no item ") + text));
-    Pick(combo, index);
+    if (index < 0)
+        FailTest(QStringLiteral("%1 has no item %2").arg(combo->objectName(), text), where);
+    Pick(combo, index, where);
 }
 
-void Click(QAbstractButton* button)
+void Click(QAbstractButton* button, Where where)
 {
-    QVERIFY2(button, "no button");
+    if (!button)
+        FailTest(QStringLiteral("no button"), where);
     QTest::mouseClick(button, Qt::LeftButton);
 }
 
-void Trigger(QAction* action)
+void Trigger(QAction* action, Where where)
 {
-    QVERIFY2(action, "no menu item");
+    if (!action)
+        FailTest(QStringLiteral("no menu item"), where);
     action->trigger();
 }
 
-void CloseBox(QWidget* window)
+void CloseBox(QWidget* window, Where where)
 {
-    QVERIFY2(window, "no window");
+    if (!window)
+        FailTest(QStringLiteral("no window"), where);
     window->close();
     Settle();
 }

@@ -7,10 +7,14 @@
 #include <QTest>
 #include <QWidget>
 
+#include "common/Fail.h"
 #include "platform/Form.h"
 
-// Driving windows as a user does, and cleaning up after a test.
+// Driving windows as a user does, and cleaning up after a test. A step that
+// cannot be done fails the test and ends it (see Fail.h).
 namespace Ui {
+
+using Where = std::source_location;
 
 // Closes every window with its close box and lets Qt destroy them.
 void CloseAllWindows();
@@ -18,27 +22,35 @@ void CloseAllWindows();
 // Lets posted events run (deferred deletes, repaints).
 void Settle();
 
-// The top-level window with this objectName, or nullptr.
+// The open top-level window with this objectName, or nullptr.
 QWidget* Window(const QString& name);
+// The same, failing the test when it is not open.
+QWidget* FindWindow(const QString& name, Where where = Where::current());
 
-// A child by objectName; fails the test when missing.
+// A child (a control, a menu item) by objectName; control arrays are named
+// "name(index)".
 template <class W = QWidget>
-W* Find(QWidget* parent, const QString& name)
+W* Find(const QObject* parent, const QString& name, Where where = Where::current())
 {
-    W* w = parent ? parent->findChild<W*>(name) : nullptr;
-    if (!w)
-        qWarning("no child named %s", qPrintable(name));
-    return w;
+    if (!parent)
+        FailTest(QStringLiteral("no window to find %1 in").arg(name), where);
+    W* child = parent->findChild<W*>(name);
+    if (!child)
+        FailTest(QStringLiteral("%1 has no %2 named %3")
+                     .arg(parent->objectName(), QLatin1String(W::staticMetaObject.className()),
+                          name),
+                 where);
+    return child;
 }
 
 // The user picks item `index` of a combo box.
-void Pick(QComboBox* combo, int index);
+void Pick(QComboBox* combo, int index, Where where = Where::current());
 // The user picks the item with this text.
-void PickText(QComboBox* combo, const QString& text);
-void Click(QAbstractButton* button);
-void Trigger(QAction* action);
+void PickText(QComboBox* combo, const QString& text, Where where = Where::current());
+void Click(QAbstractButton* button, Where where = Where::current());
+void Trigger(QAction* action, Where where = Where::current());
 // The user closes a window with its close box.
-void CloseBox(QWidget* window);
+void CloseBox(QWidget* window, Where where = Where::current());
 
 QStringList Items(const QComboBox* combo);
 
