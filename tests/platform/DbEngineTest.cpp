@@ -42,9 +42,7 @@ class OtherProgram
 public:
     explicit OtherProgram(const QString& path) : m_name(QStringLiteral("other-program"))
     {
-        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), m_name);
-        db.setDatabaseName(path);
-        db.open();
+        OpenExisting(m_name, path);
     }
     ~OtherProgram()
     {
@@ -289,18 +287,20 @@ private Q_SLOTS:
     {
         TestDb fixture;
         std::atomic<bool> locked = false;
+        // (A test can only fail on its own thread: the writer reports back.)
+        bool wrote = false;
         std::thread other([&] {
             {
                 QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"),
                                                             QStringLiteral("writer-thread"));
-                db.setDatabaseName(fixture.path());
-                db.open();
+                OnExistingFile(db, fixture.path());
+                wrote = db.open();
                 QSqlQuery q(db);
-                q.exec(QStringLiteral("BEGIN IMMEDIATE"));
-                q.exec(QStringLiteral("INSERT INTO survey VALUES (1, 'other', 'copy')"));
+                wrote = wrote && q.exec(QStringLiteral("BEGIN IMMEDIATE")) &&
+                        q.exec(QStringLiteral("INSERT INTO survey VALUES (1, 'other', 'copy')"));
                 locked = true;
                 std::this_thread::sleep_for(std::chrono::milliseconds(400));
-                q.exec(QStringLiteral("COMMIT"));
+                wrote = wrote && q.exec(QStringLiteral("COMMIT"));
                 q.finish();
                 db.close();
             }
@@ -319,6 +319,7 @@ private Q_SLOTS:
             t.Commit();
         }
         other.join();
+        QVERIFY(wrote);
         QCOMPARE(fixture.rows(QStringLiteral("SELECT id, completed_by FROM survey ORDER BY id")),
                  (QList<QVariantList>{{1, "other"}, {2, "me"}}));
     }

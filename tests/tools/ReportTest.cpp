@@ -27,11 +27,11 @@ struct DemoFile
     DemoFile()
     {
         quelt_db({QStringLiteral("demo"), path});
-        query(path, QStringLiteral("INSERT INTO survey VALUES (4, 'Late', 'Starter')"));
-        query(path, QStringLiteral(
-            "INSERT INTO survey_results SELECT 4, id, 4 FROM question WHERE row_id = 0 AND col_id = 0"));
-        query(path, QStringLiteral("INSERT INTO survey_results SELECT 4, id, 1 FROM question "
-                                   "WHERE row_id = 5 AND col_id = 5 ORDER BY id LIMIT 1"));
+        execute(path, {QStringLiteral("INSERT INTO survey VALUES (4, 'Late', 'Starter')"),
+                       QStringLiteral("INSERT INTO survey_results SELECT 4, id, 4 FROM question "
+                                      "WHERE row_id = 0 AND col_id = 0"),
+                       QStringLiteral("INSERT INTO survey_results SELECT 4, id, 1 FROM question "
+                                      "WHERE row_id = 5 AND col_id = 5 ORDER BY id LIMIT 1")});
     }
 };
 
