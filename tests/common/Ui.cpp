@@ -1,7 +1,11 @@
 #include "common/Ui.h"
 
+#include "shell/frmMainMenu.h"
+#include "survey/SurveyQuestionControl.h"
+
 #include <QCoreApplication>
 #include <QEvent>
+#include <QRadioButton>
 
 namespace Ui {
 
@@ -41,6 +45,27 @@ QWidget* FindWindow(const QString& name, Where where)
     return window;
 }
 
+void MenuItem(const QString& item, Where where)
+{
+    Trigger(Find<QAction>(ShowForm<frmMainMenu>(), item, where), where);
+}
+
+SurveyQuestionControl* Row(const QWidget* window, int i, Where where)
+{
+    return Find<SurveyQuestionControl>(window, QStringLiteral("SurveyQuestionControl1(%1)").arg(i),
+                                       where);
+}
+
+QRadioButton* Option(const QWidget* row, int score, Where where)
+{
+    return Find<QRadioButton>(row, QStringLiteral("optChoice(%1)").arg(score), where);
+}
+
+void Choose(const QWidget* row, int score, Where where)
+{
+    QTest::mouseClick(Option(row, score, where), Qt::LeftButton, {}, QPoint(6, 8));
+}
+
 void Pick(QComboBox* combo, int index, Where where)
 {
     if (!combo)
@@ -73,6 +98,21 @@ void Trigger(QAction* action, Where where)
     if (!action)
         FailTest(QStringLiteral("no menu item"), where);
     action->trigger();
+}
+
+void Pick(const QWidget* window, const QString& combo, int index, Where where)
+{
+    Pick(Find<QComboBox>(window, combo, where), index, where);
+}
+
+void PickText(const QWidget* window, const QString& combo, const QString& text, Where where)
+{
+    PickText(Find<QComboBox>(window, combo, where), text, where);
+}
+
+void Click(const QWidget* window, const QString& button, Where where)
+{
+    Click(Find<QAbstractButton>(window, button, where), where);
 }
 
 void CloseBox(QWidget* window, Where where)

@@ -10,8 +10,12 @@
 #include "common/Fail.h"
 #include "platform/Form.h"
 
-// Driving windows as a user does, and cleaning up after a test. A step that
-// cannot be done fails the test and ends it (see Fail.h).
+class QRadioButton;
+class SurveyQuestionControl;
+
+// Driving windows as a user, or an outside script, does: windows and controls
+// are found by their objectName, never through the window classes' members.
+// A step that cannot be done fails the test and ends it (see Fail.h).
 namespace Ui {
 
 using Where = std::source_location;
@@ -43,12 +47,28 @@ W* Find(const QObject* parent, const QString& name, Where where = Where::current
     return child;
 }
 
+// The main menu, opened as the program opens it, and one of its items chosen.
+void MenuItem(const QString& item, Where where = Where::current());
+
+// Question row i of the answering window, and the option button that gives a
+// row's question `score`.
+SurveyQuestionControl* Row(const QWidget* window, int i, Where where = Where::current());
+QRadioButton* Option(const QWidget* row, int score, Where where = Where::current());
+// The user scores a row: a click on the option's round indicator, where a
+// user clicks a button without caption.
+void Choose(const QWidget* row, int score, Where where = Where::current());
+
 // The user picks item `index` of a combo box.
 void Pick(QComboBox* combo, int index, Where where = Where::current());
 // The user picks the item with this text.
 void PickText(QComboBox* combo, const QString& text, Where where = Where::current());
 void Click(QAbstractButton* button, Where where = Where::current());
 void Trigger(QAction* action, Where where = Where::current());
+// The same on the control of `window` with this objectName.
+void Pick(const QWidget* window, const QString& combo, int index, Where where = Where::current());
+void PickText(const QWidget* window, const QString& combo, const QString& text,
+              Where where = Where::current());
+void Click(const QWidget* window, const QString& button, Where where = Where::current());
 // The user closes a window with its close box.
 void CloseBox(QWidget* window, Where where = Where::current());
 

@@ -1,17 +1,12 @@
 #include "Csv.h"
 #include "ToolRun.h"
-#include "analysis/PictureBox.h"
 #include "analysis/Results.h"
-#include "analysis/frmModelTable.h"
 #include "common/TestRegistry.h"
 #include "common/Ui.h"
 #include "platform/DbEngine.h"
-#include "shell/frmMainMenu.h"
 
-#include <QCheckBox>
 #include <QComboBox>
 #include <QDir>
-#include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -175,14 +170,14 @@ private Q_SLOTS:
         QVERIFY(!report.isNull());
 
         InFolder here(demo.dir.path());
-        Ui::Trigger(ShowForm<frmMainMenu>()->miQueltTable);
-        auto* form = qobject_cast<frmModelTable*>(Ui::Window(QStringLiteral("frmModelTable")));
-        QVERIFY(form);
+        Ui::MenuItem("miQueltTable");
+        QWidget* form = Ui::FindWindow("frmModelTable");
         if (!colour)
-            form->chkColorCoding->click();
-        Ui::PickText(form->cmbSurvey, QStringLiteral("1"));
-        Ui::Click(form->butResults);
-        const QImage shown = form->picTable->grab().toImage().convertToFormat(QImage::Format_RGB32);
+            Ui::Find<QAbstractButton>(form, "chkColorCoding")->click();
+        Ui::PickText(Ui::Find<QComboBox>(form, "cmbSurvey"), QStringLiteral("1"));
+        Ui::Click(Ui::Find<QAbstractButton>(form, "butResults"));
+        const QImage shown =
+            Ui::Find(form, "picTable")->grab().toImage().convertToFormat(QImage::Format_RGB32);
 
         QVERIFY(shown.width() >= report.width() && shown.height() >= report.height());
         QVERIFY(shown.copy(report.rect()) == report);
