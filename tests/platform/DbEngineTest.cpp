@@ -22,17 +22,17 @@ QByteArray fileHash(const QString& path)
     return QCryptographicHash::hash(f.readAll(), QCryptographicHash::Sha256);
 }
 
-// Runs fn and gives the error it threw; fails the test when it threw none.
+// Runs fn and gives the error it threw; fails and ends the test when it
+// threw none.
 template <class F>
-QueltError expectError(F fn)
+QueltError expectError(F fn, std::source_location where = std::source_location::current())
 {
     try {
         fn();
     } catch (const QueltError& e) {
         return e;
     }
-    QTest::qFail("no error was raised", __FILE__, __LINE__);
-    return QueltError({});
+    FailTest(QStringLiteral("no error was raised"), where);
 }
 
 // Holds a lock on a file through a connection of its own, as another
