@@ -41,8 +41,10 @@ W* Find(const QObject* parent, const QString& name, Where where = Where::current
     W* child = parent->findChild<W*>(name);
     if (!child)
         FailTest(QStringLiteral("%1 has no %2 named %3")
-                     .arg(parent->objectName(), QLatin1String(W::staticMetaObject.className()),
-                          name),
+                     .arg(parent->objectName().isEmpty()
+                              ? QLatin1String(parent->metaObject()->className())
+                              : parent->objectName(),
+                          QLatin1String(W::staticMetaObject.className()), name),
                  where);
     return child;
 }
