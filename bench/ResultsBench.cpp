@@ -16,7 +16,6 @@
 #include <QListWidget>
 #include <QPainter>
 #include <QScrollArea>
-#include <QPushButton>
 
 namespace {
 
@@ -24,12 +23,13 @@ void BM_ShowResults_Program(benchmark::State& state)
 {
     Bench::Folder folder(BenchData::LargeDb(), Bench::Folder::Share);
     Bench::Messages messages(state);
-    frmModelTable* form = ShowForm<frmModelTable>();
+    const QWidget* form = ShowForm<frmModelTable>();
     Bench::Settle();
-    form->cmbSurvey->setCurrentIndex(
-        form->cmbSurvey->findText(QString::number(BenchLimits::kSurvey)));
+    auto* surveys = Ui::Find<QComboBox>(form, QStringLiteral("cmbSurvey"));
+    surveys->setCurrentIndex(surveys->findText(QString::number(BenchLimits::kSurvey)));
+    auto* results = Ui::Find<QAbstractButton>(form, QStringLiteral("butResults"));
     for (auto _ : state) {
-        form->butResults->click();
+        results->click();
         // The repaint the click asked for is part of what the user waits for.
         Bench::Settle();
     }
@@ -112,12 +112,14 @@ void firstShowLimit(benchmark::State& state, const QString& file)
     for (auto _ : state) {
         const Bench::Clock::time_point start = Bench::Clock::now();
         auto* form = new frmModelTable;
-        form->cmbSurvey->addItems(ids);
-        form->cmbSurvey->setCurrentIndex(-1);
-        form->lstRows->addItems(grid.rowNames);
-        form->lstCols->addItems(grid.colNames);
-        form->picTable->SetPictureSize(GridSizePx(grid, form->picTable->font(), *form->picTable));
-        form->picTable->Draw([&grid](QPainter& painter) { DrawGrid(painter, grid); });
+        auto* surveys = Ui::Find<QComboBox>(form, QStringLiteral("cmbSurvey"));
+        surveys->addItems(ids);
+        surveys->setCurrentIndex(-1);
+        Ui::Find<QListWidget>(form, QStringLiteral("lstRows"))->addItems(grid.rowNames);
+        Ui::Find<QListWidget>(form, QStringLiteral("lstCols"))->addItems(grid.colNames);
+        auto* picture = Ui::Find<PictureBox>(form, QStringLiteral("picTable"));
+        picture->SetPictureSize(GridSizePx(grid, picture->font(), *picture));
+        picture->Draw([&grid](QPainter& painter) { DrawGrid(painter, grid); });
         form->show();
         Bench::Settle();
         state.SetIterationTime(Bench::Seconds(start));

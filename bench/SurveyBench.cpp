@@ -10,8 +10,8 @@
 
 #include <QComboBox>
 #include <QListWidget>
-#include <QPushButton>
 #include <QRadioButton>
+#include <vector>
 
 namespace {
 
@@ -22,15 +22,35 @@ int indexOfNumber(const QListWidget* numbers, int number)
     return found.isEmpty() ? -1 : numbers->row(found.first());
 }
 
-// The window open on survey kSurvey with the cell (row, col) on show.
-frmSurvey* openOnCell(int row, int col)
+// The window's controls, found by name as the tests find them.
+QComboBox* combo(const QWidget* form, const char* name)
 {
-    frmSurvey* form = ShowForm<frmSurvey>();
+    return Ui::Find<QComboBox>(form, QLatin1String(name));
+}
+
+QListWidget* list(const QWidget* form, const char* name)
+{
+    return Ui::Find<QListWidget>(form, QLatin1String(name));
+}
+
+// Every question row, in order.
+std::vector<SurveyQuestionControl*> rows(const QWidget* form)
+{
+    std::vector<SurveyQuestionControl*> all(form->findChildren<SurveyQuestionControl*>().size());
+    for (std::size_t i = 0; i < all.size(); ++i)
+        all[i] = Ui::Row(form, int(i));
+    return all;
+}
+
+// The window open on survey kSurvey with the cell (row, col) on show.
+QWidget* openOnCell(int row, int col)
+{
+    QWidget* form = ShowForm<frmSurvey>();
     Bench::Settle();
-    Bench::Pick(form->cmbSurveyID,
-                form->cmbSurveyID->findText(QString::number(BenchLimits::kSurvey)));
-    Bench::Pick(form->cmbModelRow, indexOfNumber(form->lstModelRow, row));
-    Bench::Pick(form->cmbModelCol, indexOfNumber(form->lstModelCol, col));
+    QComboBox* surveys = combo(form, "cmbSurveyID");
+    Bench::Pick(surveys, surveys->findText(QString::number(BenchLimits::kSurvey)));
+    Bench::Pick(combo(form, "cmbModelRow"), indexOfNumber(list(form, "lstModelRow"), row));
+    Bench::Pick(combo(form, "cmbModelCol"), indexOfNumber(list(form, "lstModelCol"), col));
     Bench::Settle();
     return form;
 }
@@ -39,16 +59,17 @@ void BM_Submit_Program(benchmark::State& state)
 {
     Bench::Folder folder(BenchData::LargeDb(), Bench::Folder::Copy);
     Bench::Messages messages(state, {QStringLiteral("Survey Submitted")});
-    frmSurvey* form = openOnCell(BenchLimits::kSubmitRow, BenchLimits::kSubmitCol);
+    QWidget* form = openOnCell(BenchLimits::kSubmitRow, BenchLimits::kSubmitCol);
     int scored = 0;
-    for (SurveyQuestionControl* row : form->SurveyQuestionControl1) {
+    for (SurveyQuestionControl* row : rows(form)) {
         if (row->Get_QuestionID() > -1)
-            row->optChoice[scored++ % 5]->setChecked(true);
+            Ui::Option(row, scored++ % 5)->setChecked(true);
     }
     if (scored != BenchData::kQuestionsPerCell)
         state.SkipWithError("the cell does not show a full set of questions");
+    auto* submit = Ui::Find<QAbstractButton>(form, QStringLiteral("butSubmit"));
     for (auto _ : state) {
-        form->butSubmit->click();
+        submit->click();
         Bench::Settle();
     }
 }
@@ -58,12 +79,14 @@ void BM_ChooseCell_Program(benchmark::State& state)
 {
     Bench::Folder folder(BenchData::LargeDb(), Bench::Folder::Share);
     Bench::Messages messages(state);
-    frmSurvey* form = openOnCell(BenchLimits::kCellRow, BenchLimits::kCellCols[0]);
-    const int picks[2] = {indexOfNumber(form->lstModelCol, BenchLimits::kCellCols[1]),
-                          indexOfNumber(form->lstModelCol, BenchLimits::kCellCols[0])};
+    const QWidget* form = openOnCell(BenchLimits::kCellRow, BenchLimits::kCellCols[0]);
+    const QListWidget* cols = list(form, "lstModelCol");
+    const int picks[2] = {indexOfNumber(cols, BenchLimits::kCellCols[1]),
+                          indexOfNumber(cols, BenchLimits::kCellCols[0])};
+    QComboBox* pickCol = combo(form, "cmbModelCol");
     int pick = 0;
     for (auto _ : state) {
-        Bench::Pick(form->cmbModelCol, picks[pick]);
+        Bench::Pick(pickCol, picks[pick]);
         // The refilled rows on screen are what the user waits for.
         Bench::Settle();
         pick = 1 - pick;
@@ -77,14 +100,15 @@ void BM_ChooseCell_Limit_StatementAndRows(benchmark::State& state)
 {
     Bench::Folder folder(BenchData::LargeDb(), Bench::Folder::Share);
     Bench::Messages messages(state);
-    frmSurvey* form = openOnCell(BenchLimits::kCellRow, BenchLimits::kCellCols[0]);
+    const std::vector<SurveyQuestionControl*> shown =
+        rows(openOnCell(BenchLimits::kCellRow, BenchLimits::kCellCols[0]));
     int pick = 1;
     for (auto _ : state) {
         BenchLimits::Db db(folder.FilePath());
         const auto questions =
             BenchLimits::CellQuestions(db, BenchLimits::kCellRow, BenchLimits::kCellCols[pick]);
         for (std::size_t n = 0; n < questions.size(); ++n) {
-            form->SurveyQuestionControl1[n]->Set_Question(
+            shown[n]->Set_Question(
                 qint16(questions[n].first), QString::fromStdString(questions[n].second));
         }
         Bench::Settle();
@@ -122,14 +146,16 @@ void firstShowLimit(benchmark::State& state, const QString& file)
     for (auto _ : state) {
         const Bench::Clock::time_point start = Bench::Clock::now();
         auto* form = new frmSurvey;
-        form->cmbSurveyID->addItems(ids);
-        form->cmbSurveyID->setCurrentIndex(-1);
-        form->cmbModelRow->addItems(rowNames);
-        form->cmbModelRow->setCurrentIndex(-1);
-        form->lstModelRow->addItems(rowNumbers);
-        form->cmbModelCol->addItems(colNames);
-        form->cmbModelCol->setCurrentIndex(-1);
-        form->lstModelCol->addItems(colNumbers);
+        const auto fill = [form](const char* name, const QStringList& items) {
+            QComboBox* box = combo(form, name);
+            box->addItems(items);
+            box->setCurrentIndex(-1);
+        };
+        fill("cmbSurveyID", ids);
+        fill("cmbModelRow", rowNames);
+        list(form, "lstModelRow")->addItems(rowNumbers);
+        fill("cmbModelCol", colNames);
+        list(form, "lstModelCol")->addItems(colNumbers);
         form->show();
         Bench::Settle();
         state.SetIterationTime(Bench::Seconds(start));

@@ -1,11 +1,8 @@
-#include "analysis/PictureBox.h"
-#include "analysis/frmModelTable.h"
 #include "common/TestDb.h"
 #include "common/TestRegistry.h"
 #include "common/Ui.h"
-#include "shell/frmMainMenu.h"
+#include "platform/Twips.h"
 
-#include <QCheckBox>
 #include <QComboBox>
 #include <QLabel>
 #include <QListWidget>
@@ -97,36 +94,44 @@ void answerCell(const TestDb& db, int survey, int row, int col, const QList<int>
         db.addAnswer(survey, db.addQuestion(row, col, QStringLiteral("Q"), QStringLiteral("L")), answer);
 }
 
+// "Quelt Analysis" on the main menu: the window it shows, and its controls
+// found by name.
+struct ModelTable
+{
+    static QWidget* open()
+    {
+        Ui::MenuItem("miQueltTable");
+        return Ui::FindWindow("frmModelTable");
+    }
+    QWidget* form = open();
+    QComboBox* cmbSurvey = Ui::Find<QComboBox>(form, "cmbSurvey");
+    QAbstractButton* butResults = Ui::Find<QAbstractButton>(form, "butResults");
+    QAbstractButton* chkColorCoding = Ui::Find<QAbstractButton>(form, "chkColorCoding");
+    QListWidget* lstRows = Ui::Find<QListWidget>(form, "lstRows");
+    QListWidget* lstCols = Ui::Find<QListWidget>(form, "lstCols");
+    QWidget* picTable = Ui::Find(form, "picTable");
+
+    QImage picture() const { return picTable->grab().toImage(); }
+
+    // The user picks the survey and presses Show Results.
+    QImage showResults(const QString& survey) const
+    {
+        Ui::PickText(cmbSurvey, survey);
+        Ui::Click(butResults);
+        return picture();
+    }
+
+    int valueWidth(const QString& text) const
+    {
+        return QFontMetrics(picTable->font()).horizontalAdvance(text);
+    }
+};
+
 } // namespace
 
 class frmModelTableTest : public QObject
 {
     Q_OBJECT
-
-    frmModelTable* open()
-    {
-        auto* menu = ShowForm<frmMainMenu>();
-        Ui::Trigger(menu->miQueltTable);
-        return qobject_cast<frmModelTable*>(Ui::Window(QStringLiteral("frmModelTable")));
-    }
-
-    QImage picture(frmModelTable* form)
-    {
-        return Ui::Find<QWidget>(form, QStringLiteral("picTable"))->grab().toImage();
-    }
-
-    // The user picks the survey and presses Show Results.
-    QImage showResults(frmModelTable* form, const QString& survey)
-    {
-        Ui::PickText(form->cmbSurvey, survey);
-        Ui::Click(form->butResults);
-        return picture(form);
-    }
-
-    int valueWidth(frmModelTable* form, const QString& text)
-    {
-        return QFontMetrics(form->picTable->font()).horizontalAdvance(text);
-    }
 
     // A failure shows its report here instead of in a modal box that would
     // wait for a click.
@@ -149,20 +154,21 @@ private Q_SLOTS:
                   {QStringLiteral("Col A"), QStringLiteral("Col B"), QStringLiteral("Col C")});
         db.addSurvey(2);
         db.addSurvey(1);
-        frmModelTable* form = open();
-        QVERIFY(form);
-        QCOMPARE(form->windowTitle(), QStringLiteral("Quelt Analysis"));
-        QVERIFY(form->Label1->font().bold());
-        QCOMPARE(form->Label1->font().pointSizeF(), 8.25);
-        QVERIFY(form->chkColorCoding->isChecked());
-        QCOMPARE(Ui::Items(form->cmbSurvey), QStringList({QStringLiteral("1"), QStringLiteral("2")}));
-        QCOMPARE(form->cmbSurvey->currentIndex(), -1);
-        QVERIFY(!form->lstRows->isVisible());
-        QCOMPARE(form->lstRows->count(), 2);
-        QCOMPARE(form->lstRows->item(0)->text(), QStringLiteral("Row A"));
-        QCOMPARE(form->lstCols->count(), 3);
+        ModelTable w;
+        QVERIFY(w.form->isVisible());
+        QCOMPARE(w.form->windowTitle(), QStringLiteral("Quelt Analysis"));
+        const QFont heading = Ui::Find<QLabel>(w.form, "Label1")->font();
+        QVERIFY(heading.bold());
+        QCOMPARE(heading.pointSizeF(), 8.25);
+        QVERIFY(w.chkColorCoding->isChecked());
+        QCOMPARE(Ui::Items(w.cmbSurvey), QStringList({QStringLiteral("1"), QStringLiteral("2")}));
+        QCOMPARE(w.cmbSurvey->currentIndex(), -1);
+        QVERIFY(!w.lstRows->isVisible());
+        QCOMPARE(w.lstRows->count(), 2);
+        QCOMPARE(w.lstRows->item(0)->text(), QStringLiteral("Row A"));
+        QCOMPARE(w.lstCols->count(), 3);
 
-        const QImage image = picture(form);
+        const QImage image = w.picture();
         for (int row = 0; row < 2; ++row) {
             QVERIFY(hasInk(image, 500, lineAt(row) + 100, 900, 300)); // the row's name
             for (int col = 0; col < 3; ++col) {
@@ -201,15 +207,15 @@ private Q_SLOTS:
         db.addSurvey(2);
         answerCell(db, 1, 1, 2, answers);
         answerCell(db, 2, 1, 2, {4}); // another survey's answers stay out
-        frmModelTable* form = open();
-        const QImage image = showResults(form, QStringLiteral("1"));
+        ModelTable w;
+        const QImage image = w.showResults(QStringLiteral("1"));
 
         QCOMPARE(cellFill(image, 1, 2), fill);
         const int ink = valueInkWidth(image, 1, 2);
         if (answers.isEmpty())
-            QVERIFY(ink > 0 && ink < valueWidth(form, QStringLiteral("0.00")) / 2);
+            QVERIFY(ink > 0 && ink < w.valueWidth(QStringLiteral("0.00")) / 2);
         else
-            QVERIFY(ink > valueWidth(form, QStringLiteral("0.00")) * 3 / 4);
+            QVERIFY(ink > w.valueWidth(QStringLiteral("0.00")) * 3 / 4);
         // The other cells have no answers.
         QCOMPARE(cellFill(image, 0, 0), kBelow1);
         QCOMPARE(cellFill(image, 2, 2), kBelow1);
@@ -224,10 +230,10 @@ private Q_SLOTS:
         db.addSurvey(1);
         answerCell(db, 1, 0, 0, {4});
         answerCell(db, 1, 2, 1, {1});
-        frmModelTable* form = open();
-        form->chkColorCoding->setChecked(false);
-        const QImage image = showResults(form, QStringLiteral("1"));
-        const int number = valueWidth(form, QStringLiteral("0.00"));
+        ModelTable w;
+        w.chkColorCoding->setChecked(false);
+        const QImage image = w.showResults(QStringLiteral("1"));
+        const int number = w.valueWidth(QStringLiteral("0.00"));
         for (int row = 0; row < 3; ++row) {
             for (int col = 0; col < 3; ++col) {
                 QCOMPARE(cellFill(image, row, col), kWhite);
@@ -246,27 +252,27 @@ private Q_SLOTS:
         db.addSurvey(2);
         answerCell(db, 1, 0, 0, {4});
         answerCell(db, 2, 0, 0, {2});
-        frmModelTable* form = open();
-        const QImage first = showResults(form, QStringLiteral("1"));
+        ModelTable w;
+        const QImage first = w.showResults(QStringLiteral("1"));
         QCOMPARE(cellFill(first, 0, 0), kUpTo4);
 
-        Ui::PickText(form->cmbSurvey, QStringLiteral("2"));
-        QCOMPARE(picture(form), first);
-        form->chkColorCoding->click();
-        QVERIFY(!form->chkColorCoding->isChecked());
-        QCOMPARE(picture(form), first);
+        Ui::PickText(w.cmbSurvey, QStringLiteral("2"));
+        QCOMPARE(w.picture(), first);
+        w.chkColorCoding->click();
+        QVERIFY(!w.chkColorCoding->isChecked());
+        QCOMPARE(w.picture(), first);
 
-        Ui::Click(form->butResults);
-        const QImage second = picture(form);
+        Ui::Click(w.butResults);
+        const QImage second = w.picture();
         QCOMPARE(cellFill(second, 0, 0), kWhite);
-        form->chkColorCoding->click();
-        Ui::Click(form->butResults);
-        QCOMPARE(cellFill(picture(form), 0, 0), kUpTo2);
+        w.chkColorCoding->click();
+        Ui::Click(w.butResults);
+        QCOMPARE(cellFill(w.picture(), 0, 0), kUpTo2);
         // Pressing again for the same survey gives the very same picture.
-        Ui::Click(form->butResults);
-        const QImage again = picture(form);
-        Ui::Click(form->butResults);
-        QCOMPARE(picture(form), again);
+        Ui::Click(w.butResults);
+        const QImage again = w.picture();
+        Ui::Click(w.butResults);
+        QCOMPARE(w.picture(), again);
     }
 
     void noSurveyChosenDrawsNothing()
@@ -274,10 +280,10 @@ private Q_SLOTS:
         TestDb db;
         db.addSurvey(1);
         answerCell(db, 1, 0, 0, {4});
-        frmModelTable* form = open();
-        const QImage before = picture(form);
-        Ui::Click(form->butResults);
-        QCOMPARE(picture(form), before);
+        ModelTable w;
+        const QImage before = w.picture();
+        Ui::Click(w.butResults);
+        QCOMPARE(w.picture(), before);
     }
 
     void answersStoredTwiceCountTwice()
@@ -288,9 +294,9 @@ private Q_SLOTS:
         db.addAnswer(1, twice, 4);
         db.addAnswer(1, twice, 4);
         answerCell(db, 1, 1, 1, {0});
-        frmModelTable* form = open();
+        ModelTable w;
         // (4 + 4 + 0) / 3 is above 2; counted once it would be exactly 2.
-        QCOMPARE(cellFill(showResults(form, QStringLiteral("1")), 1, 1), kUpTo3);
+        QCOMPARE(cellFill(w.showResults(QStringLiteral("1")), 1, 1), kUpTo3);
     }
 
     void surveyWithoutAnswersShowsA()
@@ -299,9 +305,9 @@ private Q_SLOTS:
         db.addSurvey(1);
         db.addSurvey(2);
         answerCell(db, 2, 1, 1, {3});
-        frmModelTable* form = open();
-        const QImage image = showResults(form, QStringLiteral("1"));
-        const int number = valueWidth(form, QStringLiteral("0.00"));
+        ModelTable w;
+        const QImage image = w.showResults(QStringLiteral("1"));
+        const int number = w.valueWidth(QStringLiteral("0.00"));
         for (int row = 0; row < 3; ++row) {
             for (int col = 0; col < 3; ++col) {
                 QCOMPARE(cellFill(image, row, col), kBelow1);
@@ -335,8 +341,8 @@ private Q_SLOTS:
         db.addSurvey(1);
         if (rows > 0 && cols > 0)
             answerCell(db, 1, rows - 1, cols - 1, {3, 4});
-        frmModelTable* form = open();
-        const QImage image = showResults(form, QStringLiteral("1"));
+        ModelTable w;
+        const QImage image = w.showResults(QStringLiteral("1"));
         const int right = lineAt(cols);
         const int bottom = lineAt(rows);
         QVERIFY(image.width() > TwipsToPxX(right));
@@ -370,7 +376,7 @@ private Q_SLOTS:
         // Where the grid does not fit, the picture scrolls instead of cutting
         // it off; otherwise the picture fills its place.
         Ui::Settle();
-        auto* area = Ui::Find<QScrollArea>(form, QStringLiteral("picTableArea"));
+        auto* area = Ui::Find<QScrollArea>(w.form, QStringLiteral("picTableArea"));
         QCOMPARE(area->verticalScrollBar()->maximum() > 0, rows > 7);
         QCOMPARE(area->horizontalScrollBar()->maximum() > 0, cols > 7);
         QVERIFY(image.width() >= area->viewport()->width());
@@ -409,13 +415,12 @@ private Q_SLOTS:
         answerCell(db, 1, rowNumbers[0], colNumbers[2], {4});
         answerCell(db, 1, rowNumbers[2], colNumbers[0], {2});
         answerCell(db, 1, rowNumbers[1], colNumbers[1], {3});
-        frmModelTable* form = open();
-        QVERIFY(form);
+        ModelTable w;
         QCOMPARE(m_messages->messages, QStringList());
-        QCOMPARE(form->lstRows->count(), 3);
-        QCOMPARE(form->lstCols->count(), 3);
-        QCOMPARE(form->lstRows->item(2)->text(), QStringLiteral("R%1").arg(rowNumbers[2]));
-        const QImage image = showResults(form, QStringLiteral("1"));
+        QCOMPARE(w.lstRows->count(), 3);
+        QCOMPARE(w.lstCols->count(), 3);
+        QCOMPARE(w.lstRows->item(2)->text(), QStringLiteral("R%1").arg(rowNumbers[2]));
+        const QImage image = w.showResults(QStringLiteral("1"));
         for (int row = 0; row < 3; ++row) {
             for (int col = 0; col < 3; ++col) {
                 QColor expected = kBelow1;
@@ -444,8 +449,8 @@ private Q_SLOTS:
                                "UNION ALL SELECT 1, %2, 1 FROM n")
                     .arg(high)
                     .arg(low));
-        frmModelTable* form = open();
-        QCOMPARE(cellFill(showResults(form, QStringLiteral("1")), 0, 1), kUpTo3);
+        ModelTable w;
+        QCOMPARE(cellFill(w.showResults(QStringLiteral("1")), 0, 1), kUpTo3);
     }
 
     void showingAgainAddsNewSurveys()
@@ -453,25 +458,25 @@ private Q_SLOTS:
         TestDb db;
         db.addSurvey(1);
         db.addSurvey(2);
-        frmModelTable* form = open();
-        Ui::PickText(form->cmbSurvey, QStringLiteral("2"));
+        ModelTable w;
+        Ui::PickText(w.cmbSurvey, QStringLiteral("2"));
         db.addSurvey(7);
         db.addSurvey(3);
-        QCOMPARE(open(), form);
-        QCOMPARE(Ui::Items(form->cmbSurvey),
+        QCOMPARE(ModelTable::open(), w.form);
+        QCOMPARE(Ui::Items(w.cmbSurvey),
                  QStringList({QStringLiteral("1"), QStringLiteral("2"), QStringLiteral("3"),
                               QStringLiteral("7")}));
-        QCOMPARE(form->cmbSurvey->currentText(), QStringLiteral("2"));
+        QCOMPARE(w.cmbSurvey->currentText(), QStringLiteral("2"));
 
         // With nothing chosen, nothing gets chosen by the new entries.
         Ui::CloseAllWindows();
         TestDb empty;
-        form = open();
-        QCOMPARE(form->cmbSurvey->count(), 0);
+        w = ModelTable();
+        QCOMPARE(w.cmbSurvey->count(), 0);
         empty.addSurvey(4);
-        open();
-        QCOMPARE(Ui::Items(form->cmbSurvey), QStringList({QStringLiteral("4")}));
-        QCOMPARE(form->cmbSurvey->currentIndex(), -1);
+        ModelTable::open();
+        QCOMPARE(Ui::Items(w.cmbSurvey), QStringList({QStringLiteral("4")}));
+        QCOMPARE(w.cmbSurvey->currentIndex(), -1);
     }
 
     void failedQueryKeepsThePicture()
@@ -479,15 +484,15 @@ private Q_SLOTS:
         TestDb db;
         db.addSurvey(1);
         answerCell(db, 1, 0, 0, {4});
-        frmModelTable* form = open();
-        const QImage shown = showResults(form, QStringLiteral("1"));
+        ModelTable w;
+        const QImage shown = w.showResults(QStringLiteral("1"));
         db.exec(QStringLiteral("DROP TABLE survey_results"));
-        Ui::Click(form->butResults);
+        Ui::Click(w.butResults);
         QCOMPARE(m_messages->messages.size(), 1);
         QVERIFY2(m_messages->last().contains(QStringLiteral("survey_results")),
                  qPrintable(m_messages->last()));
         m_messages->messages.clear();
-        QCOMPARE(picture(form), shown);
+        QCOMPARE(w.picture(), shown);
     }
 };
 

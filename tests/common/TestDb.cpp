@@ -4,12 +4,34 @@
 #include "platform/MessageBox.h"
 
 #include <QDir>
-#include <QSqlDatabase>
+#include <QFile>
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QSqlRecord>
+#include <QUrl>
 #include <QWidget>
-#include <stdexcept>
+
+void OnExistingFile(QSqlDatabase& db, const QString& path)
+{
+    db.setDatabaseName(QStringLiteral("file:") +
+                       QString::fromLatin1(QUrl::toPercentEncoding(path, "/")) +
+                       QStringLiteral("?mode=rw"));
+    db.setConnectOptions(QStringLiteral("QSQLITE_OPEN_URI"));
+}
+
+QSqlDatabase OpenExisting(const QString& name, const QString& path, std::source_location where)
+{
+    QString error;
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name);
+        OnExistingFile(db, path);
+        if (db.open())
+            return db;
+        error = db.lastError().text();
+    }
+    QSqlDatabase::removeDatabase(name);
+    FailTest(QStringLiteral("cannot open %1: %2").arg(path, error), where);
+}
 
 namespace {
 
@@ -25,19 +47,23 @@ auto withConnection(const QString& path, F fn)
         QString name;
         ~Remover() { QSqlDatabase::removeDatabase(name); }
     } remover{name};
-    QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name);
-    db.setDatabaseName(path);
-    if (!db.open())
-        throw std::runtime_error(db.lastError().text().toStdString());
-    return fn(db);
+    // Scoped, so that no copy of the connection outlives the removal.
+    return [&] {
+        QSqlDatabase db = OpenExisting(name, path);
+        return fn(db);
+    }();
+}
+
+void check(const QSqlQuery& q, bool ok, const QString& sql)
+{
+    if (!ok)
+        FailTest(q.lastError().text() + QStringLiteral(" in: ") + sql.left(200));
 }
 
 QSqlQuery run(QSqlDatabase& db, const QString& sql)
 {
     QSqlQuery q(db);
-    if (!q.exec(sql))
-        throw std::runtime_error(
-            (q.lastError().text() + QStringLiteral(" in: ") + sql.left(200)).toStdString());
+    check(q, q.exec(sql), sql);
     return q;
 }
 
@@ -49,6 +75,11 @@ TestDb::TestDb(const QStringList& rows, const QStringList& cols, bool bare)
     if (!bare) {
         Schema::CreateSurveyDatabase(path(), rows, cols);
     } else {
+        // Any empty file is an empty database.
+        QFile file(path());
+        if (!file.open(QIODevice::WriteOnly))
+            FailTest(QStringLiteral("cannot make ") + path());
+        file.close();
         exec(QStringLiteral("CREATE TABLE model_row (row_number, name)"));
         exec(QStringLiteral("CREATE TABLE model_column (col_number, name)"));
         exec(QStringLiteral("CREATE TABLE question (id INTEGER PRIMARY KEY, label, "
@@ -118,8 +149,7 @@ qint64 TestDb::addQuestion(int row, int col, const QString& text, const QString&
         q.addBindValue(text.isNull() ? QStringLiteral("") : text);
         q.addBindValue(row);
         q.addBindValue(col);
-        if (!q.exec())
-            throw std::runtime_error(q.lastError().text().toStdString());
+        check(q, q.exec(), q.lastQuery());
         return q.lastInsertId().toLongLong();
     });
 }
@@ -132,8 +162,7 @@ void TestDb::addSurvey(int id, const QString& completedBy, const QString& compan
         q.addBindValue(id);
         q.addBindValue(completedBy);
         q.addBindValue(company);
-        if (!q.exec())
-            throw std::runtime_error(q.lastError().text().toStdString());
+        check(q, q.exec(), q.lastQuery());
         return 0;
     });
 }

@@ -1,9 +1,21 @@
 #pragma once
 
+#include "common/Fail.h"
+
+#include <QSqlDatabase>
 #include <QString>
 #include <QStringList>
 #include <QTemporaryDir>
 #include <QVariant>
+
+// Points a connection of the test's own at an existing file only: a wrong
+// path then fails to open instead of leaving a new, empty database behind
+// that the test would go on to read.
+void OnExistingFile(QSqlDatabase& db, const QString& path);
+// Such a connection, added under `name` and opened; when the file cannot be
+// opened the connection is removed again and the test fails.
+QSqlDatabase OpenExisting(const QString& name, const QString& path,
+                          std::source_location where = std::source_location::current());
 
 // A fresh folder holding a fresh "quelt.mdb", made the current folder for the
 // life of the fixture (the windows open the file by its bare name). Reads and
@@ -26,7 +38,7 @@ public:
     QString dir() const { return m_dir.path(); }
     QString path() const;
 
-    // Runs statements directly; a failure fails the test (QFAIL-like abort).
+    // Runs statements directly; a failure fails the test and ends it.
     void exec(const QString& sql) const;
     QList<QVariantList> rows(const QString& sql) const;
     QVariant value(const QString& sql) const;

@@ -1,7 +1,11 @@
 #include "common/Ui.h"
 
+#include "shell/frmMainMenu.h"
+#include "survey/SurveyQuestionControl.h"
+
 #include <QCoreApplication>
 #include <QEvent>
+#include <QRadioButton>
 
 namespace Ui {
 
@@ -33,37 +37,88 @@ QWidget* Window(const QString& name)
     return nullptr;
 }
 
-void Pick(QComboBox* combo, int index)
+QWidget* FindWindow(const QString& name, Where where)
 {
-    QVERIFY2(combo, "no combo box");
-    QVERIFY2(index >= 0 && index < combo->count(), "no such item");
+    QWidget* window = Window(name);
+    if (!window)
+        FailTest(QStringLiteral("no window %1 is open").arg(name), where);
+    return window;
+}
+
+void MenuItem(const QString& item, Where where)
+{
+    Trigger(Find<QAction>(ShowForm<frmMainMenu>(), item, where), where);
+}
+
+SurveyQuestionControl* Row(const QWidget* window, int i, Where where)
+{
+    return Find<SurveyQuestionControl>(window, QStringLiteral("SurveyQuestionControl1(%1)").arg(i),
+                                       where);
+}
+
+QRadioButton* Option(const QWidget* row, int score, Where where)
+{
+    return Find<QRadioButton>(row, QStringLiteral("optChoice(%1)").arg(score), where);
+}
+
+void Choose(const QWidget* row, int score, Where where)
+{
+    QTest::mouseClick(Option(row, score, where), Qt::LeftButton, {}, QPoint(6, 8));
+}
+
+void Pick(QComboBox* combo, int index, Where where)
+{
+    if (!combo)
+        FailTest(QStringLiteral("no combo box"), where);
+    if (index < 0 || index >= combo->count())
+        FailTest(QStringLiteral("%1 has no item %2").arg(combo->objectName()).arg(index), where);
     combo->setCurrentIndex(index);
     Q_EMIT combo->activated(index);
 }
 
-void PickText(QComboBox* combo, const QString& text)
+void PickText(QComboBox* combo, const QString& text, Where where)
 {
-    QVERIFY2(combo, "no combo box");
+    if (!combo)
+        FailTest(QStringLiteral("no combo box"), where);
     const int index = combo->findText(text, Qt::MatchExactly);
-    QVERIFY2(index >= 0, qPrintable(QStringLiteral("no item ") + text));
-    Pick(combo, index);
+    if (index < 0)
+        FailTest(QStringLiteral("%1 has no item %2").arg(combo->objectName(), text), where);
+    Pick(combo, index, where);
 }
 
-void Click(QAbstractButton* button)
+void Click(QAbstractButton* button, Where where)
 {
-    QVERIFY2(button, "no button");
+    if (!button)
+        FailTest(QStringLiteral("no button"), where);
     QTest::mouseClick(button, Qt::LeftButton);
 }
 
-void Trigger(QAction* action)
+void Trigger(QAction* action, Where where)
 {
-    QVERIFY2(action, "no menu item");
+    if (!action)
+        FailTest(QStringLiteral("no menu item"), where);
     action->trigger();
 }
 
-void CloseBox(QWidget* window)
+void Pick(const QWidget* window, const QString& combo, int index, Where where)
 {
-    QVERIFY2(window, "no window");
+    Pick(Find<QComboBox>(window, combo, where), index, where);
+}
+
+void PickText(const QWidget* window, const QString& combo, const QString& text, Where where)
+{
+    PickText(Find<QComboBox>(window, combo, where), text, where);
+}
+
+void Click(const QWidget* window, const QString& button, Where where)
+{
+    Click(Find<QAbstractButton>(window, button, where), where);
+}
+
+void CloseBox(QWidget* window, Where where)
+{
+    if (!window)
+        FailTest(QStringLiteral("no window"), where);
     window->close();
     Settle();
 }

@@ -7,10 +7,18 @@
 #include <QTest>
 #include <QWidget>
 
+#include "common/Fail.h"
 #include "platform/Form.h"
 
-// Driving windows as a user does, and cleaning up after a test.
+class QRadioButton;
+class SurveyQuestionControl;
+
+// Driving windows as a user, or an outside script, does: windows and controls
+// are found by their objectName, never through the window classes' members.
+// A step that cannot be done fails the test and ends it (see Fail.h).
 namespace Ui {
+
+using Where = std::source_location;
 
 // Closes every window with its close box and lets Qt destroy them.
 void CloseAllWindows();
@@ -18,27 +26,53 @@ void CloseAllWindows();
 // Lets posted events run (deferred deletes, repaints).
 void Settle();
 
-// The top-level window with this objectName, or nullptr.
+// The open top-level window with this objectName, or nullptr.
 QWidget* Window(const QString& name);
+// The same, failing the test when it is not open.
+QWidget* FindWindow(const QString& name, Where where = Where::current());
 
-// A child by objectName; fails the test when missing.
+// A child (a control, a menu item) by objectName; control arrays are named
+// "name(index)".
 template <class W = QWidget>
-W* Find(QWidget* parent, const QString& name)
+W* Find(const QObject* parent, const QString& name, Where where = Where::current())
 {
-    W* w = parent ? parent->findChild<W*>(name) : nullptr;
-    if (!w)
-        qWarning("no child named %s", qPrintable(name));
-    return w;
+    if (!parent)
+        FailTest(QStringLiteral("no window to find %1 in").arg(name), where);
+    W* child = parent->findChild<W*>(name);
+    if (!child)
+        FailTest(QStringLiteral("%1 has no %2 named %3")
+                     .arg(parent->objectName().isEmpty()
+                              ? QLatin1String(parent->metaObject()->className())
+                              : parent->objectName(),
+                          QLatin1String(W::staticMetaObject.className()), name),
+                 where);
+    return child;
 }
 
+// The main menu, opened as the program opens it, and one of its items chosen.
+void MenuItem(const QString& item, Where where = Where::current());
+
+// Question row i of the answering window, and the option button that gives a
+// row's question `score`.
+SurveyQuestionControl* Row(const QWidget* window, int i, Where where = Where::current());
+QRadioButton* Option(const QWidget* row, int score, Where where = Where::current());
+// The user scores a row: a click on the option's round indicator, where a
+// user clicks a button without caption.
+void Choose(const QWidget* row, int score, Where where = Where::current());
+
 // The user picks item `index` of a combo box.
-void Pick(QComboBox* combo, int index);
+void Pick(QComboBox* combo, int index, Where where = Where::current());
 // The user picks the item with this text.
-void PickText(QComboBox* combo, const QString& text);
-void Click(QAbstractButton* button);
-void Trigger(QAction* action);
+void PickText(QComboBox* combo, const QString& text, Where where = Where::current());
+void Click(QAbstractButton* button, Where where = Where::current());
+void Trigger(QAction* action, Where where = Where::current());
+// The same on the control of `window` with this objectName.
+void Pick(const QWidget* window, const QString& combo, int index, Where where = Where::current());
+void PickText(const QWidget* window, const QString& combo, const QString& text,
+              Where where = Where::current());
+void Click(const QWidget* window, const QString& button, Where where = Where::current());
 // The user closes a window with its close box.
-void CloseBox(QWidget* window);
+void CloseBox(QWidget* window, Where where = Where::current());
 
 QStringList Items(const QComboBox* combo);
 

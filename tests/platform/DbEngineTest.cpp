@@ -22,17 +22,17 @@ QByteArray fileHash(const QString& path)
     return QCryptographicHash::hash(f.readAll(), QCryptographicHash::Sha256);
 }
 
-// Runs fn and gives the error it threw; fails the test when it threw none.
+// Runs fn and gives the error it threw; fails and ends the test when it
+// threw none.
 template <class F>
-QueltError expectError(F fn)
+QueltError expectError(F fn, std::source_location where = std::source_location::current())
 {
     try {
         fn();
     } catch (const QueltError& e) {
         return e;
     }
-    QTest::qFail("no error was raised", __FILE__, __LINE__);
-    return QueltError({});
+    FailTest(QStringLiteral("no error was raised"), where);
 }
 
 // Holds a lock on a file through a connection of its own, as another
@@ -42,9 +42,7 @@ class OtherProgram
 public:
     explicit OtherProgram(const QString& path) : m_name(QStringLiteral("other-program"))
     {
-        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), m_name);
-        db.setDatabaseName(path);
-        db.open();
+        OpenExisting(m_name, path);
     }
     ~OtherProgram()
     {
@@ -289,18 +287,20 @@ private Q_SLOTS:
     {
         TestDb fixture;
         std::atomic<bool> locked = false;
+        // (A test can only fail on its own thread: the writer reports back.)
+        bool wrote = false;
         std::thread other([&] {
             {
                 QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"),
                                                             QStringLiteral("writer-thread"));
-                db.setDatabaseName(fixture.path());
-                db.open();
+                OnExistingFile(db, fixture.path());
+                wrote = db.open();
                 QSqlQuery q(db);
-                q.exec(QStringLiteral("BEGIN IMMEDIATE"));
-                q.exec(QStringLiteral("INSERT INTO survey VALUES (1, 'other', 'copy')"));
+                wrote = wrote && q.exec(QStringLiteral("BEGIN IMMEDIATE")) &&
+                        q.exec(QStringLiteral("INSERT INTO survey VALUES (1, 'other', 'copy')"));
                 locked = true;
                 std::this_thread::sleep_for(std::chrono::milliseconds(400));
-                q.exec(QStringLiteral("COMMIT"));
+                wrote = wrote && q.exec(QStringLiteral("COMMIT"));
                 q.finish();
                 db.close();
             }
@@ -319,6 +319,7 @@ private Q_SLOTS:
             t.Commit();
         }
         other.join();
+        QVERIFY(wrote);
         QCOMPARE(fixture.rows(QStringLiteral("SELECT id, completed_by FROM survey ORDER BY id")),
                  (QList<QVariantList>{{1, "other"}, {2, "me"}}));
     }

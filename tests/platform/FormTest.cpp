@@ -25,12 +25,10 @@ class frmProbe : public Form
 public:
     frmProbe() : Form("frmProbe", QStringLiteral("Probe"), 4000, 2000)
     {
-        txtNote = Control<TextBox>("txtNote", 120, 120, 2000, 300);
-        butRun = Control<QPushButton>("butRun", 120, 600, 1200, 375);
+        Control<TextBox>("txtNote", 120, 120, 2000, 300);
+        auto* butRun = Control<QPushButton>("butRun", 120, 600, 1200, 375);
         connect(butRun, &QPushButton::clicked, this, Handler(this, &frmProbe::butRun_Click));
     }
-    TextBox* txtNote;
-    QPushButton* butRun;
     int stepsDone = 0;
 
 protected:
@@ -76,7 +74,7 @@ private Q_SLOTS:
         QVERIFY(first->isVisible());
         QCOMPARE(first->objectName(), QStringLiteral("frmProbe"));
         QVERIFY(!first->parentWidget());
-        first->txtNote->setText(QStringLiteral("kept"));
+        Ui::Find<TextBox>(first, "txtNote")->setText(QStringLiteral("kept"));
 
         // Shown again while visible: same instance, no second Load, but the
         // show hook runs.
@@ -88,7 +86,7 @@ private Q_SLOTS:
         first->hide();
         QCOMPARE(FormInstance<frmProbe>(), first);
         QCOMPARE(ShowForm<frmProbe>(), first);
-        QCOMPARE(first->txtNote->text(), QStringLiteral("kept"));
+        QCOMPARE(Ui::Find<TextBox>(first, "txtNote")->text(), QStringLiteral("kept"));
         QCOMPARE(g_loads, 1);
 
         // A minimised window comes back restored.
@@ -103,7 +101,7 @@ private Q_SLOTS:
         QVERIFY(!FormInstance<frmProbe>());
         frmProbe* second = ShowForm<frmProbe>();
         QCOMPARE(g_loads, 2);
-        QVERIFY(second->txtNote->text().isEmpty());
+        QVERIFY(Ui::Find<TextBox>(second, "txtNote")->text().isEmpty());
         // Only the show right after each Load is a first show.
         QCOMPARE(g_firstShows, (QList<bool>{true, false, false, false, true}));
         QVERIFY(!second->IsFirstShow());
@@ -128,12 +126,12 @@ private Q_SLOTS:
         TestDb fixture;
         MessageCapture box;
         frmProbe* form = ShowForm<frmProbe>();
-        Ui::Click(form->butRun);
+        Ui::Click(form, "butRun");
         QCOMPARE(form->stepsDone, 1);
         QCOMPARE(box.messages.size(), 1);
         QVERIFY(box.last().contains(QStringLiteral("no such column: missing")));
         QVERIFY(box.last().contains(fixture.path()));
-        Ui::Click(form->butRun);
+        Ui::Click(form, "butRun");
         QCOMPARE(box.messages.size(), 2);
     }
 
@@ -143,7 +141,7 @@ private Q_SLOTS:
         QCOMPARE(TwipsToPxX(1440), qRound(dpi));
         // Each coordinate is converted on its own, not from a sum.
         frmProbe* form = ShowForm<frmProbe>();
-        QCOMPARE(form->butRun->geometry(),
+        QCOMPARE(Ui::Find(form, "butRun")->geometry(),
                  QRect(qRound(120 * dpi / 1440), qRound(600 * dpi / 1440),
                        qRound(1200 * dpi / 1440), qRound(375 * dpi / 1440)));
         QCOMPARE(form->size(), QSize(qRound(4000 * dpi / 1440), qRound(2000 * dpi / 1440)));

@@ -3,24 +3,34 @@
 #include "common/Ui.h"
 
 #include "platform/TextBox.h"
-#include "questions/frmQuestion.h"
-#include "shell/frmMainMenu.h"
 
-#include <QCheckBox>
 #include <QLabel>
 #include <QListWidget>
-#include <QPushButton>
 
 namespace {
 
 const QString kChooseCell = QStringLiteral("Choose a model row and a model column first.");
 
-// "Add Question" on the main menu; gives the window it shows.
-frmQuestion* AddQuestion()
+// "Add Question" on the main menu: the window it shows, and its controls
+// found by name.
+struct AddQuestion
 {
-    Ui::Trigger(ShowForm<frmMainMenu>()->miAddQuestion);
-    return FormInstance<frmQuestion>();
-}
+    static QWidget* open()
+    {
+        Ui::MenuItem("miAddQuestion");
+        return Ui::FindWindow("frmQuestion");
+    }
+    QWidget* form = open();
+    QComboBox* cmbModelRow = Ui::Find<QComboBox>(form, "cmbModelRow");
+    QListWidget* lstModelRow = Ui::Find<QListWidget>(form, "lstModelRow");
+    QComboBox* cmbModelCol = Ui::Find<QComboBox>(form, "cmbModelCol");
+    QListWidget* lstModelCol = Ui::Find<QListWidget>(form, "lstModelCol");
+    TextBox* txtLabel = Ui::Find<TextBox>(form, "txtLabel");
+    MultiLineTextBox* txtQuestion = Ui::Find<MultiLineTextBox>(form, "txtQuestion");
+    QAbstractButton* Check1 = Ui::Find<QAbstractButton>(form, "Check1");
+    QAbstractButton* butSubmit = Ui::Find<QAbstractButton>(form, "butSubmit");
+    QAbstractButton* butCancel = Ui::Find<QAbstractButton>(form, "butCancel");
+};
 
 QStringList Numbers(const QListWidget* list)
 {
@@ -94,29 +104,30 @@ private Q_SLOTS:
         for (const QString& values : colInserts)
             db.exec(QStringLiteral("INSERT INTO model_column VALUES (%1)").arg(values));
 
-        frmQuestion* w = AddQuestion();
-        QVERIFY(w && w->isVisible());
-        QTEST(Ui::Items(w->cmbModelRow), "rowNames");
-        QTEST(Numbers(w->lstModelRow), "rowNumbers");
-        QTEST(Ui::Items(w->cmbModelCol), "colNames");
-        QTEST(Numbers(w->lstModelCol), "colNumbers");
-        QCOMPARE(w->cmbModelRow->currentIndex(), -1);
-        QCOMPARE(w->cmbModelCol->currentIndex(), -1);
+        AddQuestion w;
+        QVERIFY(w.form->isVisible());
+        QTEST(Ui::Items(w.cmbModelRow), "rowNames");
+        QTEST(Numbers(w.lstModelRow), "rowNumbers");
+        QTEST(Ui::Items(w.cmbModelCol), "colNames");
+        QTEST(Numbers(w.lstModelCol), "colNumbers");
+        QCOMPARE(w.cmbModelRow->currentIndex(), -1);
+        QCOMPARE(w.cmbModelCol->currentIndex(), -1);
     }
 
     void windowMatchesItsLayout()
     {
         TestDb db;
-        frmQuestion* w = AddQuestion();
-        QCOMPARE(w->windowTitle(), QStringLiteral("Form1"));
-        QCOMPARE(w->Label1->text(), QStringLiteral("Add Question"));
-        QVERIFY(!w->cmbModelRow->isEditable());
-        QVERIFY(!w->cmbModelCol->isEditable());
-        QVERIFY(!w->lstModelRow->isVisible());
-        QVERIFY(!w->lstModelCol->isVisible());
-        QVERIFY(!w->Check1->isChecked());
-        QCOMPARE(Ui::TabOrder(w), (QStringList{"txtLabel", "txtQuestion", "butSubmit", "butCancel",
-                                           "Check1", "cmbModelRow", "cmbModelCol"}));
+        AddQuestion w;
+        QCOMPARE(w.form->windowTitle(), QStringLiteral("Form1"));
+        QCOMPARE(Ui::Find<QLabel>(w.form, "Label1")->text(), QStringLiteral("Add Question"));
+        QVERIFY(!w.cmbModelRow->isEditable());
+        QVERIFY(!w.cmbModelCol->isEditable());
+        QVERIFY(!w.lstModelRow->isVisible());
+        QVERIFY(!w.lstModelCol->isVisible());
+        QVERIFY(!w.Check1->isChecked());
+        QCOMPARE(Ui::TabOrder(w.form), (QStringList{"txtLabel", "txtQuestion", "butSubmit",
+                                                    "butCancel", "Check1", "cmbModelRow",
+                                                    "cmbModelCol"}));
     }
 
     // The worked example: label 4, text Why, row 2, column 3.
@@ -124,29 +135,29 @@ private Q_SLOTS:
     {
         TestDb db({"R0", "R1", "R2"}, {"C0", "C1", "C2", "C3"});
         MessageCapture mc;
-        frmQuestion* w = AddQuestion();
-        Ui::PickText(w->cmbModelRow, QStringLiteral("R2"));
-        Ui::PickText(w->cmbModelCol, QStringLiteral("C3"));
-        QTest::keyClicks(w->txtLabel, QStringLiteral("4"));
-        QTest::keyClicks(w->txtQuestion, QStringLiteral("Why"));
-        Ui::Click(w->butSubmit);
+        AddQuestion w;
+        Ui::PickText(w.cmbModelRow, QStringLiteral("R2"));
+        Ui::PickText(w.cmbModelCol, QStringLiteral("C3"));
+        QTest::keyClicks(w.txtLabel, QStringLiteral("4"));
+        QTest::keyClicks(w.txtQuestion, QStringLiteral("Why"));
+        Ui::Click(w.butSubmit);
 
         const auto stored = db.rows(QStringLiteral(
             "SELECT id, label, question_text, row_id, col_id FROM question"));
         QCOMPARE(stored.size(), 1);
         QVERIFY(!stored[0][0].isNull());
         QCOMPARE(stored[0].mid(1), (QVariantList{"4", "Why", 2, 3}));
-        QCOMPARE(w->txtLabel->text(), QString());
-        QCOMPARE(w->txtQuestion->text(), QString());
-        QCOMPARE(w->cmbModelRow->currentText(), QStringLiteral("R2"));
-        QCOMPARE(w->cmbModelCol->currentText(), QStringLiteral("C3"));
-        QVERIFY(w->isVisible());
+        QCOMPARE(w.txtLabel->text(), QString());
+        QCOMPARE(w.txtQuestion->text(), QString());
+        QCOMPARE(w.cmbModelRow->currentText(), QStringLiteral("R2"));
+        QCOMPARE(w.cmbModelCol->currentText(), QStringLiteral("C3"));
+        QVERIFY(w.form->isVisible());
         QCOMPARE(mc.messages, QStringList());
 
         // The same cell again needs only new texts; a repeat is stored again.
-        QTest::keyClicks(w->txtLabel, QStringLiteral("4"));
-        QTest::keyClicks(w->txtQuestion, QStringLiteral("Why"));
-        Ui::Click(w->butSubmit);
+        QTest::keyClicks(w.txtLabel, QStringLiteral("4"));
+        QTest::keyClicks(w.txtQuestion, QStringLiteral("Why"));
+        Ui::Click(w.butSubmit);
         const auto both = db.rows(QStringLiteral("SELECT id, label, question_text, row_id, "
                                                  "col_id FROM question ORDER BY id"));
         QCOMPARE(both.size(), 2);
@@ -179,16 +190,16 @@ private Q_SLOTS:
         QFETCH(QString, text);
         QFETCH(bool, header);
         TestDb db;
-        frmQuestion* w = AddQuestion();
-        Ui::Pick(w->cmbModelRow, 1);
-        Ui::Pick(w->cmbModelCol, 2);
+        AddQuestion w;
+        Ui::Pick(w.cmbModelRow, 1);
+        Ui::Pick(w.cmbModelCol, 2);
         if (header)
-            Ui::Click(w->Check1);
-        Type(w->txtLabel, label);
-        Type(w->txtQuestion, text);
-        QCOMPARE(w->txtLabel->text(), label);
-        QCOMPARE(w->txtQuestion->text(), text);
-        Ui::Click(w->butSubmit);
+            Ui::Click(w.Check1);
+        Type(w.txtLabel, label);
+        Type(w.txtQuestion, text);
+        QCOMPARE(w.txtLabel->text(), label);
+        QCOMPARE(w.txtQuestion->text(), text);
+        Ui::Click(w.butSubmit);
 
         QCOMPARE(db.rows(QStringLiteral("SELECT label, question_text, row_id, col_id FROM "
                                         "question")),
@@ -199,18 +210,18 @@ private Q_SLOTS:
     void longTextsStoredWhole()
     {
         TestDb db;
-        frmQuestion* w = AddQuestion();
-        Ui::Pick(w->cmbModelRow, 0);
-        Ui::Pick(w->cmbModelCol, 0);
+        AddQuestion w;
+        Ui::Pick(w.cmbModelRow, 0);
+        Ui::Pick(w.cmbModelCol, 0);
         QString label(100000, u'L');
         label[0] = u'\'';
         QString text;
         for (int i = 0; text.size() < 100000; ++i)
             text += QStringLiteral("line %1 it's\n").arg(i);
         text.truncate(100000);
-        w->txtLabel->setText(label);
-        w->txtQuestion->setText(text);
-        Ui::Click(w->butSubmit);
+        w.txtLabel->setText(label);
+        w.txtQuestion->setText(text);
+        Ui::Click(w.butSubmit);
 
         QCOMPARE(db.value(QStringLiteral("SELECT label FROM question")).toString(), label);
         QCOMPARE(db.value(QStringLiteral("SELECT question_text FROM question")).toString(), text);
@@ -231,19 +242,19 @@ private Q_SLOTS:
         QFETCH(int, col);
         TestDb db;
         MessageCapture mc;
-        frmQuestion* w = AddQuestion();
+        AddQuestion w;
         if (row >= 0)
-            Ui::Pick(w->cmbModelRow, row);
+            Ui::Pick(w.cmbModelRow, row);
         if (col >= 0)
-            Ui::Pick(w->cmbModelCol, col);
-        QTest::keyClicks(w->txtLabel, QStringLiteral("1"));
-        QTest::keyClicks(w->txtQuestion, QStringLiteral("Kept?"));
-        Ui::Click(w->butSubmit);
+            Ui::Pick(w.cmbModelCol, col);
+        QTest::keyClicks(w.txtLabel, QStringLiteral("1"));
+        QTest::keyClicks(w.txtQuestion, QStringLiteral("Kept?"));
+        Ui::Click(w.butSubmit);
 
         QCOMPARE(mc.messages, QStringList{kChooseCell});
         QCOMPARE(db.count(QStringLiteral("question")), 0);
-        QCOMPARE(w->txtLabel->text(), QStringLiteral("1"));
-        QCOMPARE(w->txtQuestion->text(), QStringLiteral("Kept?"));
+        QCOMPARE(w.txtLabel->text(), QStringLiteral("1"));
+        QCOMPARE(w.txtQuestion->text(), QStringLiteral("Kept?"));
     }
 
     // When the engine refuses the insert, the report says so and nothing typed is lost.
@@ -251,57 +262,56 @@ private Q_SLOTS:
     {
         TestDb db;
         MessageCapture mc;
-        frmQuestion* w = AddQuestion();
-        Ui::Pick(w->cmbModelRow, 0);
-        Ui::Pick(w->cmbModelCol, 0);
-        QTest::keyClicks(w->txtLabel, QStringLiteral("1"));
-        QTest::keyClicks(w->txtQuestion, QStringLiteral("Refused"));
+        AddQuestion w;
+        Ui::Pick(w.cmbModelRow, 0);
+        Ui::Pick(w.cmbModelCol, 0);
+        QTest::keyClicks(w.txtLabel, QStringLiteral("1"));
+        QTest::keyClicks(w.txtQuestion, QStringLiteral("Refused"));
         db.exec(QStringLiteral("CREATE TRIGGER refuse BEFORE INSERT ON question "
                                "BEGIN SELECT RAISE(ABORT, 'refused here'); END"));
-        Ui::Click(w->butSubmit);
+        Ui::Click(w.butSubmit);
 
         QCOMPARE(mc.messages.size(), 1);
         QVERIFY2(mc.last().contains(QStringLiteral("refused here")), qPrintable(mc.last()));
         QCOMPARE(db.count(QStringLiteral("question")), 0);
-        QCOMPARE(w->txtLabel->text(), QStringLiteral("1"));
-        QCOMPARE(w->txtQuestion->text(), QStringLiteral("Refused"));
+        QCOMPARE(w.txtLabel->text(), QStringLiteral("1"));
+        QCOMPARE(w.txtQuestion->text(), QStringLiteral("Refused"));
     }
 
     void cancelKeepsTheWindowAndCloseBoxRenewsIt()
     {
         TestDb db;
-        frmQuestion* w = AddQuestion();
-        Ui::Pick(w->cmbModelRow, 2);
-        Ui::Pick(w->cmbModelCol, 1);
-        QTest::keyClicks(w->txtLabel, QStringLiteral("7"));
-        QTest::keyClicks(w->txtQuestion, QStringLiteral("Half done"));
-        Ui::Click(w->Check1);
-        Ui::Click(w->butCancel);
-        QVERIFY(!w->isVisible());
+        AddQuestion w;
+        Ui::Pick(w.cmbModelRow, 2);
+        Ui::Pick(w.cmbModelCol, 1);
+        QTest::keyClicks(w.txtLabel, QStringLiteral("7"));
+        QTest::keyClicks(w.txtQuestion, QStringLiteral("Half done"));
+        Ui::Click(w.Check1);
+        Ui::Click(w.butCancel);
+        QVERIFY(!w.form->isVisible());
         QCOMPARE(db.count(QStringLiteral("question")), 0);
 
         // Lists are read once per window: a row added now shows only in a new one.
         db.exec(QStringLiteral("INSERT INTO model_row VALUES (3, 'Row D')"));
-        QCOMPARE(AddQuestion(), w);
-        QVERIFY(w->isVisible());
-        QCOMPARE(w->txtLabel->text(), QStringLiteral("7"));
-        QCOMPARE(w->txtQuestion->text(), QStringLiteral("Half done"));
-        QVERIFY(w->Check1->isChecked());
-        QCOMPARE(w->cmbModelRow->currentIndex(), 2);
-        QCOMPARE(w->cmbModelCol->currentIndex(), 1);
-        QCOMPARE(w->cmbModelRow->count(), 3);
+        QCOMPARE(AddQuestion::open(), w.form);
+        QVERIFY(w.form->isVisible());
+        QCOMPARE(w.txtLabel->text(), QStringLiteral("7"));
+        QCOMPARE(w.txtQuestion->text(), QStringLiteral("Half done"));
+        QVERIFY(w.Check1->isChecked());
+        QCOMPARE(w.cmbModelRow->currentIndex(), 2);
+        QCOMPARE(w.cmbModelCol->currentIndex(), 1);
+        QCOMPARE(w.cmbModelRow->count(), 3);
 
-        Ui::CloseBox(w);
-        QVERIFY(!FormInstance<frmQuestion>());
-        frmQuestion* fresh = AddQuestion();
-        QVERIFY(fresh);
-        QCOMPARE(Ui::Items(fresh->cmbModelRow),
+        Ui::CloseBox(w.form);
+        QVERIFY(!Ui::Window("frmQuestion"));
+        AddQuestion fresh;
+        QCOMPARE(Ui::Items(fresh.cmbModelRow),
                  (QStringList{"Row A", "Row B", "Row C", "Row D"}));
-        QCOMPARE(Numbers(fresh->lstModelRow), (QStringList{"0", "1", "2", "3"}));
-        QCOMPARE(fresh->cmbModelRow->currentIndex(), -1);
-        QCOMPARE(fresh->txtLabel->text(), QString());
-        QCOMPARE(fresh->txtQuestion->text(), QString());
-        QVERIFY(!fresh->Check1->isChecked());
+        QCOMPARE(Numbers(fresh.lstModelRow), (QStringList{"0", "1", "2", "3"}));
+        QCOMPARE(fresh.cmbModelRow->currentIndex(), -1);
+        QCOMPARE(fresh.txtLabel->text(), QString());
+        QCOMPARE(fresh.txtQuestion->text(), QString());
+        QVERIFY(!fresh.Check1->isChecked());
     }
 };
 

@@ -3,18 +3,10 @@
 #include "common/TestDb.h"
 #include "common/Ui.h"
 
-#include "analysis/PictureBox.h"
-#include "analysis/frmModelTable.h"
 #include "platform/TextBox.h"
-#include "questions/frmQuestion.h"
-#include "shell/frmMainMenu.h"
 #include "survey/SurveyQuestionControl.h"
-#include "survey/frmNewSurvey.h"
-#include "survey/frmSurvey.h"
 
 #include <QComboBox>
-#include <QPushButton>
-#include <QRadioButton>
 
 namespace {
 
@@ -33,10 +25,45 @@ QString tableOf(Action action)
     return {};
 }
 
-void pickIfOffered(QComboBox* combo, const QString& text)
+// Where each action is done: the menu item that opens its window, the
+// window, and the button of its one click.
+struct Place
 {
-    if (combo->findText(text) >= 0)
-        Ui::PickText(combo, text);
+    const char* menuItem;
+    const char* window;
+    const char* button;
+};
+
+Place placeOf(Action action)
+{
+    switch (action) {
+    case Action::Question:
+        return {"miAddQuestion", "frmQuestion", "butSubmit"};
+    case Action::Header:
+        return {"miCompleteSurvey", "frmNewSurvey", "butSubmit"};
+    case Action::Answers:
+        return {"miModifySurveyAnswers", "frmSurvey", "butSubmit"};
+    case Action::Results:
+        break;
+    }
+    return {"miQueltTable", "frmModelTable", "butResults"};
+}
+
+void pickIfOffered(const QWidget* window, const QString& combo, const QString& text)
+{
+    if (Ui::Find<QComboBox>(window, combo)->findText(text) >= 0)
+        Ui::PickText(window, combo, text);
+}
+
+// The model's first row and column, when the model has any.
+void pickFirstCell(const QWidget* window)
+{
+    auto* row = Ui::Find<QComboBox>(window, QStringLiteral("cmbModelRow"));
+    auto* col = Ui::Find<QComboBox>(window, QStringLiteral("cmbModelCol"));
+    if (row->count() > 0 && col->count() > 0) {
+        Ui::Pick(row, 0);
+        Ui::Pick(col, 0);
+    }
 }
 
 } // namespace
@@ -68,48 +95,34 @@ qint64 CountIfThere(const TestDb& db, const QString& table)
 
 QImage ResultsPicture()
 {
-    frmModelTable* w = FormInstance<frmModelTable>();
-    return w ? w->picTable->grab().toImage() : QImage();
+    const QWidget* w = Ui::Window(QStringLiteral("frmModelTable"));
+    return w ? Ui::Find(w, QStringLiteral("picTable"))->grab().toImage() : QImage();
 }
 
 void Actions::Prepare(Action action)
 {
-    frmMainMenu* menu = ShowForm<frmMainMenu>();
+    Ui::MenuItem(placeOf(action).menuItem);
+    const QWidget* w = Ui::Window(placeOf(action).window);
+    if (!w)
+        return;
     switch (action) {
     case Action::Question:
-        Ui::Trigger(menu->miAddQuestion);
-        if (frmQuestion* w = FormInstance<frmQuestion>()) {
-            if (w->cmbModelRow->count() > 0 && w->cmbModelCol->count() > 0) {
-                Ui::Pick(w->cmbModelRow, 0);
-                Ui::Pick(w->cmbModelCol, 0);
-            }
-            w->txtLabel->setText(QStringLiteral("N"));
-            w->txtQuestion->setText(QStringLiteral("A question added under the fault"));
-        }
+        pickFirstCell(w);
+        Ui::Find<TextBox>(w, QStringLiteral("txtLabel"))->setText(QStringLiteral("N"));
+        Ui::Find<MultiLineTextBox>(w, QStringLiteral("txtQuestion"))
+            ->setText(QStringLiteral("A question added under the fault"));
         break;
     case Action::Header:
-        Ui::Trigger(menu->miCompleteSurvey);
-        if (frmNewSurvey* w = FormInstance<frmNewSurvey>()) {
-            w->txtCompletedBy->setText(QStringLiteral("Under"));
-            w->txtCompany->setText(QStringLiteral("Fault"));
-        }
+        Ui::Find<TextBox>(w, QStringLiteral("txtCompletedBy"))->setText(QStringLiteral("Under"));
+        Ui::Find<TextBox>(w, QStringLiteral("txtCompany"))->setText(QStringLiteral("Fault"));
         break;
     case Action::Answers:
-        Ui::Trigger(menu->miModifySurveyAnswers);
-        if (frmSurvey* w = FormInstance<frmSurvey>()) {
-            pickIfOffered(w->cmbSurveyID, QStringLiteral("1"));
-            if (w->cmbModelRow->count() > 0 && w->cmbModelCol->count() > 0) {
-                Ui::Pick(w->cmbModelRow, 0);
-                Ui::Pick(w->cmbModelCol, 0);
-            }
-            QTest::mouseClick(w->SurveyQuestionControl1[0]->optChoice[2], Qt::LeftButton, {},
-                              QPoint(6, 8));
-        }
+        pickIfOffered(w, QStringLiteral("cmbSurveyID"), QStringLiteral("1"));
+        pickFirstCell(w);
+        Ui::Choose(Ui::Row(w, 0), 2);
         break;
     case Action::Results:
-        Ui::Trigger(menu->miQueltTable);
-        if (frmModelTable* w = FormInstance<frmModelTable>())
-            pickIfOffered(w->cmbSurvey, QStringLiteral("1"));
+        pickIfOffered(w, QStringLiteral("cmbSurvey"), QStringLiteral("1"));
         break;
     }
 }
@@ -122,24 +135,8 @@ void Actions::Mark(Action action)
 
 void Actions::Click(Action action)
 {
-    switch (action) {
-    case Action::Question:
-        if (frmQuestion* w = FormInstance<frmQuestion>())
-            Ui::Click(w->butSubmit);
-        break;
-    case Action::Header:
-        if (frmNewSurvey* w = FormInstance<frmNewSurvey>())
-            Ui::Click(w->butSubmit);
-        break;
-    case Action::Answers:
-        if (frmSurvey* w = FormInstance<frmSurvey>())
-            Ui::Click(w->butSubmit);
-        break;
-    case Action::Results:
-        if (frmModelTable* w = FormInstance<frmModelTable>())
-            Ui::Click(w->butResults);
-        break;
-    }
+    if (const QWidget* w = Ui::Window(placeOf(action).window))
+        Ui::Click(w, placeOf(action).button);
 }
 
 bool Actions::Done(Action action) const
@@ -152,10 +149,12 @@ bool Actions::Done(Action action) const
     if (m_before < 0 || now != m_before + 1)
         return false;
     switch (action) {
-    case Action::Question:
-        return FormInstance<frmQuestion>()->txtQuestion->text().isEmpty();
+    case Action::Question: {
+        const QWidget* w = Ui::FindWindow(placeOf(action).window);
+        return Ui::Find<MultiLineTextBox>(w, QStringLiteral("txtQuestion"))->text().isEmpty();
+    }
     case Action::Header:
-        return !FormInstance<frmNewSurvey>()->isVisible();
+        return !Ui::FindWindow(placeOf(action).window)->isVisible();
     default:
         return true;
     }

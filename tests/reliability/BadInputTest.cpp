@@ -3,22 +3,15 @@
 #include "common/Ui.h"
 #include "reliability/Reliability.h"
 
-#include "analysis/PictureBox.h"
-#include "analysis/frmModelTable.h"
 #include "platform/Convert.h"
 #include "platform/TextBox.h"
-#include "questions/frmQuestion.h"
-#include "shell/frmMainMenu.h"
+#include "platform/Twips.h"
 #include "survey/SurveyQuestionControl.h"
-#include "survey/frmNewSurvey.h"
-#include "survey/frmSurvey.h"
 
 #include <QClipboard>
 #include <QComboBox>
 #include <QGuiApplication>
 #include <QLabel>
-#include <QPushButton>
-#include <QRadioButton>
 
 using namespace Reliability;
 
@@ -32,22 +25,16 @@ void Paste(QWidget* box, const QString& text)
     QTest::keyClick(box, Qt::Key_V, Qt::ControlModifier);
 }
 
-template <class T>
-T* Open(QAction* menuItem)
+// The main menu's item, and the window it shows.
+QWidget* Open(const char* menuItem, const char* window)
 {
-    Ui::Trigger(menuItem);
-    return FormInstance<T>();
+    Ui::MenuItem(menuItem);
+    return Ui::FindWindow(window);
 }
 
-frmMainMenu* Menu()
+TextBox* Box(const QWidget* window, const char* name)
 {
-    return ShowForm<frmMainMenu>();
-}
-
-void Choose(frmSurvey* w, int row, int score)
-{
-    QTest::mouseClick(w->SurveyQuestionControl1[row]->optChoice[score], Qt::LeftButton, {},
-                      QPoint(6, 8));
+    return Ui::Find<TextBox>(window, name);
 }
 
 QStringList Schema(const TestDb& db)
@@ -101,29 +88,29 @@ private Q_SLOTS:
         const QStringList schema = Schema(db);
         MessageCapture mc;
 
-        frmQuestion* question = Open<frmQuestion>(Menu()->miAddQuestion);
-        Ui::Pick(question->cmbModelRow, 0);
-        Ui::Pick(question->cmbModelCol, 0);
-        Paste(question->txtLabel, text);
-        Paste(question->txtQuestion, text);
-        Ui::Click(question->butSubmit);
+        QWidget* question = Open("miAddQuestion", "frmQuestion");
+        Ui::Pick(question, "cmbModelRow", 0);
+        Ui::Pick(question, "cmbModelCol", 0);
+        Paste(Ui::Find(question, "txtLabel"), text);
+        Paste(Ui::Find(question, "txtQuestion"), text);
+        Ui::Click(question, "butSubmit");
 
-        frmNewSurvey* header = Open<frmNewSurvey>(Menu()->miCompleteSurvey);
-        Paste(header->txtCompletedBy, text);
-        Paste(header->txtCompany, text + u'!');
-        Ui::Click(header->butSubmit);
+        QWidget* header = Open("miCompleteSurvey", "frmNewSurvey");
+        Paste(Box(header, "txtCompletedBy"), text);
+        Paste(Box(header, "txtCompany"), text + u'!');
+        Ui::Click(header, "butSubmit");
         QCOMPARE(mc.messages, QStringList());
 
-        frmSurvey* survey = FormInstance<frmSurvey>();
-        QVERIFY(survey && survey->isVisible());
-        Ui::PickText(survey->cmbSurveyID, QStringLiteral("1"));
-        QCOMPARE(survey->txtCompletedBy->text(), TrimBlanks(text));
-        QCOMPARE(survey->txtCompany->text(), TrimBlanks(text + u'!'));
-        Ui::Pick(survey->cmbModelRow, 0);
-        Ui::Pick(survey->cmbModelCol, 0);
-        QCOMPARE(survey->SurveyQuestionControl1[0]->lblQuestion->text(), TrimBlanks(text));
-        Choose(survey, 0, 4);
-        Ui::Click(survey->butSubmit);
+        QWidget* survey = Ui::FindWindow("frmSurvey");
+        QVERIFY(survey->isVisible());
+        Ui::PickText(survey, "cmbSurveyID", QStringLiteral("1"));
+        QCOMPARE(Box(survey, "txtCompletedBy")->text(), TrimBlanks(text));
+        QCOMPARE(Box(survey, "txtCompany")->text(), TrimBlanks(text + u'!'));
+        Ui::Pick(survey, "cmbModelRow", 0);
+        Ui::Pick(survey, "cmbModelCol", 0);
+        QCOMPARE(Ui::Find<QLabel>(Ui::Row(survey, 0), "lblQuestion")->text(), TrimBlanks(text));
+        Ui::Choose(Ui::Row(survey, 0), 4);
+        Ui::Click(survey, "butSubmit");
         QCOMPARE(mc.messages, QStringList{QStringLiteral("Survey Submitted")});
 
         const QByteArray bytes = text.toUtf8();
@@ -152,47 +139,47 @@ private Q_SLOTS:
         db.exec(QStringLiteral("INSERT INTO question VALUES (32768, 'L', 'First too far', 1, 1)"));
         MessageCapture mc;
 
-        frmNewSurvey* header = Open<frmNewSurvey>(Menu()->miCompleteSurvey);
-        QCOMPARE(header->txtSurveyID->text(), QStringLiteral("32767"));
-        header->txtCompletedBy->setText(QStringLiteral("Edge"));
-        Ui::Click(header->butSubmit);
+        QWidget* header = Open("miCompleteSurvey", "frmNewSurvey");
+        QCOMPARE(Box(header, "txtSurveyID")->text(), QStringLiteral("32767"));
+        Box(header, "txtCompletedBy")->setText(QStringLiteral("Edge"));
+        Ui::Click(header, "butSubmit");
         QCOMPARE(mc.messages, QStringList());
-        header = Open<frmNewSurvey>(Menu()->miCompleteSurvey);
-        QCOMPARE(header->txtSurveyID->text(), QString());
-        Ui::Click(header->butSubmit);
+        header = Open("miCompleteSurvey", "frmNewSurvey");
+        QCOMPARE(Box(header, "txtSurveyID")->text(), QString());
+        Ui::Click(header, "butSubmit");
         const QString noneLeft = QStringLiteral("No further survey number is available.");
         QCOMPARE(mc.messages, (QStringList{noneLeft, noneLeft}));
         QCOMPARE(db.rows(QStringLiteral("SELECT id FROM survey ORDER BY id")),
                  (QList<QVariantList>{{32766}, {32767}}));
         mc.messages.clear();
 
-        frmSurvey* survey = Open<frmSurvey>(Menu()->miModifySurveyAnswers);
-        Ui::PickText(survey->cmbSurveyID, QStringLiteral("32767"));
-        QCOMPARE(survey->txtCompletedBy->text(), QStringLiteral("Edge"));
-        Ui::Pick(survey->cmbModelRow, 0);
-        Ui::Pick(survey->cmbModelCol, 0);
-        QCOMPARE(survey->SurveyQuestionControl1[0]->Get_QuestionID(), qint16(32767));
-        Choose(survey, 0, 4);
-        Ui::Click(survey->butSubmit);
+        QWidget* survey = Open("miModifySurveyAnswers", "frmSurvey");
+        Ui::PickText(survey, "cmbSurveyID", QStringLiteral("32767"));
+        QCOMPARE(Box(survey, "txtCompletedBy")->text(), QStringLiteral("Edge"));
+        Ui::Pick(survey, "cmbModelRow", 0);
+        Ui::Pick(survey, "cmbModelCol", 0);
+        QCOMPARE(Ui::Row(survey, 0)->Get_QuestionID(), qint16(32767));
+        Ui::Choose(Ui::Row(survey, 0), 4);
+        Ui::Click(survey, "butSubmit");
         QCOMPARE(mc.messages, QStringList{QStringLiteral("Survey Submitted")});
         mc.messages.clear();
 
-        Ui::Pick(survey->cmbModelRow, 1);
-        Ui::Pick(survey->cmbModelCol, 1);
+        Ui::Pick(survey, "cmbModelRow", 1);
+        Ui::Pick(survey, "cmbModelCol", 1);
         QCOMPARE(mc.messages.size(), 1);
         QVERIFY2(mc.last().contains(QStringLiteral("32768")) &&
                      mc.last().contains(QStringLiteral("First too far")),
                  qPrintable(mc.last()));
-        QCOMPARE(survey->SurveyQuestionControl1[0]->Get_QuestionID(), qint16(-1));
+        QCOMPARE(Ui::Row(survey, 0)->Get_QuestionID(), qint16(-1));
         QCOMPARE(db.rows(QStringLiteral("SELECT survey_id, question_id, answer FROM "
                                         "survey_results")),
                  (QList<QVariantList>{{32767, 32767, 4}}));
 
         // The answer counts in its cell: a mean of 4 takes the top band.
-        frmModelTable* results = Open<frmModelTable>(Menu()->miQueltTable);
-        Ui::PickText(results->cmbSurvey, QStringLiteral("32767"));
-        Ui::Click(results->butResults);
-        const QImage picture = results->picTable->grab().toImage();
+        QWidget* results = Open("miQueltTable", "frmModelTable");
+        Ui::PickText(results, "cmbSurvey", QStringLiteral("32767"));
+        Ui::Click(results, "butResults");
+        const QImage picture = Ui::Find(results, "picTable")->grab().toImage();
         QCOMPARE(picture.pixelColor(TwipsToPxX(2250), TwipsToPxY(2250)), QColor(128, 255, 128));
         QCOMPARE(picture.pixelColor(TwipsToPxX(3250), TwipsToPxY(3250)), QColor(255, 128, 128));
 
@@ -202,13 +189,11 @@ private Q_SLOTS:
         db.addSurvey(40000);
         mc.messages.clear();
         mc.parents.clear();
-        Ui::PickText(Ui::Find<QComboBox>(Open<frmSurvey>(Menu()->miModifySurveyAnswers),
-                                         QStringLiteral("cmbSurveyID")),
+        Ui::PickText(Open("miModifySurveyAnswers", "frmSurvey"), "cmbSurveyID",
                      QStringLiteral("40000"));
-        results = Open<frmModelTable>(Menu()->miQueltTable);
-        Ui::PickText(Ui::Find<QComboBox>(results, QStringLiteral("cmbSurvey")),
-                     QStringLiteral("40000"));
-        Ui::Click(Ui::Find<QPushButton>(results, QStringLiteral("butResults")));
+        results = Open("miQueltTable", "frmModelTable");
+        Ui::PickText(results, "cmbSurvey", QStringLiteral("40000"));
+        Ui::Click(results, "butResults");
         QCOMPARE(mc.messages.size(), 2);
         QCOMPARE(mc.messages.at(0), mc.messages.at(1));
         QVERIFY2(mc.last().contains(QStringLiteral("Survey number 40000 is beyond")),

@@ -44,9 +44,7 @@ class LockHolder
 public:
     LockHolder(const QString& path, const QString& begin)
     {
-        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name());
-        db.setDatabaseName(path);
-        db.open();
+        QSqlDatabase db = OpenExisting(name(), path);
         m_locked = QSqlQuery(db).exec(begin);
     }
     ~LockHolder()

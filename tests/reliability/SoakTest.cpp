@@ -3,13 +3,9 @@
 #include "common/Ui.h"
 #include "reliability/Reliability.h"
 
-#include "shell/frmMainMenu.h"
 #include "survey/SurveyQuestionControl.h"
-#include "survey/frmSurvey.h"
 
 #include <QElapsedTimer>
-#include <QPushButton>
-#include <QRadioButton>
 #include <map>
 
 using namespace Reliability;
@@ -35,10 +31,15 @@ private Q_SLOTS:
                 questions[cell].append(db.addQuestion(cell, cell, QStringLiteral("Q%1").arg(q),
                                                       QStringLiteral("L")));
         MessageCapture mc;
-        Ui::Trigger(ShowForm<frmMainMenu>()->miModifySurveyAnswers);
-        frmSurvey* w = FormInstance<frmSurvey>();
-        QVERIFY(w);
-        Ui::PickText(w->cmbSurveyID, QStringLiteral("1"));
+        Ui::MenuItem("miModifySurveyAnswers");
+        const QWidget* w = Ui::FindWindow("frmSurvey");
+        Ui::PickText(w, "cmbSurveyID", QStringLiteral("1"));
+        auto* modelRow = Ui::Find<QComboBox>(w, "cmbModelRow");
+        auto* modelCol = Ui::Find<QComboBox>(w, "cmbModelCol");
+        auto* submit = Ui::Find<QAbstractButton>(w, "butSubmit");
+        QList<const QWidget*> rows;
+        for (int q = 0; q < kCellQuestions; ++q)
+            rows.append(Ui::Row(w, q));
 
         const int submits = Count("QUELT_SOAK_SUBMITS", 1000);
         const int warmUp = qMin(100, submits / 2);
@@ -50,17 +51,16 @@ private Q_SLOTS:
             if (i == warmUp)
                 warmKb = ResidentKb();
             const int cell = i % 3;
-            Ui::Pick(w->cmbModelRow, cell);
-            Ui::Pick(w->cmbModelCol, cell);
+            Ui::Pick(modelRow, cell);
+            Ui::Pick(modelCol, cell);
             for (int q = 0; q < kCellQuestions; ++q) {
                 const int score = SubmitScore(i, q);
-                QTest::mouseClick(w->SurveyQuestionControl1[q]->optChoice[score], Qt::LeftButton,
-                                  {}, QPoint(6, 8));
+                Ui::Choose(rows[q], score);
                 auto& [count, sum] = expected[questions[cell][q]];
                 ++count;
                 sum += score;
             }
-            Ui::Click(w->butSubmit);
+            Ui::Click(submit);
             QCOMPARE(mc.messages, QStringList{QStringLiteral("Survey Submitted")});
             mc.messages.clear();
             QCoreApplication::processEvents();

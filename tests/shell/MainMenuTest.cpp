@@ -59,7 +59,7 @@ private Q_SLOTS:
         TestDb fixture;
         MessageCapture box;
         QWidget* menu = ShowForm<frmMainMenu>();
-        auto* action = menu->findChild<QAction*>(item);
+        auto* action = Ui::Find<QAction>(menu, item);
         Ui::Trigger(action);
         QWidget* shown = Ui::Window(window);
         QVERIFY(shown && shown->isVisible());
@@ -77,9 +77,9 @@ private Q_SLOTS:
     {
         TestDb fixture;
         QWidget* menu = ShowForm<frmMainMenu>();
-        Ui::Trigger(menu->findChild<QAction*>(QStringLiteral("miAddQuestion")));
-        Ui::Trigger(menu->findChild<QAction*>(QStringLiteral("miQueltTable")));
-        Ui::Window(QStringLiteral("frmQuestion"))->hide();
+        Ui::Trigger(Ui::Find<QAction>(menu, QStringLiteral("miAddQuestion")));
+        Ui::Trigger(Ui::Find<QAction>(menu, QStringLiteral("miQueltTable")));
+        Ui::FindWindow(QStringLiteral("frmQuestion"))->hide();
         Ui::CloseBox(menu);
         for (const char* name : {"frmMainMenu", "frmQuestion", "frmModelTable"})
             QVERIFY2(!Ui::Window(QString::fromLatin1(name)), name);

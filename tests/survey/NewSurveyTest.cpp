@@ -3,28 +3,34 @@
 #include "common/Ui.h"
 
 #include "platform/TextBox.h"
-#include "shell/frmMainMenu.h"
-#include "survey/frmNewSurvey.h"
-#include "survey/frmSurvey.h"
 
 #include <QFile>
-#include <QPushButton>
 
 namespace {
 
 const QString kNoFurtherNumber = QStringLiteral("No further survey number is available.");
 
-// "Answer New Survey" on the main menu; gives the window it shows.
-frmNewSurvey* AnswerNewSurvey()
+// "Answer New Survey" on the main menu: the window it shows, and its controls
+// found by name.
+struct AnswerNewSurvey
 {
-    Ui::Trigger(ShowForm<frmMainMenu>()->miCompleteSurvey);
-    return FormInstance<frmNewSurvey>();
-}
+    static QWidget* open()
+    {
+        Ui::MenuItem("miCompleteSurvey");
+        return Ui::FindWindow("frmNewSurvey");
+    }
+    QWidget* form = open();
+    TextBox* txtSurveyID = Ui::Find<TextBox>(form, "txtSurveyID");
+    TextBox* txtCompletedBy = Ui::Find<TextBox>(form, "txtCompletedBy");
+    TextBox* txtCompany = Ui::Find<TextBox>(form, "txtCompany");
+    QAbstractButton* butSubmit = Ui::Find<QAbstractButton>(form, "butSubmit");
+    QAbstractButton* butCancel = Ui::Find<QAbstractButton>(form, "butCancel");
+};
 
-void Fill(frmNewSurvey* w, const QString& completedBy, const QString& company)
+void Fill(const AnswerNewSurvey& w, const QString& completedBy, const QString& company)
 {
-    QTest::keyClicks(w->txtCompletedBy, completedBy);
-    QTest::keyClicks(w->txtCompany, company);
+    QTest::keyClicks(w.txtCompletedBy, completedBy);
+    QTest::keyClicks(w.txtCompany, company);
 }
 
 QList<QVariantList> Headers(const TestDb& db)
@@ -34,7 +40,7 @@ QList<QVariantList> Headers(const TestDb& db)
 
 bool SurveyWindowShown()
 {
-    frmSurvey* survey = FormInstance<frmSurvey>();
+    const QWidget* survey = Ui::Window("frmSurvey");
     return survey && survey->isVisible();
 }
 
@@ -64,28 +70,28 @@ private Q_SLOTS:
         MessageCapture mc;
         for (int id : stored)
             db.addSurvey(id);
-        frmNewSurvey* w = AnswerNewSurvey();
-        QVERIFY(w && w->isVisible());
-        QTEST(w->txtSurveyID->text(), "proposed");
-        QCOMPARE(w->txtCompletedBy->text(), QString());
-        QCOMPARE(w->txtCompany->text(), QString());
+        AnswerNewSurvey w;
+        QVERIFY(w.form->isVisible());
+        QTEST(w.txtSurveyID->text(), "proposed");
+        QCOMPARE(w.txtCompletedBy->text(), QString());
+        QCOMPARE(w.txtCompany->text(), QString());
         QCOMPARE(mc.messages, QStringList());
     }
 
     void numberBoxCannotBeEdited()
     {
         TestDb db;
-        frmNewSurvey* w = AnswerNewSurvey();
-        QCOMPARE(w->windowTitle(), QStringLiteral("Answer New Survey"));
-        QCOMPARE(Ui::TabOrder(w), (QStringList{"txtSurveyID", "txtCompletedBy", "txtCompany",
-                                           "butSubmit", "butCancel"}));
-        QVERIFY(w->txtSurveyID->isReadOnly());
-        w->txtSurveyID->setFocus();
-        QTest::keyClick(w->txtSurveyID, Qt::Key_End);
-        QTest::keyClick(w->txtSurveyID, Qt::Key_Backspace);
-        QTest::keyClicks(w->txtSurveyID, QStringLiteral("42"));
-        QCOMPARE(w->txtSurveyID->text(), QStringLiteral("1"));
-        Ui::Click(w->butSubmit);
+        AnswerNewSurvey w;
+        QCOMPARE(w.form->windowTitle(), QStringLiteral("Answer New Survey"));
+        QCOMPARE(Ui::TabOrder(w.form), (QStringList{"txtSurveyID", "txtCompletedBy",
+                                                    "txtCompany", "butSubmit", "butCancel"}));
+        QVERIFY(w.txtSurveyID->isReadOnly());
+        w.txtSurveyID->setFocus();
+        QTest::keyClick(w.txtSurveyID, Qt::Key_End);
+        QTest::keyClick(w.txtSurveyID, Qt::Key_Backspace);
+        QTest::keyClicks(w.txtSurveyID, QStringLiteral("42"));
+        QCOMPARE(w.txtSurveyID->text(), QStringLiteral("1"));
+        Ui::Click(w.butSubmit);
         QCOMPARE(db.value(QStringLiteral("SELECT id FROM survey")).toInt(), 1);
     }
 
@@ -108,15 +114,15 @@ private Q_SLOTS:
         MessageCapture mc;
         for (int id : {1, 2, 7})
             db.addSurvey(id);
-        frmNewSurvey* w = AnswerNewSurvey();
+        AnswerNewSurvey w;
         Fill(w, completedBy, company);
-        Ui::Click(w->butSubmit);
+        Ui::Click(w.butSubmit);
 
         QCOMPARE(mc.messages, QStringList());
         QCOMPARE(db.count(QStringLiteral("survey")), 4);
         QCOMPARE(Headers(db).last(), (QVariantList{8, completedBy, company}));
         QCOMPARE(db.count(QStringLiteral("survey_results")), 0);
-        QVERIFY(!w->isVisible());
+        QVERIFY(!w.form->isVisible());
         QVERIFY(SurveyWindowShown());
     }
 
@@ -126,35 +132,34 @@ private Q_SLOTS:
     {
         TestDb db;
         MessageCapture mc;
-        frmNewSurvey* w = AnswerNewSurvey();
+        AnswerNewSurvey w;
         Fill(w, QStringLiteral("Ann"), QStringLiteral("Acme"));
-        Ui::Click(w->butCancel);
-        QVERIFY(!w->isVisible());
+        Ui::Click(w.butCancel);
+        QVERIFY(!w.form->isVisible());
         QCOMPARE(db.count(QStringLiteral("survey")), 0);
-        QVERIFY(!FormInstance<frmSurvey>());
+        QVERIFY(!Ui::Window("frmSurvey"));
 
-        QCOMPARE(AnswerNewSurvey(), w);
-        QVERIFY(w->isVisible());
-        QCOMPARE(w->txtSurveyID->text(), QStringLiteral("1"));
-        QCOMPARE(w->txtCompletedBy->text(), QStringLiteral("Ann"));
-        QCOMPARE(w->txtCompany->text(), QStringLiteral("Acme"));
+        QCOMPARE(AnswerNewSurvey::open(), w.form);
+        QVERIFY(w.form->isVisible());
+        QCOMPARE(w.txtSurveyID->text(), QStringLiteral("1"));
+        QCOMPARE(w.txtCompletedBy->text(), QStringLiteral("Ann"));
+        QCOMPARE(w.txtCompany->text(), QStringLiteral("Acme"));
 
-        Ui::Click(w->butSubmit);
-        QCOMPARE(AnswerNewSurvey(), w);
-        QCOMPARE(w->txtSurveyID->text(), QStringLiteral("2"));
-        QCOMPARE(w->txtCompletedBy->text(), QString());
-        QCOMPARE(w->txtCompany->text(), QString());
+        Ui::Click(w.butSubmit);
+        QCOMPARE(AnswerNewSurvey::open(), w.form);
+        QCOMPARE(w.txtSurveyID->text(), QStringLiteral("2"));
+        QCOMPARE(w.txtCompletedBy->text(), QString());
+        QCOMPARE(w.txtCompany->text(), QString());
         Fill(w, QStringLiteral("Bob"), QStringLiteral("Beta"));
-        Ui::Click(w->butSubmit);
+        Ui::Click(w.butSubmit);
         QCOMPARE(Headers(db), (QList<QVariantList>{{1, "Ann", "Acme"}, {2, "Bob", "Beta"}}));
 
         // The close box drops the window; the next one proposes afresh.
-        AnswerNewSurvey();
+        AnswerNewSurvey::open();
         db.addSurvey(5);
-        Ui::CloseBox(w);
-        QVERIFY(!FormInstance<frmNewSurvey>());
-        frmNewSurvey* fresh = AnswerNewSurvey();
-        QCOMPARE(fresh->txtSurveyID->text(), QStringLiteral("6"));
+        Ui::CloseBox(w.form);
+        QVERIFY(!Ui::Window("frmNewSurvey"));
+        QCOMPARE(AnswerNewSurvey().txtSurveyID->text(), QStringLiteral("6"));
         QCOMPARE(mc.messages, QStringList());
     }
 
@@ -173,19 +178,19 @@ private Q_SLOTS:
         TestDb db({QStringLiteral("R")}, {QStringLiteral("C")}, bare);
         MessageCapture mc;
         db.addSurvey(largest);
-        frmNewSurvey* w = AnswerNewSurvey();
-        QVERIFY(w && w->isVisible());
+        AnswerNewSurvey w;
+        QVERIFY(w.form->isVisible());
         QCOMPARE(mc.messages, QStringList{kNoFurtherNumber});
-        QCOMPARE(w->txtSurveyID->text(), QString());
+        QCOMPARE(w.txtSurveyID->text(), QString());
 
         Fill(w, QStringLiteral("Ann"), QStringLiteral("Acme"));
-        Ui::Click(w->butSubmit);
+        Ui::Click(w.butSubmit);
         QCOMPARE(mc.messages, (QStringList{kNoFurtherNumber, kNoFurtherNumber}));
         QCOMPARE(db.count(QStringLiteral("survey")), 1);
-        QCOMPARE(w->txtSurveyID->text(), QString());
-        QCOMPARE(w->txtCompletedBy->text(), QStringLiteral("Ann"));
-        QVERIFY(w->isVisible());
-        QVERIFY(!FormInstance<frmSurvey>());
+        QCOMPARE(w.txtSurveyID->text(), QString());
+        QCOMPARE(w.txtCompletedBy->text(), QStringLiteral("Ann"));
+        QVERIFY(w.form->isVisible());
+        QVERIFY(!Ui::Window("frmSurvey"));
     }
 
     // A number freed by other means after "none left" is shown before it is stored.
@@ -194,14 +199,14 @@ private Q_SLOTS:
         TestDb db;
         MessageCapture mc;
         db.addSurvey(32767);
-        frmNewSurvey* w = AnswerNewSurvey();
+        AnswerNewSurvey w;
         db.exec(QStringLiteral("DELETE FROM survey"));
-        Ui::Click(w->butSubmit);
+        Ui::Click(w.butSubmit);
         QCOMPARE(mc.messages,
                  (QStringList{kNoFurtherNumber, QStringLiteral("Survey number 1 is proposed.")}));
-        QCOMPARE(w->txtSurveyID->text(), QStringLiteral("1"));
+        QCOMPARE(w.txtSurveyID->text(), QStringLiteral("1"));
         QCOMPARE(db.count(QStringLiteral("survey")), 0);
-        Ui::Click(w->butSubmit);
+        Ui::Click(w.butSubmit);
         QCOMPARE(db.count(QStringLiteral("survey")), 1);
     }
 
@@ -220,23 +225,23 @@ private Q_SLOTS:
         MessageCapture mc;
         for (int id : {1, 2, 7})
             db.addSurvey(id);
-        frmNewSurvey* w = AnswerNewSurvey();
-        QCOMPARE(w->txtSurveyID->text(), QStringLiteral("8"));
+        AnswerNewSurvey w;
+        QCOMPARE(w.txtSurveyID->text(), QStringLiteral("8"));
         Fill(w, QStringLiteral("Ann"), QStringLiteral("Acme"));
         db.addSurvey(8, QStringLiteral("Other"), QStringLiteral("Copy"));
-        Ui::Click(w->butSubmit);
+        Ui::Click(w.butSubmit);
 
         QCOMPARE(mc.messages, QStringList{QStringLiteral(
                                   "Survey number 8 is already stored; number 9 is proposed "
                                   "instead.")});
         QCOMPARE(db.count(QStringLiteral("survey")), 4);
-        QCOMPARE(w->txtSurveyID->text(), QStringLiteral("9"));
-        QCOMPARE(w->txtCompletedBy->text(), QStringLiteral("Ann"));
-        QCOMPARE(w->txtCompany->text(), QStringLiteral("Acme"));
-        QVERIFY(w->isVisible());
-        QVERIFY(!FormInstance<frmSurvey>());
+        QCOMPARE(w.txtSurveyID->text(), QStringLiteral("9"));
+        QCOMPARE(w.txtCompletedBy->text(), QStringLiteral("Ann"));
+        QCOMPARE(w.txtCompany->text(), QStringLiteral("Acme"));
+        QVERIFY(w.form->isVisible());
+        QVERIFY(!Ui::Window("frmSurvey"));
 
-        Ui::Click(w->butSubmit);
+        Ui::Click(w.butSubmit);
         QCOMPARE(mc.messages.size(), 1);
         QCOMPARE(Headers(db).mid(3), (QList<QVariantList>{{8, "Other", "Copy"},
                                                           {9, "Ann", "Acme"}}));
@@ -248,12 +253,12 @@ private Q_SLOTS:
         TestDb db;
         MessageCapture mc;
         db.addSurvey(32766);
-        frmNewSurvey* w = AnswerNewSurvey();
-        QCOMPARE(w->txtSurveyID->text(), QStringLiteral("32767"));
+        AnswerNewSurvey w;
+        QCOMPARE(w.txtSurveyID->text(), QStringLiteral("32767"));
         db.addSurvey(32767);
-        Ui::Click(w->butSubmit);
+        Ui::Click(w.butSubmit);
         QCOMPARE(mc.messages, QStringList{kNoFurtherNumber});
-        QCOMPARE(w->txtSurveyID->text(), QString());
+        QCOMPARE(w.txtSurveyID->text(), QString());
         QCOMPARE(db.count(QStringLiteral("survey")), 2);
     }
 
@@ -262,19 +267,19 @@ private Q_SLOTS:
     {
         TestDb db;
         MessageCapture mc;
-        frmNewSurvey* w = AnswerNewSurvey();
+        AnswerNewSurvey w;
         Fill(w, QStringLiteral("Ann"), QStringLiteral("Acme"));
         db.exec(QStringLiteral("CREATE TRIGGER refuse BEFORE INSERT ON survey "
                                "BEGIN SELECT RAISE(ABORT, 'refused here'); END"));
-        Ui::Click(w->butSubmit);
+        Ui::Click(w.butSubmit);
 
         QCOMPARE(mc.messages.size(), 1);
         QVERIFY2(mc.last().contains(QStringLiteral("refused here")), qPrintable(mc.last()));
         QCOMPARE(db.count(QStringLiteral("survey")), 0);
-        QVERIFY(w->isVisible());
-        QCOMPARE(w->txtSurveyID->text(), QStringLiteral("1"));
-        QCOMPARE(w->txtCompletedBy->text(), QStringLiteral("Ann"));
-        QVERIFY(!FormInstance<frmSurvey>());
+        QVERIFY(w.form->isVisible());
+        QCOMPARE(w.txtSurveyID->text(), QStringLiteral("1"));
+        QCOMPARE(w.txtCompletedBy->text(), QStringLiteral("Ann"));
+        QVERIFY(!Ui::Window("frmSurvey"));
     }
 
     // Without the file no number can be proposed: reported, and no window stays.
@@ -283,7 +288,8 @@ private Q_SLOTS:
         TestDb db;
         MessageCapture mc;
         QVERIFY(QFile::remove(db.path()));
-        QVERIFY(!AnswerNewSurvey());
+        Ui::MenuItem("miCompleteSurvey");
+        QVERIFY(!Ui::Window("frmNewSurvey"));
         QCOMPARE(mc.messages.size(), 1);
         QVERIFY2(mc.last().contains(QStringLiteral("quelt.mdb")), qPrintable(mc.last()));
         QVERIFY(!QFile::exists(db.path()));

@@ -9,18 +9,23 @@
 
 namespace {
 
-// Clicks the round indicator, where a user clicks a button without caption.
-void choose(SurveyQuestionControl& row, int score)
+// The row's parts, by the names outside scripts use.
+QLabel* question(const SurveyQuestionControl& row)
 {
-    QTest::mouseClick(row.optChoice[score], Qt::LeftButton, {}, QPoint(6, 8));
+    return Ui::Find<QLabel>(&row, "lblQuestion");
+}
+
+TextBox* questionId(const SurveyQuestionControl& row)
+{
+    return Ui::Find<TextBox>(&row, "txtQuestionID");
 }
 
 // How many of the label and five buttons are not hidden.
 int shownParts(const SurveyQuestionControl& row)
 {
-    int shown = row.lblQuestion->isHidden() ? 0 : 1;
-    for (const QRadioButton* option : row.optChoice)
-        shown += option->isHidden() ? 0 : 1;
+    int shown = question(row)->isHidden() ? 0 : 1;
+    for (int score = 0; score < 5; ++score)
+        shown += Ui::Option(&row, score)->isHidden() ? 0 : 1;
     return shown;
 }
 
@@ -50,13 +55,13 @@ private Q_SLOTS:
         QCOMPARE(row.Get_Value(), qint16(-1));
         QCOMPARE(row.Get_QuestionID(), qint16(-1));
         QCOMPARE(shownParts(row), 6);
-        choose(row, 1);
+        Ui::Choose(&row, 1);
         row.Set_Question(qint16(id), text);
         QCOMPARE(row.Get_QuestionID(), qint16(id));
-        QCOMPARE(row.txtQuestionID->text(), QString::number(id));
-        QVERIFY(row.txtQuestionID->isHidden());
-        QCOMPARE(row.lblQuestion->text(), text);
-        QCOMPARE(row.lblQuestion->textFormat(), Qt::PlainText);
+        QCOMPARE(questionId(row)->text(), QString::number(id));
+        QVERIFY(questionId(row)->isHidden());
+        QCOMPARE(question(row)->text(), text);
+        QCOMPARE(question(row)->textFormat(), Qt::PlainText);
         QCOMPARE(row.Get_Value(), qint16(1));
     }
 
@@ -65,15 +70,15 @@ private Q_SLOTS:
         SurveyQuestionControl row;
         row.show();
         row.Set_Question(17, QStringLiteral("Why?"));
-        choose(row, 3);
+        Ui::Choose(&row, 3);
         row.Hide_Question();
         QCOMPARE(shownParts(row), 0);
         QCOMPARE(row.Get_QuestionID(), qint16(-1));
         QCOMPARE(row.Get_Value(), qint16(3));
         row.Show_Question();
         QCOMPARE(shownParts(row), 6);
-        QVERIFY(row.txtQuestionID->isHidden());
-        QCOMPARE(row.lblQuestion->text(), QStringLiteral("Why?"));
+        QVERIFY(questionId(row)->isHidden());
+        QCOMPARE(question(row)->text(), QStringLiteral("Why?"));
         QCOMPARE(row.Get_QuestionID(), qint16(-1));
         QCOMPARE(row.Get_Value(), qint16(3));
     }
@@ -98,17 +103,17 @@ private Q_SLOTS:
         auto* b = new SurveyQuestionControl(&host);
         b->move(0, a->height());
         host.show();
-        choose(*b, 2);
+        Ui::Choose(b, 2);
         for (int click : clicks) {
             if (click < 0)
                 a->Clear_Value();
             else
-                choose(*a, click);
+                Ui::Choose(a, click);
         }
         QCOMPARE(a->Get_Value(), qint16(value));
         int checked = 0;
-        for (const QRadioButton* option : a->optChoice)
-            checked += option->isChecked() ? 1 : 0;
+        for (int score = 0; score < 5; ++score)
+            checked += Ui::Option(a, score)->isChecked() ? 1 : 0;
         QCOMPARE(checked, value < 0 ? 0 : 1);
         QCOMPARE(b->Get_Value(), qint16(2));
     }

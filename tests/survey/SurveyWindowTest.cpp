@@ -3,9 +3,7 @@
 #include "common/Ui.h"
 
 #include "platform/TextBox.h"
-#include "shell/frmMainMenu.h"
 #include "survey/SurveyQuestionControl.h"
-#include "survey/frmSurvey.h"
 
 #include <QComboBox>
 #include <QFrame>
@@ -21,14 +19,12 @@ namespace {
 // The window opened from the main menu, on the test's file, as a user sees it.
 struct Window
 {
-    frmSurvey* form = nullptr;
+    QWidget* form = nullptr;
 
     void open()
     {
-        auto* menu = ShowForm<frmMainMenu>();
-        Ui::Trigger(menu->findChild<QAction*>(QStringLiteral("miModifySurveyAnswers")));
-        form = qobject_cast<frmSurvey*>(Ui::Window(QStringLiteral("frmSurvey")));
-        QVERIFY(form);
+        Ui::MenuItem("miModifySurveyAnswers");
+        form = Ui::FindWindow("frmSurvey");
     }
     template <class W = QWidget>
     W* find(const QString& name) const
@@ -37,10 +33,8 @@ struct Window
     }
     QComboBox* combo(const char* name) const { return find<QComboBox>(QLatin1String(name)); }
     TextBox* box(const char* name) const { return find<TextBox>(QLatin1String(name)); }
-    SurveyQuestionControl* row(int i) const
-    {
-        return find<SurveyQuestionControl>(QStringLiteral("SurveyQuestionControl1(%1)").arg(i));
-    }
+    SurveyQuestionControl* row(int i) const { return Ui::Row(form, i); }
+    QLabel* question(int i) const { return Ui::Find<QLabel>(row(i), "lblQuestion"); }
     int rowCount() const { return int(form->findChildren<SurveyQuestionControl*>().size()); }
     void pick(const char* name, int index) const { Ui::Pick(combo(name), index); }
     void pickCell(int modelRow, int modelCol) const
@@ -48,11 +42,7 @@ struct Window
         pick("cmbModelRow", modelRow);
         pick("cmbModelCol", modelCol);
     }
-    // Clicks the round indicator, where a user clicks a button without caption.
-    void choose(int i, int score) const
-    {
-        QTest::mouseClick(row(i)->optChoice[score], Qt::LeftButton, {}, QPoint(6, 8));
-    }
+    void choose(int i, int score) const { Ui::Choose(row(i), score); }
     QList<int> scores(int rows) const
     {
         QList<int> values;
@@ -63,9 +53,9 @@ struct Window
     bool showsNothing(int i) const
     {
         const SurveyQuestionControl* r = row(i);
-        bool hidden = r->lblQuestion->isHidden() && r->Get_QuestionID() == -1;
-        for (const QRadioButton* option : r->optChoice)
-            hidden = hidden && option->isHidden();
+        bool hidden = question(i)->isHidden() && r->Get_QuestionID() == -1;
+        for (int score = 0; score < 5; ++score)
+            hidden = hidden && Ui::Option(r, score)->isHidden();
         return hidden;
     }
     void submit() const { Ui::Click(find<QPushButton>(QStringLiteral("butSubmit"))); }
@@ -134,7 +124,7 @@ private Q_SLOTS:
         for (int i = 0; i < 5; ++i) {
             const QLabel* heading = w.find<QLabel>(QStringLiteral("Label%1").arg(i + 3));
             QCOMPARE(heading->text(), QString::number(i));
-            const QRadioButton* option = w.row(0)->optChoice[i];
+            const QRadioButton* option = Ui::Option(w.row(0), i);
             QStyleOptionButton so;
             so.initFrom(option);
             const QRect indicator =
@@ -182,8 +172,8 @@ private Q_SLOTS:
                 continue;
             }
             const SurveyQuestionControl* r = w.row(i);
-            QCOMPARE(r->lblQuestion->text(), shown[i]);
-            QVERIFY(!r->lblQuestion->isHidden() && !r->optChoice[4]->isHidden());
+            QCOMPARE(w.question(i)->text(), shown[i]);
+            QVERIFY(!w.question(i)->isHidden() && !Ui::Option(r, 4)->isHidden());
             QCOMPARE(r->Get_QuestionID(), qint16(ids[i]));
             QCOMPARE(r->geometry(),
                      QRect(0, TwipsToPxY(500 * i), TwipsToPxX(8415), TwipsToPxY(375)));
@@ -363,7 +353,7 @@ private Q_SLOTS:
         if (chosen >= 0)
             w.pick("cmbSurveyID", chosen);
         db.addSurvey(9);
-        frmSurvey* first = w.form;
+        const QWidget* first = w.form;
         w.open();
         QCOMPARE(w.form, first);
         QCOMPARE(Ui::Items(w.combo("cmbSurveyID")).size(), before.size() + 1);
@@ -443,7 +433,7 @@ private Q_SLOTS:
         w.open();
         w.pick("cmbSurveyID", 0);
         w.pickCell(0, 0);
-        QCOMPARE(w.row(0)->lblQuestion->text(), QString());
+        QCOMPARE(w.question(0)->text(), QString());
         w.choose(0, 4);
         w.submit();
         QCOMPARE(stored(db), QStringList{answer(1, 5, 4)});

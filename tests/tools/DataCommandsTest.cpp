@@ -58,10 +58,10 @@ private Q_SLOTS:
                  (QList<QVariantList>{{0, 1, "Q,1", "He said \"yes\"\nthen left"},
                                       {2, 0, " spaced ", "Zoë's, \"quoted\"\r\nanswer"},
                                       {1, 2, "", ""}}));
-        QVERIFY(execute(db.path, {"INSERT INTO survey VALUES (2, 'Jan, \"JD\"', 'Harbour\nLogistics')",
-                                  "INSERT INTO survey_results VALUES (2, 3, 4)",
-                                  "INSERT INTO survey_results VALUES (2, 2, 0)",
-                                  "INSERT INTO survey_results VALUES (2, 99, 1)"}));
+        execute(db.path, {"INSERT INTO survey VALUES (2, 'Jan, \"JD\"', 'Harbour\nLogistics')",
+                          "INSERT INTO survey_results VALUES (2, 3, 4)",
+                          "INSERT INTO survey_results VALUES (2, 2, 0)",
+                          "INSERT INTO survey_results VALUES (2, 99, 1)"});
 
         const QString out = db.dir.filePath(QStringLiteral("answers.csv"));
         QCOMPARE(quelt_db({"export", db.path, "--output", out}).status, 0);
@@ -105,7 +105,7 @@ private Q_SLOTS:
         QFETCH(bool, nearlyFull);
         SmallFile db;
         if (nearlyFull)
-            QVERIFY(execute(db.path, {"INSERT INTO question VALUES (32766, 'l', 't', 0, 0)"}));
+            execute(db.path, {"INSERT INTO question VALUES (32766, 'l', 't', 0, 0)"});
         const QByteArray before = fileBytes(db.path);
         const Run r = quelt_db({"import-questions", db.path, db.write("q.csv", csv)});
         QCOMPARE(r.status, 1);
@@ -167,7 +167,7 @@ private Q_SLOTS:
         QFETCH(int, status);
         QFETCH(QString, says);
         SmallFile db;
-        QVERIFY(execute(db.path, damage));
+        execute(db.path, damage);
         const QByteArray before = fileBytes(db.path);
         const Run r = quelt_db({"check", db.path});
         QVERIFY2(r.out.contains(says), qPrintable(r.out + r.err));
@@ -179,8 +179,8 @@ private Q_SLOTS:
     void indexGivesTheIndexesInitMakes()
     {
         SmallFile db;
-        QVERIFY(execute(db.path, {"DROP INDEX question_cell", "DROP INDEX survey_results_question",
-                                  "CREATE INDEX mine ON question (row_id, col_id, label)"}));
+        execute(db.path, {"DROP INDEX question_cell", "DROP INDEX survey_results_question",
+                          "CREATE INDEX mine ON question (row_id, col_id, label)"});
         Run r = quelt_db({"index", db.path});
         QCOMPARE(r.status, 0);
         QCOMPARE(r.out, QStringLiteral("question_cell: present (as mine)\n"

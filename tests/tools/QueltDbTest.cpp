@@ -28,7 +28,10 @@ private Q_SLOTS:
 
         // The database numbers questions; a survey number cannot be stored twice.
         QCOMPARE(query(file, QStringLiteral("INSERT INTO survey VALUES (1, 'a', 'b')")).size(), 0);
-        query(file, QStringLiteral("INSERT INTO survey VALUES (1, 'c', 'd')"));
+        const QString refused =
+            refusal(file, QStringLiteral("INSERT INTO survey VALUES (1, 'c', 'd')"));
+        QVERIFY2(refused.contains(QStringLiteral("UNIQUE constraint failed: survey.id")),
+                 qPrintable(refused));
         QCOMPARE(query(file, QStringLiteral("SELECT count(*) FROM survey")).value(0).value(0), 1);
 
         // The per-cell results query finds questions by cell and answers by

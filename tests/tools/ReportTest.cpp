@@ -1,17 +1,12 @@
 #include "Csv.h"
 #include "ToolRun.h"
-#include "analysis/PictureBox.h"
 #include "analysis/Results.h"
-#include "analysis/frmModelTable.h"
 #include "common/TestRegistry.h"
 #include "common/Ui.h"
 #include "platform/DbEngine.h"
-#include "shell/frmMainMenu.h"
 
-#include <QCheckBox>
 #include <QComboBox>
 #include <QDir>
-#include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -27,11 +22,11 @@ struct DemoFile
     DemoFile()
     {
         quelt_db({QStringLiteral("demo"), path});
-        query(path, QStringLiteral("INSERT INTO survey VALUES (4, 'Late', 'Starter')"));
-        query(path, QStringLiteral(
-            "INSERT INTO survey_results SELECT 4, id, 4 FROM question WHERE row_id = 0 AND col_id = 0"));
-        query(path, QStringLiteral("INSERT INTO survey_results SELECT 4, id, 1 FROM question "
-                                   "WHERE row_id = 5 AND col_id = 5 ORDER BY id LIMIT 1"));
+        execute(path, {QStringLiteral("INSERT INTO survey VALUES (4, 'Late', 'Starter')"),
+                       QStringLiteral("INSERT INTO survey_results SELECT 4, id, 4 FROM question "
+                                      "WHERE row_id = 0 AND col_id = 0"),
+                       QStringLiteral("INSERT INTO survey_results SELECT 4, id, 1 FROM question "
+                                      "WHERE row_id = 5 AND col_id = 5 ORDER BY id LIMIT 1")});
     }
 };
 
@@ -175,14 +170,14 @@ private Q_SLOTS:
         QVERIFY(!report.isNull());
 
         InFolder here(demo.dir.path());
-        Ui::Trigger(ShowForm<frmMainMenu>()->miQueltTable);
-        auto* form = qobject_cast<frmModelTable*>(Ui::Window(QStringLiteral("frmModelTable")));
-        QVERIFY(form);
+        Ui::MenuItem("miQueltTable");
+        QWidget* form = Ui::FindWindow("frmModelTable");
         if (!colour)
-            form->chkColorCoding->click();
-        Ui::PickText(form->cmbSurvey, QStringLiteral("1"));
-        Ui::Click(form->butResults);
-        const QImage shown = form->picTable->grab().toImage().convertToFormat(QImage::Format_RGB32);
+            Ui::Find<QAbstractButton>(form, "chkColorCoding")->click();
+        Ui::PickText(Ui::Find<QComboBox>(form, "cmbSurvey"), QStringLiteral("1"));
+        Ui::Click(Ui::Find<QAbstractButton>(form, "butResults"));
+        const QImage shown =
+            Ui::Find(form, "picTable")->grab().toImage().convertToFormat(QImage::Format_RGB32);
 
         QVERIFY(shown.width() >= report.width() && shown.height() >= report.height());
         QVERIFY(shown.copy(report.rect()) == report);

@@ -1,5 +1,7 @@
 #include "ToolRun.h"
 
+#include "common/TestDb.h"
+
 #include <QFile>
 #include <QProcess>
 #include <QSqlDatabase>
@@ -17,44 +19,62 @@ Run quelt_db(const QStringList& args)
             QString::fromUtf8(p.readAllStandardError())};
 }
 
+namespace {
+
+// Runs fn over a connection on the existing file; the connection is gone
+// afterwards, also when fn fails the test.
+template <class F>
+auto withFile(const QString& path, F fn)
+{
+    const QString name = QStringLiteral("check");
+    struct Remover
+    {
+        QString name;
+        ~Remover() { QSqlDatabase::removeDatabase(name); }
+    } remover{name};
+    return [&] {
+        QSqlDatabase db = OpenExisting(name, path);
+        QSqlQuery q(db);
+        return fn(q);
+    }();
+}
+
+} // namespace
+
 QList<QVariantList> query(const QString& path, const QString& sql)
 {
-    QList<QVariantList> rows;
-    {
-        QSqlDatabase db =
-            QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("check"));
-        db.setDatabaseName(path);
-        db.open();
-        QSqlQuery q(db);
-        q.exec(sql);
+    return withFile(path, [&](QSqlQuery& q) {
+        if (!q.exec(sql))
+            FailTest(q.lastError().text() + QStringLiteral(" in: ") + sql);
+        QList<QVariantList> rows;
         while (q.next()) {
             QVariantList row;
             for (int i = 0; i < q.record().count(); ++i)
                 row << q.value(i);
             rows << row;
         }
-    }
-    QSqlDatabase::removeDatabase(QStringLiteral("check"));
-    return rows;
+        return rows;
+    });
 }
 
-bool execute(const QString& path, const QStringList& statements)
+void execute(const QString& path, const QStringList& statements)
 {
-    bool ok = true;
-    {
-        QSqlDatabase db =
-            QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("exec"));
-        db.setDatabaseName(path);
-        ok = db.open();
-        QSqlQuery q(db);
-        for (qsizetype i = 0; ok && i < statements.size(); ++i) {
-            ok = q.exec(statements.at(i));
-            if (!ok)
-                qWarning("%s: %s", qPrintable(statements.at(i)), qPrintable(q.lastError().text()));
+    withFile(path, [&](QSqlQuery& q) {
+        for (const QString& sql : statements) {
+            if (!q.exec(sql))
+                FailTest(q.lastError().text() + QStringLiteral(" in: ") + sql);
         }
-    }
-    QSqlDatabase::removeDatabase(QStringLiteral("exec"));
-    return ok;
+        return 0;
+    });
+}
+
+QString refusal(const QString& path, const QString& sql)
+{
+    return withFile(path, [&](QSqlQuery& q) {
+        if (q.exec(sql))
+            FailTest(QStringLiteral("the engine ran: ") + sql);
+        return q.lastError().text();
+    });
 }
 
 QByteArray fileBytes(const QString& path)

@@ -15,13 +15,18 @@ struct Run
 
 Run quelt_db(const QStringList& args);
 
-// Every row of one statement; a statement that returns none (a write) gives
-// an empty list.
+// Every row of one statement on an existing file; a statement that returns
+// none (a write) gives an empty list. A file that will not open or a
+// statement that fails fails the test.
 QList<QVariantList> query(const QString& path, const QString& sql);
 
-// Runs statements in order over one connection (a pragma holds for the rest);
-// false, with a warning, at the first that fails.
-bool execute(const QString& path, const QStringList& statements);
+// Runs statements in order over one connection (a pragma holds for the
+// rest); the first that fails fails the test.
+void execute(const QString& path, const QStringList& statements);
+
+// The engine's words for a statement it must refuse; a statement it runs
+// fails the test.
+QString refusal(const QString& path, const QString& sql);
 
 // The whole file, to show that a command left it as it was.
 QByteArray fileBytes(const QString& path);

@@ -22,16 +22,11 @@
 #include "platform/DbEngine.h"
 #include "platform/TextBox.h"
 #include "platform/Toolkit.h"
-#include "shell/frmMainMenu.h"
 #include "survey/SurveyQuestionControl.h"
-#include "survey/frmNewSurvey.h"
-#include "survey/frmSurvey.h"
 
 #include <QApplication>
 #include <QComboBox>
-#include <QPushButton>
 #include <QDir>
-#include <QRadioButton>
 #include <QThread>
 #include <cstdio>
 #include <random>
@@ -58,37 +53,34 @@ void expectOnly(const MessageCapture& mc, const QString& message)
         fail(QStringLiteral("expected \"%1\", got: %2").arg(message, mc.messages.join(u'|')));
 }
 
-void pickText(QComboBox* combo, const QString& text)
+TextBox* box(const QWidget* window, const char* name)
 {
-    if (combo->findText(text) < 0)
-        fail(QStringLiteral("%1 does not offer %2").arg(combo->objectName(), text));
-    Ui::PickText(combo, text);
+    return Ui::Find<TextBox>(window, QLatin1String(name));
 }
 
-// The answering window, from the main menu, with survey and cell (0, 0) chosen.
-frmSurvey* openCell(const QString& survey)
+// The answering window, from the main menu, with survey and cell (0, 0)
+// chosen. (A window, control or item that is not there ends the copy through
+// the TestAbort that main catches.)
+QWidget* openCell(const QString& survey)
 {
-    Ui::Trigger(ShowForm<frmMainMenu>()->miModifySurveyAnswers);
-    frmSurvey* w = FormInstance<frmSurvey>();
-    if (!w)
-        fail(QStringLiteral("the answering window did not open"));
-    pickText(w->cmbSurveyID, survey);
-    Ui::Pick(w->cmbModelRow, 0);
-    Ui::Pick(w->cmbModelCol, 0);
+    Ui::MenuItem(QStringLiteral("miModifySurveyAnswers"));
+    QWidget* w = Ui::FindWindow(QStringLiteral("frmSurvey"));
+    Ui::PickText(w, QStringLiteral("cmbSurveyID"), survey);
+    Ui::Pick(w, QStringLiteral("cmbModelRow"), 0);
+    Ui::Pick(w, QStringLiteral("cmbModelCol"), 0);
+    const int rows = int(w->findChildren<SurveyQuestionControl*>().size());
     int shown = 0;
-    while (shown < int(w->SurveyQuestionControl1.size()) &&
-           w->SurveyQuestionControl1[shown]->Get_QuestionID() > -1)
+    while (shown < rows && Ui::Row(w, shown)->Get_QuestionID() > -1)
         ++shown;
     if (shown != Reliability::kCellQuestions)
         fail(QStringLiteral("the cell shows %1 questions").arg(shown));
     return w;
 }
 
-// Clicks the option's round indicator, where a user clicks it.
-void choose(frmSurvey* w, int row, int score)
+void choose(const QWidget* w, int row, int score)
 {
-    SurveyQuestionControl* control = w->SurveyQuestionControl1[row];
-    QTest::mouseClick(control->optChoice[score], Qt::LeftButton, {}, QPoint(6, 8));
+    const SurveyQuestionControl* control = Ui::Row(w, row);
+    Ui::Choose(control, score);
     if (control->Get_Value() != score)
         fail(QStringLiteral("the click on score %1 of row %2 missed").arg(score).arg(row));
 }
@@ -105,7 +97,7 @@ qint64 storedAnswers()
 int submitCells()
 {
     MessageCapture mc;
-    frmSurvey* w = openCell(QStringLiteral("1"));
+    const QWidget* w = openCell(QStringLiteral("1"));
     const qint64 stored = storedAnswers();
     if (stored % Reliability::kCellQuestions != 0)
         fail(QStringLiteral("a Submit is stored in part: %1 answers").arg(stored));
@@ -116,7 +108,7 @@ int submitCells()
         for (int q = 0; q < Reliability::kCellQuestions; ++q)
             choose(w, q, Reliability::SubmitScore(n, q));
         mc.messages.clear();
-        Ui::Click(w->butSubmit);
+        Ui::Click(w, QStringLiteral("butSubmit"));
         expectOnly(mc, QStringLiteral("Survey Submitted"));
     }
 }
@@ -133,19 +125,19 @@ int submitHeaders(const QString& tag, int count)
     std::uniform_int_distribution<int> typingUs(0, 5000);
     int lost = 0;
     for (int i = 0; i < count; ++i) {
-        Ui::Trigger(ShowForm<frmMainMenu>()->miCompleteSurvey);
-        frmNewSurvey* header = FormInstance<frmNewSurvey>();
+        Ui::MenuItem(QStringLiteral("miCompleteSurvey"));
+        const QWidget* header = Ui::Window(QStringLiteral("frmNewSurvey"));
         if (!header || !mc.messages.isEmpty())
             fail(QStringLiteral("no survey number proposed: ") + mc.messages.join(u'|'));
-        header->txtCompletedBy->setText(QStringLiteral("%1-%2").arg(tag).arg(i));
-        header->txtCompany->setText(tag);
+        box(header, "txtCompletedBy")->setText(QStringLiteral("%1-%2").arg(tag).arg(i));
+        box(header, "txtCompany")->setText(tag);
         // The user types for a while between the proposal and Submit.
         QThread::usleep(typingUs(random));
         QString number;
         for (;;) {
-            number = header->txtSurveyID->text();
+            number = box(header, "txtSurveyID")->text();
             mc.messages.clear();
-            Ui::Click(header->butSubmit);
+            Ui::Click(header, QStringLiteral("butSubmit"));
             if (!header->isVisible())
                 break;
             // The other copy stored this number first: the window proposes
@@ -159,13 +151,14 @@ int submitHeaders(const QString& tag, int count)
         if (!mc.messages.isEmpty())
             fail(mc.messages.join(u'|'));
 
-        frmSurvey* w = openCell(number);
-        if (w->txtCompletedBy->text() != QStringLiteral("%1-%2").arg(tag).arg(i))
-            fail(QStringLiteral("survey %1 shows %2").arg(number, w->txtCompletedBy->text()));
+        const QWidget* w = openCell(number);
+        const QString shown = box(w, "txtCompletedBy")->text();
+        if (shown != QStringLiteral("%1-%2").arg(tag).arg(i))
+            fail(QStringLiteral("survey %1 shows %2").arg(number, shown));
         for (int q = 0; q < Reliability::kCellQuestions; ++q)
             choose(w, q, Reliability::CopyScore(number.toInt(), q));
         mc.messages.clear();
-        Ui::Click(w->butSubmit);
+        Ui::Click(w, QStringLiteral("butSubmit"));
         expectOnly(mc, QStringLiteral("Survey Submitted"));
         mc.messages.clear();
     }
@@ -183,9 +176,13 @@ int main(int argc, char* argv[])
     const QStringList args = app.arguments();
     if (args.size() < 3 || !QDir::setCurrent(args[2]))
         fail(QStringLiteral("usage: quelt_submitter cells|headers FOLDER [TAG COUNT]"));
-    if (args[1] == QLatin1String("cells"))
-        return submitCells();
-    if (args[1] == QLatin1String("headers") && args.size() == 5)
-        return submitHeaders(args[3], args[4].toInt());
+    try {
+        if (args[1] == QLatin1String("cells"))
+            return submitCells();
+        if (args[1] == QLatin1String("headers") && args.size() == 5)
+            return submitHeaders(args[3], args[4].toInt());
+    } catch (const TestAbort& missing) {
+        fail(QString::fromUtf8(missing.what()));
+    }
     fail(QStringLiteral("unknown mode ") + args[1]);
 }
