@@ -108,8 +108,8 @@ void BM_ChooseCell_Limit_StatementAndRows(benchmark::State& state)
         const auto questions =
             BenchLimits::CellQuestions(db, BenchLimits::kCellRow, BenchLimits::kCellCols[pick]);
         for (std::size_t n = 0; n < questions.size(); ++n) {
-            shown[n]->Set_Question(
-                qint16(questions[n].first), QString::fromStdString(questions[n].second));
+            shown[n]->Set_Question(qint16(questions[n].first),
+                                   QString::fromStdString(questions[n].second));
         }
         Bench::Settle();
         pick = 1 - pick;

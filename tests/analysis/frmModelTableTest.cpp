@@ -463,9 +463,8 @@ private Q_SLOTS:
         db.addSurvey(7);
         db.addSurvey(3);
         QCOMPARE(ModelTable::open(), w.form);
-        QCOMPARE(Ui::Items(w.cmbSurvey),
-                 QStringList({QStringLiteral("1"), QStringLiteral("2"), QStringLiteral("3"),
-                              QStringLiteral("7")}));
+        QCOMPARE(Ui::Items(w.cmbSurvey), QStringList({QStringLiteral("1"), QStringLiteral("2"),
+                                                      QStringLiteral("3"), QStringLiteral("7")}));
         QCOMPARE(w.cmbSurvey->currentText(), QStringLiteral("2"));
 
         // With nothing chosen, nothing gets chosen by the new entries.

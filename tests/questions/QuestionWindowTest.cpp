@@ -125,9 +125,9 @@ private Q_SLOTS:
         QVERIFY(!w.lstModelRow->isVisible());
         QVERIFY(!w.lstModelCol->isVisible());
         QVERIFY(!w.Check1->isChecked());
-        QCOMPARE(Ui::TabOrder(w.form), (QStringList{"txtLabel", "txtQuestion", "butSubmit",
-                                                    "butCancel", "Check1", "cmbModelRow",
-                                                    "cmbModelCol"}));
+        QCOMPARE(Ui::TabOrder(w.form),
+                 (QStringList{"txtLabel", "txtQuestion", "butSubmit", "butCancel", "Check1",
+                              "cmbModelRow", "cmbModelCol"}));
     }
 
     // The worked example: label 4, text Why, row 2, column 3.
@@ -305,8 +305,7 @@ private Q_SLOTS:
         Ui::CloseBox(w.form);
         QVERIFY(!Ui::Window("frmQuestion"));
         AddQuestion fresh;
-        QCOMPARE(Ui::Items(fresh.cmbModelRow),
-                 (QStringList{"Row A", "Row B", "Row C", "Row D"}));
+        QCOMPARE(Ui::Items(fresh.cmbModelRow), (QStringList{"Row A", "Row B", "Row C", "Row D"}));
         QCOMPARE(Numbers(fresh.lstModelRow), (QStringList{"0", "1", "2", "3"}));
         QCOMPARE(fresh.cmbModelRow->currentIndex(), -1);
         QCOMPARE(fresh.txtLabel->text(), QString());

@@ -83,8 +83,8 @@ private Q_SLOTS:
         TestDb db;
         AnswerNewSurvey w;
         QCOMPARE(w.form->windowTitle(), QStringLiteral("Answer New Survey"));
-        QCOMPARE(Ui::TabOrder(w.form), (QStringList{"txtSurveyID", "txtCompletedBy",
-                                                    "txtCompany", "butSubmit", "butCancel"}));
+        QCOMPARE(Ui::TabOrder(w.form), (QStringList{"txtSurveyID", "txtCompletedBy", "txtCompany",
+                                                    "butSubmit", "butCancel"}));
         QVERIFY(w.txtSurveyID->isReadOnly());
         w.txtSurveyID->setFocus();
         QTest::keyClick(w.txtSurveyID, Qt::Key_End);
