@@ -12,6 +12,7 @@
 #
 # Usage: check-docs.sh QUELT QUELT_DB PACKAGING_DIR
 set -uo pipefail
+# shellcheck disable=SC2034 # quelt is used once it has a --help, below
 quelt=$1 quelt_db=$2 dir=$3
 failed=0
 
@@ -34,12 +35,12 @@ tags() { awk 'tag { print; tag = 0 } /^\.TP/ { tag = 1 }'; }
 
 help_commands() { "$quelt_db" --help | awk '/^Commands:/ { on = 1; next } on && !NF { exit } on { print $1 }'; }
 
-# Fails with the difference when the two lists (one item a line) differ.
+# Fails with the difference when the lists WANTED and GOT (one item a line)
+# differ. Usage: same WHAT WHERE WANTED GOT
 same() {
-    local what=$1
-    if ! diff -u --label "$what: --help" --label "$what: $2" <(sort -u <<<"$3" | sed '/^$/d') \
+    if ! diff -u --label "$1: wanted" --label "$1: $2" <(sort -u <<<"$3" | sed '/^$/d') \
         <(sort -u <<<"$4" | sed '/^$/d'); then
-        echo "FAIL: $what differs between --help and $2"
+        echo "FAIL: $1 in $2"
         failed=1
     fi
 }
@@ -74,7 +75,9 @@ if [[ ! -r $bash_completion ]]; then
     echo "bash-completion is not installed: completion not checked"
     exit $failed
 fi
+# shellcheck source=/dev/null
 source "$bash_completion"
+# shellcheck source=SCRIPTDIR/../../packaging/quelt-db.bash-completion
 source "$dir/quelt-db.bash-completion"
 
 # What the completion offers for the words typed so far (the last one is
