@@ -55,7 +55,7 @@ logged=$(dpkg-deb --fsys-tarfile "$deb" | tar -xO ./usr/share/doc/quelt/changelo
 
 if command -v lintian >/dev/null; then
     # Tags a maintainer would have to override fail; information is shown.
-    lintian --info --display-info --fail-on error,warning "$deb" || fail lintian
+    lintian --display-info --fail-on error,warning "$deb" || fail lintian
 else
     echo "lintian is not installed (make deps installs it): not run"
 fi
