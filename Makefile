@@ -9,13 +9,17 @@ JOBS       ?= $(shell nproc 2>/dev/null || echo 2)
 # check need (clang-format brings git-clang-format and python3).
 PACKAGES := g++ cmake ninja-build qt6-base-dev qt6-svg-dev libqt6sql6-sqlite fonts-dejavu-core \
             libbenchmark-dev libsqlite3-dev clang-format
+# ... and those `make package` and its test need: dpkg-shlibdeps (with file,
+# which tells it the programs), lintian, man for the pages' warnings, and
+# bash-completion to try the completion in.
+PACKAGES += dpkg-dev file lintian man-db bash-completion
 
 # Every build the Makefile makes treats a compiler warning as an error.
 CONFIGURE := cmake -S . -G Ninja -DCMAKE_COMPILE_WARNING_AS_ERROR=ON
 
 SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 
-.PHONY: all deps build run test test-sanitize soak bench format-check clean
+.PHONY: all deps build run test test-sanitize soak bench format-check package clean
 
 all: build
 
@@ -42,6 +46,10 @@ demo/quelt.mdb: | build
 
 run: build demo/quelt.mdb
 	cd demo && ../$(BUILD)/quelt
+
+# quelt_VERSION_ARCH.deb in $(BUILD), for `apt install ./$(BUILD)/quelt_*.deb`.
+package: build
+	cmake --build $(BUILD) --target package
 
 # The reliability tests leave what they measured (kills, two copies, soak)
 # in a summary file; each run shows it.
