@@ -139,6 +139,11 @@ QString ServerLocation(const QString& database, const QString& user)
     return location + QStringLiteral("user=") + user;
 }
 
+void ServerAdmin(const QString& sql)
+{
+    runOnServer(QStringLiteral("postgres"), sql);
+}
+
 QString NewServerDatabase(const QString& user)
 {
     if (TestServerKeywords().isEmpty())

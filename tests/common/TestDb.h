@@ -28,6 +28,9 @@ QString NewServerDatabase(const QString& user = QStringLiteral("quelt_admin"));
 QString ServerLocation(const QString& database,
                        const QString& user = QStringLiteral("quelt_admin"));
 
+// Runs a statement on the test server's own database, as its administrator.
+void ServerAdmin(const QString& sql);
+
 // Skips a test, or a row of its data, whose point is something only a file
 // can have: a trigger in SQLite's words, typeless columns holding text, the
 // file itself removed. Everything else runs against both back ends.
