@@ -6,9 +6,14 @@ BUILD_TYPE ?= RelWithDebInfo
 JOBS       ?= $(shell nproc 2>/dev/null || echo 2)
 
 # Debian 12 packages the build, the tests, the screenshots and the format
-# check need (clang-format brings git-clang-format and python3).
+# check need (clang-format brings git-clang-format and python3). The server
+# ones: Qt's PostgreSQL driver and libpq's headers for the program, and the
+# server itself for the tests' and benchmarks' throwaway server (no cluster
+# of the system's is used; postgresql-common makes one on installation, which
+# is left as it is).
 PACKAGES := g++ cmake ninja-build qt6-base-dev qt6-svg-dev libqt6sql6-sqlite fonts-dejavu-core \
-            libbenchmark-dev libsqlite3-dev clang-format
+            libbenchmark-dev libsqlite3-dev clang-format \
+            libqt6sql6-psql libpq-dev postgresql postgresql-common
 # ... and those `make package` and its test need: dpkg-shlibdeps (with file,
 # which tells it the programs), lintian, man for the pages' warnings, and
 # bash-completion to try the completion in.
@@ -65,8 +70,12 @@ SANITIZE_ENV := ASAN_OPTIONS=detect_leaks=1:strict_string_checks=1 \
 	LSAN_OPTIONS=suppressions=$(CURDIR)/tests/sanitize/lsan.supp:print_suppressions=0 \
 	UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 QT_QPA_PLATFORM=offscreen
 
+# The window tests' second run against the server is left to `make test`: the
+# same windows, and the engine's server code still runs here through the
+# server's own tests and quelt-db copy.
 test-sanitize: deps
-	$(CONFIGURE) -B $(BUILD)-sanitize -DCMAKE_BUILD_TYPE=$(BUILD_TYPE) -DQUELT_SANITIZE=ON
+	$(CONFIGURE) -B $(BUILD)-sanitize -DCMAKE_BUILD_TYPE=$(BUILD_TYPE) -DQUELT_SANITIZE=ON \
+		-DQUELT_SERVER_TESTS=OFF
 	cmake --build $(BUILD)-sanitize -j $(JOBS)
 	rm -f $(BUILD)-sanitize/$(RELIABILITY_SUMMARY)
 	cd $(BUILD)-sanitize && $(SANITIZE_ENV) ctest --output-on-failure -j $(JOBS)

@@ -3,6 +3,7 @@
 
 #include "BenchSupport.h"
 #include "LargeDb.h"
+#include "ServerBench.h"
 #include "SqliteLimits.h"
 
 #include "analysis/PictureBox.h"
@@ -35,6 +36,19 @@ void BM_ShowResults_Program(benchmark::State& state)
     }
 }
 BENCHMARK(BM_ShowResults_Program)->Unit(benchmark::kMillisecond);
+
+// The same click with the large model on the benchmark server.
+void BM_Server_ShowResults_Program(benchmark::State& state)
+{
+    QString why;
+    const QString location = BenchServer::LargeDb(&why);
+    if (location.isEmpty())
+        return state.SkipWithError(qPrintable(why));
+    DBEngine::SetSurveyDatabaseName(location);
+    BM_ShowResults_Program(state);
+    DBEngine::SetSurveyDatabaseName(QStringLiteral("quelt.mdb"));
+}
+BENCHMARK(BM_Server_ShowResults_Program)->Unit(benchmark::kMillisecond);
 
 // The click in two halves: the queries through the program's engine layer...
 void BM_ShowResults_Part_Queries(benchmark::State& state)

@@ -3,8 +3,10 @@
 
 #include "BenchSupport.h"
 #include "LargeDb.h"
+#include "ServerBench.h"
 #include "SqliteLimits.h"
 
+#include "platform/DbEngine.h"
 #include "survey/SurveyQuestionControl.h"
 #include "survey/frmSurvey.h"
 
@@ -74,6 +76,19 @@ void BM_Submit_Program(benchmark::State& state)
     }
 }
 BENCHMARK(BM_Submit_Program)->Unit(benchmark::kMillisecond);
+
+// The same Submit into the large model on the benchmark server.
+void BM_Server_Submit_Program(benchmark::State& state)
+{
+    QString why;
+    const QString location = BenchServer::LargeDb(&why);
+    if (location.isEmpty())
+        return state.SkipWithError(qPrintable(why));
+    DBEngine::SetSurveyDatabaseName(location);
+    BM_Submit_Program(state);
+    DBEngine::SetSurveyDatabaseName(QStringLiteral("quelt.mdb"));
+}
+BENCHMARK(BM_Server_Submit_Program)->Unit(benchmark::kMillisecond);
 
 void BM_ChooseCell_Program(benchmark::State& state)
 {

@@ -203,7 +203,7 @@ private:
 int RunCheck(const QStringList& args, QTextStream& out)
 {
     const Options options(args, {});
-    const QString file = options.expect(1, QStringLiteral("one FILE")).first();
+    const QString file = options.expect(1, QStringLiteral("one LOCATION")).first();
     const Database db = DBEngine::OpenDatabaseForReading(file);
     Checker checker(db);
     checker.Run();

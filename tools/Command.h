@@ -50,6 +50,7 @@ int RunExport(const QStringList& args, QTextStream& out);
 int RunImportQuestions(const QStringList& args, QTextStream& out);
 int RunCheck(const QStringList& args, QTextStream& out);
 int RunIndex(const QStringList& args, QTextStream& out);
+int RunCopy(const QStringList& args, QTextStream& out);
 
 // Splits "A;B;C" into trimmed names; empty input gives no names.
 QStringList SplitNames(const QString& list);

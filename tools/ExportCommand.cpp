@@ -19,7 +19,7 @@ const QStringList kColumns = {
 int RunExport(const QStringList& args, QTextStream& out)
 {
     const Options options(args, {QStringLiteral("output")});
-    const QString file = options.expect(1, QStringLiteral("one FILE")).first();
+    const QString file = options.expect(1, QStringLiteral("one LOCATION")).first();
     const QString output = options.value(QStringLiteral("output"));
     RefuseOutputOverDatabase(output, file);
 

@@ -58,7 +58,7 @@ bool isHeader(const QStringList& fields)
 int RunImportQuestions(const QStringList& args, QTextStream& out)
 {
     const Options options(args, {});
-    const QStringList files = options.expect(2, QStringLiteral("FILE and QUESTIONS.csv"));
+    const QStringList files = options.expect(2, QStringLiteral("LOCATION and QUESTIONS.csv"));
     const QString csvName = files.at(1);
     const CsvText csv = ParseCsv(readUtf8(csvName));
 

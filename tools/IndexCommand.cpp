@@ -6,7 +6,7 @@
 int RunIndex(const QStringList& args, QTextStream& out)
 {
     const Options options(args, {});
-    const QString file = options.expect(1, QStringLiteral("one FILE")).first();
+    const QString file = options.expect(1, QStringLiteral("one LOCATION")).first();
     Database db = DBEngine::OpenDatabase(file);
 
     QList<WantedIndex> missing;

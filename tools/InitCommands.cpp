@@ -6,13 +6,12 @@
 #include "data/Surveys.h"
 #include "platform/DbEngine.h"
 
-#include <QFile>
 #include <QRandomGenerator>
 
 int RunInit(const QStringList& args, QTextStream& out)
 {
     const Options options(args, {QStringLiteral("rows"), QStringLiteral("cols")});
-    const QString file = options.expect(1, QStringLiteral("one FILE")).first();
+    const QString file = options.expect(1, QStringLiteral("one LOCATION")).first();
     if (!options.has(QStringLiteral("rows")) || !options.has(QStringLiteral("cols")))
         throw UsageError(QStringLiteral("both --rows and --cols are required"));
     const QStringList rows = SplitNames(options.value(QStringLiteral("rows")));
@@ -71,14 +70,13 @@ const QList<QPair<QString, QString>> kDemoSurveys = {
 int RunDemo(const QStringList& args, QTextStream& out)
 {
     const Options options(args, {});
-    const QString file = options.expect(1, QStringLiteral("one FILE")).first();
-    Schema::CreateSurveyDatabase(file, kDemoRows, kDemoCols);
-    try {
-        Database db = DBEngine::OpenDatabase(file);
-        Transaction batch(db);
+    const QString file = options.expect(1, QStringLiteral("one LOCATION")).first();
+    int questions = 0;
+    // Filled in the transaction that makes the tables: a failure leaves no
+    // half-made demo, neither a file nor tables on a server.
+    Schema::CreateSurveyDatabase(file, kDemoRows, kDemoCols, [&](Database& db) {
         // A fixed seed: every demo file is the same, so screenshots compare.
         QRandomGenerator random(20261207);
-        int questions = 0;
         for (qint16 row = 0; row < kDemoRows.size(); ++row) {
             const QString topic = kDemoRows[row].toLower();
             for (qint16 col = 0; col < kDemoCols.size(); ++col) {
@@ -104,13 +102,9 @@ int RunDemo(const QStringList& args, QTextStream& out)
             }
             StoreAnswers(db, surveyId, answers);
         }
-        batch.Commit();
-        out << "Created " << file << ": a " << kDemoRows.size() << " x " << kDemoCols.size()
-            << " model, " << questions << " questions, " << kDemoSurveys.size()
-            << " surveys with answers.\n";
-    } catch (...) {
-        QFile::remove(file);
-        throw;
-    }
+    });
+    out << "Created " << file << ": a " << kDemoRows.size() << " x " << kDemoCols.size()
+        << " model, " << questions << " questions, " << kDemoSurveys.size()
+        << " surveys with answers.\n";
     return 0;
 }

@@ -66,7 +66,7 @@ Request parse(const QStringList& args)
                            QStringLiteral("format"), QStringLiteral("output")},
                           {QStringLiteral("all"), QStringLiteral("no-color")});
     Request r;
-    r.file = options.expect(1, QStringLiteral("one FILE")).first();
+    r.file = options.expect(1, QStringLiteral("one LOCATION")).first();
     const int choices = int(options.has(QStringLiteral("survey"))) +
                         int(options.has(QStringLiteral("surveys"))) +
                         int(options.has(QStringLiteral("all")));

@@ -13,24 +13,34 @@
 
 namespace {
 
+// Every command's LOCATION, said once.
+#define LOCATION_HELP                                                                              \
+    "\n"                                                                                           \
+    "LOCATION is a file path or a PostgreSQL database as a libpq URI, e.g.\n"                      \
+    "postgresql://user@host:5432/quelt or postgresql:///?service=quelt. A server's\n"              \
+    "password goes in ~/.pgpass, a service file or PGPASSWORD, never into LOCATION.\n"
+
 const Command kCommands[] = {
     {"init", "create an empty survey database with a named model",
-     "Usage: quelt-db init FILE --rows \"Name;Name;...\" --cols \"Name;Name;...\"\n"
+     "Usage: quelt-db init LOCATION --rows \"Name;Name;...\" --cols \"Name;Name;...\"\n"
      "\n"
-     "Creates FILE with the five tables of the survey database. The model rows and\n"
-     "columns are numbered 0, 1, 2, ... in the order given. An existing FILE is\n"
-     "never overwritten. Both --rows and --cols are required (either may be \"\").\n",
+     "Creates the five tables of the survey database: a new file at LOCATION, or\n"
+     "in the existing server database LOCATION names (postgresql://...). The model\n"
+     "rows and columns are numbered 0, 1, 2, ... in the order given. An existing\n"
+     "file is never overwritten, nor a server database that holds the tables.\n"
+     "Both --rows and --cols are required (either may be \"\").\n" LOCATION_HELP,
      RunInit},
     {"demo", "create a demo database with questions and answered surveys",
-     "Usage: quelt-db demo FILE\n"
+     "Usage: quelt-db demo LOCATION\n"
      "\n"
-     "Creates FILE with a named 6 x 6 model, two to four questions in every cell\n"
-     "and three surveys that answer every question. An existing FILE is never\n"
-     "overwritten.\n",
+     "Creates the survey database at LOCATION, as init does, with a named 6 x 6\n"
+     "model, two to four questions in every cell and three surveys that answer\n"
+     "every question. An existing file is never overwritten, nor a server\n"
+     "database that holds the tables.\n" LOCATION_HELP,
      RunDemo},
     {"report", "the mean score of every cell for one survey or several",
-     "Usage: quelt-db report FILE (--survey N | --surveys N,M,... | --all)\n"
-     "                       [--format text|csv|png|pdf|svg] [--output PATH] [--no-color]\n"
+     "Usage: quelt-db report LOCATION (--survey N | --surveys N,M,... | --all)\n"
+     "                           [--format text|csv|png|pdf|svg] [--output PATH] [--no-color]\n"
      "\n"
      "The results grid of the analysis window, computed the same way.\n"
      "  --survey N         the answers of survey N\n"
@@ -50,7 +60,7 @@ const Command kCommands[] = {
      "csv: an empty mean). The file is only read.\n",
      RunReport, ReportDraws},
     {"export", "every stored answer as CSV, one line per answer",
-     "Usage: quelt-db export FILE [--output PATH]\n"
+     "Usage: quelt-db export LOCATION [--output PATH]\n"
      "\n"
      "Writes every answer in the order it was entered, with its survey (number,\n"
      "completed by, company), its question (number, label, text), the question's\n"
@@ -60,7 +70,7 @@ const Command kCommands[] = {
      "file is only read.\n",
      RunExport},
     {"import-questions", "add questions from a CSV file, all of them or none",
-     "Usage: quelt-db import-questions FILE QUESTIONS.csv\n"
+     "Usage: quelt-db import-questions LOCATION QUESTIONS.csv\n"
      "\n"
      "QUESTIONS.csv (UTF-8) holds one question per record: model row number, model\n"
      "column number, label, text. A first line \"row,col,label,text\" is skipped,\n"
@@ -72,7 +82,7 @@ const Command kCommands[] = {
      "line is named and nothing is added; otherwise all questions are added at once.\n",
      RunImportQuestions},
     {"check", "whether the program can use a file; never writes to it",
-     "Usage: quelt-db check FILE\n"
+     "Usage: quelt-db check LOCATION\n"
      "\n"
      "Checks the five tables and their columns, that no name, number, question text,\n"
      "completed by or company is null, that every number is whole and within\n"
@@ -82,19 +92,31 @@ const Command kCommands[] = {
      "that nothing refers to, a missing index) leave the exit status 0.\n",
      RunCheck},
     {"index", "give a file the indexes that init makes",
-     "Usage: quelt-db index FILE\n"
+     "Usage: quelt-db index LOCATION\n"
      "\n"
-     "Adds to FILE the indexes that 'quelt-db init' creates, where no index on the\n"
+     "Adds to LOCATION the indexes that 'quelt-db init' creates, where no index on the\n"
      "same columns exists yet, so that results come quickly from a large file made\n"
      "by other means. Writes nothing else.\n",
      RunIndex},
+    {"copy", "copy a whole survey database to a new place, all or nothing",
+     "Usage: quelt-db copy FROM TO\n"
+     "\n"
+     "Copies every model row and column, question, survey and answer from the\n"
+     "database FROM to TO, as stored and in the order stored: a file to a server to\n"
+     "move a team, a server to a file for an offline snapshot, or any other pair.\n"
+     "TO is a new file, or a server database without the survey tables (or with\n"
+     "all five of them empty); one that holds data is refused and left as it was.\n"
+     "Each table's rows and totals are compared at both ends before the copy is\n"
+     "committed: it is stored whole or not at all. FROM is only read.\n" LOCATION_HELP,
+     RunCopy},
 };
 
 void printOverview(QTextStream& out)
 {
     out << "Usage: quelt-db COMMAND [ARGS...]\n"
            "       quelt-db COMMAND --help\n\n"
-           "Makes and inspects survey database files for Quelt Analysis Software.\n\n"
+           "Makes and inspects survey databases for Quelt Analysis Software: files, or\n"
+           "databases on a PostgreSQL server (a LOCATION postgresql://...).\n\n"
            "Commands:\n";
     for (const Command& c : kCommands)
         out << "  " << QString::fromLatin1(c.name).leftJustified(18) << c.synopsis << '\n';

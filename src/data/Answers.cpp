@@ -4,6 +4,7 @@
 #include "platform/Convert.h"
 #include "platform/DbEngine.h"
 
+#include <QHash>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QLocale>
@@ -38,6 +39,35 @@ CellTotals readTotals(const Database& db, const QString& sql, bool combined)
     return cell;
 }
 
+// A server answers every cell in one statement, one round trip whatever the
+// model's size; the cells it leaves out have no answers, as the per-cell
+// statement gives them.
+QList<CellTotals> readGroupedTotals(const Database& db, const QString& sql,
+                                    const QList<qint64>& rowNumbers,
+                                    const QList<qint64>& colNumbers, bool combined)
+{
+    QHash<QPair<qint64, qint64>, CellTotals> answered;
+    Recordset rs = db.CreateQueryDef(sql).OpenRecordset();
+    while (!rs.Eof()) {
+        CellTotals cell;
+        cell.count = rs.FieldInt64(QStringLiteral("iCount"));
+        if (cell.count > 0)
+            cell.sum = rs.FieldInt64(QStringLiteral("iSum"));
+        if (combined)
+            cell.surveys = rs.FieldInt64(QStringLiteral("iSurveys"));
+        answered.insert(
+            {rs.FieldInt64(QStringLiteral("row_id")), rs.FieldInt64(QStringLiteral("col_id"))},
+            cell);
+        rs.MoveNext();
+    }
+    QList<CellTotals> cells;
+    cells.reserve(rowNumbers.size() * colNumbers.size());
+    for (qint64 row : rowNumbers)
+        for (qint64 col : colNumbers)
+            cells.append(answered.value({row, col}));
+    return cells;
+}
+
 } // namespace
 
 CellTotals ReadCellTotals(const Database& db, SurveyNumber survey, qint64 rowNumber,
@@ -49,6 +79,9 @@ CellTotals ReadCellTotals(const Database& db, SurveyNumber survey, qint64 rowNum
 QList<CellTotals> ReadSurveyTotals(const Database& db, SurveyNumber survey,
                                    const QList<qint64>& rowNumbers, const QList<qint64>& colNumbers)
 {
+    if (db.IsServer())
+        return readGroupedTotals(db, Sql::Server::SelectSurveyCellSums(survey), rowNumbers,
+                                 colNumbers, false);
     QList<CellTotals> cells;
     cells.reserve(rowNumbers.size() * colNumbers.size());
     ReadTransaction snapshot(db);
@@ -71,6 +104,9 @@ QList<CellTotals> ReadCombinedTotals(const Database& db, const QList<SurveyNumbe
             numbers.append(DecimalText(survey));
         set = numbers.join(u',');
     }
+    if (db.IsServer())
+        return readGroupedTotals(db, Sql::Server::SelectCellsOverSurveys(set), rowNumbers,
+                                 colNumbers, true);
     QList<CellTotals> cells;
     cells.reserve(rowNumbers.size() * colNumbers.size());
     ReadTransaction snapshot(db);
@@ -83,7 +119,9 @@ QList<CellTotals> ReadCombinedTotals(const Database& db, const QList<SurveyNumbe
 
 void ReadAnswerLines(const Database& db, const std::function<void(const QStringList&)>& line)
 {
-    Recordset rs = db.CreateQueryDef(Sql::SelectAnswerLines()).OpenRecordset();
+    Recordset rs = db.CreateQueryDef(db.IsServer() ? Sql::Server::SelectAnswerLines()
+                                                   : Sql::SelectAnswerLines())
+                       .OpenRecordset();
     QStringList fields;
     while (!rs.Eof()) {
         const QJsonArray values =

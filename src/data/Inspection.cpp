@@ -31,6 +31,9 @@ qint64 count(const Database& db, const QString& sql)
 
 QStringList ReadIntegrityProblems(const Database& db)
 {
+    // A server checks its own storage; it has no such statement to ask.
+    if (db.IsServer())
+        return {};
     QStringList problems;
     Recordset rs = db.CreateQueryDef(Sql::SelectIntegrityCheck()).OpenRecordset();
     while (!rs.Eof()) {
@@ -44,7 +47,9 @@ QStringList ReadIntegrityProblems(const Database& db)
 
 QStringList ReadTableColumns(const Database& db, const QString& table)
 {
-    QStringList names = textColumn(db, Sql::SelectTableColumns(table), QStringLiteral("name"));
+    QStringList names = textColumn(
+        db, db.IsServer() ? Sql::Server::SelectTableColumns(table) : Sql::SelectTableColumns(table),
+        QStringLiteral("name"));
     for (QString& name : names)
         name = name.toLower();
     return names;
@@ -61,7 +66,9 @@ OddValues ReadOddNumbers(const Database& db, const QString& table, const QString
                          bool skipBlank)
 {
     OddValues odd;
-    Recordset rs = db.CreateQueryDef(Sql::SelectOddNumbers(table, column)).OpenRecordset();
+    Recordset rs = db.CreateQueryDef(db.IsServer() ? Sql::Server::SelectOddNumbers(table, column)
+                                                   : Sql::SelectOddNumbers(table, column))
+                       .OpenRecordset();
     while (!rs.Eof()) {
         const QVariant v = rs.Fields(QStringLiteral("v"));
         if (skipBlank && CText(v).isEmpty()) {
@@ -81,7 +88,9 @@ OddValues ReadOddNumbers(const Database& db, const QString& table, const QString
 
 Numbering ReadNumbering(const Database& db, const QString& table, const QString& column)
 {
-    Recordset rs = db.CreateQueryDef(Sql::SelectNumbering(table, column)).OpenRecordset();
+    Recordset rs = db.CreateQueryDef(db.IsServer() ? Sql::Server::SelectNumbering(table, column)
+                                                   : Sql::SelectNumbering(table, column))
+                       .OpenRecordset();
     Numbering numbering;
     numbering.count = rs.FieldInt64(QStringLiteral("n"));
     if (numbering.count == 0)
@@ -94,7 +103,8 @@ Numbering ReadNumbering(const Database& db, const QString& table, const QString&
 
 qint64 CountUnnumbered(const Database& db, const QString& table, const QString& column)
 {
-    return count(db, Sql::CountUnnumbered(table, column));
+    return count(db, db.IsServer() ? Sql::Server::CountUnnumbered(table, column)
+                                   : Sql::CountUnnumbered(table, column));
 }
 
 qint64 CountQuestionsOutsideModel(const Database& db)
@@ -137,11 +147,14 @@ QList<WantedIndex> WantedIndexes()
 
 QString IndexLike(const Database& db, const WantedIndex& wanted)
 {
-    const QStringList indexes =
-        textColumn(db, Sql::SelectIndexes(wanted.table), QStringLiteral("name"));
+    const bool server = db.IsServer();
+    const QStringList indexes = textColumn(
+        db, server ? Sql::Server::SelectIndexes(wanted.table) : Sql::SelectIndexes(wanted.table),
+        QStringLiteral("name"));
     for (const QString& index : indexes) {
-        const QStringList columns =
-            textColumn(db, Sql::SelectIndexColumns(index), QStringLiteral("name"));
+        const QStringList columns = textColumn(
+            db, server ? Sql::Server::SelectIndexColumns(index) : Sql::SelectIndexColumns(index),
+            QStringLiteral("name"));
         if (columns.size() < wanted.columns.size())
             continue;
         bool same = true;

@@ -23,12 +23,15 @@ QList<ModelLine> readLines(const Database& db, const QString& sql, const QString
 
 QList<ModelLine> ReadModelRows(const Database& db)
 {
-    return readLines(db, Sql::SelectModelRows(), QStringLiteral("row_number"));
+    return readLines(db, db.IsServer() ? Sql::Server::SelectModelRows() : Sql::SelectModelRows(),
+                     QStringLiteral("row_number"));
 }
 
 QList<ModelLine> ReadModelColumns(const Database& db)
 {
-    return readLines(db, Sql::SelectModelColumns(), QStringLiteral("col_number"));
+    return readLines(db,
+                     db.IsServer() ? Sql::Server::SelectModelColumns() : Sql::SelectModelColumns(),
+                     QStringLiteral("col_number"));
 }
 
 QList<ModelLine> ReadModelRowsInOrder(const Database& db)

@@ -8,7 +8,9 @@ QList<CellQuestion> ReadCellQuestions(const Database& db, qint16 rowNumber, qint
 {
     QList<CellQuestion> questions;
     Recordset rs =
-        db.CreateQueryDef(Sql::SelectCellQuestions(rowNumber, colNumber)).OpenRecordset();
+        db.CreateQueryDef(db.IsServer() ? Sql::Server::SelectCellQuestions(rowNumber, colNumber)
+                                        : Sql::SelectCellQuestions(rowNumber, colNumber))
+            .OpenRecordset();
     while (!rs.Eof()) {
         QString text = rs.FieldText(QStringLiteral("question_text"));
         const qint16 id = CInt16(rs.Fields(QStringLiteral("id")),

@@ -2,6 +2,7 @@
 
 #include <QString>
 #include <QStringList>
+#include <functional>
 
 class Database;
 
@@ -15,9 +16,25 @@ QStringList CreateTableStatements();
 // question and survey, with the score in the index so no table row is read.
 QStringList CreateIndexStatements();
 
+// The same on a database server: its types, the question number handed out
+// by an identity column, and answers that keep the order they were entered
+// in. The server gathers statistics, so there an index leading with the
+// survey serves Show Results' one grouped statement.
+QStringList CreateServerTableStatements();
+QStringList CreateServerIndexStatements();
+
+// The five tables' names, in the order a copy fills them.
+QStringList TableNames();
+// Which of them a server database holds.
+QStringList ReadPresentTables(const Database& db);
+
 // Creates a new file with the tables and indexes and numbers the model rows
 // and columns 0, 1, 2, ... in the order given. An existing file is an error.
-void CreateSurveyDatabase(const QString& path, const QStringList& rowNames,
-                          const QStringList& columnNames);
+// At a server location the tables go into the existing database, which must
+// hold none of them yet. `fill` then stores more in the same transaction:
+// the database is made whole or not at all.
+void CreateSurveyDatabase(const QString& location, const QStringList& rowNames,
+                          const QStringList& columnNames,
+                          const std::function<void(Database&)>& fill = {});
 
 } // namespace Schema

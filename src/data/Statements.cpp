@@ -226,4 +226,187 @@ QString CountScoresOutsideRange()
         "SELECT count(*) AS v FROM survey_results WHERE answer NOT BETWEEN 0 AND 4");
 }
 
+namespace Server {
+
+QString SelectModelRows()
+{
+    return Sql::SelectModelRows() + QStringLiteral(" ORDER BY row_number");
+}
+
+QString SelectModelColumns()
+{
+    return Sql::SelectModelColumns() + QStringLiteral(" ORDER BY col_number");
+}
+
+QString SelectSurveyIds()
+{
+    return Sql::SelectSurveyIds() + QStringLiteral(" ORDER BY id");
+}
+
+QString SelectCellQuestions(qint16 rowNumber, qint16 colNumber)
+{
+    return Sql::SelectCellQuestions(rowNumber, colNumber) + QStringLiteral("ORDER BY id");
+}
+
+// Any constant will do: advisory locks are the database's own, and nothing
+// else of the program takes one.
+QString LockSurveyNumbers()
+{
+    return QStringLiteral("SELECT pg_advisory_xact_lock(7421, 1) AS locked");
+}
+
+QString SelectSurveyCellSums(qint64 surveyId)
+{
+    return QStringLiteral("SELECT row_id, col_id, SUM(answer) AS iSum, COUNT(answer) AS iCount "
+                          "FROM survey_results, question "
+                          "WHERE survey_results.question_id = question.id AND survey_id = ") %
+           DecimalText(surveyId) % QStringLiteral(" GROUP BY row_id, col_id");
+}
+
+QString SelectCellsOverSurveys(const QString& surveySet)
+{
+    return QStringLiteral("SELECT row_id, col_id, "
+                          "COUNT(DISTINCT CASE WHEN answer IS NOT NULL THEN survey_id END) "
+                          "AS iSurveys, SUM(answer) AS iSum, COUNT(answer) AS iCount "
+                          "FROM survey_results, question "
+                          "WHERE survey_results.question_id = question.id "
+                          "AND survey_id IN (") %
+           surveySet % QStringLiteral(") GROUP BY row_id, col_id");
+}
+
+QString SelectAnswerLines()
+{
+    return QStringLiteral(
+        "SELECT json_build_array(r.survey_id, s.completed_by, s.company, r.question_id, "
+        "q.label, q.question_text, q.row_id, mr.name, q.col_id, mc.name, r.answer)::text AS line "
+        "FROM survey_results r "
+        "LEFT JOIN survey s ON s.id = r.survey_id "
+        "LEFT JOIN question q ON q.id = r.question_id "
+        "LEFT JOIN model_row mr ON mr.row_number = q.row_id "
+        "LEFT JOIN model_column mc ON mc.col_number = q.col_id "
+        "ORDER BY r.entry");
+}
+
+// Found through the search path, as the program's statements find them.
+QString SelectSurveyTables()
+{
+    return QStringLiteral("SELECT name FROM unnest(ARRAY['model_row', 'model_column', "
+                          "'question', 'survey', 'survey_results']) AS name "
+                          "WHERE to_regclass(name) IS NOT NULL");
+}
+
+QString AdvanceQuestionNumbers()
+{
+    return QStringLiteral("SELECT setval(pg_get_serial_sequence('question', 'id'), MAX(id)) "
+                          "AS v FROM question HAVING MAX(id) IS NOT NULL");
+}
+
+QString SelectTableColumns(const QString& table)
+{
+    return QStringLiteral("SELECT attname AS name FROM pg_attribute WHERE attrelid = "
+                          "to_regclass(%1) AND attnum > 0 AND NOT attisdropped ORDER BY attnum")
+        .arg(Quote(table));
+}
+
+QString SelectIndexes(const QString& table)
+{
+    return QStringLiteral("SELECT indexrelid::regclass::text AS name FROM pg_index "
+                          "WHERE indrelid = to_regclass(%1)")
+        .arg(Quote(table));
+}
+
+QString SelectIndexColumns(const QString& index)
+{
+    return QStringLiteral("SELECT a.attname AS name FROM pg_index i, pg_attribute a "
+                          "WHERE i.indexrelid = to_regclass(%1) AND a.attrelid = i.indrelid "
+                          "AND a.attnum = ANY (i.indkey) "
+                          "ORDER BY array_position(i.indkey::int2[], a.attnum)")
+        .arg(Quote(index));
+}
+
+// A column made by other means may hold text: only whole numbers within
+// 16 bits, as text, pass.
+QString SelectOddNumbers(const QString& table, const QString& column)
+{
+    return QStringLiteral("SELECT %2 AS v FROM %1 WHERE %2 IS NOT NULL AND NOT CASE WHEN "
+                          "%2::text ~ '^-?[0-9]{1,5}$' THEN %2::text::int BETWEEN -32768 AND "
+                          "32767 ELSE false END")
+        .arg(table, column);
+}
+
+QString SelectNumbering(const QString& table, const QString& column)
+{
+    return QStringLiteral("SELECT count(*) AS n, count(DISTINCT %2) AS d, "
+                          "min(%2) AS lo, max(%2) AS hi FROM %1 WHERE trim(%2::text) <> ''")
+        .arg(table, column);
+}
+
+QString CountUnnumbered(const QString& table, const QString& column)
+{
+    return QStringLiteral("SELECT count(*) AS v FROM %1 WHERE %2 IS NULL OR trim(%2::text) = ''")
+        .arg(table, column);
+}
+
+} // namespace Server
+
+// Table and column names come from the program's own list of the five tables.
+QString SelectTableRows(const QString& table, const QStringList& columns, bool server)
+{
+    QString order = QStringLiteral("rowid");
+    if (server)
+        order =
+            table == QLatin1String("survey_results") ? QStringLiteral("entry") : columns.first();
+    return QStringLiteral("SELECT %1 FROM %2 ORDER BY %3")
+        .arg(columns.join(QStringLiteral(", ")), table, order);
+}
+
+namespace {
+
+QString literal(const QVariant& value)
+{
+    if (value.isNull())
+        return QStringLiteral("NULL");
+    switch (value.typeId()) {
+    case QMetaType::LongLong:
+    case QMetaType::Int:
+        return DecimalText(value.toLongLong());
+    case QMetaType::Double:
+        return QString::number(value.toDouble(), 'g', 17);
+    default:
+        return Quote(value.toString());
+    }
+}
+
+} // namespace
+
+QString InsertRows(const QString& table, const QStringList& columns,
+                   const QList<QVariantList>& rows)
+{
+    QString sql = QStringLiteral("INSERT INTO %1 (%2) VALUES ")
+                      .arg(table, columns.join(QStringLiteral(", ")));
+    for (qsizetype r = 0; r < rows.size(); ++r) {
+        sql += r == 0 ? QStringLiteral("(") : QStringLiteral(", (");
+        const QVariantList& row = rows.at(r);
+        for (qsizetype c = 0; c < row.size(); ++c) {
+            if (c > 0)
+                sql += QStringLiteral(", ");
+            sql += literal(row.at(c));
+        }
+        sql += u')';
+    }
+    return sql;
+}
+
+QString SelectTableTotals(const QString& table, const QStringList& numberColumns,
+                          const QStringList& textColumns)
+{
+    QStringList parts;
+    for (const QString& column : numberColumns)
+        parts.append(QStringLiteral("COALESCE(SUM(%1), 0)").arg(column));
+    for (const QString& column : textColumns)
+        parts.append(QStringLiteral("COALESCE(SUM(length(%1)), 0)").arg(column));
+    return QStringLiteral("SELECT count(*) AS n, %1 AS total FROM %2")
+        .arg(parts.join(QStringLiteral(" + ")), table);
+}
+
 } // namespace Sql

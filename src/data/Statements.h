@@ -1,6 +1,9 @@
 #pragma once
 
+#include <QList>
 #include <QString>
+#include <QStringList>
+#include <QVariant>
 #include <QtGlobal>
 
 // Every statement run on the survey database, each joined from its fixed
@@ -75,5 +78,61 @@ QString CountQuestionsOutsideModel();
 QString CountAnswersWithoutQuestion();
 QString CountAnswersWithoutSurvey();
 QString CountScoresOutsideRange();
+
+// ---- What a database server runs instead, where its dialect differs or
+// where one statement saves a round trip per cell. Its tables always have
+// their keys, so only the order that the file gives by its keys is asked for
+// outright.
+namespace Server {
+
+// The windows' pickers and cell questions, in the order a file gives them.
+QString SelectModelRows();
+QString SelectModelColumns();
+QString SelectSurveyIds();
+QString SelectCellQuestions(qint16 rowNumber, qint16 colNumber);
+
+// Survey numbers are handed out one desktop at a time: the largest number
+// is read and the new header stored under this lock, which the server holds
+// to the end of the transaction. An advisory lock needs no right on a table.
+QString LockSurveyNumbers();
+
+// One survey's sum and count of answers for every cell that has any, in one
+// statement: row_id, col_id, iSum, iCount. The join and the counting are the
+// per-cell statement's, grouped by cell.
+QString SelectSurveyCellSums(qint64 surveyId);
+// The same over a set of surveys (numbers or a statement that selects
+// them), with iSurveys as in SelectCellOverSurveys.
+QString SelectCellsOverSurveys(const QString& surveySet);
+// As SelectAnswerLines, in the order entered.
+QString SelectAnswerLines();
+
+// Which of the five tables the database holds, as column name.
+QString SelectSurveyTables();
+// After questions were stored with their numbers given, the next number the
+// server hands out follows the largest.
+QString AdvanceQuestionNumbers();
+
+// The catalogue and checks of quelt-db check and index.
+QString SelectTableColumns(const QString& table);
+QString SelectIndexes(const QString& table);
+QString SelectIndexColumns(const QString& index);
+QString SelectOddNumbers(const QString& table, const QString& column);
+QString SelectNumbering(const QString& table, const QString& column);
+QString CountUnnumbered(const QString& table, const QString& column);
+
+} // namespace Server
+
+// ---- quelt-db copy: whole tables, as stored.
+
+// Every row of a table, its columns in the order given, in the order stored
+// (a file's rowid; on a server the key, or the order answers were entered).
+QString SelectTableRows(const QString& table, const QStringList& columns, bool server);
+// Several rows at once, each a list of values in the order of `columns`.
+QString InsertRows(const QString& table, const QStringList& columns,
+                   const QList<QVariantList>& rows);
+// Rows, and a total over the numbers and text lengths of the columns, as n
+// and total: what must agree between the two ends of a copy.
+QString SelectTableTotals(const QString& table, const QStringList& numberColumns,
+                          const QStringList& textColumns);
 
 } // namespace Sql

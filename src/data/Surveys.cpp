@@ -21,7 +21,9 @@ SurveyNumber ParseSurveyNumber(const QString& text)
 QStringList ReadSurveyNumbers(const Database& db)
 {
     QStringList ids;
-    Recordset rs = db.CreateQueryDef(Sql::SelectSurveyIds()).OpenRecordset();
+    Recordset rs =
+        db.CreateQueryDef(db.IsServer() ? Sql::Server::SelectSurveyIds() : Sql::SelectSurveyIds())
+            .OpenRecordset();
     while (!rs.Eof()) {
         const QVariant id = rs.Fields(QStringLiteral("id"));
         if (!id.isNull())
@@ -58,11 +60,26 @@ void StoreSurveyHeader(Database& db, SurveyNumber survey, const SurveyHeader& he
     db.Execute(Sql::InsertSurvey(survey, header.completedBy, header.company));
 }
 
+namespace {
+
+// A file's write lock, taken by the transaction's BEGIN, keeps a second copy
+// of the program out until the header is stored. A server lets two
+// transactions read the same largest number; the second desktop waits here
+// instead, until the first has stored its header or given up.
+void holdSurveyNumbersOnServer(Database& db)
+{
+    if (db.IsServer())
+        db.Execute(Sql::Server::LockSurveyNumbers());
+}
+
+} // namespace
+
 NewSurveyOutcome StoreNewSurvey(Database& db, std::optional<SurveyNumber> proposed,
                                 const SurveyHeader& header)
 {
     NewSurveyOutcome outcome;
     Transaction batch(db);
+    holdSurveyNumbersOnServer(db);
     outcome.next = ReadNextSurveyNumber(db);
     if (outcome.next && proposed && *proposed >= *outcome.next) {
         StoreSurveyHeader(db, *proposed, header);

@@ -35,7 +35,8 @@ class Connection
 public:
     virtual ~Connection() = default;
 
-    // What the user knows the database by: a file's absolute path.
+    // What the user knows the database by: a file's absolute path, or
+    // postgresql://host:port/database for a server (never a password).
     const QString& Location() const { return m_location; }
 
     // A statement ready to step; a statement the engine rejects throws.
@@ -43,8 +44,14 @@ public:
     // Runs a statement that returns no rows; gives the number of rows changed.
     virtual qint64 Execute(const QString& sql) = 0;
 
+    // What begins a batch of writes, and a read of one state of the database.
+    virtual QString BeginWrite() const { return QStringLiteral("BEGIN IMMEDIATE"); }
+    virtual QString BeginRead() const { return QStringLiteral("BEGIN"); }
+    virtual bool IsServer() const { return false; }
+
 protected:
     explicit Connection(QString location) : m_location(std::move(location)) {}
+    void SetLocation(QString location) { m_location = std::move(location); }
 
 private:
     QString m_location;

@@ -2,18 +2,24 @@
 
 #include "platform/Convert.h"
 #include "platform/DbConnection.h"
+#include "platform/PgConnection.h"
 #include "platform/QueltError.h"
 #include "platform/SqliteConnection.h"
 
+#include <QAtomicInteger>
 #include <QDir>
 #include <QFileInfo>
 #include <limits>
 
 using dbengine_detail::Connection;
+using dbengine_detail::IsServerLocation;
+using dbengine_detail::OpenServerDatabase;
 
 namespace {
 
 int g_busyTimeoutMs = 5000;
+QString g_surveyDatabase = QStringLiteral("quelt.mdb");
+QAtomicInteger<quint64> g_statementsSent;
 
 std::shared_ptr<Connection> requireOpen(const std::shared_ptr<Connection>& connection)
 {
@@ -38,11 +44,30 @@ void DBEngine::SetBusyTimeoutMs(int ms)
 
 QString DBEngine::SurveyDatabaseName()
 {
-    return QStringLiteral("quelt.mdb");
+    return g_surveyDatabase;
+}
+
+void DBEngine::SetSurveyDatabaseName(const QString& location)
+{
+    g_surveyDatabase = location;
+}
+
+bool DBEngine::IsServer(const QString& location)
+{
+    return IsServerLocation(location);
+}
+
+quint64 DBEngine::StatementsSent()
+{
+    return g_statementsSent.loadRelaxed();
 }
 
 Database DBEngine::CreateDatabase(const QString& name)
 {
+    // A server database is made by its administrator; what is new there is
+    // the tables, and the data layer checks that none are there yet.
+    if (IsServerLocation(name))
+        return Database(OpenServerDatabase(name, false, g_busyTimeoutMs));
     const QFileInfo info(name);
     const QString path = info.absoluteFilePath();
     if (info.exists() || info.isSymLink())
@@ -56,6 +81,8 @@ Database DBEngine::CreateDatabase(const QString& name)
 
 Database DBEngine::OpenDatabase(const QString& name)
 {
+    if (IsServerLocation(name))
+        return Database(OpenServerDatabase(name, false, g_busyTimeoutMs));
     const QFileInfo info(name);
     const QString path = info.absoluteFilePath();
     if (!info.exists()) {
@@ -72,6 +99,8 @@ Database DBEngine::OpenDatabase(const QString& name)
 
 Database DBEngine::OpenDatabaseForReading(const QString& name)
 {
+    if (IsServerLocation(name))
+        return Database(OpenServerDatabase(name, true, g_busyTimeoutMs));
     Database db = OpenDatabase(name);
     db.Execute(QStringLiteral("PRAGMA query_only = ON"));
     return db;
@@ -96,12 +125,19 @@ qint64 Database::Execute(const QString& sql)
 
 qint64 Database::run(const QString& sql) const
 {
-    return requireOpen(m_connection)->Execute(sql);
+    const std::shared_ptr<Connection> connection = requireOpen(m_connection);
+    g_statementsSent.fetchAndAddRelaxed(1);
+    return connection->Execute(sql);
+}
+
+bool Database::IsServer() const
+{
+    return requireOpen(m_connection)->IsServer();
 }
 
 void Database::BeginTrans()
 {
-    run(QStringLiteral("BEGIN IMMEDIATE"));
+    run(requireOpen(m_connection)->BeginWrite());
 }
 
 void Database::CommitTrans()
@@ -138,6 +174,7 @@ Recordset QueryDef::OpenRecordset() const
 
 qint64 QueryDef::Execute() const
 {
+    g_statementsSent.fetchAndAddRelaxed(1);
     return m_connection->Execute(m_sql);
 }
 
@@ -146,6 +183,7 @@ qint64 QueryDef::Execute() const
 Recordset::Recordset(std::shared_ptr<Connection> connection, const QString& sql)
     : m_connection(std::move(connection)), m_sql(sql)
 {
+    g_statementsSent.fetchAndAddRelaxed(1);
     m_cursor = m_connection->Prepare(m_sql);
     if (m_cursor->ColumnNames().isEmpty())
         fail(QStringLiteral("A statement that returns no rows was read as a query."));
@@ -253,8 +291,9 @@ Transaction::~Transaction()
     try {
         m_db.Rollback();
     } catch (...) {
-        // The failure that brought us here is the one worth reporting; SQLite
-        // drops an unfinished transaction when the connection closes anyway.
+        // The failure that brought us here is the one worth reporting; the
+        // engine drops an unfinished transaction when the connection closes
+        // anyway (a server also when the connection was lost).
     }
 }
 
@@ -266,7 +305,7 @@ void Transaction::Commit()
 
 ReadTransaction::ReadTransaction(const Database& db) : m_db(db)
 {
-    m_db.run(QStringLiteral("BEGIN"));
+    m_db.run(requireOpen(m_db.m_connection)->BeginRead());
 }
 
 ReadTransaction::~ReadTransaction()

@@ -105,8 +105,11 @@ public:
     // Lets go of the file before the object goes out of scope.
     void Close();
     bool IsOpen() const { return m_connection != nullptr; }
-    // Absolute path of the file.
+    // Absolute path of the file; for a server, postgresql://host:port/database.
     QString FileName() const;
+    // Whether this is a database server rather than a file: where the
+    // dialect or the cost of a round trip differs, the data layer asks.
+    bool IsServer() const;
 
 private:
     friend class DBEngine;
@@ -150,24 +153,35 @@ private:
     bool m_open = true;
 };
 
+// A database's location is a file path or a libpq URI of a server database
+// ("postgresql://user@host:port/database?options", "postgres://...",
+// "postgresql:///?service=name"); everything below takes either.
 class DBEngine
 {
 public:
     // Opens an existing database file for reading and writing. A missing file
     // is an error (never created), and so is a file that is not a database
-    // (left untouched).
+    // (left untouched). A server that cannot be reached, or refuses the
+    // login, is an error naming host:port/database.
     static Database OpenDatabase(const QString& name);
     // The same for commands that only read: nothing can be written to the
     // file through this connection.
     static Database OpenDatabaseForReading(const QString& name);
     // Makes a new, empty database file; an existing file is an error and is
-    // left as it was.
+    // left as it was. On a server, connects to the existing database.
     static Database CreateDatabase(const QString& name);
+    static bool IsServer(const QString& location);
 
     // How long a statement waits for another program's lock before failing.
     static int BusyTimeoutMs();
     static void SetBusyTimeoutMs(int ms);
 
-    // The file every window works on, in the current folder.
+    // The database every window works on: quelt.mdb in the current folder
+    // unless the program was started with another location.
     static QString SurveyDatabaseName();
+    static void SetSurveyDatabaseName(const QString& location);
+
+    // How many statements this process has sent to any database, for tests
+    // and benchmarks that count round trips.
+    static quint64 StatementsSent();
 };

@@ -17,7 +17,10 @@ QString QueltError::message() const
     QString text = m_action;
     if (!m_engineText.isEmpty())
         text += QStringLiteral("\n\nThe database engine said: ") + m_engineText;
-    if (!m_file.isEmpty())
+    static const QLatin1String server("postgresql://");
+    if (m_file.startsWith(server))
+        text += QStringLiteral("\nServer: ") + m_file.mid(server.size());
+    else if (!m_file.isEmpty())
         text += QStringLiteral("\nFile: ") + m_file;
     if (!m_statement.isEmpty()) {
         // A statement can carry a whole typed question; the start says enough.

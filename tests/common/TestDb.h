@@ -17,12 +17,40 @@ void OnExistingFile(QSqlDatabase& db, const QString& path);
 QSqlDatabase OpenExisting(const QString& name, const QString& path,
                           std::source_location where = std::source_location::current());
 
+// The throwaway server of a test run (tests/server/pg-server), as libpq
+// keywords for its administrator: host, port, user. Empty when the run has
+// none (QUELT_TEST_SERVER_FILE unset).
+QString TestServerKeywords();
+// A new, empty database on that server, and the location that names it for
+// `user` (who logs in with the password in PGPASSWORD, or none).
+QString NewServerDatabase(const QString& user = QStringLiteral("quelt_admin"));
+// The location of an existing database of that server, for `user`.
+QString ServerLocation(const QString& database,
+                       const QString& user = QStringLiteral("quelt_admin"));
+
+// Runs a statement on the test server's own database, as its administrator.
+void ServerAdmin(const QString& sql);
+
+// Skips a test, or a row of its data, whose point is something only a file
+// can have: a trigger in SQLite's words, typeless columns holding text, the
+// file itself removed. Everything else runs against both back ends.
+#define QUELT_FILE_ONLY(why)                                                                       \
+    if (TestDb::OnServer())                                                                        \
+    QSKIP("only a file can have this: " why)
+
 // A fresh folder holding a fresh "quelt.mdb", made the current folder for the
 // life of the fixture (the windows open the file by its bare name). Reads and
 // writes here go straight to SQLite, beside the program's own engine layer.
+//
+// With QUELT_TEST_BACKEND=server the same tests run against a database of the
+// test server instead: the fixture makes its tables there, every window works
+// on it, and reads and writes here go to the server through Qt's driver. The
+// folder is still made and current, for what a test writes beside it.
 class TestDb
 {
 public:
+    static bool OnServer();
+
     // rows and cols name a model numbered 0, 1, 2, ...; with bare = true the
     // five tables are made without keys or NOT NULL, as a file made by other
     // means may be.
@@ -36,7 +64,10 @@ public:
     TestDb& operator=(const TestDb&) = delete;
 
     QString dir() const { return m_dir.path(); }
+    // The file; on the server, its location.
     QString path() const;
+    // What the windows open: the file's name, or the server location.
+    QString location() const;
 
     // Runs statements directly; a failure fails the test and ends it.
     void exec(const QString& sql) const;
@@ -50,8 +81,13 @@ public:
     void addAnswer(int survey, qint64 question, int answer) const;
 
 private:
+    template <class F>
+    auto with(F fn) const;
+
     QTemporaryDir m_dir;
     QString m_previousDir;
+    // The server database, empty for a file.
+    QString m_server;
 };
 
 // Collects what the program shows in message boxes instead of showing them.

@@ -96,6 +96,7 @@ private Q_SLOTS:
 
     void listsHoldTheModel()
     {
+        QUELT_FILE_ONLY("text in number columns, rows in no order of their key");
         QFETCH(QStringList, rowInserts);
         QFETCH(QStringList, colInserts);
         TestDb db({}, {}, true);
@@ -260,6 +261,7 @@ private Q_SLOTS:
     // When the engine refuses the insert, the report says so and nothing typed is lost.
     void failedInsertKeepsTheTexts()
     {
+        QUELT_FILE_ONLY("a trigger in SQLite's words");
         TestDb db;
         MessageCapture mc;
         AddQuestion w;

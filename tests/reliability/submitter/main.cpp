@@ -176,6 +176,9 @@ int main(int argc, char* argv[])
     const QStringList args = app.arguments();
     if (args.size() < 3 || !QDir::setCurrent(args[2]))
         fail(QStringLiteral("usage: quelt_submitter cells|headers FOLDER [TAG COUNT]"));
+    // A server database instead of the folder's file, as the program takes it.
+    if (qEnvironmentVariableIsSet("QUELT_DATABASE"))
+        DBEngine::SetSurveyDatabaseName(qEnvironmentVariable("QUELT_DATABASE"));
     try {
         if (args[1] == QLatin1String("cells"))
             return submitCells();
