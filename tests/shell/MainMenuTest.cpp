@@ -9,6 +9,18 @@
 #include <QMenu>
 #include <QMenuBar>
 
+namespace {
+
+// A caption as the user reads it: the & before an access key is not shown.
+QString shown(QString caption)
+{
+    return caption.replace(QStringLiteral("&&"), QStringLiteral("\x01"))
+        .remove(u'&')
+        .replace(u'\x01', u'&');
+}
+
+} // namespace
+
 class MainMenuTest : public QObject
 {
     Q_OBJECT
@@ -27,13 +39,23 @@ private Q_SLOTS:
         QCOMPARE(label->font().pointSizeF(), 24.0);
         QCOMPARE(label->font().weight(), QFont::Normal);
 
+        // Every menu and item has an access key, none used twice at one level.
         QStringList structure;
+        QStringList menuKeys;
         for (QAction* top : Ui::Find<QMenuBar>(menu, QStringLiteral("menuBar"))->actions()) {
             QMenu* sub = top->menu();
-            structure << sub->objectName() + u'=' + sub->title();
-            for (QAction* item : sub->actions())
-                structure << item->objectName() + u'=' + item->text();
+            structure << sub->objectName() + u'=' + shown(sub->title());
+            menuKeys << QKeySequence::mnemonic(sub->title()).toString();
+            QStringList itemKeys;
+            for (QAction* item : sub->actions()) {
+                structure << item->objectName() + u'=' + shown(item->text());
+                itemKeys << QKeySequence::mnemonic(item->text()).toString();
+            }
+            QVERIFY2(!itemKeys.contains(QString()) && itemKeys.removeDuplicates() == 0,
+                     qPrintable(itemKeys.join(u' ')));
         }
+        QVERIFY2(!menuKeys.contains(QString()) && menuKeys.removeDuplicates() == 0,
+                 qPrintable(menuKeys.join(u' ')));
         QCOMPARE(structure, (QStringList{"menuQuestion=Questions", "miAddQuestion=Add Question",
                                          "menuSurvey=Survey", "miCompleteSurvey=Answer New Survey",
                                          "miModifySurveyAnswers=Modify Survey Answers",
@@ -71,6 +93,43 @@ private Q_SLOTS:
         QCOMPARE(count, 1);
         QVERIFY(menu->isVisible());
         QVERIFY2(box.messages.isEmpty(), qPrintable(box.last()));
+    }
+
+    // The keys a user presses on the main menu, and the window they open.
+    void keyboardReachesEveryItem_data()
+    {
+        QTest::addColumn<QList<QKeyCombination>>("keys");
+        QTest::addColumn<QString>("window");
+        const auto alt = [](Qt::Key key) { return QKeyCombination(Qt::AltModifier, key); };
+        QTest::newRow("F10, access key")
+            << QList<QKeyCombination>{Qt::Key_F10, Qt::Key_A} << "frmQuestion";
+        QTest::newRow("F10, Right, Return")
+            << QList<QKeyCombination>{Qt::Key_F10, Qt::Key_Right, Qt::Key_Return} << "frmNewSurvey";
+        QTest::newRow("F10, Right, Down, Return")
+            << QList<QKeyCombination>{Qt::Key_F10, Qt::Key_Right, Qt::Key_Down, Qt::Key_Return}
+            << "frmSurvey";
+        QTest::newRow("Alt+S, access key")
+            << QList<QKeyCombination>{alt(Qt::Key_S), Qt::Key_M} << "frmSurvey";
+        QTest::newRow("F10, Left wraps round")
+            << QList<QKeyCombination>{Qt::Key_F10, Qt::Key_Left, Qt::Key_Down, Qt::Key_Enter}
+            << "frmModelTable";
+        QTest::newRow("Alt+A, access key")
+            << QList<QKeyCombination>{alt(Qt::Key_A), Qt::Key_Q} << "frmModelTable";
+    }
+
+    void keyboardReachesEveryItem()
+    {
+        QFETCH(QList<QKeyCombination>, keys);
+        QFETCH(QString, window);
+        TestDb fixture;
+        MessageCapture box;
+        QWidget* menu = ShowForm<frmMainMenu>();
+        Ui::Activate(menu);
+        for (const QKeyCombination key : keys)
+            Ui::Key(key.key(), key.keyboardModifiers());
+        QWidget* opened = Ui::Window(window);
+        QVERIFY2(opened && opened->isVisible(), qPrintable(window));
+        QCOMPARE(box.messages, QStringList());
     }
 
     void closingTheMenuClosesEverything()
