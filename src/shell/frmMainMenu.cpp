@@ -38,6 +38,7 @@ frmMainMenu::frmMainMenu()
 {
     menuBar = new QMenuBar(this);
     menuBar->setObjectName(QStringLiteral("menuBar"));
+    menuBar->setAccessibleName(QStringLiteral("Main menu"));
     // The & marks each access key: Alt with it opens a menu, and within an
     // open menu the key alone chooses the item. The words stay as they were.
     menuQuestion = addMenu(menuBar, "menuQuestion", QStringLiteral("&Questions"));

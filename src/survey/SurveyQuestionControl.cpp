@@ -138,6 +138,7 @@ SurveyQuestionControl::SurveyQuestionControl(QWidget* parent) : QWidget(parent)
     }
     for (int i = 1; i < int(optChoice.size()); ++i)
         setTabOrder(optChoice[i - 1], optChoice[i]);
+    setAccessibleName(QStringLiteral("No question"));
 }
 
 void SurveyQuestionControl::Set_Question(qint16 questionId, const QString& questionText)
@@ -164,6 +165,8 @@ void SurveyQuestionControl::Hide_Question()
     txtQuestionID->setText(QString());
     // An empty row tells nothing of the question it held.
     setToolTip(QString());
+    setAccessibleName(QStringLiteral("No question"));
+    setAccessibleDescription(QString());
 }
 
 void SurveyQuestionControl::Show_Question()

@@ -32,6 +32,9 @@ constexpr int kRowWidth = 8415;
 constexpr int kRowHeight = 375;
 constexpr int kMinPanelHeight = 20000;
 
+const QString kChooseToSeeStored =
+    QStringLiteral("Choose a survey and a cell to see the answers stored for them.");
+
 } // namespace
 
 frmSurvey::frmSurvey() : Form("frmSurvey", QStringLiteral("Complete Survey"), 9450, 7305)
@@ -100,6 +103,7 @@ frmSurvey::frmSurvey() : Form("frmSurvey", QStringLiteral("Complete Survey"), 94
     butSubmit->setText(QStringLiteral("Submit"));
     // Beside Submit, in the window's free lower right.
     lblStored = Control<QLabel>("lblStored", 1560, 6720, 7455, 375);
+    lblStored->setText(kChooseToSeeStored);
 
     PlaceScoreHeadings();
 
@@ -221,7 +225,7 @@ void frmSurvey::LoadCellQuestions()
 {
     m_shownRow = -1;
     m_shownCol = -1;
-    lblStored->clear();
+    lblStored->setText(kChooseToSeeStored);
     // A new cell starts at its first question, not where the last one was
     // left, which could show a short cell as empty.
     VScroll1->setValue(0);
@@ -356,7 +360,7 @@ void frmSurvey::cmbSurveyID_Click()
         return;
     }
     m_shownSurvey.clear();
-    lblStored->clear();
+    lblStored->setText(kChooseToSeeStored);
     const SurveyNumber surveyId = ParseSurveyNumber(picked);
     {
         const Database db = DBEngine::OpenDatabase(DBEngine::SurveyDatabaseName());
@@ -408,7 +412,7 @@ QString counted(qint64 n, const char* one, const char* many)
 void frmSurvey::ShowStoredAnswers()
 {
     if (m_shownSurvey.isEmpty() || m_shownRow < 0 || m_shownCol < 0) {
-        lblStored->clear();
+        lblStored->setText(kChooseToSeeStored);
         return;
     }
     const std::optional<qint16> rowNumber = PickedNumber(cmbModelRow, lstModelRow);

@@ -5,11 +5,66 @@
 #include "shell/frmMain.h"
 #include "shell/frmMainMenu.h"
 
+#include <QAccessible>
+#include <QFileInfo>
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
+#include <fcntl.h>
+#include <linux/fs.h>
+#include <sys/ioctl.h>
+#include <unistd.h>
 
 namespace {
+
+// Makes a file or folder read-only for this process: by its permissions, or
+// for the superuser, whom they do not stop, by the file system's immutable
+// flag. Undone at the latest when it goes.
+class ReadOnly
+{
+public:
+    explicit ReadOnly(const QString& path) : m_path(path)
+    {
+        m_permissions = QFile::permissions(path);
+        if (::geteuid() != 0) {
+            m_done = QFile::setPermissions(path, m_permissions &
+                                                     ~(QFile::WriteOwner | QFile::WriteUser |
+                                                       QFile::WriteGroup | QFile::WriteOther));
+        } else {
+            m_done = setImmutable(true);
+        }
+    }
+    ~ReadOnly() { undo(); }
+    bool done() const { return m_done; }
+    void undo()
+    {
+        if (!m_done)
+            return;
+        if (::geteuid() != 0)
+            QFile::setPermissions(m_path, m_permissions);
+        else
+            setImmutable(false);
+        m_done = false;
+    }
+
+private:
+    bool setImmutable(bool on)
+    {
+        const int fd = ::open(QFile::encodeName(m_path).constData(), O_RDONLY | O_NONBLOCK);
+        if (fd < 0)
+            return false;
+        int flags = 0;
+        bool ok = ::ioctl(fd, FS_IOC_GETFLAGS, &flags) == 0;
+        flags = on ? flags | FS_IMMUTABLE_FL : flags & ~FS_IMMUTABLE_FL;
+        ok = ok && ::ioctl(fd, FS_IOC_SETFLAGS, &flags) == 0;
+        ::close(fd);
+        return ok;
+    }
+
+    QString m_path;
+    QFile::Permissions m_permissions;
+    bool m_done = false;
+};
 
 // A caption as the user reads it: the & before an access key is not shown.
 QString shown(QString caption)
@@ -130,6 +185,105 @@ private Q_SLOTS:
         QWidget* opened = Ui::Window(window);
         QVERIFY2(opened && opened->isVisible(), qPrintable(window));
         QCOMPARE(box.messages, QStringList());
+    }
+
+    // Every control a window shows has an accessible name: its caption, or
+    // for the pickers without one what they pick.
+    void everyControlIsNamed_data()
+    {
+        QTest::addColumn<QString>("item");
+        QTest::addColumn<QString>("window");
+        QTest::addColumn<QStringList>("names"); // objectName=accessible name
+        QTest::newRow("main menu") << ""
+                                   << "frmMainMenu" << QStringList{"menuBar=Main menu"};
+        QTest::newRow("questions")
+            << "miAddQuestion"
+            << "frmQuestion"
+            << QStringList{"cmbModelRow=Row",      "cmbModelCol=Column",     "txtLabel=Number",
+                           "txtQuestion=Question", "Check1=Question Header", "butSubmit=Submit"};
+        QTest::newRow("new survey")
+            << "miCompleteSurvey"
+            << "frmNewSurvey"
+            << QStringList{"txtSurveyID=Survey", "txtCompletedBy=Completed By",
+                           "txtCompany=Company", "butCancel=Cancel"};
+        QTest::newRow("answers") << "miModifySurveyAnswers"
+                                 << "frmSurvey"
+                                 << QStringList{
+                                        "cmbModelRow=Model row",     "cmbModelCol=Model column",
+                                        "cmbSurveyID=Survey number", "txtCompletedBy=Completed by",
+                                        "txtCompany=Company",        "optChoice(0)=Score 0",
+                                        "optChoice(4)=Score 4",      "Label7=4"};
+        QTest::newRow("analysis") << "miQueltTable"
+                                  << "frmModelTable"
+                                  << QStringList{"cmbSurvey=Survey", "chkColorCoding=Color Coding",
+                                                 "butResults=Show Results"};
+    }
+
+    void everyControlIsNamed()
+    {
+        QFETCH(QString, item);
+        QFETCH(QString, window);
+        QFETCH(QStringList, names);
+        TestDb fixture;
+        MessageCapture box;
+        QWidget* menu = ShowForm<frmMainMenu>();
+        if (!item.isEmpty())
+            Ui::Trigger(Ui::Find<QAction>(menu, item));
+        // As opened: once a picker holds a choice, Qt on Linux names it by
+        // the choice.
+        QWidget* form = Ui::FindWindow(window);
+        const auto nameOf = [](QWidget* w) {
+            return QAccessible::queryAccessibleInterface(w)->text(QAccessible::Name);
+        };
+        for (QWidget* control : form->findChildren<QWidget*>()) {
+            // Plain containers only hold controls.
+            if (control->objectName().isEmpty() || !control->isVisibleTo(form) ||
+                control->metaObject() == &QWidget::staticMetaObject)
+                continue;
+            QVERIFY2(!nameOf(control).isEmpty(), qPrintable(control->objectName()));
+        }
+        for (const QString& name : names)
+            QCOMPARE(nameOf(Ui::Find(form, name.section(u'=', 0, 0))), name.section(u'=', 1));
+        QVERIFY2(box.messages.isEmpty(), qPrintable(box.last()));
+    }
+
+    // On a file that cannot be written the entry windows say so, plainly and
+    // once, as they are shown, before anything is typed.
+    void entryWindowsTellAReadOnlyFile_data()
+    {
+        QTest::addColumn<QString>("item");
+        QTest::addColumn<bool>("folder"); // the folder is read-only, not the file
+        for (const char* item : {"miAddQuestion", "miCompleteSurvey", "miModifySurveyAnswers"}) {
+            QTest::addRow("%s, file", item) << item << false;
+            QTest::addRow("%s, folder", item) << item << true;
+        }
+    }
+
+    void entryWindowsTellAReadOnlyFile()
+    {
+        QFETCH(QString, item);
+        QFETCH(bool, folder);
+        TestDb fixture;
+        MessageCapture box;
+        const QString path = folder ? fixture.dir() : fixture.path();
+        ReadOnly locked(path);
+        if (!locked.done())
+            QSKIP("nothing here can make a file read-only for this user");
+        Ui::MenuItem(item);
+        const QString file = QFileInfo(fixture.path()).absoluteFilePath();
+        const QString told =
+            folder ? QStringLiteral("The folder %1 does not let the database engine write its "
+                                    "journal there, so nothing can be stored in %2.")
+                         .arg(QFileInfo(fixture.dir()).absoluteFilePath(), file)
+                   : QStringLiteral("The database file %1 is read-only, so nothing can be "
+                                    "stored in it.")
+                         .arg(file);
+        QCOMPARE(box.messages, QStringList{told});
+        Ui::MenuItem(item);
+        QCOMPARE(box.messages.size(), 1);
+        locked.undo();
+        Ui::MenuItem(item);
+        QCOMPARE(box.messages.size(), 1);
     }
 
     void closingTheMenuClosesEverything()
