@@ -151,7 +151,11 @@ void SurveyQuestionControl::Set_Question(qint16 questionId, const QString& quest
                          lblQuestion->fontMetrics().horizontalAdvance(questionText) <=
                              lblQuestion->contentsRect().width();
     lblQuestion->setAlignment(Qt::AlignLeft | (oneLine ? Qt::AlignVCenter : Qt::AlignTop));
-    setToolTip(cut ? questionText : QString());
+    // As rich text, a tool tip wraps to a readable width instead of running
+    // across the screen on one line.
+    setToolTip(cut ? QStringLiteral("<p style='white-space:pre-wrap'>%1</p>")
+                         .arg(questionText.toHtmlEscaped())
+                   : QString());
     setAccessibleName(label->ShownText());
     setAccessibleDescription(questionText);
     txtQuestionID->setText(DecimalText(questionId));
