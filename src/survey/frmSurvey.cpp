@@ -465,6 +465,7 @@ void frmSurvey::butSubmit_Click()
     }
     for (SurveyQuestionControl* row : SurveyQuestionControl1)
         row->Mark_Submitted();
-    ShowStoredAnswers();
+    // Told first: the answers are stored whatever the read after it meets.
     MessageBox::Show(QStringLiteral("Survey Submitted"), this);
+    ShowStoredAnswers();
 }

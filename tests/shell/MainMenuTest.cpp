@@ -163,6 +163,9 @@ private Q_SLOTS:
         QTest::newRow("F10, Right, Down, Return")
             << QList<QKeyCombination>{Qt::Key_F10, Qt::Key_Right, Qt::Key_Down, Qt::Key_Return}
             << "frmSurvey";
+        QTest::newRow("Alt, Down, Return")
+            << QList<QKeyCombination>{alt(Qt::Key_Alt), Qt::Key_Down, Qt::Key_Return}
+            << "frmQuestion";
         QTest::newRow("Alt+S, access key")
             << QList<QKeyCombination>{alt(Qt::Key_S), Qt::Key_M} << "frmSurvey";
         QTest::newRow("F10, Left wraps round")
