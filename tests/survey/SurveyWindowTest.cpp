@@ -479,7 +479,8 @@ private Q_SLOTS:
         QCOMPARE(w.scrolled(), 0);
         QCOMPARE(w.scores(12), chosen);
 
-        // Tab from the last row goes to the survey picker, then round to Submit.
+        // Back to the bar, whose keys scroll; on through the rows, each
+        // coming into view, to the survey picker and round to Submit.
         Ui::Key(Qt::Key_Tab, Qt::ShiftModifier);
         QCOMPARE(focused(), QStringLiteral("VScroll1"));
         Ui::Key(Qt::Key_PageDown);
