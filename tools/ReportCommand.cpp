@@ -296,6 +296,7 @@ void paint(QPainter& painter, const Report& report, bool colour, const QSize& si
         DrawCellNotes(painter, report.grid, notes);
     }
     DrawGrid(painter, report.grid);
+    DrawLegend(painter, report.grid);
 }
 
 void checkPainter(const QPainter& painter, const QString& output)

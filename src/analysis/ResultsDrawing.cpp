@@ -95,6 +95,61 @@ private:
     QRectF m_clip;
 };
 
+// The legend, in twips like the grid.
+constexpr int kLegendGap = 300;    // from the grid's last line
+constexpr int kSwatch = 200;       // a band's square
+constexpr int kSwatchText = 80;    // from a square to its words
+constexpr int kEntryGap = 300;     // between entries on a line
+constexpr int kLegendLineGap = 80; // between lines of entries
+
+struct LegendEntry
+{
+    bool swatch;
+    QColor fill;
+    QString text;
+    // Top-left corner, from the legend's top at the grid's left end.
+    double x = 0;
+    double y = 0;
+};
+
+struct Legend
+{
+    QList<LegendEntry> entries;
+    double lineHeight = 0;
+    // From the grid's last line to the legend's end.
+    double height = 0;
+};
+
+// A mean in each band, so the legend shows the very fills the cells take.
+Legend layOutLegend(const ResultsGrid& grid, const QFontMetricsF& metrics, const TwipScale& scale)
+{
+    const auto band = [](qint64 mean) { return BandColour(ResultsCell{mean, 1}); };
+    Legend legend;
+    legend.entries = {{true, band(0), QStringLiteral("below 1")},
+                      {true, band(1), QStringLiteral("1 to 2")},
+                      {true, band(3), QStringLiteral("above 2 to 3")},
+                      {true, band(4), QStringLiteral("above 3 to 4")},
+                      {true, band(5), QStringLiteral("above 4")},
+                      {false, QColor(), QStringLiteral("a = no answers")}};
+    legend.lineHeight = std::max<double>(kSwatch, scale.ToTwipsY(metrics.height()));
+    const double right = double(lineAt(grid.ColCount()));
+    double x = kNameBand;
+    double y = 0;
+    for (LegendEntry& entry : legend.entries) {
+        const double width = (entry.swatch ? kSwatch + kSwatchText : 0) +
+                             scale.ToTwipsX(metrics.horizontalAdvance(entry.text));
+        if (x > kNameBand && x + width > right) {
+            x = kNameBand;
+            y += legend.lineHeight + kLegendLineGap;
+        }
+        entry.x = x;
+        entry.y = y;
+        x += width + kEntryGap;
+    }
+    legend.height = kLegendGap + y + legend.lineHeight;
+    return legend;
+}
+
 } // namespace
 
 void DrawGrid(QPainter& painter, const ResultsGrid& grid)
@@ -169,12 +224,40 @@ void DrawCellNotes(QPainter& painter, const ResultsGrid& grid, const QStringList
     painter.restore();
 }
 
+void DrawLegend(QPainter& painter, const ResultsGrid& grid)
+{
+    const TwipScale scale(*painter.device());
+    const QFontMetricsF metrics(painter.font(), painter.device());
+    const Legend legend = layOutLegend(grid, metrics, scale);
+    const double top = double(lineAt(grid.RowCount())) + kLegendGap;
+    painter.save();
+    painter.setRenderHint(QPainter::Antialiasing, false);
+    painter.setPen(QPen(Qt::black, 0));
+    for (const LegendEntry& entry : legend.entries) {
+        const double y = top + entry.y;
+        double textX = entry.x;
+        if (entry.swatch) {
+            const qint64 swatchTop = qint64(y + (legend.lineHeight - kSwatch) / 2);
+            const QRect square(scale.At(qint64(entry.x), swatchTop),
+                               scale.At(qint64(entry.x) + kSwatch, swatchTop + kSwatch));
+            painter.fillRect(square, entry.fill);
+            // Outlined, so the white band shows on the white picture.
+            painter.drawRect(square.adjusted(0, 0, -1, -1));
+            textX += kSwatch + kSwatchText;
+        }
+        const double textTop =
+            scale.Y(qint64(y + (legend.lineHeight - scale.ToTwipsY(metrics.height())) / 2));
+        painter.drawText(QPointF(scale.X(qint64(textX)), textTop + metrics.ascent()), entry.text);
+    }
+    painter.restore();
+}
+
 QSize GridSizePx(const ResultsGrid& grid, const QFont& font, const QPaintDevice& device)
 {
     const TwipScale scale(device);
     const QFontMetricsF metrics(font, &device);
     double right = double(lineAt(grid.ColCount()));
-    double bottom = double(lineAt(grid.RowCount()));
+    double bottom = double(lineAt(grid.RowCount())) + layOutLegend(grid, metrics, scale).height;
     // A name longer than its band runs on; keep it in the picture.
     for (const QString& name : grid.rowNames)
         right = std::max(right, kNameBand + scale.ToTwipsX(metrics.horizontalAdvance(name)));

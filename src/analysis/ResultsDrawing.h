@@ -31,6 +31,11 @@ void DrawResults(QPainter& painter, const ResultsGrid& grid, bool colorCoding);
 // window; an empty note draws nothing.
 void DrawCellNotes(QPainter& painter, const ResultsGrid& grid, const QStringList& notes);
 
-// The pixels on `device` that hold the whole grid with its names, and a margin
-// like the one before the names.
+// The key to the fills, below the grid: a swatch of each of the five bands
+// with the means it holds, then "a = no answers" (such a cell takes the
+// lowest band's fill). Entries run on within the grid's width and wrap.
+void DrawLegend(QPainter& painter, const ResultsGrid& grid);
+
+// The pixels on `device` that hold the whole grid with its names and the
+// legend below it, and a margin like the one before the names.
 QSize GridSizePx(const ResultsGrid& grid, const QFont& font, const QPaintDevice& device);

@@ -71,11 +71,62 @@ frmModelTable::frmModelTable()
     lstRows->setVisible(false);
     lstCols = Control<QListWidget>("lstCols", 9840, 240, 855, 255);
     lstCols->setVisible(false);
+    lstRows->setAccessibleName(QStringLiteral("Model rows"));
+    lstCols->setAccessibleName(QStringLiteral("Model columns"));
+
+    // Right of Color Coding, above the picture.
+    lblShown = Control<QLabel>("lblShown", 3480, 960, 7335, 255);
+    NameBy(cmbSurvey, Label2);
+    picTable->setAccessibleName(QStringLiteral("Results grid"));
+    picTableArea->setAccessibleName(QStringLiteral("Results"));
 
     SetTabOrder({picTableArea, cmbSurvey, butResults, chkColorCoding});
 
     connect(butResults, &QPushButton::clicked, this,
             Handler(this, &frmModelTable::butResults_Click));
+    // Neither redraws: the line above the picture says what Show Results
+    // would change.
+    connect(cmbSurvey, &QComboBox::currentIndexChanged, this,
+            Handler(this, &frmModelTable::ShowWhatIsShown));
+    connect(chkColorCoding, &QCheckBox::toggled, this,
+            Handler(this, &frmModelTable::ShowWhatIsShown));
+    ShowWhatIsShown();
+}
+
+namespace {
+
+QString colouring(bool colour)
+{
+    return colour ? QStringLiteral(", colour coded") : QStringLiteral(" without colour coding");
+}
+
+} // namespace
+
+void frmModelTable::ShowWhatIsShown()
+{
+    const QString chosen = cmbSurvey->currentIndex() < 0 ? QString() : cmbSurvey->currentText();
+    const bool colour = chkColorCoding->isChecked();
+    const QString next =
+        chosen.isEmpty()
+            ? QString()
+            : QStringLiteral("Show Results shows survey %1%2.").arg(chosen, colouring(colour));
+    if (m_shownSurvey.isEmpty()) {
+        lblShown->setText(
+            QStringLiteral("No survey shown yet: ") +
+            (chosen.isEmpty() ? QStringLiteral("choose one, then Show Results.") : next));
+        picTable->setAccessibleDescription(
+            QStringLiteral("The model's rows and columns; no survey is shown."));
+        picTableArea->setAccessibleDescription(picTable->accessibleDescription());
+        return;
+    }
+    const QString shown =
+        QStringLiteral("Showing survey %1%2.").arg(m_shownSurvey, colouring(m_shownColour));
+    const bool current = chosen == m_shownSurvey && colour == m_shownColour;
+    lblShown->setText(current ? shown : shown + u' ' + next);
+    picTable->setAccessibleDescription(
+        QStringLiteral("The mean score of survey %1 in every cell of the model%2.")
+            .arg(m_shownSurvey, colouring(m_shownColour)));
+    picTableArea->setAccessibleDescription(picTable->accessibleDescription());
 }
 
 void frmModelTable::Form_Load()
@@ -112,6 +163,9 @@ void frmModelTable::butResults_Click()
     picTable->Cls();
     DrawResults(results);
     DrawGrid();
+    m_shownSurvey = cmbSurvey->currentText();
+    m_shownColour = chkColorCoding->isChecked();
+    ShowWhatIsShown();
 }
 
 void frmModelTable::LoadColumnNames(const Database& db)
@@ -142,7 +196,10 @@ void frmModelTable::FitPicture()
 
 void frmModelTable::DrawGrid()
 {
-    picTable->Draw([grid = ModelGrid()](QPainter& painter) { ::DrawGrid(painter, grid); });
+    picTable->Draw([grid = ModelGrid()](QPainter& painter) {
+        ::DrawGrid(painter, grid);
+        ::DrawLegend(painter, grid);
+    });
 }
 
 void frmModelTable::DrawResults(const ResultsGrid& results)

@@ -33,6 +33,8 @@ public:
     // there.
     QListWidget* lstRows = nullptr;
     QListWidget* lstCols = nullptr;
+    // Which survey the picture shows, and whether Show Results would change it.
+    QLabel* lblShown = nullptr;
 
 protected:
     void Form_Load() override;
@@ -48,4 +50,10 @@ private:
     void DrawGrid();
     void DrawResults(const ResultsGrid& results);
     ResultsGrid ModelGrid() const;
+    void ShowWhatIsShown();
+
+    // What the picture shows, which the pickers may have left since: the
+    // survey (empty before the first Show Results) and its colour coding.
+    QString m_shownSurvey;
+    bool m_shownColour = false;
 };

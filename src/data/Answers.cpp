@@ -22,6 +22,19 @@ void StoreAnswers(Database& db, SurveyNumber survey, const QList<Answer>& answer
         db.Execute(Sql::InsertAnswer(survey, answer.questionId, answer.score));
 }
 
+StoredInCell ReadStoredInCell(const Database& db, SurveyNumber survey, qint64 rowNumber,
+                              qint64 colNumber)
+{
+    Recordset rs =
+        db.CreateQueryDef(Sql::SelectCellStored(survey, rowNumber, colNumber)).OpenRecordset();
+    StoredInCell stored;
+    if (!rs.Eof()) {
+        stored.questions = rs.FieldInt64(QStringLiteral("iQuestions"));
+        stored.answers = rs.FieldInt64(QStringLiteral("iAnswers"));
+    }
+    return stored;
+}
+
 namespace {
 
 CellTotals readTotals(const Database& db, const QString& sql, bool combined)

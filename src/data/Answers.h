@@ -21,6 +21,17 @@ void StoreCellAnswers(Database& db, SurveyNumber survey, const QList<Answer>& an
 // The same within a batch the caller has begun.
 void StoreAnswers(Database& db, SurveyNumber survey, const QList<Answer>& answers);
 
+// What a survey holds already in one cell of the model: how many of the
+// cell's questions have answers, and how many answers that is (more than
+// the questions once a cell is submitted twice).
+struct StoredInCell
+{
+    qint64 questions = 0;
+    qint64 answers = 0;
+};
+StoredInCell ReadStoredInCell(const Database& db, SurveyNumber survey, qint64 rowNumber,
+                              qint64 colNumber);
+
 // The answers behind one cell of the results grid.
 struct CellTotals
 {

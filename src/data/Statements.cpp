@@ -71,6 +71,16 @@ QString SelectCellSum(qint64 surveyId, qint64 rowNumber, qint64 colNumber)
            QStringLiteral("AND col_id = ") % DecimalText(colNumber);
 }
 
+QString SelectCellStored(qint64 surveyId, qint64 rowNumber, qint64 colNumber)
+{
+    return QStringLiteral("SELECT COUNT(DISTINCT CASE WHEN answer IS NOT NULL THEN question_id "
+                          "END) as iQuestions, COUNT(answer) as iAnswers "
+                          "FROM survey_results, question "
+                          "WHERE survey_results.question_id = question.id AND survey_id = ") %
+           DecimalText(surveyId) % QStringLiteral(" AND row_id = ") % DecimalText(rowNumber) %
+           QStringLiteral(" AND col_id = ") % DecimalText(colNumber);
+}
+
 QString InsertQuestion(const QString& label, const QString& questionText, qint16 rowNumber,
                        qint16 colNumber)
 {

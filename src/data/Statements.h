@@ -36,6 +36,9 @@ QString SelectColumnNamesOrdered();
 QString SelectRowNamesOrdered();
 // The sum and count of one survey's answers in one cell.
 QString SelectCellSum(qint64 surveyId, qint64 rowNumber, qint64 colNumber);
+// How many of one cell's questions hold answers of one survey, and how many
+// answers they hold.
+QString SelectCellStored(qint64 surveyId, qint64 rowNumber, qint64 colNumber);
 // A new question in a cell; the engine gives it its number.
 QString InsertQuestion(const QString& label, const QString& questionText, qint16 rowNumber,
                        qint16 colNumber);

@@ -1,7 +1,14 @@
 #include "platform/Form.h"
 
+#include "platform/DbEngine.h"
+#include "platform/FileAccess.h"
+#include "platform/MessageBox.h"
+
 #include <QCloseEvent>
+#include <QKeyEvent>
 #include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
 
 Form::Form(const char* name, const QString& title, int clientWidthTwips, int clientHeightTwips)
     : QWidget(nullptr)
@@ -22,8 +29,45 @@ QLabel* Form::Caption(const char* name, int left, int top, int width, int height
 
 void Form::closeEvent(QCloseEvent* event)
 {
+    if (!m_closing && !Form_QueryUnload()) {
+        event->ignore();
+        return;
+    }
     m_closing = true;
     QWidget::closeEvent(event);
+}
+
+void NameBy(QWidget* control, QLabel* caption)
+{
+    caption->setBuddy(control);
+    control->setAccessibleName(caption->text());
+}
+
+void Form::keyPressEvent(QKeyEvent* event)
+{
+    // A push button outside a dialog passes Return and Enter on unused;
+    // they arrive here from the focused control.
+    if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
+        QWidget* focused = focusWidget();
+        if (auto* button = qobject_cast<QPushButton*>(focused); button && button->isEnabled()) {
+            button->click();
+            return;
+        }
+        auto* box = qobject_cast<QLineEdit*>(focused);
+        if (box && !box->isReadOnly() && m_returnButton && m_returnButton->isEnabled()) {
+            m_returnButton->click();
+            return;
+        }
+    }
+    QWidget::keyPressEvent(event);
+}
+
+void Form::WarnIfNothingCanBeStored()
+{
+    const QString refusal = WriteRefusal(DBEngine::SurveyDatabaseName());
+    if (refusal != m_writeRefusal && !refusal.isEmpty())
+        MessageBox::Show(refusal, this);
+    m_writeRefusal = refusal;
 }
 
 void SetTabOrder(std::initializer_list<QWidget*> widgets)

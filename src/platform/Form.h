@@ -7,6 +7,7 @@
 #include "platform/Twips.h"
 
 class QLabel;
+class QPushButton;
 
 // A window that lives as one shared instance: created on first use (its
 // Form_Load runs once), shown modeless without an owner, kept by Hide, and
@@ -27,6 +28,10 @@ public:
     // True during the Form_Show that follows Form_Load: what Load has just read
     // need not be read again.
     bool IsFirstShow() const { return m_firstShow; }
+    // Asks, where the window holds work that closing it would lose, whether
+    // that may go; false keeps the window as it is. Also asked by the close
+    // box, and by the main menu before it ends the program.
+    bool QueryUnload() { return Form_QueryUnload(); }
 
 protected:
     // Runs once, right after the window and its controls are built.
@@ -34,8 +39,19 @@ protected:
     // Runs every time the window is shown through ShowForm, also when it was
     // visible already.
     virtual void Form_Show() {}
+    // True when the window may close; see QueryUnload.
+    virtual bool Form_QueryUnload() { return true; }
 
     void closeEvent(QCloseEvent* event) override;
+    // Return and Enter press the focused push button, as Space does; in an
+    // editable one-line box they press the window's Return button, if any.
+    void keyPressEvent(QKeyEvent* event) override;
+
+    // The button that Return in the window's one-line boxes presses.
+    void SetReturnButton(QPushButton* button) { m_returnButton = button; }
+    // Tells the user, before anything is typed, when the survey database
+    // cannot be written; once, until the file can be written again.
+    void WarnIfNothingCanBeStored();
 
     // Creates a control of this window (or of `parent`), named and placed by
     // its twip layout.
@@ -56,10 +72,18 @@ private:
     friend T* ShowForm();
     bool m_closing = false;
     bool m_firstShow = false;
+    QPushButton* m_returnButton = nullptr;
+    // The last refusal told, so that showing the window again does not
+    // repeat it.
+    QString m_writeRefusal;
 };
 
 // Tab order from a list already sorted by tab index.
 void SetTabOrder(std::initializer_list<QWidget*> widgets);
+
+// A label names the control beside it: its caption becomes the control's
+// accessible name, and the label points to the control.
+void NameBy(QWidget* control, QLabel* caption);
 
 template <class T>
 QPointer<T>& FormSlot()

@@ -8,6 +8,12 @@ MessageBox::Handler& handler()
     static MessageBox::Handler h;
     return h;
 }
+
+MessageBox::QuestionHandler& questionHandler()
+{
+    static MessageBox::QuestionHandler h;
+    return h;
+}
 } // namespace
 
 void MessageBox::Show(const QString& text, QWidget* parent)
@@ -22,7 +28,24 @@ void MessageBox::Show(const QString& text, QWidget* parent)
     box.exec();
 }
 
+bool MessageBox::Ask(const QString& text, QWidget* parent)
+{
+    if (questionHandler())
+        return questionHandler()(text, parent);
+    QMessageBox box(QMessageBox::Question, QString::fromLatin1(kTitle), text,
+                    QMessageBox::Yes | QMessageBox::No, parent);
+    box.setObjectName(QStringLiteral("QueltMessageBox"));
+    box.setDefaultButton(QMessageBox::No);
+    box.setEscapeButton(QMessageBox::No);
+    return box.exec() == QMessageBox::Yes;
+}
+
 MessageBox::Handler MessageBox::SetHandler(Handler h)
 {
     return std::exchange(handler(), std::move(h));
+}
+
+MessageBox::QuestionHandler MessageBox::SetQuestionHandler(QuestionHandler h)
+{
+    return std::exchange(questionHandler(), std::move(h));
 }

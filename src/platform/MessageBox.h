@@ -12,11 +12,20 @@ namespace MessageBox {
 
 void Show(const QString& text, QWidget* parent = nullptr);
 
+// The same box as a question with Yes and No; true for Yes. No is what
+// Return and Escape choose, so a stray key loses nothing.
+bool Ask(const QString& text, QWidget* parent = nullptr);
+
 // Given the text and the window the box would stand over (none for a box of
 // the whole program).
 using Handler = std::function<void(const QString& text, QWidget* parent)>;
 // Replaces the modal box; an empty handler restores it. Gives the previous one.
 Handler SetHandler(Handler handler);
+
+// Answers questions instead of the modal box: true for Yes. An empty handler
+// restores the box. Gives the previous one.
+using QuestionHandler = std::function<bool(const QString& text, QWidget* parent)>;
+QuestionHandler SetQuestionHandler(QuestionHandler handler);
 
 inline constexpr const char* kTitle = "QueltProject";
 

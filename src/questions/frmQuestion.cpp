@@ -38,6 +38,15 @@ frmQuestion::frmQuestion() : Form("frmQuestion", QStringLiteral("Form1"), 7440, 
         numbers->setFocusPolicy(Qt::NoFocus);
         numbers->hide();
     }
+    NameBy(cmbModelRow, Label4);
+    NameBy(cmbModelCol, Label5);
+    NameBy(txtLabel, Label2);
+    NameBy(txtQuestion, Label3);
+    lstModelRow->setAccessibleName(QStringLiteral("Row numbers"));
+    lstModelCol->setAccessibleName(QStringLiteral("Column numbers"));
+    // Return in the label box stores the question; in the question box it
+    // stays a line break.
+    SetReturnButton(butSubmit);
 
     SetTabOrder({txtLabel, txtQuestion, butSubmit, butCancel, Check1, cmbModelRow, cmbModelCol});
     txtLabel->setFocus();
@@ -49,6 +58,11 @@ frmQuestion::frmQuestion() : Form("frmQuestion", QStringLiteral("Form1"), 7440, 
 void frmQuestion::Form_Load()
 {
     LoadModelLists();
+}
+
+void frmQuestion::Form_Show()
+{
+    WarnIfNothingCanBeStored();
 }
 
 void frmQuestion::LoadModelLists()

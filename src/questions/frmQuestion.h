@@ -35,6 +35,7 @@ public:
 
 protected:
     void Form_Load() override;
+    void Form_Show() override;
 
 private:
     void LoadModelLists();

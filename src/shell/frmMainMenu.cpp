@@ -38,14 +38,25 @@ frmMainMenu::frmMainMenu()
 {
     menuBar = new QMenuBar(this);
     menuBar->setObjectName(QStringLiteral("menuBar"));
-    menuQuestion = addMenu(menuBar, "menuQuestion", QStringLiteral("Questions"));
-    miAddQuestion = addItem(menuQuestion, "miAddQuestion", QStringLiteral("Add Question"));
-    menuSurvey = addMenu(menuBar, "menuSurvey", QStringLiteral("Survey"));
-    miCompleteSurvey = addItem(menuSurvey, "miCompleteSurvey", QStringLiteral("Answer New Survey"));
+    menuBar->setAccessibleName(QStringLiteral("Main menu"));
+    // The & marks each access key: Alt with it opens a menu, and within an
+    // open menu the key alone chooses the item. The words stay as they were.
+    menuQuestion = addMenu(menuBar, "menuQuestion", QStringLiteral("&Questions"));
+    miAddQuestion = addItem(menuQuestion, "miAddQuestion", QStringLiteral("&Add Question"));
+    menuSurvey = addMenu(menuBar, "menuSurvey", QStringLiteral("&Survey"));
+    miCompleteSurvey =
+        addItem(menuSurvey, "miCompleteSurvey", QStringLiteral("Answer &New Survey"));
     miModifySurveyAnswers =
-        addItem(menuSurvey, "miModifySurveyAnswers", QStringLiteral("Modify Survey Answers"));
-    menuAnalysis = addMenu(menuBar, "menuAnalysis", QStringLiteral("Analysis"));
-    miQueltTable = addItem(menuAnalysis, "miQueltTable", QStringLiteral("Quelt Analysis"));
+        addItem(menuSurvey, "miModifySurveyAnswers", QStringLiteral("&Modify Survey Answers"));
+    menuAnalysis = addMenu(menuBar, "menuAnalysis", QStringLiteral("&Analysis"));
+    miQueltTable = addItem(menuAnalysis, "miQueltTable", QStringLiteral("&Quelt Analysis"));
+
+    // F10 opens the first menu, from where the arrow keys reach the others.
+    auto* openMenus = new QAction(this);
+    openMenus->setObjectName(QStringLiteral("actOpenMenuBar"));
+    openMenus->setShortcut(Qt::Key_F10);
+    addAction(openMenus);
+    connect(openMenus, &QAction::triggered, this, Handler(this, &frmMainMenu::OpenMenuBar));
 
     // The twip layout is the client area below the menu bar.
     auto* client = new QWidget(this);
@@ -99,8 +110,22 @@ void frmMainMenu::miQueltTable_Click()
     ShowForm<frmModelTable>();
 }
 
+void frmMainMenu::OpenMenuBar()
+{
+    menuBar->setActiveAction(menuQuestion->menuAction());
+}
+
 void frmMainMenu::closeEvent(QCloseEvent* event)
 {
+    // Ending the program closes every window: each is asked first, and one
+    // that must stay keeps the program running.
+    for (QWidget* window : QApplication::topLevelWidgets()) {
+        auto* form = qobject_cast<Form*>(window);
+        if (form && form != this && !form->IsClosing() && !form->QueryUnload()) {
+            event->ignore();
+            return;
+        }
+    }
     Form::closeEvent(event);
     for (QWidget* window : QApplication::topLevelWidgets()) {
         if (window != this && qobject_cast<Form*>(window))

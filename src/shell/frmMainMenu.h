@@ -32,4 +32,5 @@ private:
     void miCompleteSurvey_Click();
     void miModifySurveyAnswers_Click();
     void miQueltTable_Click();
+    void OpenMenuBar();
 };

@@ -5,14 +5,106 @@
 #include "platform/Twips.h"
 
 #include <QButtonGroup>
+#include <QKeyEvent>
 #include <QLabel>
+#include <QPainter>
 #include <QRadioButton>
+#include <QStyle>
+#include <QTextLayout>
+#include <algorithm>
 
 namespace {
 
 constexpr int kDesignWidth = 9000;
 constexpr int kDesignHeight = 570;
 constexpr std::array<int, 5> kChoiceLeft = {5760, 6360, 6960, 7560, 8040};
+// What the row's height holds of the label.
+constexpr int kShownLines = 2;
+constexpr QChar kEllipsis(0x2026);
+
+// The question's label. Its text stays the whole question; what it paints of
+// a text longer than its lines is cut at the last line with "…", instead of
+// being cut off mid-word by the row's edge.
+class QuestionLabel : public QLabel
+{
+public:
+    using QLabel::QLabel;
+
+    // True when the text is shown cut.
+    bool SetQuestionText(const QString& text)
+    {
+        setText(text);
+        m_cut = CutText(text);
+        update();
+        return !m_cut.isNull();
+    }
+
+    // The text as it stands on the screen, on one line.
+    QString ShownText() const
+    {
+        return m_cut.isNull() ? text() : QString(m_cut).replace(u'\n', u' ');
+    }
+
+protected:
+    void paintEvent(QPaintEvent* event) override
+    {
+        if (m_cut.isNull()) {
+            QLabel::paintEvent(event);
+            return;
+        }
+        QPainter painter(this);
+        style()->drawItemText(&painter, contentsRect(), alignment(), palette(), isEnabled(), m_cut,
+                              foregroundRole());
+    }
+
+private:
+    // The lines shown, joined by line breaks, or a null text when the whole
+    // text fits. Lines break as the label breaks them: at word boundaries, or
+    // within a word too long for a line.
+    QString CutText(const QString& text) const
+    {
+        const int width = contentsRect().width();
+        const QFontMetrics metrics = fontMetrics();
+        // Most questions are one short line; no layout is needed for them.
+        if (!text.contains(u'\n') && metrics.horizontalAdvance(text) <= width)
+            return {};
+        QString flowing = text;
+        flowing.replace(u'\n', QChar::LineSeparator);
+        QTextLayout layout(flowing, font());
+        QTextOption option;
+        option.setWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
+        layout.setTextOption(option);
+        layout.beginLayout();
+        QStringList lines;
+        int lastStart = 0;
+        for (int n = 0; n < kShownLines; ++n) {
+            QTextLine line = layout.createLine();
+            if (!line.isValid())
+                break;
+            line.setLineWidth(width);
+            lastStart = line.textStart();
+            lines.append(flowing.mid(lastStart, line.textLength()).trimmed());
+        }
+        const bool more = layout.createLine().isValid();
+        layout.endLayout();
+        if (!more)
+            return {};
+        // The last line takes what follows it too, as far as it fits. A
+        // line no wider than the label holds fewer characters than it has
+        // pixels, unless most of them are zero-width, so the rest is bounded.
+        QString rest = flowing.mid(lastStart, 4 * width + 16);
+        rest.replace(QChar::LineSeparator, u' ');
+        QString last = metrics.elidedText(rest.simplified(), Qt::ElideRight, width);
+        if (!last.endsWith(kEllipsis))
+            last = metrics.elidedText(lines.last(), Qt::ElideRight,
+                                      width - metrics.horizontalAdvance(kEllipsis)) +
+                   kEllipsis;
+        lines.last() = last;
+        return lines.join(u'\n');
+    }
+
+    QString m_cut;
+};
 
 } // namespace
 
@@ -20,35 +112,52 @@ SurveyQuestionControl::SurveyQuestionControl(QWidget* parent) : QWidget(parent)
 {
     resize(TwipsToPxX(kDesignWidth), TwipsToPxY(kDesignHeight));
 
-    lblQuestion = NewControl<QLabel>(this, QStringLiteral("lblQuestion"), 120, 0, 5415, 495);
+    lblQuestion = NewControl<QuestionLabel>(this, QStringLiteral("lblQuestion"), 120, 0, 5415, 495);
     // A question is shown as typed, never read as markup. A long one wraps
-    // and is cut off by the row's height.
+    // and is cut at the row's lines.
     lblQuestion->setTextFormat(Qt::PlainText);
     lblQuestion->setWordWrap(true);
 
     txtQuestionID = NewControl<TextBox>(this, QStringLiteral("txtQuestionID"), 5400, 120, 390, 375);
     txtQuestionID->setVisible(false);
+    txtQuestionID->setAccessibleName(QStringLiteral("Question number"));
 
     m_choices = new QButtonGroup(this);
     m_choices->setExclusive(true);
     for (int i = 0; i < int(optChoice.size()); ++i) {
         optChoice[i] = NewControl<QRadioButton>(this, QStringLiteral("optChoice(%1)").arg(i),
-                                           kChoiceLeft[i], 120, 375, 255);
+                                                kChoiceLeft[i], 120, 375, 255);
+        optChoice[i]->setAccessibleName(QStringLiteral("Score %1").arg(i));
+        optChoice[i]->installEventFilter(this);
         m_choices->addButton(optChoice[i], i);
+        // Tab stops at one option of the row (Qt moves the stop to the option
+        // that takes the focus); the arrow keys reach the others.
+        if (i > 0)
+            optChoice[i]->setFocusPolicy(
+                Qt::FocusPolicy(optChoice[i]->focusPolicy() & ~Qt::TabFocus));
     }
     for (int i = 1; i < int(optChoice.size()); ++i)
         setTabOrder(optChoice[i - 1], optChoice[i]);
+    setAccessibleName(QStringLiteral("No question"));
 }
 
 void SurveyQuestionControl::Set_Question(qint16 questionId, const QString& questionText)
 {
-    lblQuestion->setText(questionText);
+    auto* label = static_cast<QuestionLabel*>(lblQuestion);
+    const bool cut = label->SetQuestionText(questionText);
     // A question of one line stands level with the buttons; a longer one starts
-    // at the top, so its first lines show before the row cuts it off.
-    const bool oneLine = !questionText.contains(u'\n') &&
+    // at the top, so its first lines show.
+    const bool oneLine = !cut && !questionText.contains(u'\n') &&
                          lblQuestion->fontMetrics().horizontalAdvance(questionText) <=
                              lblQuestion->contentsRect().width();
     lblQuestion->setAlignment(Qt::AlignLeft | (oneLine ? Qt::AlignVCenter : Qt::AlignTop));
+    // As rich text, a tool tip wraps to a readable width instead of running
+    // across the screen on one line.
+    setToolTip(cut ? QStringLiteral("<p style='white-space:pre-wrap'>%1</p>")
+                         .arg(questionText.toHtmlEscaped())
+                   : QString());
+    setAccessibleName(label->ShownText());
+    setAccessibleDescription(questionText);
     txtQuestionID->setText(DecimalText(questionId));
 }
 
@@ -58,6 +167,10 @@ void SurveyQuestionControl::Hide_Question()
         option->setVisible(false);
     lblQuestion->setVisible(false);
     txtQuestionID->setText(QString());
+    // An empty row tells nothing of the question it held.
+    setToolTip(QString());
+    setAccessibleName(QStringLiteral("No question"));
+    setAccessibleDescription(QString());
 }
 
 void SurveyQuestionControl::Show_Question()
@@ -91,4 +204,60 @@ void SurveyQuestionControl::Clear_Value()
     for (QRadioButton* option : optChoice)
         option->setChecked(false);
     m_choices->setExclusive(true);
+    m_submitted = -1;
+}
+
+void SurveyQuestionControl::Mark_Submitted()
+{
+    m_submitted = Get_Value();
+}
+
+bool SurveyQuestionControl::Has_Unsubmitted_Score() const
+{
+    const qint16 score = Get_Value();
+    return !txtQuestionID->text().isEmpty() && score >= 0 && score != m_submitted;
+}
+
+bool SurveyQuestionControl::eventFilter(QObject* watched, QEvent* event)
+{
+    if (event->type() != QEvent::KeyPress)
+        return QWidget::eventFilter(watched, event);
+    const auto* press = static_cast<QKeyEvent*>(event);
+    // Digits of the keypad count as well.
+    if ((press->modifiers() & ~Qt::KeypadModifier) != Qt::NoModifier)
+        return QWidget::eventFilter(watched, event);
+    const int key = press->key();
+    if (key >= Qt::Key_0 && key < Qt::Key_0 + int(optChoice.size())) {
+        QRadioButton* option = optChoice[key - Qt::Key_0];
+        option->setFocus(Qt::OtherFocusReason);
+        option->click();
+        return true;
+    }
+    if (key == Qt::Key_Up || key == Qt::Key_Down) {
+        // The option buttons would move among themselves; a row of them
+        // has nothing above or below.
+        const auto at = std::find(optChoice.begin(), optChoice.end(), watched);
+        SurveyQuestionControl* next = NeighbourRow(key == Qt::Key_Up ? -1 : 1);
+        if (next && at != optChoice.end())
+            next->optChoice[at - optChoice.begin()]->setFocus(Qt::OtherFocusReason);
+        return true;
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+SurveyQuestionControl* SurveyQuestionControl::NeighbourRow(int step) const
+{
+    const QWidget* panel = parentWidget();
+    if (!panel)
+        return nullptr;
+    SurveyQuestionControl* nearest = nullptr;
+    for (QObject* child : panel->children()) {
+        auto* row = qobject_cast<SurveyQuestionControl*>(child);
+        if (!row || row == this || row->txtQuestionID->text().isEmpty())
+            continue;
+        const int distance = (row->y() - y()) * step;
+        if (distance > 0 && (!nearest || distance < (nearest->y() - y()) * step))
+            nearest = row;
+    }
+    return nearest;
 }

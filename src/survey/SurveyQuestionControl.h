@@ -12,12 +12,18 @@ class TextBox;
 // One question of a survey as one row: its text, and five option buttons that
 // score it 0 to 4 from left to right. The question's number rides along
 // invisibly so the host can tell which question a row answers.
+//
+// From the keyboard the row is one stop of the tab order; the digits 0 to 4
+// choose that score, Left and Right move between the options, and Up and
+// Down go to the same option of the row above or below on the panel.
 class SurveyQuestionControl : public QWidget
 {
     Q_OBJECT
 public:
     explicit SurveyQuestionControl(QWidget* parent = nullptr);
 
+    // A text longer than the row's two lines ends in "…"; the row's tool tip
+    // and accessible description then give it whole.
     void Set_Question(qint16 questionId, const QString& questionText);
     // Empties the row: nothing shows and it holds no question. The score stays.
     void Hide_Question();
@@ -28,11 +34,24 @@ public:
     qint16 Get_QuestionID() const;
     // Unchooses the option, so a score never carries over to another question.
     void Clear_Value();
+    // The chosen score is what a Submit has just stored for the question.
+    void Mark_Submitted();
+    // The row holds a question with a score chosen since the last Submit.
+    bool Has_Unsubmitted_Score() const;
 
     QLabel* lblQuestion = nullptr;
     TextBox* txtQuestionID = nullptr;
     std::array<QRadioButton*, 5> optChoice{};
 
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
 private:
+    // The row above (step -1) or below (+1) on the same panel that holds a
+    // question, or nullptr.
+    SurveyQuestionControl* NeighbourRow(int step) const;
+
     QButtonGroup* m_choices = nullptr;
+    // The score the last Submit stored from this row; -1 for none.
+    qint16 m_submitted = -1;
 };

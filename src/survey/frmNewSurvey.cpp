@@ -33,6 +33,11 @@ frmNewSurvey::frmNewSurvey()
     butCancel = Control<QPushButton>("butCancel", 2040, 2400, 1095, 375);
     butCancel->setText(QStringLiteral("Cancel"));
 
+    NameBy(txtSurveyID, Label3);
+    NameBy(txtCompletedBy, Label1);
+    NameBy(txtCompany, Label2);
+    SetReturnButton(butSubmit);
+
     SetTabOrder({txtSurveyID, txtCompletedBy, txtCompany, butSubmit, butCancel});
     txtSurveyID->setFocus();
 
@@ -47,6 +52,7 @@ void frmNewSurvey::Form_Load()
 
 void frmNewSurvey::Form_Show()
 {
+    WarnIfNothingCanBeStored();
     // A successful Submit empties the number box, so showing the window again
     // proposes afresh; after Cancel the proposal and the texts stay.
     if (txtSurveyID->text().isEmpty())

@@ -32,6 +32,9 @@ constexpr int kRowWidth = 8415;
 constexpr int kRowHeight = 375;
 constexpr int kMinPanelHeight = 20000;
 
+const QString kChooseToSeeStored =
+    QStringLiteral("Choose a survey and a cell to see the answers stored for them.");
+
 } // namespace
 
 frmSurvey::frmSurvey() : Form("frmSurvey", QStringLiteral("Complete Survey"), 9450, 7305)
@@ -47,6 +50,10 @@ frmSurvey::frmSurvey() : Form("frmSurvey", QStringLiteral("Complete Survey"), 94
     Label8 = Control<QLabel>("Label8", 5760, 240, 1575, 375);
     Label8->setText(QStringLiteral("Survey Number"));
     cmbSurveyID = Control<QComboBox>("cmbSurveyID", 7200, 240, 1095, 315);
+    NameBy(txtCompletedBy, Label1);
+    NameBy(txtCompany, Label2);
+    Label8->setBuddy(cmbSurveyID);
+    cmbSurveyID->setAccessibleName(QStringLiteral("Survey number"));
 
     cmbModelRow = Control<QComboBox>("cmbModelRow", 360, 1080, 2535, 315);
     lstModelRow = Control<QListWidget>("lstModelRow", 3000, 1080, 1095, 255);
@@ -54,6 +61,10 @@ frmSurvey::frmSurvey() : Form("frmSurvey", QStringLiteral("Complete Survey"), 94
     cmbModelCol = Control<QComboBox>("cmbModelCol", 360, 1440, 2535, 315);
     lstModelCol = Control<QListWidget>("lstModelCol", 3000, 1440, 1095, 255);
     lstModelCol->setVisible(false);
+    cmbModelRow->setAccessibleName(QStringLiteral("Model row"));
+    cmbModelCol->setAccessibleName(QStringLiteral("Model column"));
+    lstModelRow->setAccessibleName(QStringLiteral("Model row numbers"));
+    lstModelCol->setAccessibleName(QStringLiteral("Model column numbers"));
 
     Label3 = Control<QLabel>("Label3", 6120, 2160, 255, 255);
     Label4 = Control<QLabel>("Label4", 6720, 2160, 255, 255);
@@ -76,22 +87,28 @@ frmSurvey::frmSurvey() : Form("frmSurvey", QStringLiteral("Complete Survey"), 94
     PlaceTwips(Picture2, 0, 0, kRowWidth, kMinPanelHeight);
     for (int i = 0; i < kLayoutRows; ++i)
         AddQuestionRow();
-    // The wheel over the questions scrolls them as the bar would.
-    Picture1->installEventFilter(this);
+    Picture1->setAccessibleName(QStringLiteral("Questions"));
+    Picture2->setAccessibleName(QStringLiteral("Questions of the cell"));
 
     VScroll1 = Control<QScrollBar>("VScroll1", 9015, 2520, 255, 3975);
     VScroll1->setOrientation(Qt::Vertical);
+    VScroll1->setAccessibleName(QStringLiteral("Scroll the questions"));
+    // The bar takes the focus in its turn, and then its keys scroll.
+    VScroll1->setFocusPolicy(Qt::StrongFocus);
+    // The wheel scrolls by rows, over the questions as over the bar.
+    Picture1->installEventFilter(this);
+    VScroll1->installEventFilter(this);
 
     butSubmit = Control<QPushButton>("butSubmit", 360, 6720, 975, 375);
     butSubmit->setText(QStringLiteral("Submit"));
+    // Beside Submit, in the window's free lower right.
+    lblStored = Control<QLabel>("lblStored", 1560, 6720, 7455, 375);
+    lblStored->setText(kChooseToSeeStored);
 
     PlaceScoreHeadings();
 
-    SetTabOrder({txtCompletedBy, txtCompany, butSubmit, cmbModelRow, cmbModelCol, VScroll1,
-                 SurveyQuestionControl1.front()});
-    for (int i = 1; i < kLayoutRows; ++i)
-        setTabOrder(SurveyQuestionControl1[i - 1], SurveyQuestionControl1[i]);
-    setTabOrder(SurveyQuestionControl1.back(), cmbSurveyID);
+    SetTabOrder({txtCompletedBy, txtCompany, butSubmit, cmbModelRow, cmbModelCol, VScroll1});
+    OrderTabs(0);
 
     connect(cmbSurveyID, &QComboBox::activated, this, Handler(this, &frmSurvey::cmbSurveyID_Click));
     connect(cmbModelRow, &QComboBox::activated, this, Handler(this, &frmSurvey::cmbModelRow_Click));
@@ -99,6 +116,22 @@ frmSurvey::frmSurvey() : Form("frmSurvey", QStringLiteral("Complete Survey"), 94
     connect(VScroll1, &QScrollBar::valueChanged, this, Handler(this, &frmSurvey::VScroll1_Change));
     connect(VScroll1, &QScrollBar::sliderMoved, this, Handler(this, &frmSurvey::VScroll1_Scroll));
     connect(butSubmit, &QPushButton::clicked, this, Handler(this, &frmSurvey::butSubmit_Click));
+    connect(qApp, &QApplication::focusChanged, this, Handler(this, &frmSurvey::Row_Focus));
+}
+
+void frmSurvey::OrderTabs(std::size_t from)
+{
+    QWidget* previous = VScroll1;
+    if (from > 0)
+        previous = SurveyQuestionControl1[from - 1]->optChoice.back();
+    for (std::size_t i = from; i < SurveyQuestionControl1.size(); ++i) {
+        for (QRadioButton* option : SurveyQuestionControl1[i]->optChoice) {
+            setTabOrder(previous, option);
+            previous = option;
+        }
+    }
+    setTabOrder(previous, cmbSurveyID);
+    m_tabbedRows = SurveyQuestionControl1.size();
 }
 
 void frmSurvey::AddQuestionRow()
@@ -141,12 +174,39 @@ void frmSurvey::Form_Load()
 }
 
 // Surveys stored while this window lives (by the new survey window, say) are
-// offered as soon as the window is shown again. Right after Load the list is
-// as fresh as a second read would make it.
+// offered as soon as the window is shown again, and what is stored for the
+// survey on show is read again. Right after Load the list is as fresh as a
+// second read would make it.
 void frmSurvey::Form_Show()
 {
-    if (!IsFirstShow())
-        LoadSurveyIds();
+    WarnIfNothingCanBeStored();
+    if (IsFirstShow())
+        return;
+    LoadSurveyIds();
+    ShowStoredAnswers();
+}
+
+bool frmSurvey::Form_QueryUnload()
+{
+    return DiscardUnsubmitted();
+}
+
+bool frmSurvey::DiscardUnsubmitted()
+{
+    int unsubmitted = 0;
+    for (const SurveyQuestionControl* row : SurveyQuestionControl1)
+        unsubmitted += row->Has_Unsubmitted_Score() ? 1 : 0;
+    if (unsubmitted == 0)
+        return true;
+    if (!MessageBox::Ask(QStringLiteral("%1 scores of this cell are not submitted. Discard them?")
+                             .arg(unsubmitted),
+                         this))
+        return false;
+    for (SurveyQuestionControl* row : SurveyQuestionControl1) {
+        if (row->Has_Unsubmitted_Score())
+            row->Clear_Value();
+    }
+    return true;
 }
 
 // Adds every survey number not yet on offer, keeping the user's choice.
@@ -165,6 +225,10 @@ void frmSurvey::LoadCellQuestions()
 {
     m_shownRow = -1;
     m_shownCol = -1;
+    lblStored->setText(kChooseToSeeStored);
+    // A new cell starts at its first question, not where the last one was
+    // left, which could show a short cell as empty.
+    VScroll1->setValue(0);
     QList<CellQuestion> questions;
     try {
         questions = ReadCellQuestions();
@@ -174,8 +238,11 @@ void frmSurvey::LoadCellQuestions()
         throw;
     }
     ShowQuestions(questions);
+    if (SurveyQuestionControl1.size() != m_tabbedRows)
+        OrderTabs(std::min(m_tabbedRows, SurveyQuestionControl1.size()));
     m_shownRow = cmbModelRow->currentIndex();
     m_shownCol = cmbModelCol->currentIndex();
+    ShowStoredAnswers();
 }
 
 // The questions of the chosen cell; none while a row or column is not chosen.
@@ -250,29 +317,73 @@ void frmSurvey::VScroll1_Scroll()
     Picture2->move(Picture2->x(), TwipsToPxY(ScrollValue()));
 }
 
+// One notch of the wheel moves the questions by as many rows as the desktop
+// scrolls lines (three unless set otherwise); the bar's own wheel step, five
+// of its small changes, was most of a page.
 bool frmSurvey::eventFilter(QObject* watched, QEvent* event)
 {
-    if (watched == Picture1 && event->type() == QEvent::Wheel) {
-        QApplication::sendEvent(VScroll1, event);
+    if ((watched == Picture1 || watched == VScroll1) && event->type() == QEvent::Wheel) {
+        const auto* wheel = static_cast<QWheelEvent*>(event);
+        const double notches = wheel->angleDelta().y() / 120.0;
+        VScroll1->setValue(VScroll1->value() -
+                           qRound(notches * QApplication::wheelScrollLines() * kRowPitch));
         return true;
     }
     return Form::eventFilter(watched, event);
 }
 
+// A question row that takes the focus, by Tab or an arrow key, scrolls into
+// view: the bar moves and the panel with it.
+void frmSurvey::Row_Focus()
+{
+    const QWidget* focused = QApplication::focusWidget();
+    if (!focused || !Picture2->isAncestorOf(focused))
+        return;
+    while (focused->parentWidget() != Picture2)
+        focused = focused->parentWidget();
+    const int top = PxToTwipsY(focused->y());
+    const int bottom = PxToTwipsY(focused->y() + focused->height());
+    const int viewport = ViewportHeight();
+    if (top < VScroll1->value())
+        VScroll1->setValue(top);
+    else if (bottom > VScroll1->value() + viewport)
+        VScroll1->setValue(bottom - viewport);
+}
+
 void frmSurvey::cmbSurveyID_Click()
 {
-    const SurveyNumber surveyId = ParseSurveyNumber(cmbSurveyID->currentText());
-    const Database db = DBEngine::OpenDatabase(DBEngine::SurveyDatabaseName());
-    // A survey that is gone shows no header rather than the last one's.
-    const SurveyHeader header = ReadSurveyHeader(db, surveyId).value_or(SurveyHeader{});
-    txtCompletedBy->setText(header.completedBy);
-    txtCompany->setText(header.company);
+    const QString picked = cmbSurveyID->currentText();
+    // Scores chosen while a survey is on show are that survey's; with none
+    // on show yet, the first one chosen takes them.
+    if (!m_shownSurvey.isEmpty() && picked != m_shownSurvey && !DiscardUnsubmitted()) {
+        cmbSurveyID->setCurrentIndex(cmbSurveyID->findText(m_shownSurvey));
+        return;
+    }
+    m_shownSurvey.clear();
+    lblStored->setText(kChooseToSeeStored);
+    const SurveyNumber surveyId = ParseSurveyNumber(picked);
+    {
+        const Database db = DBEngine::OpenDatabase(DBEngine::SurveyDatabaseName());
+        // A survey that is gone shows no header rather than the last one's.
+        const SurveyHeader header = ReadSurveyHeader(db, surveyId).value_or(SurveyHeader{});
+        // Long texts show from their start.
+        txtCompletedBy->setText(header.completedBy);
+        txtCompletedBy->setCursorPosition(0);
+        txtCompany->setText(header.company);
+        txtCompany->setCursorPosition(0);
+    }
+    m_shownSurvey = picked;
+    ShowStoredAnswers();
 }
 
 void frmSurvey::cmbModelRow_Click()
 {
     if (cmbModelRow->currentIndex() == m_shownRow)
         return;
+    if (!DiscardUnsubmitted()) {
+        cmbModelRow->setCurrentIndex(m_shownRow);
+        return;
+    }
     LoadCellQuestions();
 }
 
@@ -280,7 +391,50 @@ void frmSurvey::cmbModelCol_Click()
 {
     if (cmbModelCol->currentIndex() == m_shownCol)
         return;
+    if (!DiscardUnsubmitted()) {
+        cmbModelCol->setCurrentIndex(m_shownCol);
+        return;
+    }
     LoadCellQuestions();
+}
+
+namespace {
+
+QString counted(qint64 n, const char* one, const char* many)
+{
+    return QStringLiteral("%1 %2").arg(n).arg(QLatin1String(n == 1 ? one : many));
+}
+
+} // namespace
+
+// Read only: what earlier Submits stored stays as it is, and a second Submit
+// of the cell shows as a second set of answers.
+void frmSurvey::ShowStoredAnswers()
+{
+    if (m_shownSurvey.isEmpty() || m_shownRow < 0 || m_shownCol < 0) {
+        lblStored->setText(kChooseToSeeStored);
+        return;
+    }
+    const std::optional<qint16> rowNumber = PickedNumber(cmbModelRow, lstModelRow);
+    const std::optional<qint16> colNumber = PickedNumber(cmbModelCol, lstModelCol);
+    if (!rowNumber || !colNumber)
+        return;
+    const SurveyNumber surveyId = ParseSurveyNumber(m_shownSurvey);
+    qint64 questions = 0;
+    for (const SurveyQuestionControl* row : SurveyQuestionControl1)
+        questions += row->Get_QuestionID() > -1 ? 1 : 0;
+    const StoredInCell stored = ReadStoredInCell(
+        DBEngine::OpenDatabase(DBEngine::SurveyDatabaseName()), surveyId, *rowNumber, *colNumber);
+    if (stored.answers == 0) {
+        lblStored->setText(
+            QStringLiteral("Survey %1 has no answers stored in this cell yet.").arg(surveyId));
+        return;
+    }
+    lblStored->setText(QStringLiteral("Survey %1 has %2 stored in this cell, to %3 of its %4.")
+                           .arg(surveyId)
+                           .arg(counted(stored.answers, "answer", "answers"))
+                           .arg(stored.questions)
+                           .arg(counted(questions, "question", "questions")));
 }
 
 void frmSurvey::butSubmit_Click()
@@ -309,5 +463,9 @@ void frmSurvey::butSubmit_Click()
         Database db = DBEngine::OpenDatabase(DBEngine::SurveyDatabaseName());
         StoreCellAnswers(db, surveyId, answers);
     }
+    for (SurveyQuestionControl* row : SurveyQuestionControl1)
+        row->Mark_Submitted();
+    // Told first: the answers are stored whatever the read after it meets.
     MessageBox::Show(QStringLiteral("Survey Submitted"), this);
+    ShowStoredAnswers();
 }

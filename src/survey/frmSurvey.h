@@ -45,10 +45,13 @@ public:
     std::vector<SurveyQuestionControl*> SurveyQuestionControl1;
     QScrollBar* VScroll1 = nullptr;
     QPushButton* butSubmit = nullptr;
+    // What the file holds already for the survey and cell on show.
+    QLabel* lblStored = nullptr;
 
 protected:
     void Form_Load() override;
     void Form_Show() override;
+    bool Form_QueryUnload() override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
@@ -65,6 +68,13 @@ private:
     // The scroll bar's value in twips: 0 with the panel at the top, V - P at
     // the bottom, the panel's Top.
     int ScrollValue() const;
+    // Tab order from the rows of index `from` on: rows after the scroll bar,
+    // the survey picker last.
+    void OrderTabs(std::size_t from);
+    // Asks before scores chosen since the last Submit are lost; true when
+    // they may go (they are gone then), false to keep everything as it is.
+    bool DiscardUnsubmitted();
+    void ShowStoredAnswers();
 
     void cmbSurveyID_Click();
     void cmbModelRow_Click();
@@ -72,10 +82,15 @@ private:
     void VScroll1_Change();
     void VScroll1_Scroll();
     void butSubmit_Click();
+    void Row_Focus();
 
     // The cell whose questions are on show. The combo boxes have already moved
     // to the new pick when their click arrives, so a repeated pick of the same
     // row or column is recognised only against this.
     int m_shownRow = -1;
     int m_shownCol = -1;
+    // The survey whose header is on show, for the same reason; empty for none.
+    QString m_shownSurvey;
+    // How many rows the tab order has been set for; rows added later join it.
+    std::size_t m_tabbedRows = 0;
 };

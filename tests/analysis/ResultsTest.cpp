@@ -3,11 +3,13 @@
 #include "common/TestDb.h"
 #include "common/TestRegistry.h"
 #include "platform/DbEngine.h"
+#include "platform/Twips.h"
 
 #include <QImage>
 #include <QLocale>
 #include <QPainter>
 #include <QRandomGenerator>
+#include <QSet>
 #include <QTest>
 
 class ResultsTest : public QObject
@@ -173,7 +175,9 @@ private Q_SLOTS:
             return image;
         };
         const QSize size = GridSizePx(grid, QFont(), at192dpi(QSize(1, 1)));
-        QCOMPARE(size, QSize(int((3500 + 500) / 7.5) + 1, int((2500 + 500) / 7.5) + 1));
+        // The legend below the grid adds to the height only.
+        QCOMPARE(size.width(), int((3500 + 500) / 7.5) + 1);
+        QVERIFY(size.height() > int((2500 + 500) / 7.5) + 1);
         QImage image = at192dpi(size);
         QPainter painter(&image);
         DrawResults(painter, grid, true);
@@ -188,6 +192,58 @@ private Q_SLOTS:
         QCOMPARE(qGray(image.pixel(467, 300)), 0);
         QCOMPARE(image.pixelColor(475, 300), QColor(Qt::white));
         QCOMPARE(image.pixelColor(300, 340), QColor(Qt::white));
+    }
+
+    // The legend shows the five fills below the grid, within what GridSizePx
+    // gives the picture, however narrow the model.
+    void legendBelowTheGrid_data()
+    {
+        QTest::addColumn<int>("rows");
+        QTest::addColumn<int>("cols");
+        QTest::newRow("empty model") << 0 << 0;
+        QTest::newRow("one cell") << 1 << 1;
+        QTest::newRow("6 x 6") << 6 << 6;
+        QTest::newRow("wide") << 2 << 12;
+    }
+
+    void legendBelowTheGrid()
+    {
+        QFETCH(int, rows);
+        QFETCH(int, cols);
+        ResultsGrid grid;
+        for (int i = 0; i < rows; ++i) {
+            grid.rowNames << QStringLiteral("R%1").arg(i);
+            grid.rowNumbers << i;
+        }
+        for (int j = 0; j < cols; ++j) {
+            grid.colNames << QStringLiteral("C%1").arg(j);
+            grid.colNumbers << j;
+        }
+        QImage probe(1, 1, QImage::Format_RGB32);
+        const QSize size = GridSizePx(grid, QFont(), probe);
+        // Room around the picture shows whatever would fall outside it.
+        QImage image(size + QSize(200, 200), QImage::Format_RGB32);
+        image.fill(Qt::white);
+        QPainter painter(&image);
+        DrawGrid(painter, grid);
+        DrawLegend(painter, grid);
+        painter.end();
+        const int gridBottom = TwipsToPxY(1500 + 1000 * rows);
+        QSet<QRgb> fills;
+        for (int y = 0; y < image.height(); ++y) {
+            for (int x = 0; x < image.width(); ++x) {
+                const QRgb pixel = image.pixel(x, y);
+                if (pixel == qRgb(255, 255, 255))
+                    continue;
+                QVERIFY2(x < size.width() && y < size.height(),
+                         qPrintable(QStringLiteral("drawn at %1,%2").arg(x).arg(y)));
+                if (y > gridBottom)
+                    fills.insert(pixel);
+            }
+        }
+        for (const QColor band : {QColor(255, 128, 128), QColor(255, 192, 128),
+                                  QColor(255, 255, 128), QColor(128, 255, 128)})
+            QVERIFY2(fills.contains(band.rgb()), qPrintable(band.name()));
     }
 
     // Drawing within a clip leaves out what the clip does not show, and

@@ -3,12 +3,14 @@
 #include "common/Ui.h"
 #include "platform/Twips.h"
 
+#include <QAccessible>
 #include <QComboBox>
 #include <QLabel>
 #include <QListWidget>
 #include <QPushButton>
 #include <QScrollArea>
 #include <QScrollBar>
+#include <QSet>
 #include <optional>
 
 namespace {
@@ -245,6 +247,8 @@ private Q_SLOTS:
         }
     }
 
+    // Picking a survey or colour coding redraws nothing; the line above the
+    // picture says which survey it shows and what Show Results would change.
     void onlyShowResultsChangesThePicture()
     {
         TestDb db;
@@ -253,18 +257,37 @@ private Q_SLOTS:
         answerCell(db, 1, 0, 0, {4});
         answerCell(db, 2, 0, 0, {2});
         ModelTable w;
+        const auto* shown = Ui::Find<QLabel>(w.form, "lblShown");
+        const auto described = [&w] {
+            return QAccessible::queryAccessibleInterface(w.picTable)
+                ->text(QAccessible::Description);
+        };
+        QCOMPARE(shown->text(), "No survey shown yet: choose one, then Show Results.");
+        QVERIFY(!described().contains(QStringLiteral("survey 1")));
         const QImage first = w.showResults(QStringLiteral("1"));
         QCOMPARE(cellFill(first, 0, 0), kUpTo4);
+        QCOMPARE(shown->text(), "Showing survey 1, colour coded.");
+        QVERIFY2(described().contains(QStringLiteral("survey 1")), qPrintable(described()));
 
         Ui::PickText(w.cmbSurvey, QStringLiteral("2"));
         QCOMPARE(w.picture(), first);
+        QCOMPARE(shown->text(), "Showing survey 1, colour coded. Show Results shows survey 2, "
+                                "colour coded.");
         w.chkColorCoding->click();
         QVERIFY(!w.chkColorCoding->isChecked());
         QCOMPARE(w.picture(), first);
+        QCOMPARE(shown->text(), "Showing survey 1, colour coded. Show Results shows survey 2 "
+                                "without colour coding.");
 
-        Ui::Click(w.butResults);
+        // Return on the focused button, reached by Tab.
+        Ui::Activate(w.form);
+        for (int i = 0; i < 4 && Ui::Focused() != QLatin1String("butResults"); ++i)
+            Ui::Key(Qt::Key_Tab);
+        Ui::Key(Qt::Key_Return);
         const QImage second = w.picture();
         QCOMPARE(cellFill(second, 0, 0), kWhite);
+        QCOMPARE(shown->text(), "Showing survey 2 without colour coding.");
+        QVERIFY2(described().contains(QStringLiteral("survey 2")), qPrintable(described()));
         w.chkColorCoding->click();
         Ui::Click(w.butResults);
         QCOMPARE(cellFill(w.picture(), 0, 0), kUpTo2);
@@ -273,6 +296,23 @@ private Q_SLOTS:
         const QImage again = w.picture();
         Ui::Click(w.butResults);
         QCOMPARE(w.picture(), again);
+    }
+
+    // Below the grid, the legend shows the band fills, even with colour
+    // coding off.
+    void legendUnderTheGrid()
+    {
+        TestDb db;
+        db.addSurvey(1);
+        ModelTable w;
+        w.chkColorCoding->setChecked(false);
+        const QImage image = w.showResults(QStringLiteral("1"));
+        QSet<QRgb> below;
+        for (int y = TwipsToPxY(lineAt(3)) + 2; y < image.height(); ++y)
+            for (int x = 0; x < image.width(); ++x)
+                below.insert(image.pixel(x, y));
+        for (const QColor& band : {kBelow1, kUpTo2, kUpTo3, kUpTo4})
+            QVERIFY2(below.contains(band.rgb()), qPrintable(band.name()));
     }
 
     void noSurveyChosenDrawsNothing()
@@ -364,9 +404,9 @@ private Q_SLOTS:
             QCOMPARE(cellFill(image, rows - 1, cols - 1), kUpTo4);
             QCOMPARE(cellFill(image, 0, 0), kBelow1);
         } else {
-            // Only the two lines: nothing dark off them.
+            // Only the two lines: nothing dark off them above the legend.
             const int line = TwipsToPxX(1500);
-            for (int y = 0; y < image.height(); ++y)
+            for (int y = 0; y < TwipsToPxY(1750); ++y)
                 for (int x = 0; x < image.width(); ++x)
                     if (qGray(image.pixel(x, y)) < 128)
                         QVERIFY2(x == line || y == TwipsToPxY(1500),
@@ -375,9 +415,13 @@ private Q_SLOTS:
 
         // Where the grid does not fit, the picture scrolls instead of cutting
         // it off; otherwise the picture fills its place.
+        // The layout's six by six fits with its legend.
         Ui::Settle();
         auto* area = Ui::Find<QScrollArea>(w.form, QStringLiteral("picTableArea"));
-        QCOMPARE(area->verticalScrollBar()->maximum() > 0, rows > 7);
+        QCOMPARE(area->verticalScrollBar()->maximum() > 0,
+                 image.height() > area->viewport()->height());
+        if (rows <= 6 && cols <= 6)
+            QCOMPARE(area->verticalScrollBar()->maximum(), 0);
         QCOMPARE(area->horizontalScrollBar()->maximum() > 0, cols > 7);
         QVERIFY(image.width() >= area->viewport()->width());
         QVERIFY(image.height() >= area->viewport()->height());

@@ -328,9 +328,15 @@ MessageCapture::MessageCapture()
         messages.append(text);
         parents.append(parent ? parent->objectName() : QString());
     });
+    MessageBox::SetQuestionHandler([this](const QString& text, QWidget* parent) {
+        messages.append(text);
+        parents.append(parent ? parent->objectName() : QString());
+        return !answers.isEmpty() && answers.takeFirst();
+    });
 }
 
 MessageCapture::~MessageCapture()
 {
     MessageBox::SetHandler({});
+    MessageBox::SetQuestionHandler({});
 }

@@ -91,6 +91,9 @@ private:
 };
 
 // Collects what the program shows in message boxes instead of showing them.
+// A Yes/No question is collected as a message too and answered from
+// `answers`, queued by the test before the question comes; No when none is
+// queued, which leaves everything as it was.
 class MessageCapture
 {
 public:
@@ -99,5 +102,6 @@ public:
     QStringList messages;
     // The objectName of the window each box stood over; empty for none.
     QStringList parents;
+    QList<bool> answers;
     QString last() const { return messages.isEmpty() ? QString() : messages.last(); }
 };

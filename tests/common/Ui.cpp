@@ -1,5 +1,6 @@
 #include "common/Ui.h"
 
+#include "platform/MessageBox.h"
 #include "shell/frmMainMenu.h"
 #include "survey/SurveyQuestionControl.h"
 
@@ -18,10 +19,13 @@ void Settle()
 
 void CloseAllWindows()
 {
+    // Work a test left unsubmitted goes with its window; no box waits.
+    auto previous = MessageBox::SetQuestionHandler([](const QString&, QWidget*) { return true; });
     for (QWidget* w : QApplication::topLevelWidgets()) {
         if (qobject_cast<Form*>(w))
             w->close();
     }
+    MessageBox::SetQuestionHandler(std::move(previous));
     Settle();
 }
 
@@ -129,6 +133,33 @@ QStringList Items(const QComboBox* combo)
     for (int i = 0; combo && i < combo->count(); ++i)
         items.append(combo->itemText(i));
     return items;
+}
+
+void Key(int key, Qt::KeyboardModifiers modifiers, Where where)
+{
+    QWidget* target = QApplication::activePopupWidget();
+    if (!target)
+        target = QApplication::focusWidget();
+    if (!target)
+        target = QApplication::activeWindow();
+    if (!target)
+        FailTest(QStringLiteral("no window takes the key"), where);
+    QTest::keyClick(target, Qt::Key(key), modifiers);
+}
+
+QString Focused()
+{
+    const QWidget* focused = QApplication::focusWidget();
+    return focused ? focused->objectName() : QString();
+}
+
+void Activate(QWidget* window, Where where)
+{
+    if (!window)
+        FailTest(QStringLiteral("no window"), where);
+    window->activateWindow();
+    if (!QTest::qWaitForWindowActive(window))
+        FailTest(QStringLiteral("%1 does not become active").arg(window->objectName()), where);
 }
 
 QStringList TabOrder(QWidget* window)

@@ -20,7 +20,8 @@ namespace Ui {
 
 using Where = std::source_location;
 
-// Closes every window with its close box and lets Qt destroy them.
+// Closes every window with its close box and lets Qt destroy them, unsubmitted
+// work and all.
 void CloseAllWindows();
 
 // Lets posted events run (deferred deletes, repaints).
@@ -75,6 +76,15 @@ void Click(const QWidget* window, const QString& button, Where where = Where::cu
 void CloseBox(QWidget* window, Where where = Where::current());
 
 QStringList Items(const QComboBox* combo);
+
+// A key pressed and let go as a user does: it goes to the open menu, else to
+// the focused control, else to the active window. Fails when none is there.
+void Key(int key, Qt::KeyboardModifiers modifiers = Qt::NoModifier, Where where = Where::current());
+// The objectName of the control that has the keyboard focus, "" for none.
+QString Focused();
+// Makes the window the active one, as a click on its title bar does, so that
+// keys reach it.
+void Activate(QWidget* window, Where where = Where::current());
 
 // The window's own controls in the order Tab visits them, from the one that
 // has the focus when the window opens.

@@ -166,6 +166,47 @@ private Q_SLOTS:
         QCOMPARE(both[1].mid(1), both[0].mid(1));
     }
 
+    // Keys alone: the pickers by their arrow keys, Return in the question
+    // box a line break, Return in the label box Submit, Return on the focused
+    // Cancel hides the window.
+    void keyboardOnly()
+    {
+        TestDb db({"R0", "R1"}, {"C0", "C1"});
+        MessageCapture mc;
+        AddQuestion w;
+        Ui::Activate(w.form);
+        QCOMPARE(Ui::Focused(), QStringLiteral("txtLabel"));
+        Ui::Key(Qt::Key_Tab, Qt::ShiftModifier);
+        Ui::Key(Qt::Key_Down);
+        Ui::Key(Qt::Key_Down);
+        Ui::Key(Qt::Key_Tab, Qt::ShiftModifier);
+        Ui::Key(Qt::Key_Down);
+        QCOMPARE(Ui::Focused(), QStringLiteral("cmbModelRow"));
+        Ui::Key(Qt::Key_Tab);
+        Ui::Key(Qt::Key_Tab);
+        Type(QApplication::focusWidget(), QStringLiteral("4"));
+        Ui::Key(Qt::Key_Tab);
+        Type(QApplication::focusWidget(), QStringLiteral("Why\nnot"));
+        QCOMPARE(db.count(QStringLiteral("question")), 0);
+        Ui::Key(Qt::Key_Tab, Qt::ShiftModifier);
+        Ui::Key(Qt::Key_Return);
+        QCOMPARE(
+            db.rows(QStringLiteral("SELECT label, question_text, row_id, col_id FROM question")),
+            (QList<QVariantList>{{"4", "Why\nnot", 0, 1}}));
+        QCOMPARE(w.txtLabel->text(), QString());
+
+        Ui::Key(Qt::Key_Tab);
+        Ui::Key(Qt::Key_Tab);
+        QCOMPARE(Ui::Focused(), QStringLiteral("butSubmit"));
+        Ui::Key(Qt::Key_Enter);
+        QCOMPARE(db.count(QStringLiteral("question")), 2);
+        Ui::Key(Qt::Key_Tab);
+        Ui::Key(Qt::Key_Return);
+        QVERIFY(!w.form->isVisible());
+        QCOMPARE(db.count(QStringLiteral("question")), 2);
+        QCOMPARE(mc.messages, QStringList());
+    }
+
     void textsStoredAsTyped_data()
     {
         QTest::addColumn<QString>("label");

@@ -5,9 +5,60 @@
 #include "shell/frmMain.h"
 #include "shell/frmMainMenu.h"
 
+#include <QAccessible>
+#include <QFileInfo>
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
+#include <fcntl.h>
+#include <linux/fs.h>
+#include <sys/ioctl.h>
+#include <unistd.h>
+
+namespace {
+
+// Makes a file or folder read-only for this process, undone when it goes:
+// by its permissions, or for the superuser, whom they do not stop, by the
+// file system's immutable flag.
+class ReadOnly
+{
+public:
+    explicit ReadOnly(const QString& path) : m_path(path) { m_done = set(true); }
+    ~ReadOnly() { undo(); }
+    bool done() const { return m_done; }
+    void undo() { m_done = m_done && !set(false); }
+
+private:
+    bool set(bool on)
+    {
+        if (::geteuid() != 0) {
+            const auto write = QFile::WriteOwner | QFile::WriteUser;
+            const auto now = QFile::permissions(m_path);
+            return QFile::setPermissions(m_path, on ? now & ~write : now | write);
+        }
+        const int fd = ::open(QFile::encodeName(m_path).constData(), O_RDONLY | O_NONBLOCK);
+        int flags = 0;
+        bool ok = fd >= 0 && ::ioctl(fd, FS_IOC_GETFLAGS, &flags) == 0;
+        flags = on ? flags | FS_IMMUTABLE_FL : flags & ~FS_IMMUTABLE_FL;
+        ok = ok && ::ioctl(fd, FS_IOC_SETFLAGS, &flags) == 0;
+        if (fd >= 0)
+            ::close(fd);
+        return ok;
+    }
+
+    QString m_path;
+    bool m_done = false;
+};
+
+// A caption as the user reads it: the & before an access key is not shown.
+QString shown(QString caption)
+{
+    return caption.replace(QStringLiteral("&&"), QStringLiteral("\x01"))
+        .remove(u'&')
+        .replace(u'\x01', u'&');
+}
+
+} // namespace
 
 class MainMenuTest : public QObject
 {
@@ -27,13 +78,23 @@ private Q_SLOTS:
         QCOMPARE(label->font().pointSizeF(), 24.0);
         QCOMPARE(label->font().weight(), QFont::Normal);
 
+        // Every menu and item has an access key, none used twice at one level.
         QStringList structure;
+        QStringList menuKeys;
         for (QAction* top : Ui::Find<QMenuBar>(menu, QStringLiteral("menuBar"))->actions()) {
             QMenu* sub = top->menu();
-            structure << sub->objectName() + u'=' + sub->title();
-            for (QAction* item : sub->actions())
-                structure << item->objectName() + u'=' + item->text();
+            structure << sub->objectName() + u'=' + shown(sub->title());
+            menuKeys << QKeySequence::mnemonic(sub->title()).toString();
+            QStringList itemKeys;
+            for (QAction* item : sub->actions()) {
+                structure << item->objectName() + u'=' + shown(item->text());
+                itemKeys << QKeySequence::mnemonic(item->text()).toString();
+            }
+            QVERIFY2(!itemKeys.contains(QString()) && itemKeys.removeDuplicates() == 0,
+                     qPrintable(itemKeys.join(u' ')));
         }
+        QVERIFY2(!menuKeys.contains(QString()) && menuKeys.removeDuplicates() == 0,
+                 qPrintable(menuKeys.join(u' ')));
         QCOMPARE(structure, (QStringList{"menuQuestion=Questions", "miAddQuestion=Add Question",
                                          "menuSurvey=Survey", "miCompleteSurvey=Answer New Survey",
                                          "miModifySurveyAnswers=Modify Survey Answers",
@@ -71,6 +132,143 @@ private Q_SLOTS:
         QCOMPARE(count, 1);
         QVERIFY(menu->isVisible());
         QVERIFY2(box.messages.isEmpty(), qPrintable(box.last()));
+    }
+
+    // The keys a user presses on the main menu, and the window they open.
+    void keyboardReachesEveryItem_data()
+    {
+        QTest::addColumn<QList<QKeyCombination>>("keys");
+        QTest::addColumn<QString>("window");
+        const auto alt = [](Qt::Key key) { return QKeyCombination(Qt::AltModifier, key); };
+        QTest::newRow("F10, access key")
+            << QList<QKeyCombination>{Qt::Key_F10, Qt::Key_A} << "frmQuestion";
+        QTest::newRow("F10, Right, Return")
+            << QList<QKeyCombination>{Qt::Key_F10, Qt::Key_Right, Qt::Key_Return} << "frmNewSurvey";
+        QTest::newRow("Alt, Down, Return")
+            << QList<QKeyCombination>{alt(Qt::Key_Alt), Qt::Key_Down, Qt::Key_Return}
+            << "frmQuestion";
+        QTest::newRow("Alt+S, access key")
+            << QList<QKeyCombination>{alt(Qt::Key_S), Qt::Key_M} << "frmSurvey";
+        QTest::newRow("F10, Left wraps round")
+            << QList<QKeyCombination>{Qt::Key_F10, Qt::Key_Left, Qt::Key_Down, Qt::Key_Enter}
+            << "frmModelTable";
+        QTest::newRow("Alt+A, access key")
+            << QList<QKeyCombination>{alt(Qt::Key_A), Qt::Key_Q} << "frmModelTable";
+    }
+
+    void keyboardReachesEveryItem()
+    {
+        QFETCH(QList<QKeyCombination>, keys);
+        QFETCH(QString, window);
+        TestDb fixture;
+        MessageCapture box;
+        QWidget* menu = ShowForm<frmMainMenu>();
+        Ui::Activate(menu);
+        for (const QKeyCombination key : keys)
+            Ui::Key(key.key(), key.keyboardModifiers());
+        QWidget* opened = Ui::Window(window);
+        QVERIFY2(opened && opened->isVisible(), qPrintable(window));
+        QCOMPARE(box.messages, QStringList());
+    }
+
+    // Every control a window shows has an accessible name: its caption, or
+    // for the pickers without one what they pick.
+    void everyControlIsNamed_data()
+    {
+        QTest::addColumn<QString>("item");
+        QTest::addColumn<QString>("window");
+        QTest::addColumn<QStringList>("names"); // objectName=accessible name
+        QTest::newRow("main menu") << ""
+                                   << "frmMainMenu" << QStringList{"menuBar=Main menu"};
+        QTest::newRow("questions")
+            << "miAddQuestion"
+            << "frmQuestion"
+            << QStringList{"cmbModelRow=Row",      "cmbModelCol=Column",     "txtLabel=Number",
+                           "txtQuestion=Question", "Check1=Question Header", "butSubmit=Submit"};
+        QTest::newRow("new survey")
+            << "miCompleteSurvey"
+            << "frmNewSurvey"
+            << QStringList{"txtSurveyID=Survey", "txtCompletedBy=Completed By",
+                           "txtCompany=Company", "butCancel=Cancel"};
+        QTest::newRow("answers") << "miModifySurveyAnswers"
+                                 << "frmSurvey"
+                                 << QStringList{
+                                        "cmbModelRow=Model row",     "cmbModelCol=Model column",
+                                        "cmbSurveyID=Survey number", "txtCompletedBy=Completed by",
+                                        "txtCompany=Company",        "optChoice(0)=Score 0",
+                                        "optChoice(4)=Score 4",      "Label7=4"};
+        QTest::newRow("analysis") << "miQueltTable"
+                                  << "frmModelTable"
+                                  << QStringList{"cmbSurvey=Survey", "chkColorCoding=Color Coding",
+                                                 "butResults=Show Results"};
+    }
+
+    void everyControlIsNamed()
+    {
+        QFETCH(QString, item);
+        QFETCH(QString, window);
+        QFETCH(QStringList, names);
+        TestDb fixture;
+        MessageCapture box;
+        QWidget* menu = ShowForm<frmMainMenu>();
+        if (!item.isEmpty())
+            Ui::Trigger(Ui::Find<QAction>(menu, item));
+        // As opened: once a picker holds a choice, Qt on Linux names it by
+        // the choice.
+        QWidget* form = Ui::FindWindow(window);
+        const auto nameOf = [](QWidget* w) {
+            return QAccessible::queryAccessibleInterface(w)->text(QAccessible::Name);
+        };
+        for (QWidget* control : form->findChildren<QWidget*>()) {
+            // Plain containers only hold controls.
+            if (control->objectName().isEmpty() || !control->isVisibleTo(form) ||
+                control->metaObject() == &QWidget::staticMetaObject)
+                continue;
+            QVERIFY2(!nameOf(control).isEmpty(), qPrintable(control->objectName()));
+        }
+        for (const QString& name : names)
+            QCOMPARE(nameOf(Ui::Find(form, name.section(u'=', 0, 0))), name.section(u'=', 1));
+        QVERIFY2(box.messages.isEmpty(), qPrintable(box.last()));
+    }
+
+    // On a file that cannot be written the entry windows say so, plainly and
+    // once, as they are shown, before anything is typed.
+    void entryWindowsTellAReadOnlyFile_data()
+    {
+        QTest::addColumn<QString>("item");
+        QTest::addColumn<bool>("folder"); // the folder is read-only, not the file
+        for (const char* item : {"miAddQuestion", "miCompleteSurvey", "miModifySurveyAnswers"}) {
+            QTest::addRow("%s, file", item) << item << false;
+            QTest::addRow("%s, folder", item) << item << true;
+        }
+    }
+
+    void entryWindowsTellAReadOnlyFile()
+    {
+        QFETCH(QString, item);
+        QFETCH(bool, folder);
+        QUELT_FILE_ONLY("a file's and its folder's rights");
+        TestDb fixture;
+        MessageCapture box;
+        const QString path = folder ? fixture.dir() : fixture.path();
+        ReadOnly locked(path);
+        if (!locked.done())
+            QSKIP("nothing here can make a file read-only for this user");
+        Ui::MenuItem(item);
+        const QString file = QFileInfo(fixture.path()).absoluteFilePath();
+        const QString told =
+            folder ? QStringLiteral("The folder %1 does not let the database engine write its "
+                                    "journal there, so nothing can be stored in %2.")
+                         .arg(QFileInfo(fixture.dir()).absoluteFilePath(), file)
+                   : QStringLiteral("The database file %1 is read-only, so nothing can be "
+                                    "stored in it.")
+                         .arg(file);
+        QCOMPARE(box.messages, QStringList{told});
+        Ui::MenuItem(item);
+        QCOMPARE(box.messages.size(), 1);
+        locked.undo();
+        Ui::MenuItem(item);
+        QCOMPARE(box.messages.size(), 1);
     }
 
     void closingTheMenuClosesEverything()

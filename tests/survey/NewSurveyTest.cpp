@@ -95,6 +95,47 @@ private Q_SLOTS:
         QCOMPARE(db.value(QStringLiteral("SELECT id FROM survey")).toInt(), 1);
     }
 
+    // Keys alone: Return or Enter in a box one can type in, or on the focused
+    // Submit, stores the header; on Cancel it hides the window; in the
+    // locked number box it does nothing.
+    void returnKey_data()
+    {
+        QTest::addColumn<int>("tabs"); // from the number box, where the focus starts
+        QTest::addColumn<int>("key");
+        QTest::addColumn<bool>("stored");
+        QTest::addColumn<bool>("shown");
+        QTest::newRow("Return in Completed By") << 1 << int(Qt::Key_Return) << true << false;
+        QTest::newRow("Enter in Company") << 2 << int(Qt::Key_Enter) << true << false;
+        QTest::newRow("Return on Submit") << 3 << int(Qt::Key_Return) << true << false;
+        QTest::newRow("Enter on Cancel") << 4 << int(Qt::Key_Enter) << false << false;
+        QTest::newRow("Return in the number box") << 0 << int(Qt::Key_Return) << false << true;
+    }
+
+    void returnKey()
+    {
+        QFETCH(int, tabs);
+        QFETCH(int, key);
+        QFETCH(bool, stored);
+        QFETCH(bool, shown);
+        TestDb db;
+        MessageCapture mc;
+        AnswerNewSurvey w;
+        Ui::Activate(w.form);
+        QCOMPARE(Ui::Focused(), QStringLiteral("txtSurveyID"));
+        Ui::Key(Qt::Key_Tab);
+        QTest::keyClicks(QApplication::focusWidget(), QStringLiteral("Ann"));
+        Ui::Key(Qt::Key_Tab);
+        QTest::keyClicks(QApplication::focusWidget(), QStringLiteral("Acme"));
+        for (int i = 0; i < 2 + 5 - tabs; ++i) // round to the chosen control
+            Ui::Key(Qt::Key_Tab, Qt::ShiftModifier);
+        Ui::Key(key);
+        QCOMPARE(Headers(db),
+                 stored ? (QList<QVariantList>{{1, "Ann", "Acme"}}) : QList<QVariantList>());
+        QCOMPARE(w.form->isVisible(), shown);
+        QCOMPARE(SurveyWindowShown(), stored);
+        QCOMPARE(mc.messages, QStringList());
+    }
+
     void submitStoresOneHeader_data()
     {
         QTest::addColumn<QString>("completedBy");

@@ -4,8 +4,10 @@
 #include "platform/TextBox.h"
 #include "survey/SurveyQuestionControl.h"
 
+#include <QAccessible>
 #include <QLabel>
 #include <QRadioButton>
+#include <QTextDocumentFragment>
 
 namespace {
 
@@ -63,6 +65,47 @@ private Q_SLOTS:
         QCOMPARE(question(row)->text(), text);
         QCOMPARE(question(row)->textFormat(), Qt::PlainText);
         QCOMPARE(row.Get_Value(), qint16(1));
+    }
+
+    // A text longer than the row's two lines ends in "…" within them and is
+    // whole in the tool tip and accessible description; a shorter one is
+    // shown whole and has no tool tip.
+    void longTextCut_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<bool>("cut");
+        QTest::newRow("one line") << QStringLiteral("How often?") << false;
+        QTest::newRow("two short lines") << QStringLiteral("First\nSecond") << false;
+        QTest::newRow("three short lines, <markup>")
+            << QStringLiteral("First\n<b>Second</b>\nThird") << true;
+        QStringList words;
+        for (int i = 0; i < 60; ++i)
+            words << QStringLiteral("word%1").arg(i);
+        QTest::newRow("many words") << words.join(u' ') << true;
+        QTest::newRow("one long word") << QString(400, u'm') << true;
+    }
+
+    void longTextCut()
+    {
+        QFETCH(QString, text);
+        QFETCH(bool, cut);
+        SurveyQuestionControl row;
+        row.show();
+        row.Set_Question(1, text);
+        QCOMPARE(question(row)->text(), text);
+        QAccessibleInterface* shown = QAccessible::queryAccessibleInterface(&row);
+        QCOMPARE(shown->text(QAccessible::Description), text);
+        QCOMPARE(QTextDocumentFragment::fromHtml(row.toolTip()).toPlainText(),
+                 cut ? text : QString());
+        QCOMPARE(shown->text(QAccessible::Name).endsWith(QChar(0x2026)), cut);
+        // Nothing is painted below the second line, where the row ends.
+        const QImage image = question(row)->grab().toImage();
+        const int below = 2 * question(row)->fontMetrics().lineSpacing() + 1;
+        for (int y = below; y < image.height(); ++y)
+            for (int x = 0; x < image.width(); ++x)
+                QVERIFY2(qGray(image.pixel(x, y)) > 128,
+                         qPrintable(QStringLiteral("ink at %1,%2").arg(x).arg(y)));
+        QVERIFY(!image.isNull());
     }
 
     void hideKeepsTextAndScoreShowBringsThemBack()

@@ -59,7 +59,32 @@ struct Window
         return hidden;
     }
     void submit() const { Ui::Click(find<QPushButton>(QStringLiteral("butSubmit"))); }
+    // The scroll position in twips and where the panel stands, which go together.
+    int scrolled() const
+    {
+        const int value = find<QScrollBar>(QStringLiteral("VScroll1"))->value();
+        return find(QStringLiteral("Picture2"))->y() == TwipsToPxY(-value) ? value : -1;
+    }
 };
+
+// The focused control, a row's option named with its row.
+QString focused()
+{
+    const QWidget* w = QApplication::focusWidget();
+    if (!w)
+        return {};
+    if (qobject_cast<const SurveyQuestionControl*>(w->parentWidget()))
+        return w->parentWidget()->objectName().section(u'(', 1).chopped(1) + u'/' + w->objectName();
+    return w->objectName();
+}
+
+// Whether row i stands wholly inside the viewport.
+bool inView(const Window& w, int i)
+{
+    const QWidget* viewport = w.find(QStringLiteral("Picture2"))->parentWidget();
+    const QRect row(w.row(i)->mapTo(viewport, QPoint(0, 0)), QSize(1, TwipsToPxY(375)));
+    return viewport->rect().contains(row);
+}
 
 // The file refuses a question without a label.
 qint64 addQuestion(const TestDb& db, int modelRow, int modelCol, const QString& text)
@@ -70,6 +95,11 @@ qint64 addQuestion(const TestDb& db, int modelRow, int modelCol, const QString& 
 QString answer(int survey, qint64 question, int score)
 {
     return QStringLiteral("%1/%2/%3").arg(survey).arg(question).arg(score);
+}
+
+QString discard(int scores)
+{
+    return QStringLiteral("%1 scores of this cell are not submitted. Discard them?").arg(scores);
 }
 
 // The answers in the file as "survey/question/answer", in a fixed order.
@@ -183,16 +213,31 @@ private Q_SLOTS:
     void submitStoresScoredQuestions_data()
     {
         QTest::addColumn<QList<int>>("chosen"); // per question, -1: none
-        QTest::newRow("two of three") << QList<int>{0, -1, 4};
-        QTest::newRow("every score") << QList<int>{0, 1, 2, 3, 4};
-        QTest::newRow("one") << QList<int>{-1, 2};
+        // What the window says is stored after the first and the second Submit.
+        QTest::addColumn<QString>("once");
+        QTest::addColumn<QString>("twice");
+        QTest::newRow("two of three")
+            << QList<int>{0, -1, 4}
+            << "Survey 7 has 2 answers stored in this cell, to 2 of its 3 questions."
+            << "Survey 7 has 4 answers stored in this cell, to 2 of its 3 questions.";
+        QTest::newRow("every score")
+            << QList<int>{0, 1, 2, 3, 4}
+            << "Survey 7 has 5 answers stored in this cell, to 5 of its 5 questions."
+            << "Survey 7 has 10 answers stored in this cell, to 5 of its 5 questions.";
+        QTest::newRow("one")
+            << QList<int>{-1, 2}
+            << "Survey 7 has 1 answer stored in this cell, to 1 of its 2 questions."
+            << "Survey 7 has 2 answers stored in this cell, to 1 of its 2 questions.";
     }
 
     void submitStoresScoredQuestions()
     {
         QFETCH(QList<int>, chosen);
+        QFETCH(QString, once);
+        QFETCH(QString, twice);
         TestDb db;
         db.addSurvey(7);
+        db.addSurvey(8);
         MessageCapture mc;
         Window w;
         QStringList expected;
@@ -201,45 +246,96 @@ private Q_SLOTS:
             if (chosen[i] >= 0)
                 expected.append(answer(7, id, chosen[i]));
         }
+        // Another survey's answers in the cell, and this survey's elsewhere.
+        db.addAnswer(8, 1, 3);
+        db.addAnswer(7, addQuestion(db, 0, 0, QStringLiteral("Other cell")), 3);
+        const QStringList others = stored(db);
+        const auto added = [&] {
+            QStringList answers = stored(db);
+            for (const QString& other : others)
+                answers.removeOne(other);
+            return answers;
+        };
         w.open();
         w.pick("cmbSurveyID", 0);
         w.pickCell(1, 2);
+        const auto* status = w.find<QLabel>(QStringLiteral("lblStored"));
+        QCOMPARE(status->text(),
+                 QStringLiteral("Survey 7 has no answers stored in this cell yet."));
         for (int i = 0; i < chosen.size(); ++i) {
             if (chosen[i] >= 0)
                 w.choose(i, chosen[i]);
         }
         w.submit();
         QCOMPARE(mc.messages, QStringList{"Survey Submitted"});
-        QCOMPARE(stored(db), expected);
+        QCOMPARE(added(), expected);
         QCOMPARE(w.scores(chosen.size()), chosen);
+        QCOMPARE(status->text(), once);
 
         w.submit();
-        QStringList twice;
+        QStringList twiceStored;
         for (const QString& a : expected)
-            twice << a << a;
-        QCOMPARE(stored(db), twice);
+            twiceStored << a << a;
+        QCOMPARE(added(), twiceStored);
+        QCOMPARE(status->text(), twice);
+        // Read afresh for the survey chosen, and when the window is shown again.
+        w.pick("cmbSurveyID", 1);
+        QCOMPARE(status->text(), QStringLiteral("Survey 8 has 1 answer stored in this cell, to 1 "
+                                                "of its %1 questions.")
+                                     .arg(chosen.size()));
+        db.addAnswer(8, 2, 1);
+        w.open();
+        QVERIFY(status->text().startsWith(QStringLiteral("Survey 8 has 2 answers")));
     }
 
-    // A score never moves to another question; anything else keeps the scores.
+    // A score never moves to another question. Scores chosen since the last
+    // Submit go only after a Yes; No leaves the window as it was.
     void scoresAfterAChoice_data()
     {
+        QTest::addColumn<bool>("submitted");    // Submit before the picks
         QTest::addColumn<QStringList>("picks"); // "combo box name:index"
+        QTest::addColumn<QList<bool>>("answers");
+        QTest::addColumn<int>("asked"); // questions asked
         QTest::addColumn<bool>("kept");
-        QTest::newRow("another row") << QStringList{"cmbModelRow:1"} << false;
-        QTest::newRow("another column") << QStringList{"cmbModelCol:1"} << false;
-        QTest::newRow("away and back") << QStringList{"cmbModelRow:1", "cmbModelRow:0"} << false;
-        QTest::newRow("same row") << QStringList{"cmbModelRow:0"} << true;
-        QTest::newRow("same column") << QStringList{"cmbModelCol:0"} << true;
-        QTest::newRow("another survey") << QStringList{"cmbSurveyID:1"} << true;
+        QTest::addColumn<QList<int>>("pickers"); // survey, row, column afterwards
+        const QStringList row1{"cmbModelRow:1"};
+        QTest::newRow("another row, discarded")
+            << false << row1 << QList<bool>{true} << 1 << false << QList<int>{0, 1, 0};
+        QTest::newRow("another row, kept")
+            << false << row1 << QList<bool>{false} << 1 << true << QList<int>{0, 0, 0};
+        QTest::newRow("another column, kept")
+            << false << QStringList{"cmbModelCol:1"} << QList<bool>{false} << 1 << true
+            << QList<int>{0, 0, 0};
+        QTest::newRow("away and back") << false << QStringList{"cmbModelRow:1", "cmbModelRow:0"}
+                                       << QList<bool>{true} << 1 << false << QList<int>{0, 0, 0};
+        QTest::newRow("same row") << false << QStringList{"cmbModelRow:0"} << QList<bool>{} << 0
+                                  << true << QList<int>{0, 0, 0};
+        QTest::newRow("same survey") << false << QStringList{"cmbSurveyID:0"} << QList<bool>{} << 0
+                                     << true << QList<int>{0, 0, 0};
+        QTest::newRow("another survey, discarded")
+            << false << QStringList{"cmbSurveyID:1"} << QList<bool>{true} << 1 << false
+            << QList<int>{1, 0, 0};
+        QTest::newRow("another survey, kept")
+            << false << QStringList{"cmbSurveyID:1"} << QList<bool>{false} << 1 << true
+            << QList<int>{0, 0, 0};
+        QTest::newRow("submitted: another row")
+            << true << row1 << QList<bool>{} << 0 << false << QList<int>{0, 1, 0};
+        QTest::newRow("submitted: another survey")
+            << true << QStringList{"cmbSurveyID:1"} << QList<bool>{} << 0 << true
+            << QList<int>{1, 0, 0};
     }
 
     void scoresAfterAChoice()
     {
+        QFETCH(bool, submitted);
         QFETCH(QStringList, picks);
+        QFETCH(QList<bool>, answers);
+        QFETCH(int, asked);
         QFETCH(bool, kept);
+        QFETCH(QList<int>, pickers);
         TestDb db;
-        db.addSurvey(1);
-        db.addSurvey(2);
+        db.addSurvey(1, QStringLiteral("One"));
+        db.addSurvey(2, QStringLiteral("Two"));
         const qint64 first = addQuestion(db, 0, 0, QStringLiteral("A"));
         const qint64 second = addQuestion(db, 0, 0, QStringLiteral("B"));
         addQuestion(db, 1, 0, QStringLiteral("C"));
@@ -252,14 +348,156 @@ private Q_SLOTS:
         w.pickCell(0, 0);
         w.choose(0, 2);
         w.choose(1, 4);
+        if (submitted) {
+            w.submit();
+            mc.messages.clear();
+        }
+        const QStringList before = stored(db);
+        mc.answers = answers;
         for (const QString& pick : picks)
             w.pick(qPrintable(pick.section(u':', 0, 0)), pick.section(u':', 1).toInt());
+        QCOMPARE(mc.messages, QStringList(asked, discard(2)));
+        QCOMPARE(stored(db), before);
         QCOMPARE(w.scores(2), kept ? (QList<int>{2, 4}) : (QList<int>{-1, -1}));
+        QCOMPARE((QList<int>{w.combo("cmbSurveyID")->currentIndex(),
+                             w.combo("cmbModelRow")->currentIndex(),
+                             w.combo("cmbModelCol")->currentIndex()}),
+                 pickers);
+        QCOMPARE(w.box("txtCompletedBy")->text(), pickers[0] == 0 ? "One" : "Two");
+        if (kept)
+            QCOMPARE(w.question(1)->text(), QStringLiteral("B"));
+
+        mc.messages.clear();
         w.submit();
-        const int survey = w.combo("cmbSurveyID")->currentText().toInt();
-        QCOMPARE(stored(db),
-                 kept ? (QStringList{answer(survey, first, 2), answer(survey, second, 4)})
-                      : QStringList());
+        const int survey = pickers[0] + 1;
+        QStringList expected = before;
+        if (kept)
+            expected << answer(survey, first, 2) << answer(survey, second, 4);
+        expected.sort();
+        QCOMPARE(stored(db), expected);
+    }
+
+    // Leaving with scores chosen since the last Submit asks first, whether
+    // the answering window or the main menu (which ends the program) closes.
+    void closingAsksFirst_data()
+    {
+        QTest::addColumn<QString>("closed");
+        QTest::addColumn<bool>("submitted");
+        QTest::addColumn<QList<bool>>("answers");
+        QTest::addColumn<bool>("stays");
+        QTest::newRow("close box, No") << "frmSurvey" << false << QList<bool>{false} << true;
+        QTest::newRow("close box, Yes") << "frmSurvey" << false << QList<bool>{true} << false;
+        QTest::newRow("main menu, No") << "frmMainMenu" << false << QList<bool>{false} << true;
+        QTest::newRow("main menu, Yes") << "frmMainMenu" << false << QList<bool>{true} << false;
+        QTest::newRow("submitted: nothing asked")
+            << "frmMainMenu" << true << QList<bool>{} << false;
+    }
+
+    void closingAsksFirst()
+    {
+        QFETCH(QString, closed);
+        QFETCH(bool, submitted);
+        QFETCH(QList<bool>, answers);
+        QFETCH(bool, stays);
+        TestDb db;
+        db.addSurvey(1);
+        addQuestion(db, 0, 0, QStringLiteral("A"));
+        MessageCapture mc;
+        Window w;
+        w.open();
+        w.pick("cmbSurveyID", 0);
+        w.pickCell(0, 0);
+        w.choose(0, 3);
+        if (submitted)
+            w.submit();
+        mc.messages.clear();
+        mc.answers = answers;
+        Ui::CloseBox(Ui::FindWindow(closed));
+        QCOMPARE(mc.messages, submitted ? QStringList() : QStringList{discard(1)});
+        QCOMPARE(mc.parents.last(), QStringLiteral("frmSurvey"));
+        QCOMPARE(Ui::Window("frmSurvey") != nullptr, stays);
+        QCOMPARE(Ui::Window("frmMainMenu") != nullptr, stays || closed == "frmSurvey");
+        if (stays)
+            QCOMPARE(w.scores(1), QList<int>{3});
+    }
+
+    // A whole cell scored with keys alone: Tab in the order of the layout's tab
+    // indexes, the digits score, Up and Down go between rows, a row that takes
+    // the focus scrolls into view, and Return presses the focused button.
+    void keyboardOnly()
+    {
+        TestDb db;
+        db.addSurvey(1);
+        QList<qint64> ids;
+        for (int i = 0; i < 12; ++i)
+            ids.append(addQuestion(db, 0, 0, QStringLiteral("Q%1").arg(i)));
+        MessageCapture mc;
+        Window w;
+        w.open();
+        Ui::Activate(w.form);
+        QCOMPARE(focused(), QStringLiteral("txtCompletedBy"));
+        const auto tabs = [](int times, Qt::KeyboardModifiers modifiers = Qt::NoModifier) {
+            QStringList visited;
+            for (int i = 0; i < times; ++i) {
+                Ui::Key(Qt::Key_Tab, modifiers);
+                visited << focused();
+            }
+            return visited;
+        };
+        QCOMPARE(tabs(7), (QStringList{"txtCompany", "butSubmit", "cmbModelRow", "cmbModelCol",
+                                       "VScroll1", "cmbSurveyID", "txtCompletedBy"}));
+
+        // The pickers by their arrow keys: survey 1, then the first cell.
+        QCOMPARE(tabs(1, Qt::ShiftModifier), QStringList{"cmbSurveyID"});
+        Ui::Key(Qt::Key_Down);
+        QCOMPARE(tabs(3), (QStringList{"txtCompletedBy", "txtCompany", "butSubmit"}));
+        QCOMPARE(tabs(1), QStringList{"cmbModelRow"});
+        Ui::Key(Qt::Key_Down);
+        QCOMPARE(tabs(1), QStringList{"cmbModelCol"});
+        Ui::Key(Qt::Key_Down);
+        QCOMPARE(w.row(11)->Get_QuestionID(), qint16(ids[11]));
+
+        // Each row is one stop; a digit scores the row, Down goes on.
+        QCOMPARE(tabs(3), (QStringList{"VScroll1", "0/optChoice(0)", "1/optChoice(0)"}));
+        QCOMPARE(tabs(1, Qt::ShiftModifier), QStringList{"0/optChoice(0)"});
+        QList<int> chosen;
+        for (int i = 0; i < 12; ++i) {
+            chosen << (i * 3) % 5;
+            Ui::Key(Qt::Key_0 + chosen.last());
+            QCOMPARE(focused(), QStringLiteral("%1/optChoice(%2)").arg(i).arg(chosen.last()));
+            QVERIFY2(inView(w, i), qPrintable(QString::number(i)));
+            Ui::Key(Qt::Key_Down);
+        }
+        QCOMPARE(w.scores(12), chosen);
+        QVERIFY(w.scrolled() > 0);
+        // The last row has nothing below; Up goes back in the same column,
+        // into view again.
+        QCOMPARE(focused(), QStringLiteral("11/optChoice(3)"));
+        for (int i = 0; i < 11; ++i)
+            Ui::Key(Qt::Key_Up);
+        QCOMPARE(focused(), QStringLiteral("0/optChoice(3)"));
+        QCOMPARE(w.scrolled(), 0);
+        QCOMPARE(w.scores(12), chosen);
+
+        // Back to the bar, whose keys scroll; on through the rows, each
+        // coming into view, to the survey picker and round to Submit.
+        Ui::Key(Qt::Key_Tab, Qt::ShiftModifier);
+        QCOMPARE(focused(), QStringLiteral("VScroll1"));
+        Ui::Key(Qt::Key_PageDown);
+        const int page = w.scrolled();
+        QVERIFY(page > 0);
+        Ui::Key(Qt::Key_Down);
+        QVERIFY(w.scrolled() > page);
+        QCOMPARE(tabs(12).last(), QStringLiteral("11/optChoice(3)"));
+        QVERIFY(inView(w, 11));
+        QCOMPARE(tabs(4),
+                 (QStringList{"cmbSurveyID", "txtCompletedBy", "txtCompany", "butSubmit"}));
+        Ui::Key(Qt::Key_Return);
+        QCOMPARE(mc.messages, QStringList{"Survey Submitted"});
+        QStringList expected;
+        for (int i = 0; i < 12; ++i)
+            expected << answer(1, ids[i], chosen[i]);
+        QCOMPARE(stored(db), expected);
     }
 
     void submitRefusals_data()
@@ -372,6 +610,9 @@ private Q_SLOTS:
         QTest::newRow("trimmed") << QStringLiteral("  Ann ") << false << QStringLiteral("Ann");
         QTest::newRow("null shown empty") << QString() << false << QString();
         QTest::newRow("gone: not the last one's") << QStringLiteral("Ann") << true << QString();
+        const QString longText =
+            QStringLiteral("Start ") + QString(300, u'x') + QStringLiteral(" End");
+        QTest::newRow("long: its start shows") << longText << false << longText;
     }
 
     void surveyHeader()
@@ -392,6 +633,11 @@ private Q_SLOTS:
         w.pick("cmbSurveyID", 1);
         QCOMPARE(w.box("txtCompletedBy")->text(), shown);
         QCOMPARE(w.box("txtCompany")->text(), QString());
+        // As painted: the text scrolls to keep the cursor in view.
+        w.box("txtCompletedBy")->grab();
+        const QRect cursor =
+            w.box("txtCompletedBy")->inputMethodQuery(Qt::ImCursorRectangle).toRect();
+        QVERIFY2(qAbs(cursor.left()) < 10, qPrintable(QString::number(cursor.left())));
     }
 
     void questionNumberBeyond16BitsLeavesCellEmpty()
@@ -407,7 +653,9 @@ private Q_SLOTS:
         w.pick("cmbSurveyID", 0);
         w.pickCell(1, 1);
         w.choose(0, 1);
+        mc.answers << true;
         w.pickCell(0, 0);
+        QCOMPARE(mc.messages.takeFirst(), discard(1));
         QCOMPARE(mc.messages.size(), 1);
         QVERIFY2(mc.last().contains(QStringLiteral("\"Too far\"")) &&
                      mc.last().contains(QStringLiteral("40000")),
@@ -505,15 +753,26 @@ private Q_SLOTS:
         QWheelEvent wheel(QPointF(5, 5), QPointF(), QPoint(), QPoint(0, -120), Qt::NoButton,
                           Qt::NoModifier, Qt::NoScrollPhase, false);
         const int before = bar->value();
+        // One notch is three rows, over the questions as over the bar.
         QApplication::sendEvent(w.find(QStringLiteral("Picture1")), &wheel);
-        QVERIFY(bar->value() > before);
+        QCOMPARE(bar->value(), before + 1500);
         QCOMPARE(panel->y(), TwipsToPxY(-bar->value()));
+        QWheelEvent back(QPointF(5, 5), QPointF(), QPoint(), QPoint(0, 120), Qt::NoButton,
+                         Qt::NoModifier, Qt::NoScrollPhase, false);
+        QApplication::sendEvent(bar, &back);
+        QCOMPARE(w.scrolled(), before);
         w.pick("cmbSurveyID", 0);
         w.choose(questions - 1, 3);
         w.submit();
         QCOMPARE(db.value(QStringLiteral("SELECT question_text FROM question, survey_results "
                                          "WHERE id = question_id AND answer = 3")),
                  QVariant(QStringLiteral("Question %1").arg(questions)));
+
+        // Another cell starts at its first question.
+        addQuestion(db, 0, 0, QStringLiteral("Short"));
+        w.pick("cmbModelRow", 0);
+        QCOMPARE(w.scrolled(), 0);
+        QVERIFY(inView(w, 0));
     }
 };
 
