@@ -162,7 +162,7 @@ QString SelectTableColumns(const QString& table)
 
 QString SelectIndexes(const QString& table)
 {
-    return QStringLiteral("SELECT name FROM pragma_index_list(%1)").arg(Quote(table));
+    return QStringLiteral("SELECT name, partial FROM pragma_index_list(%1)").arg(Quote(table));
 }
 
 QString SelectIndexColumns(const QString& index)
