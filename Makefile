@@ -5,10 +5,12 @@ BUILD      ?= build
 BUILD_TYPE ?= RelWithDebInfo
 JOBS       ?= $(shell nproc 2>/dev/null || echo 2)
 
-# Debian 12 packages the build, the tests, the screenshots and the format
-# check need (clang-format brings git-clang-format and python3).
+# Debian 12 packages the build, the tests, the screenshots, the benchmarks and
+# the format check need (clang-format brings git-clang-format). The tests read
+# quelt-db's outputs as a user's programs do (xmllint from libxml2-utils,
+# Python's csv module); the benchmarks time the engine's own shell (sqlite3).
 PACKAGES := g++ cmake ninja-build qt6-base-dev qt6-svg-dev libqt6sql6-sqlite fonts-dejavu-core \
-            libbenchmark-dev libsqlite3-dev clang-format
+            libbenchmark-dev libsqlite3-dev clang-format libxml2-utils python3 sqlite3
 
 # Every build the Makefile makes treats a compiler warning as an error.
 CONFIGURE := cmake -S . -G Ninja -DCMAKE_COMPILE_WARNING_AS_ERROR=ON

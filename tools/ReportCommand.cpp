@@ -255,7 +255,8 @@ QString ansiBackground(const QColor& c, const QString& text)
         .arg(text);
 }
 
-// The names and title as a terminal may show them: controls written visibly.
+// The names with their control characters written visibly, as a terminal or
+// a picture shows them.
 ResultsGrid shownNames(const ResultsGrid& grid)
 {
     ResultsGrid shown = grid;
