@@ -6,11 +6,16 @@
 #include "LargeDb.h"
 #include "SqliteLimits.h"
 
+#include "data/Statements.h"
+
+#include <QRegularExpression>
+#include <QStandardPaths>
 #include <algorithm>
 #include <cerrno>
 #include <fcntl.h>
 #include <spawn.h>
 #include <string>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 #include <vector>
@@ -23,17 +28,22 @@ struct Outcome
 {
     int status = -1;
     std::string out;
+    double cpuSeconds = 0; // user and system time of the process
 };
 
-// Runs a program in the current folder and waits for it; its output is kept.
-Outcome run(const char* program, std::vector<std::string> args = {})
+// Runs a program in the current folder and waits for it; its output is kept,
+// or with `discard` goes to /dev/null.
+Outcome run(const char* program, std::vector<std::string> args = {}, bool discard = false)
 {
     int pipeFds[2];
     if (pipe(pipeFds) != 0)
         return {};
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_adddup2(&actions, pipeFds[1], STDOUT_FILENO);
+    if (discard)
+        posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
+    else
+        posix_spawn_file_actions_adddup2(&actions, pipeFds[1], STDOUT_FILENO);
     // Their warnings (no window manager offscreen, and the like) are noise here.
     posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, "/dev/null", O_WRONLY, 0);
     posix_spawn_file_actions_addclose(&actions, pipeFds[0]);
@@ -56,9 +66,12 @@ Outcome run(const char* program, std::vector<std::string> args = {})
                 outcome.out.append(buffer, std::size_t(n));
         }
         int status = 0;
-        while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+        struct rusage usage = {};
+        while (wait4(pid, &status, 0, &usage) < 0 && errno == EINTR) {
         }
         outcome.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+        outcome.cpuSeconds = double(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
+                             double(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
     }
     close(pipeFds[0]);
     return outcome;
@@ -125,5 +138,52 @@ void BM_Memory_Minimal(benchmark::State& state)
     peak(state, QUELT_STARTUP_MINIMAL, {"--peak"});
 }
 BENCHMARK(BM_Memory_Minimal)->Unit(benchmark::kMillisecond)->Iterations(1)->Repetitions(1);
+
+// Every stored answer as CSV, to /dev/null: quelt-db export against the
+// engine's own command-line shell running the same join with its values as
+// plain columns, as a user would type it. Each takes seconds on one core, so
+// its processor time is what is compared: on a shared machine the wall clock
+// of so long a run mostly measures the other work there.
+void exportTo(benchmark::State& state, const std::string& program,
+              const std::vector<std::string>& args)
+{
+    for (auto _ : state) {
+        const Outcome outcome = run(program.c_str(), args, true);
+        if (outcome.status != 0) {
+            state.SkipWithError("the export failed");
+            break;
+        }
+        state.SetIterationTime(outcome.cpuSeconds);
+    }
+}
+
+void BM_Export_Program(benchmark::State& state)
+{
+    exportTo(state, BenchData::QueltDbTool().toStdString(),
+             {"export", BenchData::LargeDb().toStdString()});
+}
+BENCHMARK(BM_Export_Program)
+    ->Unit(benchmark::kMillisecond)
+    ->UseManualTime()
+    ->Iterations(1)
+    ->Repetitions(3);
+
+void BM_Export_Limit_Shell(benchmark::State& state)
+{
+    const QString shell = QStandardPaths::findExecutable(QStringLiteral("sqlite3"));
+    if (shell.isEmpty()) {
+        state.SkipWithError("sqlite3 is not installed; make deps installs it");
+        return;
+    }
+    static const QRegularExpression line(QStringLiteral(R"(json_array\((.*?)\) AS line)"));
+    const QString join = Sql::SelectAnswerLines().replace(line, QStringLiteral("\\1"));
+    exportTo(state, shell.toStdString(),
+             {"-csv", "-header", BenchData::LargeDb().toStdString(), join.toStdString()});
+}
+BENCHMARK(BM_Export_Limit_Shell)
+    ->Unit(benchmark::kMillisecond)
+    ->UseManualTime()
+    ->Iterations(1)
+    ->Repetitions(3);
 
 } // namespace

@@ -189,9 +189,15 @@ private:
         for (const WantedIndex& wanted : WantedIndexes()) {
             if (!IndexLike(m_db, wanted).isEmpty())
                 continue;
-            notes.append(QStringLiteral("no index on %1 (%2): results are slower on a large file; "
-                                        "'quelt-db index' adds it")
-                             .arg(wanted.table, wanted.columns.join(QStringLiteral(", "))));
+            QString note = QStringLiteral("no index on %1 (%2): results are slower on a large "
+                                          "file; 'quelt-db index' adds it")
+                               .arg(wanted.table, wanted.columns.join(QStringLiteral(", ")));
+            const QStringList partial = PartialIndexesLike(m_db, wanted);
+            if (!partial.isEmpty())
+                note += QStringLiteral(" (not %1: a partial index holds only the rows its "
+                                       "WHERE clause selects)")
+                            .arg(partial.join(QStringLiteral(" or ")));
+            notes.append(note);
         }
     }
 

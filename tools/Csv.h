@@ -3,14 +3,25 @@
 #include <QList>
 #include <QString>
 #include <QStringList>
+#include <QStringView>
 
 // Comma-separated values as RFC 4180 has them: a field that holds a comma, a
 // quote or a line break is enclosed in quotes with its quotes doubled, and a
 // record ends with CR LF. Statistics packages and spreadsheets read this.
 
-QString CsvField(const QString& text);
+// What a field holds when written. A spreadsheet runs a cell that begins with
+// = + - @, a tab or a carriage return as a formula; Neutralised writes such a
+// text with a leading ' (a number such as -3 or +2.5 is left as it is).
+// AsStored writes every text exactly, for statistics packages.
+enum class CsvTexts { AsStored, Neutralised };
+
+// Whether a text would be taken for a formula.
+bool LooksLikeFormula(QStringView text);
+
 // The fields joined into one record, line end included.
-QString CsvRecord(const QStringList& fields);
+QString CsvRecord(const QStringList& fields, CsvTexts texts = CsvTexts::AsStored);
+// The same record appended to `out` in UTF-8.
+void AppendCsvRecord(QByteArray& out, const QList<QStringView>& fields, CsvTexts texts);
 
 struct CsvRow
 {
@@ -30,7 +41,8 @@ struct CsvText
     QList<CsvProblem> problems;
 };
 
-// Reads records ending in LF or CR LF; a quoted field may span lines. Faults
-// (a quote inside an unquoted field, text after a closing quote, a quote left
-// open) are collected, not thrown, so a caller can name every one of them.
+// Reads records ending in LF, CR LF or CR alone; a quoted field may span
+// lines. Faults (a quote inside an unquoted field, text after a closing quote,
+// a quote left open) are collected, not thrown, so a caller can name every one
+// of them, each kind once a line.
 CsvText ParseCsv(const QString& text);

@@ -5,6 +5,8 @@
 #include "data/Answers.h"
 #include "platform/DbEngine.h"
 
+#include <optional>
+
 namespace {
 
 const QStringList kColumns = {
@@ -18,15 +20,26 @@ const QStringList kColumns = {
 
 int RunExport(const QStringList& args, QTextStream& out)
 {
-    const Options options(args, {QStringLiteral("output")});
+    const Options options(args, {QStringLiteral("output")}, {QStringLiteral("raw")});
     const QString file = options.expect(1, QStringLiteral("one LOCATION")).first();
-    const QString output = options.value(QStringLiteral("output"));
-    RefuseOutputOverDatabase(output, file);
+    const QString path = options.value(QStringLiteral("output"));
+    const CsvTexts texts =
+        options.has(QStringLiteral("raw")) ? CsvTexts::AsStored : CsvTexts::Neutralised;
+    RefuseOutputOverDatabase(path, file);
 
     const Database db = DBEngine::OpenDatabaseForReading(file);
-    WriteText(output, out, [&](QTextStream& s) {
-        s << CsvRecord(kColumns);
-        ReadAnswerLines(db, [&](const QStringList& fields) { s << CsvRecord(fields); });
+    out.flush();
+    std::optional<Output> named;
+    Output& output = path.isEmpty() ? Output::Standard() : named.emplace(path);
+    // Millions of lines: each is made in UTF-8 in one reused buffer, and a
+    // failed write stops the export at once.
+    QByteArray record = CsvRecord(kColumns).toUtf8();
+    output.Put(record);
+    ReadAnswerLines(db, [&](const QList<QStringView>& fields) {
+        record.resize(0);
+        AppendCsvRecord(record, fields, texts);
+        output.Put(record);
     });
+    output.Finish();
     return 0;
 }

@@ -1,5 +1,6 @@
 #include "Command.h"
 #include "Csv.h"
+#include "Text.h"
 
 #include "data/Model.h"
 #include "data/Questions.h"
@@ -12,6 +13,7 @@
 #include <QSet>
 #include <QStringDecoder>
 #include <algorithm>
+#include <climits>
 #include <limits>
 #include <optional>
 
@@ -19,7 +21,16 @@ namespace {
 
 constexpr qint64 kLargestId = std::numeric_limits<qint16>::max();
 
-QString readUtf8(const QString& path)
+struct Utf8Text
+{
+    QString text; // bytes that are not UTF-8 read as U+FFFD
+    QSet<int> faultyLines;
+};
+
+// The file's text, and the lines with bytes that are not UTF-8: those are
+// named rather than the file refused as a whole, so one run shows every line
+// to mend.
+Utf8Text readUtf8(const QString& path)
 {
     QFile f(path);
     const QString shown = QFileInfo(path).absoluteFilePath();
@@ -29,11 +40,28 @@ QString readUtf8(const QString& path)
     QByteArray bytes = f.readAll();
     if (bytes.startsWith("\xEF\xBB\xBF"))
         bytes.remove(0, 3);
+    Utf8Text result;
     QStringDecoder decode(QStringDecoder::Utf8);
-    QString text = decode(bytes);
-    if (decode.hasError())
-        throw QueltError(QStringLiteral("The file %1 is not UTF-8 text.").arg(shown));
-    return text;
+    result.text = decode(bytes);
+    if (!decode.hasError())
+        return result;
+    // Line ends as the CSV reader counts them: LF, CR LF or CR alone.
+    int line = 1;
+    qsizetype start = 0;
+    for (qsizetype i = 0; i <= bytes.size(); ++i) {
+        const bool end = i == bytes.size() || bytes.at(i) == '\n' || bytes.at(i) == '\r';
+        if (!end)
+            continue;
+        QStringDecoder one(QStringDecoder::Utf8);
+        const QString decoded = one(QByteArrayView(bytes).sliced(start, i - start));
+        if (one.hasError())
+            result.faultyLines.insert(line);
+        if (i + 1 < bytes.size() && bytes.at(i) == '\r' && bytes.at(i + 1) == '\n')
+            ++i;
+        ++line;
+        start = i + 1;
+    }
+    return result;
 }
 
 QSet<qint64> modelNumbers(const QList<ModelLine>& lines)
@@ -42,6 +70,13 @@ QSet<qint64> modelNumbers(const QList<ModelLine>& lines)
     for (const ModelLine& line : lines)
         numbers.insert(CInt64(line.number, QStringLiteral("A model number")));
     return numbers;
+}
+
+QString fieldName(qsizetype at)
+{
+    static const QStringList names = {QStringLiteral("row number"), QStringLiteral("column number"),
+                                      QStringLiteral("label"), QStringLiteral("text")};
+    return at < names.size() ? names.at(at) : QStringLiteral("field %1").arg(at + 1);
 }
 
 bool isHeader(const QStringList& fields)
@@ -60,7 +95,8 @@ int RunImportQuestions(const QStringList& args, QTextStream& out)
     const Options options(args, {});
     const QStringList files = options.expect(2, QStringLiteral("LOCATION and QUESTIONS.csv"));
     const QString csvName = files.at(1);
-    const CsvText csv = ParseCsv(readUtf8(csvName));
+    const Utf8Text file = readUtf8(csvName);
+    const CsvText csv = ParseCsv(file.text);
 
     Database db = DBEngine::OpenDatabase(files.at(0));
     const QSet<qint64> rows = modelNumbers(ReadModelRows(db));
@@ -79,6 +115,28 @@ int RunImportQuestions(const QStringList& args, QTextStream& out)
         if (i == 0 && isHeader(row.fields))
             continue;
         auto problem = [&](const QString& what) { problems.append({row.line, what}); };
+        // A NUL would cut the stored text short and a byte that is not UTF-8
+        // would be stored as something else: both are named field by field.
+        const int lastLine = i + 1 < csv.rows.size() ? csv.rows.at(i + 1).line - 1 : INT_MAX;
+        bool notUtf8 = false;
+        for (int line : file.faultyLines)
+            notUtf8 = notUtf8 || (line >= row.line && line <= lastLine);
+        QList<bool> storable;
+        for (qsizetype f = 0; f < row.fields.size(); ++f) {
+            const QString& field = row.fields.at(f);
+            const bool nul = field.contains(QChar(u'\0'));
+            const bool bytes = notUtf8 && field.contains(QChar(QChar::ReplacementCharacter));
+            if (nul)
+                problem(QStringLiteral("the %1 holds a NUL character (\\x00), which cannot be "
+                                       "stored")
+                            .arg(fieldName(f)));
+            if (bytes)
+                problem(
+                    QStringLiteral("the %1 holds bytes that are not UTF-8 text").arg(fieldName(f)));
+            storable.append(!nul && !bytes);
+        }
+        if (notUtf8 && !storable.contains(false))
+            problem(QStringLiteral("the line holds bytes that are not UTF-8 text"));
         const qint64 id = firstId + dataLines++;
         if (id > kLargestId)
             problem(QStringLiteral("its question would be number %1, beyond the largest, %2")
@@ -94,8 +152,8 @@ int RunImportQuestions(const QStringList& args, QTextStream& out)
             bool ok = false;
             const qint64 n = text.trimmed().toLongLong(&ok);
             if (!ok) {
-                problem(
-                    QStringLiteral("the %1 number \"%2\" is not a whole number").arg(what, text));
+                problem(QStringLiteral("the %1 number %2 is not a whole number")
+                            .arg(what, Quoted(text)));
                 return std::nullopt;
             }
             if (n < std::numeric_limits<qint16>::min() || n > kLargestId) {
@@ -109,9 +167,11 @@ int RunImportQuestions(const QStringList& args, QTextStream& out)
             }
             return qint16(n);
         };
-        const auto r = number(row.fields.at(0), rows, QStringLiteral("row"));
-        const auto c = number(row.fields.at(1), cols, QStringLiteral("column"));
-        if (r && c)
+        const auto r =
+            storable.at(0) ? number(row.fields.at(0), rows, QStringLiteral("row")) : std::nullopt;
+        const auto c = storable.at(1) ? number(row.fields.at(1), cols, QStringLiteral("column"))
+                                      : std::nullopt;
+        if (r && c && !storable.contains(false))
             questions.append({row.fields.at(2), row.fields.at(3), *r, *c});
     }
 

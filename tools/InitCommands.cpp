@@ -1,4 +1,5 @@
 #include "Command.h"
+#include "Text.h"
 
 #include "data/Answers.h"
 #include "data/Questions.h"
@@ -8,14 +9,45 @@
 
 #include <QRandomGenerator>
 
+namespace {
+
+// The names of --rows or --cols. A stray ";" makes a model row or column that
+// no one meant, and two of the same name cannot be told apart in any window,
+// so both are refused before the file is made.
+QStringList modelNames(const Options& options, const QString& option, const QString& what)
+{
+    const QString list = options.value(option);
+    const QStringList names = SplitNames(list);
+    if (!names.isEmpty() && list.trimmed().endsWith(u';'))
+        throw UsageError(QStringLiteral("--%1 ends with \";\": leave it out, or name the last %2")
+                             .arg(option, what));
+    for (qsizetype i = 0; i < names.size(); ++i) {
+        if (names.at(i).isEmpty()) {
+            const QString where =
+                i == 0 ? QStringLiteral("begins with an empty name")
+                       : QStringLiteral("has an empty name after %1").arg(Quoted(names.at(i - 1)));
+            throw UsageError(
+                QStringLiteral("--%1 %2; every model %3 needs a name").arg(option, where, what));
+        }
+        if (!options.has(QStringLiteral("allow-duplicate-names")) && names.indexOf(names.at(i)) < i)
+            throw UsageError(QStringLiteral("--%1 names %2 twice; give --allow-duplicate-names to "
+                                            "keep both")
+                                 .arg(option, Quoted(names.at(i))));
+    }
+    return names;
+}
+
+} // namespace
+
 int RunInit(const QStringList& args, QTextStream& out)
 {
-    const Options options(args, {QStringLiteral("rows"), QStringLiteral("cols")});
+    const Options options(args, {QStringLiteral("rows"), QStringLiteral("cols")},
+                          {QStringLiteral("allow-duplicate-names")});
     const QString file = options.expect(1, QStringLiteral("one LOCATION")).first();
     if (!options.has(QStringLiteral("rows")) || !options.has(QStringLiteral("cols")))
         throw UsageError(QStringLiteral("both --rows and --cols are required"));
-    const QStringList rows = SplitNames(options.value(QStringLiteral("rows")));
-    const QStringList cols = SplitNames(options.value(QStringLiteral("cols")));
+    const QStringList rows = modelNames(options, QStringLiteral("rows"), QStringLiteral("row"));
+    const QStringList cols = modelNames(options, QStringLiteral("cols"), QStringLiteral("column"));
     Schema::CreateSurveyDatabase(file, rows, cols);
     out << "Created " << file << " with " << rows.size() << " model rows and " << cols.size()
         << " model columns.\n";

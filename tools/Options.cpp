@@ -6,7 +6,11 @@ Options::Options(const QStringList& args, const QStringList& valued, const QStri
 {
     for (qsizetype i = 0; i < args.size(); ++i) {
         const QString& arg = args[i];
-        if (arg.startsWith(QStringLiteral("--")) && arg.size() > 2) {
+        if (arg == QStringLiteral("--")) {
+            m_positional.append(args.mid(i + 1));
+            break;
+        }
+        if (arg.startsWith(QStringLiteral("--"))) {
             QString name = arg.mid(2);
             QString inlineValue;
             const qsizetype eq = name.indexOf(u'=');
@@ -30,6 +34,9 @@ Options::Options(const QStringList& args, const QStringList& valued, const QStri
             } else {
                 throw UsageError(QStringLiteral("unknown option --%1").arg(name));
             }
+        } else if (arg.startsWith(u'-') && arg.size() > 1) {
+            // No command has short options; a name beginning with "-" goes after "--".
+            throw UsageError(QStringLiteral("unknown option %1").arg(arg));
         } else {
             m_positional.append(arg);
         }

@@ -1,6 +1,7 @@
 #include "Command.h"
 #include "Csv.h"
 #include "Output.h"
+#include "Text.h"
 
 #include "analysis/Results.h"
 #include "analysis/ResultsDrawing.h"
@@ -21,6 +22,7 @@
 #include <QPainter>
 #include <QPdfWriter>
 #include <QSvgGenerator>
+#include <QXmlStreamWriter>
 #include <algorithm>
 #include <cstdio>
 #include <unistd.h>
@@ -44,6 +46,7 @@ struct Request
     Format format = Format::Text;
     QString output;
     bool colour = true;
+    CsvTexts texts = CsvTexts::Neutralised;
 };
 
 SurveyNumber surveyNumber(const QString& text)
@@ -61,10 +64,11 @@ SurveyNumber surveyNumber(const QString& text)
 
 Request parse(const QStringList& args)
 {
-    const Options options(args,
-                          {QStringLiteral("survey"), QStringLiteral("surveys"),
-                           QStringLiteral("format"), QStringLiteral("output")},
-                          {QStringLiteral("all"), QStringLiteral("no-color")});
+    const Options options(
+        args,
+        {QStringLiteral("survey"), QStringLiteral("surveys"), QStringLiteral("format"),
+         QStringLiteral("output")},
+        {QStringLiteral("all"), QStringLiteral("no-color"), QStringLiteral("raw")});
     Request r;
     r.file = options.expect(1, QStringLiteral("one LOCATION")).first();
     const int choices = int(options.has(QStringLiteral("survey"))) +
@@ -104,6 +108,11 @@ Request parse(const QStringList& args)
         throw UsageError(
             QStringLiteral("--format %1 needs --output PATH").arg(kFormatNames.at(int(r.format))));
     r.colour = !options.has(QStringLiteral("no-color"));
+    if (options.has(QStringLiteral("raw"))) {
+        if (r.format != Format::Csv)
+            throw UsageError(QStringLiteral("--raw is for --format csv"));
+        r.texts = CsvTexts::AsStored;
+    }
     return r;
 }
 
@@ -126,6 +135,20 @@ QList<qint64> storedSurveys(const Database& db)
             ids.append(n);
     }
     return ids;
+}
+
+// What a user can ask for instead of a survey that is not there.
+QString storedRange(const QList<qint64>& stored)
+{
+    if (stored.isEmpty())
+        return QStringLiteral("it holds no surveys yet");
+    const auto [lowest, highest] = std::minmax_element(stored.begin(), stored.end());
+    if (stored.size() == 1)
+        return QStringLiteral("its one survey is numbered %1").arg(*lowest);
+    return QStringLiteral("its %1 surveys are numbered from %2 to %3")
+        .arg(stored.size())
+        .arg(*lowest)
+        .arg(*highest);
 }
 
 QString surveyTitle(const Database& db, SurveyNumber id)
@@ -172,8 +195,8 @@ Report compute(const Request& request)
         if (!stored.contains(id))
             missing.append(DecimalText(id));
     if (!missing.isEmpty())
-        throw QueltError(QStringLiteral("%1 has no survey numbered %2.")
-                             .arg(path, missing.join(QStringLiteral(", "))));
+        throw QueltError(QStringLiteral("%1 has no survey numbered %2; %3.")
+                             .arg(path, missing.join(QStringLiteral(", ")), storedRange(stored)));
 
     Report report;
     report.combined = request.combined;
@@ -206,6 +229,23 @@ QString cellNote(const Report& report, int row, int col)
 
 // ---------------------------------------------------------------- text
 
+// Band colours on a terminal that shows them, unless the user says otherwise:
+// NO_COLOR turns them off, CLICOLOR_FORCE or FORCE_COLOR turns them on even
+// into a pipe (for a pager that shows them), and a dumb terminal gets none.
+bool colourWanted()
+{
+    if (!qEnvironmentVariableIsEmpty("NO_COLOR"))
+        return false;
+    for (const char* name : {"CLICOLOR_FORCE", "FORCE_COLOR"}) {
+        const QByteArray value = qgetenv(name);
+        if (!value.isEmpty() && value != "0" && value != "false")
+            return true;
+    }
+    if (qgetenv("TERM") == "dumb")
+        return false;
+    return isatty(STDOUT_FILENO);
+}
+
 QString ansiBackground(const QColor& c, const QString& text)
 {
     return QStringLiteral("\x1b[30;48;2;%1;%2;%3m%4\x1b[0m")
@@ -215,35 +255,48 @@ QString ansiBackground(const QColor& c, const QString& text)
         .arg(text);
 }
 
+// The names with their control characters written visibly, as a terminal or
+// a picture shows them.
+ResultsGrid shownNames(const ResultsGrid& grid)
+{
+    ResultsGrid shown = grid;
+    for (QString& name : shown.rowNames)
+        name = Visible(name);
+    for (QString& name : shown.colNames)
+        name = Visible(name);
+    return shown;
+}
+
 void writeText(QTextStream& out, const Report& report, bool ansi)
 {
-    const ResultsGrid& grid = report.grid;
+    const ResultsGrid grid = shownNames(report.grid);
     auto cellText = [&](int row, int col) {
         QString text = MeanText(grid.Cell(row, col));
         if (report.combined)
             text += QStringLiteral(" (%1)").arg(cellNote(report, row, col));
         return text;
     };
+    // Columns as the terminal counts them: a wide character takes two.
     int nameWidth = 0;
     for (const QString& name : grid.rowNames)
-        nameWidth = std::max(nameWidth, int(name.size()));
+        nameWidth = std::max(nameWidth, DisplayWidth(name));
     QList<int> widths;
     for (int col = 0; col < grid.ColCount(); ++col) {
-        int w = int(grid.colNames.at(col).size());
+        int w = DisplayWidth(grid.colNames.at(col));
         for (int row = 0; row < grid.RowCount(); ++row)
             w = std::max(w, int(cellText(row, col).size()));
         widths.append(w);
     }
 
-    out << report.title << "\n\n";
-    out << QString().leftJustified(nameWidth);
+    out << Visible(report.title) << "\n\n";
+    out << PadRight(QString(), nameWidth);
     for (int col = 0; col < grid.ColCount(); ++col)
-        out << "  " << grid.colNames.at(col).rightJustified(widths.at(col));
+        out << "  " << PadLeft(grid.colNames.at(col), widths.at(col));
     out << '\n';
     for (int row = 0; row < grid.RowCount(); ++row) {
-        out << grid.rowNames.at(row).leftJustified(nameWidth);
+        out << PadRight(grid.rowNames.at(row), nameWidth);
         for (int col = 0; col < grid.ColCount(); ++col) {
-            const QString text = cellText(row, col).rightJustified(widths.at(col));
+            const QString text = PadLeft(cellText(row, col), widths.at(col));
             out << "  " << (ansi ? ansiBackground(BandColour(grid.Cell(row, col)), text) : text);
         }
         out << '\n';
@@ -255,7 +308,7 @@ void writeText(QTextStream& out, const Report& report, bool ansi)
 
 // ---------------------------------------------------------------- csv
 
-void writeCsv(QTextStream& out, const Report& report)
+void writeCsv(QTextStream& out, const Report& report, CsvTexts texts)
 {
     const ResultsGrid& grid = report.grid;
     QStringList header = {QStringLiteral("row_number"), QStringLiteral("row_name"),
@@ -263,7 +316,7 @@ void writeCsv(QTextStream& out, const Report& report)
     if (report.combined)
         header << QStringLiteral("surveys");
     header << QStringLiteral("count") << QStringLiteral("sum") << QStringLiteral("mean");
-    out << CsvRecord(header);
+    out << CsvRecord(header, texts);
     for (int row = 0; row < grid.RowCount(); ++row) {
         for (int col = 0; col < grid.ColCount(); ++col) {
             const ResultsCell& cell = grid.Cell(row, col);
@@ -274,7 +327,7 @@ void writeCsv(QTextStream& out, const Report& report)
                     report.surveysAnswered.at(qsizetype(row) * grid.ColCount() + col));
             fields << DecimalText(cell.count) << DecimalText(cell.sum)
                    << (cell.HasAnswers() ? MeanText(cell) : QString());
-            out << CsvRecord(fields);
+            out << CsvRecord(fields, texts);
         }
     }
 }
@@ -285,18 +338,66 @@ void writeCsv(QTextStream& out, const Report& report)
 // lines on top.
 void paint(QPainter& painter, const Report& report, bool colour, const QSize& size)
 {
+    const ResultsGrid grid = shownNames(report.grid);
     painter.fillRect(QRect(QPoint(0, 0), size), Qt::white);
     painter.setFont(ToolkitFont());
-    DrawResults(painter, report.grid, colour);
+    DrawResults(painter, grid, colour);
     if (report.combined) {
         QStringList notes;
-        for (int row = 0; row < report.grid.RowCount(); ++row)
-            for (int col = 0; col < report.grid.ColCount(); ++col)
+        for (int row = 0; row < grid.RowCount(); ++row)
+            for (int col = 0; col < grid.ColCount(); ++col)
                 notes.append(cellNote(report, row, col));
-        DrawCellNotes(painter, report.grid, notes);
+        DrawCellNotes(painter, grid, notes);
     }
-    DrawGrid(painter, report.grid);
-    DrawLegend(painter, report.grid);
+    DrawGrid(painter, grid);
+    DrawLegend(painter, grid);
+}
+
+// Every name in full, one a line: a picture may show a long one cut short.
+QString namesInFull(const ResultsGrid& grid)
+{
+    const ResultsGrid shown = shownNames(grid);
+    return QStringLiteral("Model rows:\n%1\nModel columns:\n%2")
+        .arg(shown.rowNames.join(u'\n'), shown.colNames.join(u'\n'));
+}
+
+// The document's description for readers of PDF metadata, written by an XML
+// writer so that no stored text can end up as markup.
+QByteArray xmpMetadata(const Report& report)
+{
+    QByteArray xmp;
+    QXmlStreamWriter xml(&xmp);
+    xml.writeProcessingInstruction(
+        QStringLiteral("xpacket"),
+        QStringLiteral("begin=\"\uFEFF\" id=\"W5M0MpCehiHzreSzNTczkc9d\""));
+    xml.writeStartElement(QStringLiteral("x:xmpmeta"));
+    xml.writeAttribute(QStringLiteral("xmlns:x"), QStringLiteral("adobe:ns:meta/"));
+    xml.writeStartElement(QStringLiteral("rdf:RDF"));
+    xml.writeAttribute(QStringLiteral("xmlns:rdf"),
+                       QStringLiteral("http://www.w3.org/1999/02/22-rdf-syntax-ns#"));
+    xml.writeStartElement(QStringLiteral("rdf:Description"));
+    xml.writeAttribute(QStringLiteral("rdf:about"), QString());
+    xml.writeAttribute(QStringLiteral("xmlns:dc"),
+                       QStringLiteral("http://purl.org/dc/elements/1.1/"));
+    xml.writeAttribute(QStringLiteral("xmlns:xmp"), QStringLiteral("http://ns.adobe.com/xap/1.0/"));
+    const auto alternative = [&](const QString& element, const QString& text) {
+        xml.writeStartElement(element);
+        xml.writeStartElement(QStringLiteral("rdf:Alt"));
+        xml.writeStartElement(QStringLiteral("rdf:li"));
+        xml.writeAttribute(QStringLiteral("xml:lang"), QStringLiteral("x-default"));
+        xml.writeCharacters(text);
+        xml.writeEndElement();
+        xml.writeEndElement();
+        xml.writeEndElement();
+    };
+    alternative(QStringLiteral("dc:title"), Visible(report.title));
+    alternative(QStringLiteral("dc:description"), namesInFull(report.grid));
+    xml.writeTextElement(QStringLiteral("xmp:CreatorTool"), QStringLiteral("quelt-db"));
+    xml.writeEndElement();
+    xml.writeEndElement();
+    xml.writeEndElement();
+    xml.writeProcessingInstruction(QStringLiteral("xpacket"), QStringLiteral("end=\"w\""));
+    return xmp;
 }
 
 void checkPainter(const QPainter& painter, const QString& output)
@@ -326,19 +427,25 @@ void writePng(const Report& report, const Request& request)
     QPainter painter(&image);
     paint(painter, report, request.colour, size);
     painter.end();
-    WriteFile(request.output, [&](QIODevice& device) {
-        if (!image.save(&device, "PNG"))
-            throw QueltError(QStringLiteral("The picture could not be stored as PNG in %1.")
-                                 .arg(QFileInfo(request.output).absoluteFilePath()));
-    });
+    // Made whole in memory: only the output's own writes can fail, and they
+    // say why.
+    QBuffer png;
+    png.open(QIODevice::WriteOnly);
+    if (!image.save(&png, "PNG"))
+        throw QueltError(QStringLiteral("The picture could not be stored as PNG in %1.")
+                             .arg(QFileInfo(request.output).absoluteFilePath()));
+    WriteBytes(request.output, png.data());
 }
 
 void writePdf(const Report& report, const Request& request)
 {
-    WriteFile(request.output, [&](QIODevice& device) {
-        QPdfWriter writer(&device);
+    QBuffer pdf;
+    pdf.open(QIODevice::WriteOnly);
+    {
+        QPdfWriter writer(&pdf);
         writer.setCreator(QStringLiteral("quelt-db"));
-        writer.setTitle(report.title);
+        writer.setTitle(Visible(report.title));
+        writer.setDocumentXmpMetadata(xmpMetadata(report));
         const QSize size = GridSizePx(report.grid, ToolkitFont(), writer);
         const double dpi = writer.resolution();
         // One page the size of the picture, as the window shows it.
@@ -349,7 +456,8 @@ void writePdf(const Report& report, const Request& request)
         checkPainter(painter, request.output);
         paint(painter, report, request.colour, size);
         painter.end();
-    });
+    }
+    WriteBytes(request.output, pdf.data());
 }
 
 void writeSvg(const Report& report, const Request& request)
@@ -359,7 +467,9 @@ void writeSvg(const Report& report, const Request& request)
     QSvgGenerator svg;
     svg.setOutputDevice(&buffer);
     svg.setResolution(TwipsToPxX(1440));
-    svg.setTitle(report.title);
+    // The generator writes both as they are given: as markup.
+    svg.setTitle(XmlEscaped(Visible(report.title)));
+    svg.setDescription(XmlEscaped(namesInFull(report.grid)));
     const QSize size = GridSizePx(report.grid, ToolkitFont(), svg);
     svg.setSize(size);
     svg.setViewBox(QRect(QPoint(0, 0), size));
@@ -374,11 +484,7 @@ void writeSvg(const Report& report, const Request& request)
         "font-family=\"" + QFontInfo(ToolkitFont()).family().toUtf8() + ", sans-serif\"";
     QByteArray text = buffer.data();
     text.replace(named, face);
-    WriteFile(request.output, [&](QIODevice& device) {
-        if (device.write(text) != text.size())
-            throw QueltError(QStringLiteral("The picture could not be written to %1.")
-                                 .arg(QFileInfo(request.output).absoluteFilePath()));
-    });
+    WriteBytes(request.output, text);
 }
 
 } // namespace
@@ -400,13 +506,12 @@ int RunReport(const QStringList& args, QTextStream& out)
     const Report report = compute(request);
     switch (request.format) {
     case Format::Text: {
-        const bool ansi = request.colour && request.output.isEmpty() &&
-                          qEnvironmentVariableIsEmpty("NO_COLOR") && isatty(fileno(stdout));
+        const bool ansi = request.colour && request.output.isEmpty() && colourWanted();
         WriteText(request.output, out, [&](QTextStream& s) { writeText(s, report, ansi); });
         break;
     }
     case Format::Csv:
-        WriteText(request.output, out, [&](QTextStream& s) { writeCsv(s, report); });
+        WriteText(request.output, out, [&](QTextStream& s) { writeCsv(s, report, request.texts); });
         break;
     case Format::Png:
         writePng(report, request);

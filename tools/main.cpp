@@ -1,6 +1,7 @@
 // quelt-db: makes and inspects survey database files from the command line.
 
 #include "Command.h"
+#include "Output.h"
 
 #include "platform/QueltError.h"
 #include "platform/Toolkit.h"
@@ -23,12 +24,15 @@ namespace {
 const Command kCommands[] = {
     {"init", "create an empty survey database with a named model",
      "Usage: quelt-db init LOCATION --rows \"Name;Name;...\" --cols \"Name;Name;...\"\n"
+     "                         [--allow-duplicate-names]\n"
      "\n"
      "Creates the five tables of the survey database: a new file at LOCATION, or\n"
      "in the existing server database LOCATION names (postgresql://...). The model\n"
      "rows and columns are numbered 0, 1, 2, ... in the order given. An existing\n"
      "file is never overwritten, nor a server database that holds the tables.\n"
-     "Both --rows and --cols are required (either may be \"\").\n" LOCATION_HELP,
+     "Both --rows and --cols are required (either may be \"\").\n"
+     "Every name needs some text: an empty name or a \";\" at the end is refused,\n"
+     "and so is a name given twice unless --allow-duplicate-names.\n" LOCATION_HELP,
      RunInit},
     {"demo", "create a demo database with questions and answered surveys",
      "Usage: quelt-db demo LOCATION\n"
@@ -41,6 +45,7 @@ const Command kCommands[] = {
     {"report", "the mean score of every cell for one survey or several",
      "Usage: quelt-db report LOCATION (--survey N | --surveys N,M,... | --all)\n"
      "                           [--format text|csv|png|pdf|svg] [--output PATH] [--no-color]\n"
+     "                           [--raw]\n"
      "\n"
      "The results grid of the analysis window, computed the same way.\n"
      "  --survey N         the answers of survey N\n"
@@ -53,21 +58,33 @@ const Command kCommands[] = {
      "                     no display needed). Without --format, the suffix of\n"
      "                     --output decides.\n"
      "  --output PATH      write there instead of to the terminal; png, pdf and svg\n"
-     "                     need it. The file appears only when complete.\n"
+     "                     need it. A file appears only when complete; a device or\n"
+     "                     a pipe is written straight through.\n"
      "  --no-color         no band colours (as with Color Coding unticked)\n"
+     "  --raw              csv: names exactly as stored, also those a spreadsheet\n"
+     "                     would run as a formula\n"
      "\n"
      "Means have two decimals and a point; a cell without answers shows \"a\" (in\n"
-     "csv: an empty mean). The file is only read.\n",
+     "csv: an empty mean). In the text table, control characters in a name show as\n"
+     "\\e, \\n, \\x01 and the like; in csv, a name beginning with = + - @, a tab or a\n"
+     "carriage return gets a leading ' unless --raw. Band colours appear on a\n"
+     "terminal, never with NO_COLOR set or TERM=dumb; CLICOLOR_FORCE or FORCE_COLOR\n"
+     "brings them into a pipe. The database is only read.\n" LOCATION_HELP,
      RunReport, ReportDraws},
     {"export", "every stored answer as CSV, one line per answer",
-     "Usage: quelt-db export LOCATION [--output PATH]\n"
+     "Usage: quelt-db export LOCATION [--output PATH] [--raw]\n"
      "\n"
      "Writes every answer in the order it was entered, with its survey (number,\n"
      "completed by, company), its question (number, label, text), the question's\n"
      "model row and column (number and name) and the score. UTF-8, a header line,\n"
      "fields quoted where needed as in RFC 4180. Values are written as stored; an\n"
-     "answer to a question or survey that is missing keeps those fields empty. The\n"
-     "file is only read.\n",
+     "answer to a question or survey that is missing keeps those fields empty.\n"
+     "A text beginning with = + - @, a tab or a carriage return, which a spreadsheet\n"
+     "would run as a formula, gets a leading '; numbers are never changed.\n"
+     "  --output PATH  write there; a file appears only when complete, a device or\n"
+     "                 a pipe is written straight through\n"
+     "  --raw          every text exactly as stored, for statistics packages\n"
+     "The database is only read.\n" LOCATION_HELP,
      RunExport},
     {"import-questions", "add questions from a CSV file, all of them or none",
      "Usage: quelt-db import-questions LOCATION QUESTIONS.csv\n"
@@ -79,7 +96,8 @@ const Command kCommands[] = {
      "\n"
      "Every line is checked first: four fields, a row and a column the model has,\n"
      "question numbers that stay within 32767. If any line fails, every failing\n"
-     "line is named and nothing is added; otherwise all questions are added at once.\n",
+     "line is named and nothing is added; otherwise all questions are added at "
+     "once.\n" LOCATION_HELP,
      RunImportQuestions},
     {"check", "whether the program can use a file; never writes to it",
      "Usage: quelt-db check LOCATION\n"
@@ -96,7 +114,7 @@ const Command kCommands[] = {
      "\n"
      "Adds to LOCATION the indexes that 'quelt-db init' creates, where no index on the\n"
      "same columns exists yet, so that results come quickly from a large file made\n"
-     "by other means. Writes nothing else.\n",
+     "by other means. Writes nothing else.\n" LOCATION_HELP,
      RunIndex},
     {"copy", "copy a whole survey database to a new place, all or nothing",
      "Usage: quelt-db copy FROM TO\n"
@@ -114,13 +132,16 @@ const Command kCommands[] = {
 void printOverview(QTextStream& out)
 {
     out << "Usage: quelt-db COMMAND [ARGS...]\n"
-           "       quelt-db COMMAND --help\n\n"
+           "       quelt-db COMMAND --help   (or: quelt-db help COMMAND)\n"
+           "       quelt-db --version\n\n"
            "Makes and inspects survey databases for Quelt Analysis Software: files, or\n"
            "databases on a PostgreSQL server (a LOCATION postgresql://...).\n\n"
            "Commands:\n";
     for (const Command& c : kCommands)
         out << "  " << QString::fromLatin1(c.name).leftJustified(18) << c.synopsis << '\n';
-    out << "\nExit status: 0 on success, 1 on failure, 2 for a wrong command line.\n";
+    out << "\nOptions come before or after the other arguments; after \"--\" everything is\n"
+           "an argument, e.g. a file whose name begins with \"-\".\n"
+           "\nExit status: 0 on success, 1 on failure, 2 for a wrong command line.\n";
 }
 
 const Command* findCommand(const QString& name)
@@ -161,23 +182,46 @@ std::unique_ptr<QCoreApplication> makeApplication(int& argc, char* argv[])
     return app;
 }
 
-} // namespace
-
-int main(int argc, char* argv[])
+// Help is asked for only among the options, never after "--".
+bool asksForHelp(const QStringList& args)
 {
-    const std::unique_ptr<QCoreApplication> app = makeApplication(argc, argv);
-    QTextStream out(stdout);
-    QTextStream err(stderr);
-    QStringList args = QCoreApplication::arguments().mid(1);
+    for (const QString& arg : args) {
+        if (arg == QStringLiteral("--"))
+            return false;
+        if (arg == QStringLiteral("--help") || arg == QStringLiteral("-h"))
+            return true;
+    }
+    return false;
+}
 
+int run(const QStringList& all, QTextStream& out, QTextStream& err)
+{
+    QStringList args = all;
     if (args.isEmpty()) {
         printOverview(err);
         return 2;
     }
     const QString name = args.takeFirst();
+    if (name == QStringLiteral("--version")) {
+        out << "quelt-db " << QUELT_VERSION << '\n';
+        return 0;
+    }
     if (name == QStringLiteral("--help") || name == QStringLiteral("-h") ||
-        name == QStringLiteral("help")) {
+        (name == QStringLiteral("help") && args.isEmpty())) {
         printOverview(out);
+        return 0;
+    }
+    if (name == QStringLiteral("help")) {
+        const Command* command = args.size() == 1 ? findCommand(args.first()) : nullptr;
+        if (!command) {
+            err << "quelt-db help: "
+                << (args.size() == 1 ? "unknown command '" + args.first() + "'"
+                                     : QStringLiteral("name one command"))
+                << "\n";
+            printOverview(err);
+            return 2;
+        }
+        out << command->help;
         return 0;
     }
     const Command* command = findCommand(name);
@@ -186,7 +230,7 @@ int main(int argc, char* argv[])
         printOverview(err);
         return 2;
     }
-    if (args.contains(QStringLiteral("--help")) || args.contains(QStringLiteral("-h"))) {
+    if (asksForHelp(args)) {
         out << command->help;
         return 0;
     }
@@ -206,4 +250,29 @@ int main(int argc, char* argv[])
         err << "quelt-db " << name << ": " << e.what() << "\n";
         return 1;
     }
+}
+
+} // namespace
+
+int main(int argc, char* argv[])
+{
+    const std::unique_ptr<QCoreApplication> app = makeApplication(argc, argv);
+    Output::HandleSignals();
+    // Everything printed goes through one checked output: a full disk or a
+    // closed pipe behind standard output is a failure, not a success.
+    QTextStream out(&Output::Standard());
+    QTextStream err(stderr);
+    const QStringList args = QCoreApplication::arguments().mid(1);
+    int status = run(args, out, err);
+    try {
+        out.flush();
+        Output::Standard().Finish();
+    } catch (const QueltError& e) {
+        // A command that failed has said why already, often this very failure.
+        if (status == 0)
+            err << "quelt-db" << (args.isEmpty() ? QString() : u' ' + args.first()) << ": "
+                << e.message() << "\n";
+        status = 1;
+    }
+    return status;
 }

@@ -5,6 +5,7 @@
 #include <QFontMetricsF>
 #include <QPaintDevice>
 #include <QPainter>
+#include <QTextLayout>
 #include <algorithm>
 #include <cmath>
 
@@ -59,10 +60,11 @@ public:
 
     bool Shows(const QRectF& area) const { return !m_clipped || m_clip.intersects(area); }
 
-    // Text with its top-left corner at a point, transparent behind it.
-    void PrintAt(qint64 x, qint64 y, const QString& text)
+    // Text with its top-left corner at a point (moved down `down` pixels),
+    // transparent behind it.
+    void PrintAt(qint64 x, qint64 y, const QString& text, double down = 0)
     {
-        const QPointF corner(m_scale.X(x), m_scale.Y(y));
+        const QPointF corner(m_scale.X(x), m_scale.Y(y) + down);
         if (m_clipped) {
             // Text runs right from its corner, one line high.
             if (corner.y() > m_clip.bottom() || corner.y() + m_metrics.height() < m_clip.top() ||
@@ -150,6 +152,45 @@ Legend layOutLegend(const ResultsGrid& grid, const QFontMetricsF& metrics, const
     return legend;
 }
 
+// A name laid out within its band: as it is when it fits on one line, else
+// wrapped over as many lines as the band is high, the last cut short with an
+// ellipsis. The band, never the name, decides the room, so a long name can
+// neither run over its neighbours nor make the picture grow.
+QStringList fitName(const QString& name, const QPainter& painter, const QSizeF& band)
+{
+    const QFontMetricsF metrics(painter.font(), painter.device());
+    if (metrics.horizontalAdvance(name) <= band.width())
+        return {name};
+    const int lines = std::max(1, int(band.height() / metrics.lineSpacing()));
+    // No band holds more than this; laying out the rest of a huge name would
+    // only cost time.
+    constexpr qsizetype kLongest = 2000;
+    qsizetype cut = std::min(name.size(), kLongest);
+    if (cut < name.size() && name.at(cut - 1).isHighSurrogate())
+        --cut;
+    const QString text = name.left(cut);
+    QTextLayout layout(text, painter.font(), painter.device());
+    QTextOption option;
+    option.setWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
+    layout.setTextOption(option);
+    QStringList fitted;
+    layout.beginLayout();
+    for (QTextLine line = layout.createLine(); line.isValid(); line = layout.createLine()) {
+        line.setLineWidth(band.width());
+        if (fitted.size() == lines - 1) {
+            fitted.append(
+                metrics.elidedText(text.mid(line.textStart()), Qt::ElideRight, band.width()));
+            break;
+        }
+        QString part = text.mid(line.textStart(), line.textLength());
+        while (!part.isEmpty() && part.back().isSpace())
+            part.chop(1);
+        fitted.append(part);
+    }
+    layout.endLayout();
+    return fitted;
+}
+
 } // namespace
 
 void DrawGrid(QPainter& painter, const ResultsGrid& grid)
@@ -164,16 +205,29 @@ void DrawGrid(QPainter& painter, const ResultsGrid& grid)
     painter.setPen(QPen(Qt::black, 0));
     Canvas canvas(painter);
     const TwipScale& scale = canvas.Scale();
+    // A row name has the band from its corner to the first column and down to
+    // the next row; a column name from its corner to the next column and down
+    // to the first row.
+    const double lineSpacing = QFontMetricsF(painter.font(), painter.device()).lineSpacing();
+    auto printName = [&](qint64 x, qint64 y, qint64 right, qint64 bottom, const QString& name) {
+        const QRectF band(QPointF(scale.X(x), scale.Y(y)),
+                          QPointF(scale.X(right), scale.Y(bottom)));
+        if (!canvas.Shows(band))
+            return;
+        const QStringList lines = fitName(name, painter, band.size());
+        for (qsizetype k = 0; k < lines.size(); ++k)
+            canvas.PrintAt(x, y, lines.at(k), k * lineSpacing);
+    };
     for (int i = 0; i <= rows; ++i) {
         const qint64 y = lineAt(i);
         if (i < rows)
-            canvas.PrintAt(kNameBand, y + kInset, grid.rowNames.at(i));
+            printName(kNameBand, y + kInset, kGridStart, y + kCell, grid.rowNames.at(i));
         canvas.Line(scale.At(kNameBand, y), scale.At(right, y));
     }
     for (int j = 0; j <= cols; ++j) {
         const qint64 x = lineAt(j);
         if (j < cols)
-            canvas.PrintAt(x + kInset, kNameBand, grid.colNames.at(j));
+            printName(x + kInset, kNameBand, x + kCell, kGridStart, grid.colNames.at(j));
         canvas.Line(scale.At(x, kNameBand), scale.At(x, bottom));
     }
     painter.restore();
@@ -256,14 +310,10 @@ QSize GridSizePx(const ResultsGrid& grid, const QFont& font, const QPaintDevice&
 {
     const TwipScale scale(device);
     const QFontMetricsF metrics(font, &device);
-    double right = double(lineAt(grid.ColCount()));
-    double bottom = double(lineAt(grid.RowCount())) + layOutLegend(grid, metrics, scale).height;
-    // A name longer than its band runs on; keep it in the picture.
-    for (const QString& name : grid.rowNames)
-        right = std::max(right, kNameBand + scale.ToTwipsX(metrics.horizontalAdvance(name)));
-    for (int j = 0; j < grid.ColCount(); ++j)
-        right = std::max(right, lineAt(j) + kInset +
-                                    scale.ToTwipsX(metrics.horizontalAdvance(grid.colNames.at(j))));
+    // Names stay within their bands; only the legend's lines take room below.
+    const double right = double(lineAt(grid.ColCount()));
+    const double bottom =
+        double(lineAt(grid.RowCount())) + layOutLegend(grid, metrics, scale).height;
     const qint64 far = kNameBand;
     return QSize(scale.X(qint64(std::ceil(right)) + far) + 1,
                  scale.Y(qint64(std::ceil(bottom)) + far) + 1);

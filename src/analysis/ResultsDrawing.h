@@ -17,6 +17,11 @@ struct ResultsGrid;
 // each 100 twips in from the line before it; a value stands 100 twips in from
 // its cell's top-left corner. Text is drawn in the painter's font. With a clip
 // set on the painter, what lies wholly outside it is left out.
+//
+// A name wider than its band (a row's: to the first column and down to the
+// next row; a column's: to the next column and down to the first row) is
+// wrapped over the lines the band holds, the last one cut short with an
+// ellipsis, so the picture's size depends on the model's shape alone.
 
 // Row and column names, then the grid lines, which end at the far edge of the
 // last row and column (an empty model keeps the two lines from 500 to 1500).

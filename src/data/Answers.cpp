@@ -5,8 +5,6 @@
 #include "platform/DbEngine.h"
 
 #include <QHash>
-#include <QJsonArray>
-#include <QJsonDocument>
 #include <QLocale>
 
 void StoreCellAnswers(Database& db, SurveyNumber survey, const QList<Answer>& answers)
@@ -130,23 +128,122 @@ QList<CellTotals> ReadCombinedTotals(const Database& db, const QList<SurveyNumbe
     return cells;
 }
 
-void ReadAnswerLines(const Database& db, const std::function<void(const QStringList&)>& line)
+namespace {
+
+// One line as the engine writes it: a JSON array of numbers, strings and
+// nulls. Read by hand into one buffer that every line reuses, since a
+// document object per line costs more than the query itself.
+class AnswerLineReader
+{
+public:
+    const QList<QStringView>& Read(const QString& json)
+    {
+        m_text.resize(0);
+        m_ends.clear();
+        const QChar* p = json.constData();
+        const QChar* end = p + json.size();
+        while (p < end && *p != u'[')
+            ++p;
+        if (p < end)
+            ++p;
+        while (p < end && *p != u']') {
+            if (*p == u'"')
+                p = string(p + 1, end);
+            else if (*p == u',' || p->isSpace())
+                ++p;
+            else
+                p = scalar(p, end);
+        }
+        m_fields.clear();
+        qsizetype start = 0;
+        for (qsizetype stop : m_ends) {
+            m_fields.append(QStringView(m_text).sliced(start, stop - start));
+            start = stop;
+        }
+        return m_fields;
+    }
+
+private:
+    const QChar* string(const QChar* p, const QChar* end)
+    {
+        while (p < end && *p != u'"') {
+            const QChar* run = p;
+            while (p < end && *p != u'"' && *p != u'\\')
+                ++p;
+            m_text.append(run, p - run);
+            if (p >= end || *p != u'\\')
+                continue;
+            if (p + 1 >= end)
+                break;
+            const char16_t c = (++p)->unicode();
+            ++p;
+            switch (c) {
+            case u'n':
+                m_text += u'\n';
+                break;
+            case u'r':
+                m_text += u'\r';
+                break;
+            case u't':
+                m_text += u'\t';
+                break;
+            case u'b':
+                m_text += u'\b';
+                break;
+            case u'f':
+                m_text += u'\f';
+                break;
+            case u'u':
+                if (end - p >= 4) {
+                    m_text += QChar(char16_t(QStringView(p, 4).toUShort(nullptr, 16)));
+                    p += 4;
+                }
+                break;
+            default: // \" \\ \/
+                m_text += QChar(c);
+            }
+        }
+        m_ends.append(m_text.size());
+        return p < end ? p + 1 : p;
+    }
+
+    // A number as few digits as give the stored number back (3, 2.5, 0.1), or
+    // null as an empty text.
+    const QChar* scalar(const QChar* p, const QChar* end)
+    {
+        const QChar* start = p;
+        bool whole = true;
+        while (p < end && *p != u',' && *p != u']') {
+            whole = whole && (p->isDigit() || (p == start && *p == u'-'));
+            ++p;
+        }
+        const QStringView token(start, p);
+        if (token != u"null") {
+            if (whole)
+                m_text += token;
+            else
+                m_text += QString::number(token.toDouble(), 'g', QLocale::FloatingPointShortest);
+        }
+        m_ends.append(m_text.size());
+        return p;
+    }
+
+    QString m_text;
+    QList<qsizetype> m_ends;
+    QList<QStringView> m_fields;
+};
+
+} // namespace
+
+void ReadAnswerLines(const Database& db, const std::function<void(const QList<QStringView>&)>& line)
 {
     Recordset rs = db.CreateQueryDef(db.IsServer() ? Sql::Server::SelectAnswerLines()
                                                    : Sql::SelectAnswerLines())
                        .OpenRecordset();
-    QStringList fields;
+    AnswerLineReader reader;
+    const QString column = QStringLiteral("line");
     while (!rs.Eof()) {
-        const QJsonArray values =
-            QJsonDocument::fromJson(rs.Fields(QStringLiteral("line")).toString().toUtf8()).array();
-        fields.clear();
-        // As few digits as give the stored number back: 3, 2.5, 0.1. Null is
-        // an empty text.
-        for (const QJsonValue& value : values)
-            fields.append(value.isDouble() ? QString::number(value.toDouble(), 'g',
-                                                             QLocale::FloatingPointShortest)
-                                           : value.toString());
-        line(fields);
+        line(reader.Read(rs.Fields(column).toString()));
         rs.MoveNext();
     }
 }

@@ -4,6 +4,7 @@
 
 #include <QList>
 #include <QStringList>
+#include <QStringView>
 #include <QtGlobal>
 #include <functional>
 
@@ -61,5 +62,7 @@ QList<CellTotals> ReadCombinedTotals(const Database& db, const QList<SurveyNumbe
 // Every stored answer once, in the order entered: survey number, completed
 // by, company, question number, label, question text, row number, row name,
 // column number, column name, score. Values are as stored (numbers in as few
-// digits as give them back); what is missing is an empty text.
-void ReadAnswerLines(const Database& db, const std::function<void(const QStringList&)>& line);
+// digits as give them back); what is missing is an empty text. The fields
+// are valid only during the call.
+void ReadAnswerLines(const Database& db,
+                     const std::function<void(const QList<QStringView>&)>& line);

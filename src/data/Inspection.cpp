@@ -145,23 +145,57 @@ QList<WantedIndex> WantedIndexes()
     return wanted;
 }
 
-QString IndexLike(const Database& db, const WantedIndex& wanted)
+namespace {
+
+// The indexes on the wanted table that begin with the wanted columns, each
+// with whether it is partial (has a WHERE clause).
+QList<QPair<QString, bool>> indexesLike(const Database& db, const WantedIndex& wanted)
 {
     const bool server = db.IsServer();
-    const QStringList indexes = textColumn(
-        db, server ? Sql::Server::SelectIndexes(wanted.table) : Sql::SelectIndexes(wanted.table),
-        QStringLiteral("name"));
-    for (const QString& index : indexes) {
-        const QStringList columns = textColumn(
-            db, server ? Sql::Server::SelectIndexColumns(index) : Sql::SelectIndexColumns(index),
-            QStringLiteral("name"));
+    QList<QPair<QString, bool>> indexes;
+    Recordset rs = db.CreateQueryDef(server ? Sql::Server::SelectIndexes(wanted.table)
+                                            : Sql::SelectIndexes(wanted.table))
+                       .OpenRecordset();
+    while (!rs.Eof()) {
+        indexes.append(
+            {rs.FieldText(QStringLiteral("name")), rs.FieldInt64(QStringLiteral("partial")) != 0});
+        rs.MoveNext();
+    }
+    rs.Close();
+    QList<QPair<QString, bool>> like;
+    for (const auto& index : indexes) {
+        const QStringList columns = textColumn(db,
+                                               server ? Sql::Server::SelectIndexColumns(index.first)
+                                                      : Sql::SelectIndexColumns(index.first),
+                                               QStringLiteral("name"));
         if (columns.size() < wanted.columns.size())
             continue;
         bool same = true;
         for (qsizetype i = 0; i < wanted.columns.size() && same; ++i)
             same = columns.at(i).compare(wanted.columns.at(i), Qt::CaseInsensitive) == 0;
         if (same)
-            return index;
+            like.append(index);
     }
+    return like;
+}
+
+} // namespace
+
+// A partial index holds only the rows its WHERE clause selects, so the
+// planner cannot use it for the program's queries, which need every row.
+QString IndexLike(const Database& db, const WantedIndex& wanted)
+{
+    for (const auto& [name, partial] : indexesLike(db, wanted))
+        if (!partial)
+            return name;
     return {};
+}
+
+QStringList PartialIndexesLike(const Database& db, const WantedIndex& wanted)
+{
+    QStringList names;
+    for (const auto& [name, partial] : indexesLike(db, wanted))
+        if (partial)
+            names.append(name);
+    return names;
 }

@@ -60,6 +60,10 @@ struct WantedIndex
 };
 QList<WantedIndex> WantedIndexes();
 
-// The name of an index on the wanted table that begins with the wanted
-// columns, whatever it is called; empty when there is none.
+// The name of a complete index (one without a WHERE clause) on the wanted
+// table that begins with the wanted columns, whatever it is called; empty
+// when there is none.
 QString IndexLike(const Database& db, const WantedIndex& wanted);
+// The partial indexes that begin with the wanted columns: they serve only the
+// rows their WHERE clause selects, never the program's queries.
+QStringList PartialIndexesLike(const Database& db, const WantedIndex& wanted);

@@ -172,7 +172,7 @@ QString SelectTableColumns(const QString& table)
 
 QString SelectIndexes(const QString& table)
 {
-    return QStringLiteral("SELECT name FROM pragma_index_list(%1)").arg(Quote(table));
+    return QStringLiteral("SELECT name, partial FROM pragma_index_list(%1)").arg(Quote(table));
 }
 
 QString SelectIndexColumns(const QString& index)
@@ -320,7 +320,8 @@ QString SelectTableColumns(const QString& table)
 
 QString SelectIndexes(const QString& table)
 {
-    return QStringLiteral("SELECT indexrelid::regclass::text AS name FROM pg_index "
+    return QStringLiteral("SELECT indexrelid::regclass::text AS name, "
+                          "(indpred IS NOT NULL)::int AS partial FROM pg_index "
                           "WHERE indrelid = to_regclass(%1)")
         .arg(Quote(table));
 }

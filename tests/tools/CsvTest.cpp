@@ -32,7 +32,9 @@ private Q_SLOTS:
             const QString written = CsvRecord(record);
             QVERIFY(written.endsWith(QStringLiteral("\r\n")));
             text += written;
-            line += int(written.count(u'\n'));
+            // Every line end counts once: LF, CR LF and a CR alone.
+            line += int(written.count(u'\n') + written.count(u'\r') -
+                        written.count(QStringLiteral("\r\n")));
         }
         const CsvText read = ParseCsv(text);
         QVERIFY(read.problems.isEmpty());
@@ -51,6 +53,27 @@ private Q_SLOTS:
         QTest::newRow("text after quote") << "a,b\nc,\"d\"e\nf,\"g\" \n" << QList<int>{2, 3};
         QTest::newRow("quote inside") << "x\r\ny\r\nab\"c\r\n" << QList<int>{3};
         QTest::newRow("sound, LF and no last line end") << "a,\"b\nc\"\nd" << QList<int>{};
+        QTest::newRow("a fault twice on a line") << "a\"b\"c\r\"d\"e\"f\"" << QList<int>{1, 2, 2};
+    }
+
+    // CR alone ends a line as LF and CR LF do; a last CR is no part of the text.
+    void lineEnds_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QList<QStringList>>("records");
+        QTest::newRow("CR alone") << "a,b\rc,d\r" << QList<QStringList>{{"a", "b"}, {"c", "d"}};
+        QTest::newRow("last CR") << "a,b\nc,d\r" << QList<QStringList>{{"a", "b"}, {"c", "d"}};
+        QTest::newRow("CR kept in quotes") << "\"a\rb\"\r" << QList<QStringList>{{"a\rb"}};
+    }
+
+    void lineEnds()
+    {
+        QFETCH(QString, text);
+        QFETCH(QList<QStringList>, records);
+        QList<QStringList> read;
+        for (const CsvRow& row : ParseCsv(text).rows)
+            read.append(row.fields);
+        QCOMPARE(read, records);
     }
 
     void faultsNameTheirLine()

@@ -23,10 +23,14 @@ struct SmallFile
     }
     QString write(const QString& name, const QString& text) const
     {
+        return write(name, text.toUtf8());
+    }
+    QString write(const QString& name, const QByteArray& bytes) const
+    {
         const QString file = dir.filePath(name);
         QFile f(file);
         f.open(QIODevice::WriteOnly);
-        f.write(text.toUtf8());
+        f.write(bytes);
         return file;
     }
 };
@@ -87,20 +91,34 @@ private Q_SLOTS:
 
     void importStoresAllOrNothing_data()
     {
-        QTest::addColumn<QString>("csv");
+        QTest::addColumn<QByteArray>("csv");
         QTest::addColumn<QStringList>("faultyLines");
         QTest::addColumn<bool>("nearlyFull"); // question 32766 is stored already
-        QTest::newRow("unknown row") << "0,0,a,b\n7,0,c,d\n" << QStringList{"line 2"} << false;
+        const auto bytes = []<std::size_t n>(const char(&text)[n]) { // NUL bytes included
+            return QByteArray(text, qsizetype(n) - 1);
+        };
+        QTest::newRow("unknown row")
+            << bytes("0,0,a,b\n7,0,c,d\n") << QStringList{"line 2"} << false;
         QTest::newRow("every fault named")
-            << "row,col,label,text\n0,9,a,b\n0,0,a\nx,0,a,b\n1,1,\"open\n"
+            << bytes("row,col,label,text\n0,9,a,b\n0,0,a\nx,0,a,b\n1,1,\"open\n")
             << QStringList{"line 2", "line 3", "line 4", "line 5", "line 5"} << false;
-        QTest::newRow("numbers beyond 32767") << "0,0,a,b\n\n0,0,c,d\n1,1,e,f\n"
-                                              << QStringList{"line 3", "line 4"} << true;
+        QTest::newRow("numbers beyond 32767")
+            << bytes("0,0,a,b\n\n0,0,c,d\n1,1,e,f\n") << QStringList{"line 3", "line 4"} << true;
+        // Named by field, before the engine sees them.
+        QTest::newRow("NUL") << bytes("0,0,a,b\n1,1,\"l\0\0\",t\n\n0\0,0,a,b\n")
+                             << QStringList{"line 2: the label holds a NUL",
+                                            "line 4: the row number holds a NUL"}
+                             << false;
+        QTest::newRow("bytes that are not UTF-8")
+            << bytes("0,0,a,b\r2,2,ok,\xff\xfe\r") << QStringList{"line 2: the text holds bytes"}
+            << false;
+        QTest::newRow("faults of a kind named once a line")
+            << bytes("0,0,a\"b\"c,d\n") << QStringList{"line 1"} << false;
     }
 
     void importStoresAllOrNothing()
     {
-        QFETCH(QString, csv);
+        QFETCH(QByteArray, csv);
         QFETCH(QStringList, faultyLines);
         QFETCH(bool, nearlyFull);
         SmallFile db;
@@ -110,11 +128,17 @@ private Q_SLOTS:
         const Run r = quelt_db({"import-questions", db.path, db.write("q.csv", csv)});
         QCOMPARE(r.status, 1);
         QVERIFY2(r.err.contains(db.path), qPrintable(r.err));
+        QVERIFY2(r.err.size() < 1000, qPrintable(r.err)); // no statement of the engine's
         QStringList named;
         for (const QString& line : r.err.split(u'\n'))
             if (line.startsWith(QStringLiteral("q.csv, line ")))
-                named << line.section(u',', 1).section(u':', 0, 0).trimmed();
-        QCOMPARE(named, faultyLines);
+                named << line.section(u',', 1).trimmed();
+        QCOMPARE(named.size(), faultyLines.size());
+        for (qsizetype i = 0; i < named.size(); ++i) { // "line 2" or "line 2: what"
+            const QString& expected = faultyLines.at(i);
+            QVERIFY2(named.at(i).startsWith(expected.contains(u':') ? expected : expected + u':'),
+                     qPrintable(named.at(i)));
+        }
         QCOMPARE(fileBytes(db.path), before);
     }
 
@@ -151,6 +175,13 @@ private Q_SLOTS:
                                          << 0 << "note: the model columns are numbered 1 to 2, not 0 to 1";
         QTest::newRow("no index") << QStringList{"DROP INDEX question_cell"} << 0
                                   << "note: no index on question (row_id, col_id)";
+        QTest::newRow("only a partial index")
+            << QStringList{"DROP INDEX survey_results_question",
+                           "CREATE INDEX part ON survey_results (question_id, survey_id, answer) "
+                           "WHERE answer > 100"}
+            << 0
+            << "note: no index on survey_results (question_id, survey_id, answer): results are "
+               "slower on a large file; 'quelt-db index' adds it (not part: a partial index";
         QTest::newRow("model row without a number")
             << QStringList{"DROP TABLE model_row", "CREATE TABLE model_row (row_number, name)",
                            "INSERT INTO model_row VALUES (0, 'a'), (1, 'b'), ('', 'c'), (NULL, "
@@ -180,13 +211,15 @@ private Q_SLOTS:
     {
         SmallFile db;
         execute(db.path, {"DROP INDEX question_cell", "DROP INDEX survey_results_question",
-                          "CREATE INDEX mine ON question (row_id, col_id, label)"});
+                          "CREATE INDEX mine ON question (row_id, col_id, label)",
+                          "CREATE INDEX part ON survey_results (question_id, survey_id, answer) "
+                          "WHERE answer > 100"});
         Run r = quelt_db({"index", db.path});
         QCOMPARE(r.status, 0);
         QCOMPARE(r.out, QStringLiteral("question_cell: present (as mine)\n"
                                        "survey_results_question: created\n"));
         QCOMPARE(query(db.path, "SELECT name FROM sqlite_master WHERE type = 'index' ORDER BY 1"),
-                 (QList<QVariantList>{{"mine"}, {"survey_results_question"}}));
+                 (QList<QVariantList>{{"mine"}, {"part"}, {"survey_results_question"}}));
         QVERIFY(!quelt_db({"check", db.path}).out.contains(QStringLiteral("no index")));
 
         const QByteArray before = fileBytes(db.path);

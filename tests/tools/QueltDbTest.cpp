@@ -75,6 +75,15 @@ private Q_SLOTS:
         QTest::newRow("import of no csv") << QStringList{"import-questions", "@existing", "@q.csv"} << 1;
         QTest::newRow("check of no database") << QStringList{"check", "@existing"} << 1;
         QTest::newRow("index of no database") << QStringList{"index", "@existing"} << 1;
+        QTest::newRow("short option") << QStringList{"export", "@existing", "-o", "@a.csv"} << 2;
+        QTest::newRow("empty model name")
+            << QStringList{"init", "@", "--rows", "a;;b", "--cols", "c"} << 2;
+        QTest::newRow("trailing ;")
+            << QStringList{"init", "@", "--rows", "a;b;", "--cols", "c"} << 2;
+        QTest::newRow("model name twice")
+            << QStringList{"init", "@", "--rows", "a", "--cols", "c;c"} << 2;
+        QTest::newRow("raw picture")
+            << QStringList{"report", "@existing", "--all", "--raw", "--output", "@r.png"} << 2;
     }
 
     void refusesWhatItMustNotDo()
@@ -116,6 +125,32 @@ private Q_SLOTS:
             QCOMPARE(r.status, 0);
             QVERIFY(r.out.contains(QStringLiteral("Usage: quelt-db")));
         }
+    }
+
+    void commandLineConventions()
+    {
+        QCOMPARE(quelt_db({"--version"}).out, QStringLiteral("quelt-db " QUELT_VERSION "\n"));
+        const QString help = quelt_db({"report", "--help"}).out;
+        QCOMPARE(quelt_db({"help", "report"}).out, help);
+        QCOMPARE(quelt_db({"report", "-h"}).out, help);
+
+        // After "--", a name that begins with "-" is a file.
+        QTemporaryDir dir;
+        const Run made = quelt_db(
+            {"init", "--rows", "a;a", "--cols", "b", "--allow-duplicate-names", "--", "-odd.mdb"},
+            [&](QProcess& p) { p.setWorkingDirectory(dir.path()); });
+        QCOMPARE(made.status, 0);
+        const QString file = dir.filePath(QStringLiteral("-odd.mdb"));
+        QCOMPARE(query(file, QStringLiteral("SELECT name FROM model_row")),
+                 (QList<QVariantList>{{"a"}, {"a"}}));
+
+        // A survey that is not there: the message says which are.
+        execute(file, {QStringLiteral("INSERT INTO survey VALUES (2, 'a', 'b'), (5, 'c', 'd')")});
+        const Run missing = quelt_db({"report", file, "--survey", "7"});
+        QCOMPARE(missing.status, 1);
+        QVERIFY2(missing.err.contains(QStringLiteral("has no survey numbered 7; its 2 surveys are "
+                                                     "numbered from 2 to 5")),
+                 qPrintable(missing.err));
     }
 
     void demoIsARealisticSurveyFile()

@@ -8,15 +8,40 @@
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QSqlRecord>
+#include <QStandardPaths>
 
-Run quelt_db(const QStringList& args)
+namespace {
+
+Run runProcess(QProcess& p, const QString& program, const QStringList& args,
+               const QByteArray& input = {})
 {
-    QProcess p;
-    p.start(QStringLiteral(QUELT_DB_TOOL), args);
+    p.start(program, args);
+    if (!input.isEmpty())
+        p.write(input);
+    p.closeWriteChannel();
     p.waitForFinished(60000);
     return {p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1,
             QString::fromUtf8(p.readAllStandardOutput()),
             QString::fromUtf8(p.readAllStandardError())};
+}
+
+} // namespace
+
+Run quelt_db(const QStringList& args, const std::function<void(QProcess&)>& prepare)
+{
+    QProcess p;
+    if (prepare)
+        prepare(p);
+    return runProcess(p, QStringLiteral(QUELT_DB_TOOL), args);
+}
+
+Run consumer(const QString& program, const QStringList& args, const QByteArray& input)
+{
+    const QString found = QStandardPaths::findExecutable(program);
+    if (found.isEmpty())
+        FailTest(program + QStringLiteral(" is not installed; make deps installs it"));
+    QProcess p;
+    return runProcess(p, found, args, input);
 }
 
 namespace {

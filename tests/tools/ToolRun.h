@@ -1,9 +1,11 @@
 #pragma once
 
 #include <QList>
+#include <QProcess>
 #include <QString>
 #include <QStringList>
 #include <QVariant>
+#include <functional>
 
 // Runs the built quelt-db and reads files with connections of the test's own.
 struct Run
@@ -13,7 +15,13 @@ struct Run
     QString err;
 };
 
-Run quelt_db(const QStringList& args);
+// `prepare` may set the process's environment, folder or standard output
+// before it starts.
+Run quelt_db(const QStringList& args, const std::function<void(QProcess&)>& prepare = {});
+
+// A program a user reads our output with (xmllint, python3), run on `input`
+// as its standard input; one that is not installed fails the test.
+Run consumer(const QString& program, const QStringList& args, const QByteArray& input = {});
 
 // Every row of one statement on an existing file; a statement that returns
 // none (a write) gives an empty list. A file that will not open or a

@@ -1,0 +1,108 @@
+#include "Text.h"
+
+#include <QList>
+#include <algorithm>
+
+namespace {
+
+bool actsOnTerminal(char32_t c)
+{
+    return c < 0x20 || c == 0x7f || (c >= 0x80 && c <= 0x9f) || c == 0x2028 || c == 0x2029 ||
+           (c >= 0x202a && c <= 0x202e) || (c >= 0x2066 && c <= 0x2069) || c == 0xfffe ||
+           c == 0xffff;
+}
+
+// East Asian Wide and Fullwidth, as terminals lay them out.
+bool wide(char32_t c)
+{
+    return (c >= 0x1100 && c <= 0x115f) || c == 0x2329 || c == 0x232a ||
+           (c >= 0x2e80 && c <= 0xa4cf && c != 0x303f) || (c >= 0xac00 && c <= 0xd7a3) ||
+           (c >= 0xf900 && c <= 0xfaff) || (c >= 0xfe10 && c <= 0xfe19) ||
+           (c >= 0xfe30 && c <= 0xfe6f) || (c >= 0xff00 && c <= 0xff60) ||
+           (c >= 0xffe0 && c <= 0xffe6) || (c >= 0x1f300 && c <= 0x1f64f) ||
+           (c >= 0x1f900 && c <= 0x1f9ff) || (c >= 0x20000 && c <= 0x2fffd) ||
+           (c >= 0x30000 && c <= 0x3fffd);
+}
+
+bool zeroWidth(char32_t c)
+{
+    switch (QChar::category(c)) {
+    case QChar::Mark_NonSpacing:
+    case QChar::Mark_Enclosing:
+    case QChar::Other_Format:
+        return true;
+    default:
+        return c >= 0x1160 && c <= 0x11ff; // the vowels and finals of composed Hangul
+    }
+}
+
+} // namespace
+
+QString Visible(const QString& text)
+{
+    qsizetype i = 0;
+    while (i < text.size() && !actsOnTerminal(text.at(i).unicode()))
+        ++i;
+    if (i == text.size())
+        return text;
+    QString shown = text.left(i);
+    for (; i < text.size(); ++i) {
+        const char16_t c = text.at(i).unicode();
+        if (!actsOnTerminal(c)) {
+            shown += QChar(c);
+            continue;
+        }
+        switch (c) {
+        case 0x1b:
+            shown += QStringLiteral("\\e");
+            break;
+        case u'\n':
+            shown += QStringLiteral("\\n");
+            break;
+        case u'\r':
+            shown += QStringLiteral("\\r");
+            break;
+        case u'\t':
+            shown += QStringLiteral("\\t");
+            break;
+        default:
+            shown += c < 0x80 ? QStringLiteral("\\x%1").arg(uint(c), 2, 16, QLatin1Char('0'))
+                              : QStringLiteral("\\u%1").arg(uint(c), 4, 16, QLatin1Char('0'));
+        }
+    }
+    return shown;
+}
+
+int DisplayWidth(const QString& text)
+{
+    int width = 0;
+    for (char32_t c : text.toUcs4())
+        width += wide(c) ? 2 : zeroWidth(c) ? 0 : 1;
+    return width;
+}
+
+QString PadRight(const QString& text, int width)
+{
+    return text + QString(std::max(0, width - DisplayWidth(text)), u' ');
+}
+
+QString PadLeft(const QString& text, int width)
+{
+    return QString(std::max(0, width - DisplayWidth(text)), u' ') + text;
+}
+
+QString Quoted(const QString& text, qsizetype longest)
+{
+    if (text.size() <= longest)
+        return u'"' + Visible(text) + u'"';
+    if (longest > 0 && text.at(longest - 1).isHighSurrogate())
+        --longest;
+    return u'"' + Visible(text.left(longest)) + QStringLiteral("...\"");
+}
+
+QString XmlEscaped(const QString& text)
+{
+    QString escaped = text.toHtmlEscaped(); // & < > "
+    escaped.replace(u'\'', QStringLiteral("&#39;"));
+    return escaped;
+}
