@@ -6,14 +6,103 @@
 #include "platform/SqliteConnection.h"
 
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
+#include <QStringDecoder>
+#include <cerrno>
+#include <climits>
+#include <cstring>
 #include <limits>
+#include <sys/stat.h>
+#include <unistd.h>
 
 using dbengine_detail::Connection;
+using dbengine_detail::OpenMode;
 
 namespace {
 
 int g_busyTimeoutMs = 5000;
+int g_statementLimitMs = 10000;
+
+dbengine_detail::EngineLimits limits()
+{
+    return {g_busyTimeoutMs, g_statementLimitMs};
+}
+
+// A file as the operating system names it and as the user is shown it.
+struct FileLocation
+{
+    QString shown;
+    QByteArray native;
+};
+
+// Bytes that are not UTF-8 cannot pass through a QString unchanged; they are
+// shown as \xNN, so the user still sees which folder is meant.
+QString shownBytes(const QByteArray& bytes)
+{
+    QString shown;
+    qsizetype at = 0;
+    while (at < bytes.size()) {
+        // One character: a lead byte and the continuation bytes after it.
+        qsizetype end = at + 1;
+        while (end < bytes.size() && (uchar(bytes.at(end)) & 0xC0) == 0x80)
+            ++end;
+        QStringDecoder decode(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+        const QString piece = decode(QByteArrayView(bytes).sliced(at, end - at));
+        if (decode.hasError()) {
+            for (qsizetype i = at; i < end; ++i)
+                shown += QStringLiteral("\\x%1").arg(uchar(bytes.at(i)), 2, 16, QLatin1Char('0'));
+        } else {
+            shown += piece;
+        }
+        at = end;
+    }
+    return shown;
+}
+
+// A name relative to the current folder is made absolute from the folder's
+// own bytes: a folder whose name is not UTF-8 would not survive a QString.
+FileLocation locate(const QString& name)
+{
+    const QFileInfo info(name);
+    QByteArray native = QFile::encodeName(name);
+    if (info.isRelative()) {
+        QByteArray folder(PATH_MAX, '\0');
+        if (::getcwd(folder.data(), size_t(folder.size())))
+            native = folder.left(qsizetype(std::strlen(folder.constData()))) + '/' + native;
+        else
+            native = QFile::encodeName(info.absoluteFilePath());
+    }
+    QStringDecoder decode(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+    (void)decode(native);
+    return {decode.hasError() ? shownBytes(native) : info.absoluteFilePath(), native};
+}
+
+QString folderOf(const QString& path)
+{
+    const qsizetype slash = path.lastIndexOf(u'/');
+    return slash <= 0 ? QStringLiteral("/") : path.left(slash);
+}
+
+// A file that is not there, said as precisely as the folder lets us.
+[[noreturn]] void missing(const QFileInfo& info, const FileLocation& file)
+{
+    struct stat st;
+    if (info.isSymLink()) {
+        if (::stat(file.native.constData(), &st) != 0 && errno == ELOOP)
+            throw QueltError(QStringLiteral("The database file %1 is a symbolic link that leads "
+                                            "round in a loop, so there is no file to open.")
+                                 .arg(file.shown),
+                             {}, {}, file.shown);
+        throw QueltError(QStringLiteral("The database file %1 is a symbolic link to %2, which "
+                                        "does not exist.")
+                             .arg(file.shown, info.symLinkTarget()),
+                         {}, {}, file.shown);
+    }
+    throw QueltError(QStringLiteral("The database file \"%1\" was not found in the folder %2.")
+                         .arg(info.fileName(), folderOf(file.shown)),
+                     {}, {}, file.shown);
+}
 
 std::shared_ptr<Connection> requireOpen(const std::shared_ptr<Connection>& connection)
 {
@@ -36,6 +125,21 @@ void DBEngine::SetBusyTimeoutMs(int ms)
     g_busyTimeoutMs = ms;
 }
 
+int DBEngine::StatementLimitMs()
+{
+    return g_statementLimitMs;
+}
+
+void DBEngine::SetStatementLimitMs(int ms)
+{
+    g_statementLimitMs = ms;
+}
+
+int DBEngine::LongestValueBytes()
+{
+    return dbengine_detail::kLongestValueBytes;
+}
+
 QString DBEngine::SurveyDatabaseName()
 {
     return QStringLiteral("quelt.mdb");
@@ -44,37 +148,44 @@ QString DBEngine::SurveyDatabaseName()
 Database DBEngine::CreateDatabase(const QString& name)
 {
     const QFileInfo info(name);
-    const QString path = info.absoluteFilePath();
+    const FileLocation file = locate(name);
+    const QString& path = file.shown;
     if (info.exists() || info.isSymLink())
         throw QueltError(QStringLiteral("The file %1 exists already; it was left as it was.").arg(path),
                          {}, {}, path);
     if (!info.absoluteDir().exists())
-        throw QueltError(QStringLiteral("The folder %1 does not exist.").arg(info.absolutePath()),
-                         {}, {}, path);
-    return Database(dbengine_detail::OpenSqliteFile(path, QStringLiteral("rwc"), g_busyTimeoutMs));
+        throw QueltError(QStringLiteral("The folder %1 does not exist.").arg(folderOf(path)), {},
+                         {}, path);
+    return Database(dbengine_detail::OpenSqliteFile(path, file.native, OpenMode::Create, limits()));
 }
+
+namespace {
+
+std::shared_ptr<Connection> openExisting(const QString& name, OpenMode mode)
+{
+    const QFileInfo info(name);
+    const FileLocation file = locate(name);
+    if (!info.exists())
+        missing(info, file);
+    if (info.isDir())
+        throw QueltError(QStringLiteral("\"%1\" is a folder, not a database file.").arg(file.shown),
+                         {}, {}, file.shown);
+    return dbengine_detail::OpenSqliteFile(file.shown, file.native, mode, limits());
+}
+
+} // namespace
 
 Database DBEngine::OpenDatabase(const QString& name)
 {
-    const QFileInfo info(name);
-    const QString path = info.absoluteFilePath();
-    if (!info.exists()) {
-        throw QueltError(
-            QStringLiteral("The database file \"%1\" was not found in the folder %2.")
-                .arg(info.fileName(), info.absolutePath()),
-            {}, {}, path);
-    }
-    if (info.isDir())
-        throw QueltError(QStringLiteral("\"%1\" is a folder, not a database file.").arg(path), {},
-                         {}, path);
-    return Database(dbengine_detail::OpenSqliteFile(path, QStringLiteral("rw"), g_busyTimeoutMs));
+    return Database(openExisting(name, OpenMode::ReadWrite));
 }
 
+// Opened read-only by the engine itself rather than through a setting on a
+// writable connection: a journal left by an interrupted write is then
+// reported instead of rolled into the file, which may be a restored copy.
 Database DBEngine::OpenDatabaseForReading(const QString& name)
 {
-    Database db = OpenDatabase(name);
-    db.Execute(QStringLiteral("PRAGMA query_only = ON"));
-    return db;
+    return Database(openExisting(name, OpenMode::ReadOnly));
 }
 
 // ---------------------------------------------------------------- Database
