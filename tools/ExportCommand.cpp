@@ -3,6 +3,7 @@
 #include "Output.h"
 
 #include "data/Answers.h"
+#include "data/SurveyFile.h"
 #include "platform/DbEngine.h"
 
 namespace {
@@ -23,7 +24,7 @@ int RunExport(const QStringList& args, QTextStream& out)
     const QString output = options.value(QStringLiteral("output"));
     RefuseOutputOverDatabase(output, file);
 
-    const Database db = DBEngine::OpenDatabaseForReading(file);
+    const Database db = OpenSurveyDatabaseForReading(file);
     WriteText(output, out, [&](QTextStream& s) {
         s << CsvRecord(kColumns);
         ReadAnswerLines(db, [&](const QStringList& fields) { s << CsvRecord(fields); });

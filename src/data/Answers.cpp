@@ -1,8 +1,10 @@
 #include "data/Answers.h"
 
 #include "data/Statements.h"
+#include "data/SurveyFile.h"
 #include "platform/Convert.h"
 #include "platform/DbEngine.h"
+#include "platform/QueltError.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -18,23 +20,79 @@ void StoreCellAnswers(Database& db, SurveyNumber survey, const QList<Answer>& an
 void StoreAnswers(Database& db, SurveyNumber survey, const QList<Answer>& answers)
 {
     for (const Answer& answer : answers)
-        db.Execute(Sql::InsertAnswer(survey, answer.questionId, answer.score));
+        StoreOneRow(db, Sql::InsertAnswer(survey, answer.questionId, answer.score),
+                    QStringLiteral("the answer to question %1 of survey %2")
+                        .arg(answer.questionId)
+                        .arg(survey));
 }
 
 namespace {
 
-CellTotals readTotals(const Database& db, const QString& sql, bool combined)
+QString shownValue(const QVariant& value)
+{
+    if (value.typeId() == QMetaType::QByteArray)
+        return QStringLiteral("a blob of %1 bytes").arg(value.toByteArray().size());
+    const QString text = value.toString();
+    return u'"' + (text.size() > 40 ? text.left(40) + QStringLiteral("...") : text) + u'"';
+}
+
+// The engine sums a text it cannot read as a number as 0, and a blob as
+// whatever number its bytes begin with. A sum that is not a whole number
+// means some answer behind it is not: each such answer is looked at, and one
+// that is not a whole number stops the cell from being shown at all, since
+// its mean would be wrong without a sign of it.
+qint64 sumOfWholeNumbers(const Database& db, const QVariant& sum, const QString& surveySet,
+                         qint64 rowNumber, qint64 colNumber)
+{
+    Recordset rs =
+        db.CreateQueryDef(Sql::SelectOddAnswers(surveySet, rowNumber, colNumber)).OpenRecordset();
+    for (; !rs.Eof(); rs.MoveNext()) {
+        const QVariant answer = rs.Fields(QStringLiteral("answer"));
+        if (answer.isNull())
+            continue;
+        try {
+            CInt64(answer, QString());
+            continue; // a whole number, stored as text or as 3.0
+        } catch (const QueltError&) {
+        }
+        bool number = false;
+        answer.toString().trimmed().toDouble(&number);
+        throw QueltError(
+            QStringLiteral("Survey %1 has the answer %2 to question %3, which is not %4, so the "
+                           "results of its cell (model row %5, model column %6) cannot be shown; "
+                           "run quelt-db check on the file.")
+                .arg(CText(rs.Fields(QStringLiteral("survey"))), shownValue(answer),
+                     CText(rs.Fields(QStringLiteral("question"))),
+                     number ? QStringLiteral("a whole number") : QStringLiteral("a number"))
+                .arg(rowNumber)
+                .arg(colNumber),
+            {}, {}, db.FileName());
+    }
+    return CInt64(sum, QStringLiteral("The sum of the answers in model row %1, model column %2")
+                           .arg(rowNumber)
+                           .arg(colNumber));
+}
+
+CellTotals readTotals(const Database& db, const QString& sql, bool combined,
+                      const QString& surveySet, qint64 rowNumber, qint64 colNumber)
 {
     Recordset rs = db.CreateQueryDef(sql).OpenRecordset();
     CellTotals cell;
     if (rs.Eof())
         return cell;
     cell.count = rs.FieldInt64(QStringLiteral("iCount"));
-    // The sum of no answers is null.
-    if (cell.count > 0)
-        cell.sum = rs.FieldInt64(QStringLiteral("iSum"));
     if (combined)
         cell.surveys = rs.FieldInt64(QStringLiteral("iSurveys"));
+    // The sum of no answers is null.
+    if (cell.count == 0)
+        return cell;
+    const QVariant sum = rs.Fields(QStringLiteral("iSum"));
+    if (sum.typeId() == QMetaType::LongLong) {
+        cell.sum = sum.toLongLong();
+        return cell;
+    }
+    rs.Close();
+    cell.sum = sumOfWholeNumbers(db, sum, surveySet, rowNumber, colNumber);
     return cell;
 }
 
@@ -43,7 +101,8 @@ CellTotals readTotals(const Database& db, const QString& sql, bool combined)
 CellTotals ReadCellTotals(const Database& db, SurveyNumber survey, qint64 rowNumber,
                           qint64 colNumber)
 {
-    return readTotals(db, Sql::SelectCellSum(survey, rowNumber, colNumber), false);
+    return readTotals(db, Sql::SelectCellSum(survey, rowNumber, colNumber), false,
+                      DecimalText(survey), rowNumber, colNumber);
 }
 
 QList<CellTotals> ReadSurveyTotals(const Database& db, SurveyNumber survey,
@@ -76,7 +135,8 @@ QList<CellTotals> ReadCombinedTotals(const Database& db, const QList<SurveyNumbe
     ReadTransaction snapshot(db);
     for (qint64 row : rowNumbers)
         for (qint64 col : colNumbers)
-            cells.append(readTotals(db, Sql::SelectCellOverSurveys(set, row, col), true));
+            cells.append(
+                readTotals(db, Sql::SelectCellOverSurveys(set, row, col), true, set, row, col));
     snapshot.Commit();
     return cells;
 }

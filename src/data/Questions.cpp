@@ -1,6 +1,7 @@
 #include "data/Questions.h"
 
 #include "data/Statements.h"
+#include "data/SurveyFile.h"
 #include "platform/Convert.h"
 #include "platform/DbEngine.h"
 
@@ -10,6 +11,7 @@ QList<CellQuestion> ReadCellQuestions(const Database& db, qint16 rowNumber, qint
     Recordset rs =
         db.CreateQueryDef(Sql::SelectCellQuestions(rowNumber, colNumber)).OpenRecordset();
     while (!rs.Eof()) {
+        RefuseRowsBeyondShown(db, questions.size() + 1, QStringLiteral("One cell of the model"));
         QString text = rs.FieldText(QStringLiteral("question_text"));
         const qint16 id = CInt16(rs.Fields(QStringLiteral("id")),
                                  QStringLiteral("The number of the question \"%1\"").arg(text));
@@ -21,8 +23,10 @@ QList<CellQuestion> ReadCellQuestions(const Database& db, qint16 rowNumber, qint
 
 void StoreQuestion(Database& db, const NewQuestion& question)
 {
-    db.Execute(
-        Sql::InsertQuestion(question.label, question.text, question.rowNumber, question.colNumber));
+    StoreOneRow(
+        db,
+        Sql::InsertQuestion(question.label, question.text, question.rowNumber, question.colNumber),
+        QStringLiteral("the question"));
 }
 
 qint64 ReadLargestQuestionNumber(const Database& db)

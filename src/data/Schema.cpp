@@ -42,8 +42,12 @@ QStringList CreateIndexStatements()
 void CreateSurveyDatabase(const QString& path, const QStringList& rowNames,
                           const QStringList& columnNames)
 {
-    if (rowNames.size() > 32768 || columnNames.size() > 32768)
-        throw QueltError(QStringLiteral("A model can have at most 32768 rows and 32768 columns."));
+    if (rowNames.size() > kLargestModel || columnNames.size() > kLargestModel)
+        throw QueltError(QStringLiteral("A model of %1 rows and %2 columns is larger than the "
+                                        "program supports: at most %3 rows and %3 columns.")
+                             .arg(rowNames.size())
+                             .arg(columnNames.size())
+                             .arg(kLargestModel));
     bool created = false;
     try {
         Database db = DBEngine::CreateDatabase(path);

@@ -2,6 +2,7 @@
 
 #include "data/Answers.h"
 #include "data/Questions.h"
+#include "data/SurveyFile.h"
 #include "data/Surveys.h"
 #include "platform/Convert.h"
 #include "platform/DbEngine.h"
@@ -152,7 +153,7 @@ void frmSurvey::Form_Show()
 // Adds every survey number not yet on offer, keeping the user's choice.
 void frmSurvey::LoadSurveyIds()
 {
-    const Database db = DBEngine::OpenDatabase(DBEngine::SurveyDatabaseName());
+    const Database db = OpenSurveyDatabase(DBEngine::SurveyDatabaseName());
     AddNewItems(cmbSurveyID, ReadSurveyNumbers(db));
 }
 
@@ -185,7 +186,7 @@ QList<CellQuestion> frmSurvey::ReadCellQuestions() const
     const std::optional<qint16> colNumber = PickedNumber(cmbModelCol, lstModelCol);
     if (!rowNumber || !colNumber)
         return {};
-    const Database db = DBEngine::OpenDatabase(DBEngine::SurveyDatabaseName());
+    const Database db = OpenSurveyDatabase(DBEngine::SurveyDatabaseName());
     return ::ReadCellQuestions(db, *rowNumber, *colNumber);
 }
 
@@ -262,7 +263,7 @@ bool frmSurvey::eventFilter(QObject* watched, QEvent* event)
 void frmSurvey::cmbSurveyID_Click()
 {
     const SurveyNumber surveyId = ParseSurveyNumber(cmbSurveyID->currentText());
-    const Database db = DBEngine::OpenDatabase(DBEngine::SurveyDatabaseName());
+    const Database db = OpenSurveyDatabase(DBEngine::SurveyDatabaseName());
     // A survey that is gone shows no header rather than the last one's.
     const SurveyHeader header = ReadSurveyHeader(db, surveyId).value_or(SurveyHeader{});
     txtCompletedBy->setText(header.completedBy);
@@ -306,7 +307,7 @@ void frmSurvey::butSubmit_Click()
 
     {
         // Closed before the message waits for the user.
-        Database db = DBEngine::OpenDatabase(DBEngine::SurveyDatabaseName());
+        Database db = OpenSurveyDatabase(DBEngine::SurveyDatabaseName());
         StoreCellAnswers(db, surveyId, answers);
     }
     MessageBox::Show(QStringLiteral("Survey Submitted"), this);
