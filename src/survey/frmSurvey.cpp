@@ -32,6 +32,12 @@ constexpr int kRowPitch = 500;
 constexpr int kRowWidth = 8415;
 constexpr int kRowHeight = 375;
 constexpr int kMinPanelHeight = 20000;
+// A cell of up to this many questions gets a row for each at once. A cell can
+// hold tens of thousands; their rows would take seconds and hundreds of
+// megabytes, so beyond this a row is made when the panel scrolls near it.
+constexpr qsizetype kRowsMadeAtOnce = 256;
+// How far below the viewport rows are made ahead, in rows.
+constexpr int kRowsAhead = 32;
 
 } // namespace
 
@@ -100,7 +106,11 @@ frmSurvey::frmSurvey() : Form("frmSurvey", QStringLiteral("Complete Survey"), 94
     connect(VScroll1, &QScrollBar::valueChanged, this, Handler(this, &frmSurvey::VScroll1_Change));
     connect(VScroll1, &QScrollBar::sliderMoved, this, Handler(this, &frmSurvey::VScroll1_Scroll));
     connect(butSubmit, &QPushButton::clicked, this, Handler(this, &frmSurvey::butSubmit_Click));
+    connect(VScroll1, &QScrollBar::valueChanged, this, Handler(this, &frmSurvey::MakeRowsInView));
+    connect(VScroll1, &QScrollBar::sliderMoved, this, Handler(this, &frmSurvey::MakeRowsInView));
 }
+
+frmSurvey::~frmSurvey() = default;
 
 void frmSurvey::AddQuestionRow()
 {
@@ -193,31 +203,57 @@ QList<CellQuestion> frmSurvey::ReadCellQuestions() const
 // Puts the questions into the first rows and empties the others. A row that
 // shows a question before and after is refilled where it stands: emptying
 // every row first and showing it again made each of its six parts hide, show
-// and repaint for nothing.
+// and repaint for nothing. Rows a larger cell needed before are let go.
 void frmSurvey::ShowQuestions(const QList<CellQuestion>& questions)
 {
-    while (qsizetype(SurveyQuestionControl1.size()) < questions.size())
+    m_questions = questions;
+    const std::size_t needed = std::size_t(
+        questions.size() > kRowsMadeAtOnce ? kLayoutRows
+                                           : std::max<qsizetype>(kLayoutRows, questions.size()));
+    while (SurveyQuestionControl1.size() > needed) {
+        delete SurveyQuestionControl1.back();
+        SurveyQuestionControl1.pop_back();
+    }
+    while (SurveyQuestionControl1.size() < needed)
         AddQuestionRow();
     Picture2->resize(Picture2->width(), TwipsToPxY(PanelHeight()));
-    for (std::size_t n = 0; n < SurveyQuestionControl1.size(); ++n) {
-        SurveyQuestionControl* row = SurveyQuestionControl1[n];
-        // A score belongs to the question it was given for, never to the next
-        // question that lands in the same row.
-        row->Clear_Value();
-        if (qsizetype(n) < questions.size()) {
-            row->Show_Question();
-            row->Set_Question(questions.at(n).id, questions.at(n).text);
-            PlaceTwips(row, 0, kRowPitch * int(n), kRowWidth, kRowHeight);
-        } else {
-            row->Hide_Question();
-        }
-    }
+    for (std::size_t n = 0; n < SurveyQuestionControl1.size(); ++n)
+        FillRow(n);
     SetupScrollBar();
+    MakeRowsInView();
+}
+
+void frmSurvey::FillRow(std::size_t n)
+{
+    SurveyQuestionControl* row = SurveyQuestionControl1[n];
+    // A score belongs to the question it was given for, never to the next
+    // question that lands in the same row.
+    row->Clear_Value();
+    if (qsizetype(n) < m_questions.size()) {
+        row->Show_Question();
+        row->Set_Question(m_questions.at(qsizetype(n)).id, m_questions.at(qsizetype(n)).text);
+        PlaceTwips(row, 0, kRowPitch * int(n), kRowWidth, kRowHeight);
+    } else {
+        row->Hide_Question();
+    }
+}
+
+// Makes the rows of a large cell down to a little below what the viewport
+// shows, so every question the user can reach has its row.
+void frmSurvey::MakeRowsInView()
+{
+    const qsizetype reach = (ViewportHeight() - ScrollValue()) / kRowPitch + 1 + kRowsAhead;
+    const std::size_t wanted = std::size_t(std::min(m_questions.size(), reach));
+    while (SurveyQuestionControl1.size() < wanted) {
+        AddQuestionRow();
+        FillRow(SurveyQuestionControl1.size() - 1);
+    }
 }
 
 int frmSurvey::PanelHeight() const
 {
-    return std::max(kMinPanelHeight, kRowPitch * int(SurveyQuestionControl1.size()));
+    const qsizetype rows = std::max(qsizetype(SurveyQuestionControl1.size()), m_questions.size());
+    return std::max(kMinPanelHeight, kRowPitch * int(rows));
 }
 
 int frmSurvey::ViewportHeight() const
