@@ -19,7 +19,8 @@ const Command kCommands[] = {
      "\n"
      "Creates FILE with the five tables of the survey database. The model rows and\n"
      "columns are numbered 0, 1, 2, ... in the order given. An existing FILE is\n"
-     "never overwritten. Both --rows and --cols are required (either may be \"\").\n",
+     "never overwritten. Both --rows and --cols are required (either may be \"\").\n"
+     "The program supports models of up to 100 rows and 100 columns.\n",
      RunInit},
     {"demo", "create a demo database with questions and answered surveys",
      "Usage: quelt-db demo FILE\n"
@@ -75,11 +76,16 @@ const Command kCommands[] = {
      "Usage: quelt-db check FILE\n"
      "\n"
      "Checks the five tables and their columns, that no name, number, question text,\n"
-     "completed by or company is null, that every number is whole and within\n"
-     "-32768..32767, and the database engine's own integrity check. Prints one line\n"
-     "per problem and exits with 1 when there is any, 0 otherwise. Notes on what the\n"
-     "program copes with (a model not numbered 0, 1, 2, ..., questions or answers\n"
-     "that nothing refers to, a missing index) leave the exit status 0.\n",
+     "completed by or company is null, that every number is whole, within\n"
+     "-32768..32767 and stored as a number, that no survey or model number is stored\n"
+     "twice, that no text is longer than the program reads, that the model is within\n"
+     "the 100 x 100 the program supports, that no trigger, view, conflict clause or\n"
+     "computed column acts on the tables, and the database engine's own integrity\n"
+     "check. Prints one line per problem and exits with 1 when there is any, 0\n"
+     "otherwise. Notes on what the program copes with (a model not numbered 0, 1, 2,\n"
+     "..., questions or answers that nothing refers to, a missing index) leave the\n"
+     "exit status 0. The file is opened read-only: a journal left by an interrupted\n"
+     "write is reported, never rolled back.\n",
      RunCheck},
     {"index", "give a file the indexes that init makes",
      "Usage: quelt-db index FILE\n"

@@ -30,8 +30,10 @@ namespace {
 
 QString shownValue(const QVariant& value)
 {
-    if (value.typeId() == QMetaType::QByteArray)
-        return QStringLiteral("a blob of %1 bytes").arg(value.toByteArray().size());
+    if (value.typeId() == QMetaType::QByteArray) {
+        const qsizetype bytes = value.toByteArray().size();
+        return QStringLiteral("a blob of %1 byte%2").arg(bytes).arg(bytes == 1 ? "" : "s");
+    }
     const QString text = value.toString();
     return u'"' + (text.size() > 40 ? text.left(40) + QStringLiteral("...") : text) + u'"';
 }
@@ -50,10 +52,14 @@ qint64 sumOfWholeNumbers(const Database& db, const QVariant& sum, const QString&
         const QVariant answer = rs.Fields(QStringLiteral("answer"));
         if (answer.isNull())
             continue;
-        try {
-            CInt64(answer, QString());
-            continue; // a whole number, stored as text or as 3.0
-        } catch (const QueltError&) {
+        // A whole number stored as text or as 3.0 is summed right; a blob,
+        // whatever its bytes, is no number.
+        if (answer.typeId() != QMetaType::QByteArray) {
+            try {
+                CInt64(answer, QString());
+                continue;
+            } catch (const QueltError&) {
+            }
         }
         bool number = false;
         answer.toString().trimmed().toDouble(&number);

@@ -126,6 +126,8 @@ OddValues ReadOddNumbers(const Database& db, const QString& table, const QString
             continue;
         }
         try {
+            if (v.typeId() == QMetaType::QByteArray)
+                throw QueltError(QString()); // no number, whatever its bytes
             CInt16(v, QString());
             if (v.typeId() == QMetaType::QString && odd.asText++ == 0)
                 odd.textExample = v.toString().left(40);

@@ -43,8 +43,8 @@ void CreateSurveyDatabase(const QString& path, const QStringList& rowNames,
                           const QStringList& columnNames)
 {
     if (rowNames.size() > kLargestModel || columnNames.size() > kLargestModel)
-        throw QueltError(QStringLiteral("A model of %1 rows and %2 columns is larger than the "
-                                        "program supports: at most %3 rows and %3 columns.")
+        throw QueltError(QStringLiteral("A model of %1 x %2 is larger than the program "
+                                        "supports: at most %3 rows and %3 columns.")
                              .arg(rowNames.size())
                              .arg(columnNames.size())
                              .arg(kLargestModel));

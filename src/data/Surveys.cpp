@@ -51,9 +51,7 @@ namespace {
 qint64 storedNumber(const Database& db, const QVariant& value)
 {
     try {
-        return CInt64(
-            value,
-            QStringLiteral("The stored survey number \"%1\"").arg(value.toString().left(40)));
+        return CInt64(value, QStringLiteral("A stored survey number"));
     } catch (const QueltError& e) {
         throw QueltError(e.action() + QStringLiteral(" Run quelt-db check on the file."), {}, {},
                          db.FileName());

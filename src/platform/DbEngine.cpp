@@ -74,7 +74,7 @@ FileLocation locate(const QString& name)
             native = QFile::encodeName(info.absoluteFilePath());
     }
     QStringDecoder decode(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
-    (void)decode(native);
+    const QString decoded = decode(native);
     return {decode.hasError() ? shownBytes(native) : info.absoluteFilePath(), native};
 }
 

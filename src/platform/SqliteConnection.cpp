@@ -7,7 +7,6 @@
 #include <QSqlDatabase>
 #include <QSqlDriver>
 #include <QSqlError>
-#include <QUrl>
 #include <chrono>
 #include <fcntl.h>
 #include <sqlite3.h>
@@ -112,7 +111,7 @@ public:
         // An explicit mode: with "rw" a file that vanished after the caller's
         // check is an error, never a new empty database.
         db.setDatabaseName(QStringLiteral("file:") +
-                           QString::fromLatin1(QUrl::toPercentEncoding(m_native, "/")) +
+                           QString::fromLatin1(m_native.toPercentEncoding("/")) +
                            QStringLiteral("?") + UriParameters());
         db.setConnectOptions(
             QStringLiteral("QSQLITE_OPEN_URI;QSQLITE_BUSY_TIMEOUT=%1").arg(m_limits.busyTimeoutMs));
