@@ -2,6 +2,7 @@
 
 #include "Command.h"
 
+#include "platform/DbEngine.h"
 #include "platform/QueltError.h"
 #include "platform/Toolkit.h"
 
@@ -174,6 +175,9 @@ int main(int argc, char* argv[])
         out << command->help;
         return 0;
     }
+    // The windows stop a statement after 10 s; here the user can stop one
+    // with Ctrl-C, and an export or check of a large file rightly runs longer.
+    DBEngine::SetStatementLimitMs(0);
     try {
         return command->run(args, out);
     } catch (const UsageError& e) {
