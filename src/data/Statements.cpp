@@ -152,9 +152,9 @@ QString SelectAnswerLines()
 
 QString SelectSchemaObjects()
 {
-    return QStringLiteral(
-        "SELECT type, name, tbl_name, sql FROM sqlite_master WHERE lower(tbl_name) IN "
-        "('model_row', 'model_column', 'question', 'survey', 'survey_results') ORDER BY rowid");
+    return QStringLiteral("SELECT type, name, tbl_name, sql FROM sqlite_master WHERE type IN "
+                          "('view', 'trigger') OR (type = 'table' AND (sql LIKE '%CONFLICT%' "
+                          "OR sql LIKE '%VIRTUAL%' OR sql LIKE '%AS%'))");
 }
 
 QString SelectGeneratedColumns()

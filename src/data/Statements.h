@@ -60,8 +60,11 @@ QString SelectAnswerLines();
 
 // ---- What the program's own safety checks run.
 
-// The five tables' entries in the engine's catalogue, and the triggers on
-// them: type, name, tbl_name and sql.
+// The entries of the engine's catalogue that may act on a table beyond its
+// columns: views, triggers, and tables whose definition has a conflict
+// clause, is virtual or may compute a column ("AS"). Type, name, tbl_name
+// and sql. Every window runs it each time it opens the file, and on a file
+// `init` made it finds nothing.
 QString SelectSchemaObjects();
 // The columns of the five tables that the file computes instead of storing
 // (generated columns): tbl and name.

@@ -51,9 +51,8 @@ QStringList bareWords(const QString& sql)
 
 // "ON CONFLICT REPLACE" and the like in a table's definition: the engine then
 // replaces or drops rows on the program's inserts instead of refusing them.
-QString conflictClause(const QString& sql)
+QString conflictClause(const QStringList& words)
 {
-    const QStringList words = bareWords(sql);
     for (qsizetype i = 0; i + 1 < words.size(); ++i) {
         if (words.at(i) == QLatin1String("ON") && words.at(i + 1) == QLatin1String("CONFLICT"))
             return QStringLiteral("ON CONFLICT ") + words.value(i + 2);
@@ -76,28 +75,37 @@ Database refuseHazards(Database db)
 
 QStringList ReadSchemaHazards(const Database& db)
 {
+    static const QStringList tables = {QStringLiteral("model_row"), QStringLiteral("model_column"),
+                                       QStringLiteral("question"), QStringLiteral("survey"),
+                                       QStringLiteral("survey_results")};
     QStringList hazards;
+    bool mayCompute = false;
     Recordset rs = db.CreateQueryDef(Sql::SelectSchemaObjects()).OpenRecordset();
-    while (!rs.Eof()) {
+    for (; !rs.Eof(); rs.MoveNext()) {
+        const QString table = rs.FieldText(QStringLiteral("tbl_name"));
+        if (!tables.contains(table.toLower()))
+            continue;
         const QString type = rs.FieldText(QStringLiteral("type"));
         const QString name = rs.FieldText(QStringLiteral("name"));
-        const QString table = rs.FieldText(QStringLiteral("tbl_name"));
-        const QString sql = rs.Fields(QStringLiteral("sql")).toString();
         if (type == QLatin1String("view")) {
             hazards.append(QStringLiteral("%1 is a view, not a table").arg(name));
         } else if (type == QLatin1String("trigger")) {
             hazards.append(QStringLiteral("the trigger \"%1\" acts on %2").arg(name, table));
         } else if (type == QLatin1String("table")) {
-            const QStringList words = bareWords(sql);
+            const QStringList words = bareWords(rs.Fields(QStringLiteral("sql")).toString());
             if (words.size() > 1 && words.at(1) == QLatin1String("VIRTUAL"))
                 hazards.append(QStringLiteral("%1 is a virtual table, not a table").arg(name));
-            else if (const QString clause = conflictClause(sql); !clause.isEmpty())
+            else if (const QString clause = conflictClause(words); !clause.isEmpty())
                 hazards.append(
                     QStringLiteral("the table %1 has a conflict clause (%2)").arg(name, clause));
+            // A computed column is declared "... AS (expression)"; only then
+            // is the engine asked which columns those are.
+            mayCompute = mayCompute || words.contains(QLatin1String("AS"));
         }
-        rs.MoveNext();
     }
     rs.Close();
+    if (!mayCompute)
+        return hazards;
     // A computed column shows what the file's expression says, not what
     // was stored, and runs that expression at every read.
     Recordset computed = db.CreateQueryDef(Sql::SelectGeneratedColumns()).OpenRecordset();

@@ -164,11 +164,12 @@ public:
     // had so far: the limit is on the statement's whole run, not on a step.
     int Step(sqlite3_stmt* statement, Clock::duration* used = nullptr)
     {
-        const Clock::time_point start = Clock::now();
         m_stopped = false;
-        if (m_limits.statementLimitMs > 0)
-            m_deadline = start + std::chrono::milliseconds(m_limits.statementLimitMs) -
-                         (used ? *used : Clock::duration{});
+        if (m_limits.statementLimitMs <= 0)
+            return sqlite3_step(statement);
+        const Clock::time_point start = Clock::now();
+        m_deadline = start + std::chrono::milliseconds(m_limits.statementLimitMs) -
+                     (used ? *used : Clock::duration{});
         const int result = sqlite3_step(statement);
         if (used)
             *used += Clock::now() - start;
