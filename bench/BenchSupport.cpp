@@ -48,7 +48,7 @@ QString Folder::FilePath() const
 Messages::Messages(benchmark::State& state, QStringList expected)
     : m_state(state), m_expected(std::move(expected))
 {
-    MessageBox::SetHandler([this](const QString& text) {
+    MessageBox::SetHandler([this](const QString& text, QWidget*) {
         if (m_expected.contains(text) || m_failed)
             return;
         m_failed = true;

@@ -22,7 +22,7 @@ namespace {
 int showResults(const char* survey)
 {
     // A message here is a failure; it must not wait for a click.
-    MessageBox::SetHandler([](const QString& text) {
+    MessageBox::SetHandler([](const QString& text, QWidget*) {
         std::fprintf(stderr, "%s\n", qPrintable(text));
         std::exit(2);
     });
