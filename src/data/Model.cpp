@@ -19,7 +19,8 @@ QList<ModelLine> readLines(const Database& db, const QString& sql, const QString
     qsizetype read = 0;
     Recordset rs = db.CreateQueryDef(sql).OpenRecordset();
     while (!rs.Eof()) {
-        RefuseRowsBeyondShown(db, ++read, QStringLiteral("The table ") + table);
+        if (++read > kMostRowsShown)
+            RefuseRowsBeyondShown(db, QStringLiteral("The table ") + table);
         QString number = CText(rs.Fields(numberField));
         if (!number.isEmpty() && !seen.contains(number)) {
             seen.insert(number);

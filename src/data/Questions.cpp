@@ -11,7 +11,8 @@ QList<CellQuestion> ReadCellQuestions(const Database& db, qint16 rowNumber, qint
     Recordset rs =
         db.CreateQueryDef(Sql::SelectCellQuestions(rowNumber, colNumber)).OpenRecordset();
     while (!rs.Eof()) {
-        RefuseRowsBeyondShown(db, questions.size() + 1, QStringLiteral("One cell of the model"));
+        if (questions.size() == kMostRowsShown)
+            RefuseRowsBeyondShown(db, QStringLiteral("One cell of the model"));
         QString text = rs.FieldText(QStringLiteral("question_text"));
         const qint16 id = CInt16(rs.Fields(QStringLiteral("id")),
                                  QStringLiteral("The number of the question \"%1\"").arg(text));

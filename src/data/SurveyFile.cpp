@@ -126,10 +126,8 @@ Database OpenSurveyDatabaseForReading(const QString& location)
     return refuseHazards(DBEngine::OpenDatabaseForReading(location));
 }
 
-void RefuseRowsBeyondShown(const Database& db, qsizetype rows, const QString& what)
+void RefuseRowsBeyondShown(const Database& db, const QString& what)
 {
-    if (rows <= kMostRowsShown)
-        return;
     throw QueltError(
         QStringLiteral("%1 in %2 holds more than %3 rows, more than a window can "
                        "show; run quelt-db check on the file.")

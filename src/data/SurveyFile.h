@@ -27,9 +27,9 @@ QStringList ReadSchemaHazards(const Database& db);
 // once); a reader that meets more stops with a message instead of filling
 // the program's memory.
 constexpr qsizetype kMostRowsShown = 65536;
-// Throws once `rows` is past kMostRowsShown; `what` names the rows ("the
-// table model_row").
-void RefuseRowsBeyondShown(const Database& db, qsizetype rows, const QString& what);
+// Throws, for a reader that has met more than kMostRowsShown rows; `what`
+// names them ("The table model_row").
+[[noreturn]] void RefuseRowsBeyondShown(const Database& db, const QString& what);
 
 // Runs an INSERT that must add exactly one row. Anything else (a row
 // silently dropped by the file's own rules) throws, naming `what`, so the

@@ -26,7 +26,8 @@ QStringList ReadSurveyNumbers(const Database& db)
     Recordset rs = db.CreateQueryDef(Sql::SelectSurveyIds()).OpenRecordset();
     qsizetype read = 0;
     while (!rs.Eof()) {
-        RefuseRowsBeyondShown(db, ++read, QStringLiteral("The table survey"));
+        if (++read > kMostRowsShown)
+            RefuseRowsBeyondShown(db, QStringLiteral("The table survey"));
         const QVariant id = rs.Fields(QStringLiteral("id"));
         if (!id.isNull())
             ids.append(CText(id));
