@@ -125,17 +125,23 @@ OddValues ReadOddNumbers(const Database& db, const QString& table, const QString
             rs.MoveNext();
             continue;
         }
-        try {
-            if (v.typeId() == QMetaType::QByteArray)
-                throw QueltError(QString()); // no number, whatever its bytes
-            CInt16(v, QString());
-            if (v.typeId() == QMetaType::QString && odd.asText++ == 0)
-                odd.textExample = v.toString().left(40);
-        } catch (const QueltError&) {
-            if (odd.count++ == 0)
-                odd.example = v.typeId() == QMetaType::QByteArray
-                                  ? QStringLiteral("a blob of %1 bytes").arg(v.toByteArray().size())
-                                  : v.toString().left(40);
+        // A blob is no number, whatever its bytes.
+        bool whole = v.typeId() != QMetaType::QByteArray;
+        if (whole) {
+            try {
+                CInt16(v, QString());
+            } catch (const QueltError&) {
+                whole = false;
+            }
+        }
+        if (!whole && odd.count++ == 0) {
+            const qsizetype bytes = v.toByteArray().size();
+            odd.example =
+                v.typeId() == QMetaType::QByteArray
+                    ? QStringLiteral("a blob of %1 byte%2").arg(bytes).arg(bytes == 1 ? "" : "s")
+                    : v.toString().left(40);
+        } else if (whole && v.typeId() == QMetaType::QString && odd.asText++ == 0) {
+            odd.textExample = v.toString().left(40);
         }
         rs.MoveNext();
     }
