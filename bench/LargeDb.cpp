@@ -141,6 +141,29 @@ void fillManySurveys(const QString& path)
     db.exec("COMMIT");
 }
 
+void fillLargeCell(const QString& path)
+{
+    runTool({QStringLiteral("init"), path, QStringLiteral("--rows"), QStringLiteral("A;B;C"),
+             QStringLiteral("--cols"), QStringLiteral("X;Y;Z")});
+    Sqlite db(path);
+    db.exec("BEGIN IMMEDIATE");
+    db.exec("INSERT INTO survey VALUES (1, 'Bench Person', 'Bench Company')");
+    sqlite3_stmt* q = db.prepare(
+        "INSERT INTO question (label, question_text, row_id, col_id) VALUES (?, ?, 1, 0)");
+    for (int k = 0; k < kLargeCellQuestions; ++k) {
+        const QByteArray label = QByteArray::number(k + 1);
+        const QByteArray text =
+            QStringLiteral("How well does the team handle item %1 of this cell?")
+                .arg(k + 1)
+                .toUtf8();
+        sqlite3_bind_text(q, 1, label.constData(), -1, SQLITE_TRANSIENT);
+        sqlite3_bind_text(q, 2, text.constData(), -1, SQLITE_TRANSIENT);
+        db.step(q);
+    }
+    sqlite3_finalize(q);
+    db.exec("COMMIT");
+}
+
 } // namespace
 
 QString CacheDir()
@@ -170,6 +193,11 @@ QString DemoDb()
 QString ManySurveysDb()
 {
     return cached(QStringLiteral("many-surveys.mdb"), fillManySurveys);
+}
+
+QString LargeCellDb()
+{
+    return cached(QStringLiteral("large-cell.mdb"), fillLargeCell);
 }
 
 QString CopyToTemp(const QString& source, const QString& folder)

@@ -19,6 +19,9 @@ QString LargeDb();
 QString DemoDb();
 // The 6 x 6 model with 32,767 survey headers and no answers: the pickers' worst case.
 QString ManySurveysDb();
+// A 3 x 3 model whose cell (1, 0) holds kLargeCellQuestions questions, one survey.
+inline constexpr int kLargeCellQuestions = 32003;
+QString LargeCellDb();
 
 // A fresh copy of a cached file in a temporary folder, for benchmarks that write.
 QString CopyToTemp(const QString& source, const QString& folder);

@@ -6,6 +6,8 @@
 #include "ServerBench.h"
 #include "SqliteLimits.h"
 
+#include "data/Questions.h"
+#include "data/SurveyFile.h"
 #include "platform/DbEngine.h"
 #include "survey/SurveyQuestionControl.h"
 #include "survey/frmSurvey.h"
@@ -131,6 +133,43 @@ void BM_ChooseCell_Limit_StatementAndRows(benchmark::State& state)
     }
 }
 BENCHMARK(BM_ChooseCell_Limit_StatementAndRows)->Unit(benchmark::kMillisecond);
+
+// A cell of 32,003 questions chosen, from an empty cell of the same row, until
+// its first rows are on screen; then the empty cell again, untimed.
+void BM_LargeCell_Program(benchmark::State& state)
+{
+    Bench::Folder folder(BenchData::LargeCellDb(), Bench::Folder::Share);
+    Bench::Messages messages(state);
+    QWidget* form = ShowForm<frmSurvey>();
+    Bench::Settle();
+    Bench::Pick(combo(form, "cmbModelRow"), 1);
+    QComboBox* pickCol = combo(form, "cmbModelCol");
+    for (auto _ : state) {
+        const Bench::Clock::time_point start = Bench::Clock::now();
+        Bench::Pick(pickCol, 0);
+        Bench::Settle();
+        state.SetIterationTime(Bench::Seconds(start));
+        Bench::Pick(pickCol, 1);
+        Bench::Settle();
+    }
+}
+BENCHMARK(BM_LargeCell_Program)->UseManualTime()->Unit(benchmark::kMillisecond);
+
+// Reading the same cell's questions through the reader the window calls, the
+// file opened as the window opens it, and nothing more: what the window adds
+// to that is the cost of its rows.
+void BM_LargeCell_Limit_ReadQuestions(benchmark::State& state)
+{
+    Bench::Folder folder(BenchData::LargeCellDb(), Bench::Folder::Share);
+    for (auto _ : state) {
+        const Database db = OpenSurveyDatabase(DBEngine::SurveyDatabaseName());
+        const QList<CellQuestion> questions = ReadCellQuestions(db, 1, 0);
+        if (questions.size() != BenchData::kLargeCellQuestions)
+            state.SkipWithError("the cell does not hold its questions");
+        benchmark::DoNotOptimize(questions.constData());
+    }
+}
+BENCHMARK(BM_LargeCell_Limit_ReadQuestions)->Unit(benchmark::kMillisecond);
 
 // The window's first show: created, Load run, shown and painted.
 void firstShow(benchmark::State& state, const QString& file)

@@ -2,8 +2,14 @@
 #include "Output.h"
 
 #include "data/Inspection.h"
+#include "data/Schema.h"
+#include "data/SurveyFile.h"
 #include "platform/DbEngine.h"
 #include "platform/QueltError.h"
+
+#include <QLocale>
+#include <QSet>
+#include <algorithm>
 
 namespace {
 
@@ -56,6 +62,11 @@ QString rowsAre(qint64 n)
     return n == 1 ? QStringLiteral("1 row is") : QStringLiteral("%1 rows are").arg(n);
 }
 
+QString numbersAre(qint64 n)
+{
+    return n == 1 ? QStringLiteral("1 number is") : QStringLiteral("%1 numbers are").arg(n);
+}
+
 class Checker
 {
 public:
@@ -68,19 +79,33 @@ public:
     {
         for (const QString& line : ReadIntegrityProblems(m_db))
             problems.append(QStringLiteral("the engine's integrity check: %1").arg(line));
+        for (const QString& hazard : ReadSchemaHazards(m_db))
+            problems.append(hazard + QStringLiteral("; the program refuses the file while it is"));
         for (const TableRule& rule : kTables)
             Table(rule);
-        if (problems.isEmpty()) {
-            Numbering(QStringLiteral("model_row"), QStringLiteral("row_number"),
-                      QStringLiteral("model rows"));
-            Numbering(QStringLiteral("model_column"), QStringLiteral("col_number"),
-                      QStringLiteral("model columns"));
-            Outliers();
-        }
+        // Notes on what the program copes with, wherever the columns they
+        // read are there to read.
+        const qint64 rows = Numbering(QStringLiteral("model_row"), QStringLiteral("row_number"),
+                                      QStringLiteral("row"));
+        const qint64 cols = Numbering(QStringLiteral("model_column"), QStringLiteral("col_number"),
+                                      QStringLiteral("column"));
+        if (rows > Schema::kLargestModel || cols > Schema::kLargestModel)
+            problems.append(QStringLiteral("the model has %1 and %2; the program supports at "
+                                           "most %3 x %3, beyond which results are slow and "
+                                           "pictures are refused")
+                                .arg(counted(rows, QStringLiteral("row")),
+                                     counted(cols, QStringLiteral("column")))
+                                .arg(Schema::kLargestModel));
+        Outliers();
         Indexes();
     }
 
 private:
+    bool Readable(const QString& table, const QString& column) const
+    {
+        return m_readable.contains(table + u'.' + column);
+    }
+
     void Table(const TableRule& rule)
     {
         const QStringList present = ReadTableColumns(m_db, rule.table);
@@ -88,28 +113,48 @@ private:
             problems.append(QStringLiteral("the table %1 is missing").arg(rule.table));
             return;
         }
+        // A view or a virtual table is named among the schema's problems;
+        // what it gives is not the file's own rows.
+        if (!IsStoredTable(m_db, rule.table))
+            return;
+        const QStringList computed = ReadComputedColumns(m_db, rule.table);
         for (const ColumnRule& column : rule.columns) {
             if (!present.contains(column.name)) {
                 problems.append(
                     QStringLiteral("the table %1 has no column %2").arg(rule.table, column.name));
                 continue;
             }
+            if (computed.contains(column.name))
+                continue;
+            if (HoldsOverlongValue(m_db, rule.table, column.name)) {
+                problems.append(
+                    QStringLiteral("%1.%2: a value is longer than the %3 bytes the "
+                                   "program reads; windows refuse it")
+                        .arg(rule.table, column.name,
+                             QLocale(QLocale::English).toString(DBEngine::LongestValueBytes())));
+                continue;
+            }
+            bool clean = true;
             switch (column.kind) {
             case Kind::Free:
                 break;
             case Kind::ModelNumber:
                 Unnumbered(rule.table, column.name);
-                Numbers(rule.table, column.name, true);
+                clean = Numbers(rule.table, column.name, true);
                 break;
             case Kind::Number:
                 Nulls(rule.table, column.name, QStringLiteral("a number"));
-                Numbers(rule.table, column.name, false);
+                clean = Numbers(rule.table, column.name, false);
                 break;
             case Kind::Text:
                 Nulls(rule.table, column.name, QStringLiteral("text"));
                 break;
             }
+            if (clean)
+                m_readable.insert(rule.table + u'.' + column.name);
         }
+        if (rule.table == QLatin1String("survey"))
+            Repeated(rule.table, QStringLiteral("id"), QStringLiteral("survey"));
     }
 
     void Nulls(const QString& table, const QString& column, const QString& needed)
@@ -129,34 +174,56 @@ private:
                              .arg(table, column, counted(n, QStringLiteral("row"))));
     }
 
-    void Numbers(const QString& table, const QString& column, bool skipBlank)
+    // True when every value is a whole number the program holds, stored as one.
+    bool Numbers(const QString& table, const QString& column, bool skipBlank)
     {
         const OddValues odd = ReadOddNumbers(m_db, table, column, skipBlank);
         if (odd.count > 0)
             problems.append(QStringLiteral("%1.%2: %3 not a whole number from -32768 to 32767 "
                                            "(such as \"%4\")")
                                 .arg(table, column, rowsAre(odd.count), odd.example));
+        // A model number is read as text by the windows either way; any
+        // other is compared with numbers, which a text never equals.
+        if (odd.asText > 0 && !skipBlank)
+            problems.append(QStringLiteral("%1.%2: %3 stored as text (such as \"%4\"); the "
+                                           "program never finds what such a number refers to")
+                                .arg(table, column, numbersAre(odd.asText), odd.textExample));
+        return odd.count == 0;
+    }
+
+    void Repeated(const QString& table, const QString& column, const QString& noun)
+    {
+        if (!Readable(table, column))
+            return;
+        const Repeats repeats = ReadRepeatedNumbers(m_db, table, column);
+        if (repeats.count > 0)
+            problems.append(QStringLiteral("%1.%2: %3 used by more than one %4 (such as %5)")
+                                .arg(table, column, numbersAre(repeats.count), noun)
+                                .arg(repeats.example));
     }
 
     // The grid shows rows and columns in number order whatever the numbers;
-    // anything else that reads the file may expect 0, 1, 2, ...
-    void Numbering(const QString& table, const QString& column, const QString& what)
+    // anything else that reads the file may expect 0, 1, 2, ... A number
+    // stored twice puts two names on one row or column of the grid. Gives
+    // how many numbers there are (0 when they cannot be read).
+    qint64 Numbering(const QString& table, const QString& column, const QString& noun)
     {
+        if (!Readable(table, column))
+            return 0;
+        const QString what = QStringLiteral("model %1s").arg(noun);
         const ::Numbering numbering = ReadNumbering(m_db, table, column);
         if (numbering.count == 0) {
             notes.append(QStringLiteral("there are no %1").arg(what));
-            return;
+            return 0;
         }
-        if (numbering.distinct < numbering.count)
-            notes.append(QStringLiteral("%1 numbers are used more than once among the %2")
-                             .arg(numbering.count - numbering.distinct)
-                             .arg(what));
+        Repeated(table, column, noun);
         if (numbering.lowest != 0 || numbering.highest != numbering.distinct - 1)
             notes.append(QStringLiteral("the %1 are numbered %2 to %3, not 0 to %4 without gaps")
                              .arg(what)
                              .arg(numbering.lowest)
                              .arg(numbering.highest)
                              .arg(numbering.distinct - 1));
+        return numbering.distinct;
     }
 
     void Outliers()
@@ -166,18 +233,31 @@ private:
             qint64 (*count)(const Database&);
             QString noun;
             QString says;
+            QStringList reads;
         };
         const QList<Check> checks = {
-            {CountQuestionsOutsideModel, QStringLiteral("question"),
-             QStringLiteral("%1 in no cell of the model; no window shows them")},
-            {CountAnswersWithoutQuestion, QStringLiteral("answer"),
-             QStringLiteral("%1 to no stored question; no result counts them")},
-            {CountAnswersWithoutSurvey, QStringLiteral("answer"),
-             QStringLiteral("%1 of no stored survey; no window offers them")},
-            {CountScoresOutsideRange, QStringLiteral("score"),
-             QStringLiteral("%1 outside 0 to 4, counted in the means as they are")},
+            {CountQuestionsOutsideModel,
+             QStringLiteral("question"),
+             QStringLiteral("%1 in no cell of the model; no window shows them"),
+             {QStringLiteral("question.row_id"), QStringLiteral("question.col_id"),
+              QStringLiteral("model_row.row_number"), QStringLiteral("model_column.col_number")}},
+            {CountAnswersWithoutQuestion,
+             QStringLiteral("answer"),
+             QStringLiteral("%1 to no stored question; no result counts them"),
+             {QStringLiteral("survey_results.question_id"), QStringLiteral("question.id")}},
+            {CountAnswersWithoutSurvey,
+             QStringLiteral("answer"),
+             QStringLiteral("%1 of no stored survey; no window offers them"),
+             {QStringLiteral("survey_results.survey_id"), QStringLiteral("survey.id")}},
+            {CountScoresOutsideRange,
+             QStringLiteral("score"),
+             QStringLiteral("%1 outside 0 to 4, counted in the means as they are"),
+             {QStringLiteral("survey_results.answer")}},
         };
         for (const Check& check : checks) {
+            if (!std::all_of(check.reads.begin(), check.reads.end(),
+                             [&](const QString& c) { return m_readable.contains(c); }))
+                continue;
             const qint64 n = check.count(m_db);
             if (n > 0)
                 notes.append(check.says.arg(counted(n, check.noun)));
@@ -202,6 +282,9 @@ private:
     }
 
     const Database& m_db;
+    // "table.column" for each column whose values are all there to read as
+    // the program reads them.
+    QSet<QString> m_readable;
 };
 
 } // namespace

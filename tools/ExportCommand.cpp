@@ -3,6 +3,7 @@
 #include "Output.h"
 
 #include "data/Answers.h"
+#include "data/SurveyFile.h"
 #include "platform/DbEngine.h"
 
 #include <optional>
@@ -27,7 +28,7 @@ int RunExport(const QStringList& args, QTextStream& out)
         options.has(QStringLiteral("raw")) ? CsvTexts::AsStored : CsvTexts::Neutralised;
     RefuseOutputOverDatabase(path, file);
 
-    const Database db = DBEngine::OpenDatabaseForReading(file);
+    const Database db = OpenSurveyDatabaseForReading(file);
     out.flush();
     std::optional<Output> named;
     Output& output = path.isEmpty() ? Output::Standard() : named.emplace(path);

@@ -4,6 +4,7 @@
 
 #include "data/Model.h"
 #include "data/Questions.h"
+#include "data/SurveyFile.h"
 #include "platform/Convert.h"
 #include "platform/DbEngine.h"
 #include "platform/QueltError.h"
@@ -98,7 +99,7 @@ int RunImportQuestions(const QStringList& args, QTextStream& out)
     const Utf8Text file = readUtf8(csvName);
     const CsvText csv = ParseCsv(file.text);
 
-    Database db = DBEngine::OpenDatabase(files.at(0));
+    Database db = OpenSurveyDatabase(files.at(0));
     const QSet<qint64> rows = modelNumbers(ReadModelRows(db));
     const QSet<qint64> cols = modelNumbers(ReadModelColumns(db));
     const qint64 firstId = ReadLargestQuestionNumber(db) + 1;

@@ -1,13 +1,14 @@
 #include "Command.h"
 
 #include "data/Inspection.h"
+#include "data/SurveyFile.h"
 #include "platform/DbEngine.h"
 
 int RunIndex(const QStringList& args, QTextStream& out)
 {
     const Options options(args, {});
     const QString file = options.expect(1, QStringLiteral("one LOCATION")).first();
-    Database db = DBEngine::OpenDatabase(file);
+    Database db = OpenSurveyDatabase(file);
 
     QList<WantedIndex> missing;
     for (const WantedIndex& wanted : WantedIndexes()) {

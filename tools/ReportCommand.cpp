@@ -6,6 +6,8 @@
 #include "analysis/Results.h"
 #include "analysis/ResultsDrawing.h"
 #include "data/Answers.h"
+#include "data/Schema.h"
+#include "data/SurveyFile.h"
 #include "data/Surveys.h"
 #include "platform/Convert.h"
 #include "platform/DbEngine.h"
@@ -176,9 +178,24 @@ QString listTitle(const QList<SurveyNumber>& ids)
         .arg(numbers.mid(0, kListed - 1).join(QStringLiteral(", ")), numbers.last());
 }
 
+// A picture's memory grows with the model's area, to gigabytes for a model
+// far beyond the supported one: refused before anything is allocated.
+void refuseLargePicture(const ResultsGrid& grid, const QString& path)
+{
+    if (grid.RowCount() <= Schema::kLargestModel && grid.ColCount() <= Schema::kLargestModel)
+        return;
+    throw QueltError(QStringLiteral("The model of %1 has %2 rows and %3 columns; pictures are "
+                                    "made of models up to %4 x %4 only. The text and csv formats "
+                                    "work at any size.")
+                         .arg(path)
+                         .arg(grid.RowCount())
+                         .arg(grid.ColCount())
+                         .arg(Schema::kLargestModel));
+}
+
 Report compute(const Request& request)
 {
-    const Database db = DBEngine::OpenDatabaseForReading(request.file);
+    const Database db = OpenSurveyDatabaseForReading(request.file);
     const QString path = db.FileName();
     const QList<qint64> stored = storedSurveys(db);
     QList<SurveyNumber> ids = request.surveys;
@@ -201,6 +218,9 @@ Report compute(const Request& request)
     Report report;
     report.combined = request.combined;
     report.grid = LoadModelGrid(db);
+    if (request.format == Format::Png || request.format == Format::Pdf ||
+        request.format == Format::Svg)
+        refuseLargePicture(report.grid, path);
     if (!request.combined) {
         report.title = surveyTitle(db, ids.first());
         ComputeResults(db, ids.first(), report.grid);

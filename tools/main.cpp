@@ -3,6 +3,7 @@
 #include "Command.h"
 #include "Output.h"
 
+#include "platform/DbEngine.h"
 #include "platform/QueltError.h"
 #include "platform/Toolkit.h"
 
@@ -32,7 +33,8 @@ const Command kCommands[] = {
      "file is never overwritten, nor a server database that holds the tables.\n"
      "Both --rows and --cols are required (either may be \"\").\n"
      "Every name needs some text: an empty name or a \";\" at the end is refused,\n"
-     "and so is a name given twice unless --allow-duplicate-names.\n" LOCATION_HELP,
+     "and so is a name given twice unless --allow-duplicate-names. The program\n"
+     "supports models of up to 100 rows and 100 columns.\n" LOCATION_HELP,
      RunInit},
     {"demo", "create a demo database with questions and answered surveys",
      "Usage: quelt-db demo LOCATION\n"
@@ -103,11 +105,16 @@ const Command kCommands[] = {
      "Usage: quelt-db check LOCATION\n"
      "\n"
      "Checks the five tables and their columns, that no name, number, question text,\n"
-     "completed by or company is null, that every number is whole and within\n"
-     "-32768..32767, and the database engine's own integrity check. Prints one line\n"
-     "per problem and exits with 1 when there is any, 0 otherwise. Notes on what the\n"
-     "program copes with (a model not numbered 0, 1, 2, ..., questions or answers\n"
-     "that nothing refers to, a missing index) leave the exit status 0.\n",
+     "completed by or company is null, that every number is whole, within\n"
+     "-32768..32767 and stored as a number, that no survey or model number is stored\n"
+     "twice, that no text is longer than the program reads, that the model is within\n"
+     "the 100 x 100 the program supports, that no trigger, view, conflict clause or\n"
+     "computed column acts on the tables, and the database engine's own integrity\n"
+     "check. Prints one line per problem and exits with 1 when there is any, 0\n"
+     "otherwise. Notes on what the program copes with (a model not numbered 0, 1, 2,\n"
+     "..., questions or answers that nothing refers to, a missing index) leave the\n"
+     "exit status 0. The file is opened read-only: a journal left by an interrupted\n"
+     "write is reported, never rolled back.\n" LOCATION_HELP,
      RunCheck},
     {"index", "give a file the indexes that init makes",
      "Usage: quelt-db index LOCATION\n"
@@ -234,6 +241,9 @@ int run(const QStringList& all, QTextStream& out, QTextStream& err)
         out << command->help;
         return 0;
     }
+    // The windows stop a statement after 10 s; here the user can stop one
+    // with Ctrl-C, and an export or check of a large file rightly runs longer.
+    DBEngine::SetStatementLimitMs(0);
     try {
         return command->run(args, out);
     } catch (const UsageError& e) {

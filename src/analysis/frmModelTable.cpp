@@ -3,6 +3,7 @@
 #include "analysis/PictureBox.h"
 #include "analysis/Results.h"
 #include "analysis/ResultsDrawing.h"
+#include "data/SurveyFile.h"
 #include "data/Surveys.h"
 #include "platform/DbEngine.h"
 #include "platform/ErrorReport.h"
@@ -132,7 +133,7 @@ void frmModelTable::ShowWhatIsShown()
 void frmModelTable::Form_Load()
 {
     {
-        const Database db = DBEngine::OpenDatabase(DBEngine::SurveyDatabaseName());
+        const Database db = OpenSurveyDatabase(DBEngine::SurveyDatabaseName());
         LoadColumnNames(db);
         LoadRowNames(db);
         LoadSurveyIds(db);
@@ -146,7 +147,7 @@ void frmModelTable::Form_Show()
     // Surveys started since the window was opened become choosable; right
     // after Load the list is as fresh as a second read would make it.
     if (!IsFirstShow())
-        LoadSurveyIds(DBEngine::OpenDatabase(DBEngine::SurveyDatabaseName()));
+        LoadSurveyIds(OpenSurveyDatabase(DBEngine::SurveyDatabaseName()));
 }
 
 void frmModelTable::butResults_Click()
@@ -158,7 +159,7 @@ void frmModelTable::butResults_Click()
     // Everything is read before the picture is touched: a failed query leaves
     // the previous picture as it was.
     ResultsGrid results = ModelGrid();
-    ComputeResults(DBEngine::OpenDatabase(DBEngine::SurveyDatabaseName()), surveyId, results);
+    ComputeResults(OpenSurveyDatabase(DBEngine::SurveyDatabaseName()), surveyId, results);
 
     picTable->Cls();
     DrawResults(results);

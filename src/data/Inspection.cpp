@@ -7,6 +7,7 @@
 #include "platform/QueltError.h"
 
 #include <QRegularExpression>
+#include <QSet>
 
 namespace {
 
@@ -55,6 +56,71 @@ QStringList ReadTableColumns(const Database& db, const QString& table)
     return names;
 }
 
+// A server's catalogue is its administrator's: there the five tables are
+// taken as the tables they are named, and a value's length is the server's
+// own business.
+bool IsStoredTable(const Database& db, const QString& table)
+{
+    if (db.IsServer())
+        return true;
+    Recordset rs = db.CreateQueryDef(Sql::SelectTableDefinition(table)).OpenRecordset();
+    return !rs.Eof() && rs.FieldText(QStringLiteral("type")) == QLatin1String("table") &&
+           !rs.FieldText(QStringLiteral("sql"))
+                .startsWith(QLatin1String("CREATE VIRTUAL"), Qt::CaseInsensitive);
+}
+
+QStringList ReadComputedColumns(const Database& db, const QString& table)
+{
+    QStringList columns;
+    if (db.IsServer())
+        return columns;
+    Recordset rs = db.CreateQueryDef(Sql::SelectGeneratedColumns()).OpenRecordset();
+    for (; !rs.Eof(); rs.MoveNext())
+        if (rs.FieldText(QStringLiteral("tbl")).compare(table, Qt::CaseInsensitive) == 0)
+            columns.append(rs.FieldText(QStringLiteral("name")).toLower());
+    return columns;
+}
+
+bool HoldsOverlongValue(const Database& db, const QString& table, const QString& column)
+{
+    if (db.IsServer())
+        return false;
+    try {
+        Recordset rs = db.CreateQueryDef(Sql::SelectLongestValue(table, column)).OpenRecordset();
+        return false;
+    } catch (const QueltError& e) {
+        // The engine's own words for a value past its length limit.
+        if (e.engineText().contains(QLatin1String("too big")))
+            return true;
+        throw;
+    }
+}
+
+Repeats ReadRepeatedNumbers(const Database& db, const QString& table, const QString& column)
+{
+    Repeats repeats;
+    QSet<qint64> seen;
+    Recordset rs = db.CreateQueryDef(Sql::SelectColumnValues(table, column)).OpenRecordset();
+    for (; !rs.Eof(); rs.MoveNext()) {
+        const QVariant v = rs.Fields(QStringLiteral("v"));
+        if (CText(v).isEmpty())
+            continue;
+        qint64 number = 0;
+        try {
+            number = CInt64(v, QString());
+        } catch (const QueltError&) {
+            continue;
+        }
+        if (seen.contains(number)) {
+            if (repeats.count++ == 0)
+                repeats.example = number;
+        } else {
+            seen.insert(number);
+        }
+    }
+    return repeats;
+}
+
 qint64 CountNullValues(const Database& db, const QString& table, const QString& column)
 {
     return count(db, Sql::CountNulls(table, column));
@@ -75,11 +141,23 @@ OddValues ReadOddNumbers(const Database& db, const QString& table, const QString
             rs.MoveNext();
             continue;
         }
-        try {
-            CInt16(v, QString());
-        } catch (const QueltError&) {
-            if (odd.count++ == 0)
-                odd.example = v.toString().left(40);
+        // A blob is no number, whatever its bytes.
+        bool whole = v.typeId() != QMetaType::QByteArray;
+        if (whole) {
+            try {
+                CInt16(v, QString());
+            } catch (const QueltError&) {
+                whole = false;
+            }
+        }
+        if (!whole && odd.count++ == 0) {
+            const qsizetype bytes = v.toByteArray().size();
+            odd.example =
+                v.typeId() == QMetaType::QByteArray
+                    ? QStringLiteral("a blob of %1 byte%2").arg(bytes).arg(bytes == 1 ? "" : "s")
+                    : v.toString().left(40);
+        } else if (whole && v.typeId() == QMetaType::QString && odd.asText++ == 0) {
+            odd.textExample = v.toString().left(40);
         }
         rs.MoveNext();
     }
@@ -96,8 +174,9 @@ Numbering ReadNumbering(const Database& db, const QString& table, const QString&
     if (numbering.count == 0)
         return numbering;
     numbering.distinct = rs.FieldInt64(QStringLiteral("d"));
-    numbering.lowest = rs.FieldInt64(QStringLiteral("lo"));
-    numbering.highest = rs.FieldInt64(QStringLiteral("hi"));
+    numbering.lowest = CInt64(rs.Fields(QStringLiteral("lo")), QStringLiteral("The lowest number"));
+    numbering.highest =
+        CInt64(rs.Fields(QStringLiteral("hi")), QStringLiteral("The highest number"));
     return numbering;
 }
 

@@ -17,16 +17,31 @@ QStringList ReadIntegrityProblems(const Database& db);
 // The table's column names in lower case; none when the table is missing.
 QStringList ReadTableColumns(const Database& db, const QString& table);
 
+// Whether the name stands for a table that stores its rows: not a view, not
+// a virtual table, not missing. The values of anything else are not read.
+bool IsStoredTable(const Database& db, const QString& table);
+
+// The table's columns that the file computes rather than stores, in lower
+// case. Reading them runs the file's expression, so their values are not read.
+QStringList ReadComputedColumns(const Database& db, const QString& table);
+
+// Whether a value of the column is longer than the program reads; such a
+// value cannot be read at all, and a window that meets it refuses it.
+bool HoldsOverlongValue(const Database& db, const QString& table, const QString& column);
+
 qint64 CountNullValues(const Database& db, const QString& table, const QString& column);
 
 // Values of a column that the program cannot read as 16-bit whole numbers,
 // with the first of them shortened to 40 characters. Blank values count
 // unless `skipBlank` (a model number that is blank addresses nothing and is
-// left out rather than read).
+// left out rather than read). Apart from them, whole numbers stored as text
+// ('7'): the engine never takes them for the number 7 in a comparison.
 struct OddValues
 {
     qint64 count = 0;
     QString example;
+    qint64 asText = 0;
+    QString textExample;
 };
 OddValues ReadOddNumbers(const Database& db, const QString& table, const QString& column,
                          bool skipBlank = false);
@@ -41,6 +56,17 @@ struct Numbering
     qint64 highest = 0;
 };
 Numbering ReadNumbering(const Database& db, const QString& table, const QString& column);
+
+// Numbers that stand in the column more than once, compared as numbers (2,
+// 2.0 and '2' alike): how many rows repeat a number stored before them, and
+// the first such number. Values that are no whole number are left to
+// ReadOddNumbers.
+struct Repeats
+{
+    qint64 count = 0;
+    qint64 example = 0;
+};
+Repeats ReadRepeatedNumbers(const Database& db, const QString& table, const QString& column);
 
 // Model rows or columns whose number is null or blank.
 qint64 CountUnnumbered(const Database& db, const QString& table, const QString& column);

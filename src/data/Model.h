@@ -19,7 +19,8 @@ struct ModelLine
     QString name;
 };
 
-// In the order the engine gives them, for the cell pickers.
+// In the order the engine gives them, for the cell pickers. A number stored
+// more than once is given once, with the first name stored for it.
 QList<ModelLine> ReadModelRows(const Database& db);
 QList<ModelLine> ReadModelColumns(const Database& db);
 

@@ -1,6 +1,7 @@
 #include "data/Questions.h"
 
 #include "data/Statements.h"
+#include "data/SurveyFile.h"
 #include "platform/Convert.h"
 #include "platform/DbEngine.h"
 
@@ -12,6 +13,8 @@ QList<CellQuestion> ReadCellQuestions(const Database& db, qint16 rowNumber, qint
                                         : Sql::SelectCellQuestions(rowNumber, colNumber))
             .OpenRecordset();
     while (!rs.Eof()) {
+        if (questions.size() == kMostRowsShown)
+            RefuseRowsBeyondShown(db, QStringLiteral("One cell of the model"));
         QString text = rs.FieldText(QStringLiteral("question_text"));
         const qint16 id = CInt16(rs.Fields(QStringLiteral("id")),
                                  QStringLiteral("The number of the question \"%1\"").arg(text));
@@ -23,8 +26,10 @@ QList<CellQuestion> ReadCellQuestions(const Database& db, qint16 rowNumber, qint
 
 void StoreQuestion(Database& db, const NewQuestion& question)
 {
-    db.Execute(
-        Sql::InsertQuestion(question.label, question.text, question.rowNumber, question.colNumber));
+    StoreOneRow(
+        db,
+        Sql::InsertQuestion(question.label, question.text, question.rowNumber, question.colNumber),
+        QStringLiteral("the question"));
 }
 
 qint64 ReadLargestQuestionNumber(const Database& db)

@@ -113,8 +113,12 @@ void CreateSurveyDatabase(const QString& path, const QStringList& rowNames,
                           const QStringList& columnNames,
                           const std::function<void(Database&)>& fill)
 {
-    if (rowNames.size() > 32768 || columnNames.size() > 32768)
-        throw QueltError(QStringLiteral("A model can have at most 32768 rows and 32768 columns."));
+    if (rowNames.size() > kLargestModel || columnNames.size() > kLargestModel)
+        throw QueltError(QStringLiteral("A model of %1 x %2 is larger than the program "
+                                        "supports: at most %3 rows and %3 columns.")
+                             .arg(rowNames.size())
+                             .arg(columnNames.size())
+                             .arg(kLargestModel));
     if (DBEngine::IsServer(path))
         return createOnServer(path, rowNames, columnNames, fill);
     bool created = false;

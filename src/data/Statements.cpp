@@ -160,6 +160,39 @@ QString SelectAnswerLines()
         "ORDER BY r.rowid");
 }
 
+QString SelectSchemaObjects()
+{
+    return QStringLiteral("SELECT type, name, tbl_name, sql FROM sqlite_master WHERE type IN "
+                          "('view', 'trigger') OR (type = 'table' AND (sql LIKE '%CONFLICT%' "
+                          "OR sql LIKE '%VIRTUAL%' OR sql LIKE '%AS%'))");
+}
+
+QString SelectGeneratedColumns()
+{
+    return QStringLiteral(
+        "SELECT m.name AS tbl, c.name AS name FROM sqlite_master m, pragma_table_xinfo(m.name) c "
+        "WHERE m.type = 'table' AND lower(m.name) IN ('model_row', 'model_column', 'question', "
+        "'survey', 'survey_results') AND m.sql NOT LIKE 'CREATE VIRTUAL%' AND c.hidden IN (2, 3)");
+}
+
+QString SelectSurveyNumberHolders(qint64 surveyId)
+{
+    return QStringLiteral("SELECT id AS v FROM survey WHERE id = %1 OR (typeof(id) IN ('text', "
+                          "'blob') AND CAST(id AS REAL) = %1)")
+        .arg(DecimalText(surveyId));
+}
+
+QString SelectOddAnswers(const QString& surveySet, qint64 rowNumber, qint64 colNumber)
+{
+    return QStringLiteral("SELECT survey_id AS survey, question_id AS question, answer "
+                          "FROM survey_results, question "
+                          "WHERE survey_results.question_id = question.id "
+                          "AND survey_id IN (") %
+           surveySet % QStringLiteral(") AND row_id = ") % DecimalText(rowNumber) %
+           QStringLiteral(" AND col_id = ") % DecimalText(colNumber) %
+           QStringLiteral(" AND typeof(answer) <> 'integer'");
+}
+
 QString SelectIntegrityCheck()
 {
     return QStringLiteral("PRAGMA integrity_check");
@@ -167,7 +200,7 @@ QString SelectIntegrityCheck()
 
 QString SelectTableColumns(const QString& table)
 {
-    return QStringLiteral("SELECT name FROM pragma_table_info(%1)").arg(Quote(table));
+    return QStringLiteral("SELECT name FROM pragma_table_xinfo(%1)").arg(Quote(table));
 }
 
 QString SelectIndexes(const QString& table)
@@ -186,6 +219,22 @@ QString SelectIndexColumns(const QString& index)
 QString CountNulls(const QString& table, const QString& column)
 {
     return QStringLiteral("SELECT count(*) AS v FROM %1 WHERE %2 IS NULL").arg(table, column);
+}
+
+QString SelectTableDefinition(const QString& table)
+{
+    return QStringLiteral("SELECT type, sql FROM sqlite_master WHERE lower(name) = lower(%1)")
+        .arg(Quote(table));
+}
+
+QString SelectColumnValues(const QString& table, const QString& column)
+{
+    return QStringLiteral("SELECT %2 AS v FROM %1").arg(table, column);
+}
+
+QString SelectLongestValue(const QString& table, const QString& column)
+{
+    return QStringLiteral("SELECT max(length(%2)) AS v FROM %1").arg(table, column);
 }
 
 // Only values the engine does not hold as 16-bit integers are fetched.
@@ -237,6 +286,12 @@ QString CountScoresOutsideRange()
 }
 
 namespace Server {
+
+// A server's survey.id is an integer column: no text can hold a number there.
+QString SelectSurveyNumberHolders(qint64 surveyId)
+{
+    return QStringLiteral("SELECT id AS v FROM survey WHERE id = %1").arg(DecimalText(surveyId));
+}
 
 QString SelectModelRows()
 {

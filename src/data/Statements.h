@@ -64,12 +64,39 @@ QString SelectCellOverSurveys(const QString& surveySet, qint64 rowNumber, qint64
 // cell, one JSON array a row (see ReadAnswerLines).
 QString SelectAnswerLines();
 
+// ---- What the program's own safety checks run.
+
+// The entries of the engine's catalogue that may act on a table beyond its
+// columns: views, triggers, and tables whose definition has a conflict
+// clause, is virtual or may compute a column ("AS"). Type, name, tbl_name
+// and sql. Every window runs it each time it opens the file, and on a file
+// `init` made it finds nothing.
+QString SelectSchemaObjects();
+// The columns of the five tables that the file computes instead of storing
+// (generated columns): tbl and name.
+QString SelectGeneratedColumns();
+// The headers whose number is `surveyId` when compared as numbers, whatever
+// the column holds: as column v, for the caller to convert.
+QString SelectSurveyNumberHolders(qint64 surveyId);
+// The answers behind one cell (over a set of surveys, as in
+// SelectCellOverSurveys) that the engine does not hold as whole numbers:
+// survey, question and answer.
+QString SelectOddAnswers(const QString& surveySet, qint64 rowNumber, qint64 colNumber);
+
 // What quelt-db check and index look at: the engine's own catalogue and checks.
 QString SelectIntegrityCheck();
+// Computed columns too, as a window reads them by name like the others.
 QString SelectTableColumns(const QString& table);
 QString SelectIndexes(const QString& table);
 QString SelectIndexColumns(const QString& index);
 QString CountNulls(const QString& table, const QString& column);
+// The catalogue's type and definition of a table or view: type, sql.
+QString SelectTableDefinition(const QString& table);
+// Every value of a column, as column v.
+QString SelectColumnValues(const QString& table, const QString& column);
+// The length of the column's longest value, as column v: reading it fails
+// when a value is longer than the engine reads.
+QString SelectLongestValue(const QString& table, const QString& column);
 // Values the program may not read as 16-bit whole numbers, as column v.
 QString SelectOddNumbers(const QString& table, const QString& column);
 // Count, distinct count, lowest and highest of a column: n, d, lo, hi.
@@ -87,6 +114,8 @@ QString CountScoresOutsideRange();
 // their keys, so only the order that the file gives by its keys is asked for
 // outright.
 namespace Server {
+
+QString SelectSurveyNumberHolders(qint64 surveyId);
 
 // The windows' pickers and cell questions, in the order a file gives them.
 QString SelectModelRows();

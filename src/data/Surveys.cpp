@@ -1,10 +1,12 @@
 #include "data/Surveys.h"
 
 #include "data/Statements.h"
+#include "data/SurveyFile.h"
 #include "platform/Convert.h"
 #include "platform/DbEngine.h"
 #include "platform/QueltError.h"
 
+#include <algorithm>
 #include <limits>
 
 SurveyNumber ParseSurveyNumber(const QString& text)
@@ -24,7 +26,10 @@ QStringList ReadSurveyNumbers(const Database& db)
     Recordset rs =
         db.CreateQueryDef(db.IsServer() ? Sql::Server::SelectSurveyIds() : Sql::SelectSurveyIds())
             .OpenRecordset();
+    qsizetype read = 0;
     while (!rs.Eof()) {
+        if (++read > kMostRowsShown)
+            RefuseRowsBeyondShown(db, QStringLiteral("The table survey"));
         const QVariant id = rs.Fields(QStringLiteral("id"));
         if (!id.isNull())
             ids.append(CText(id));
@@ -42,22 +47,77 @@ std::optional<SurveyHeader> ReadSurveyHeader(const Database& db, SurveyNumber su
                         rs.FieldText(QStringLiteral("company"))};
 }
 
+namespace {
+
+// A stored survey number as the program reads it; one that is not a whole
+// number is reported, since no survey number can be proposed around it.
+qint64 storedNumber(const Database& db, const QVariant& value)
+{
+    try {
+        return CInt64(value, QStringLiteral("A stored survey number"));
+    } catch (const QueltError& e) {
+        throw QueltError(e.action() + QStringLiteral(" Run quelt-db check on the file."), {}, {},
+                         db.FileName());
+    }
+}
+
+// The engine's MAX orders every text above every number, so a number stored
+// as text ('1' among 1 to 5) would be taken for the largest. Only then are
+// the numbers compared one by one, as numbers.
+qint64 largestStoredNumber(const Database& db, const QVariant& max)
+{
+    if (max.typeId() != QMetaType::QString && max.typeId() != QMetaType::QByteArray)
+        return storedNumber(db, max);
+    qint64 largest = std::numeric_limits<qint64>::min();
+    Recordset rs = db.CreateQueryDef(Sql::SelectSurveyIds()).OpenRecordset();
+    while (!rs.Eof()) {
+        const QVariant id = rs.Fields(QStringLiteral("id"));
+        if (!id.isNull())
+            largest = std::max(largest, storedNumber(db, id));
+        rs.MoveNext();
+    }
+    return largest;
+}
+
+} // namespace
+
 std::optional<SurveyNumber> ReadNextSurveyNumber(const Database& db)
 {
     Recordset rs = db.CreateQueryDef(Sql::SelectMaxSurveyId()).OpenRecordset();
     qint64 next = 1;
-    if (!rs.Eof() && !rs.Fields(QStringLiteral("iMax")).isNull())
-        next = CInt64(rs.Fields(QStringLiteral("iMax")),
-                      QStringLiteral("The largest stored survey number")) +
-               1;
+    if (!rs.Eof() && !rs.Fields(QStringLiteral("iMax")).isNull()) {
+        const QVariant max = rs.Fields(QStringLiteral("iMax"));
+        rs.Close();
+        next = largestStoredNumber(db, max) + 1;
+    }
     if (next > std::numeric_limits<SurveyNumber>::max())
         return std::nullopt;
     return CInt16(next, QStringLiteral("The next survey number"));
 }
 
+bool SurveyNumberTaken(const Database& db, SurveyNumber survey)
+{
+    Recordset rs = db.CreateQueryDef(db.IsServer() ? Sql::Server::SelectSurveyNumberHolders(survey)
+                                                   : Sql::SelectSurveyNumberHolders(survey))
+                       .OpenRecordset();
+    for (; !rs.Eof(); rs.MoveNext()) {
+        const QVariant id = rs.Fields(QStringLiteral("v"));
+        if (id.typeId() != QMetaType::QString && id.typeId() != QMetaType::QByteArray)
+            return true;
+        // The engine's conversion also reads "2abc" as 2; the program's does not.
+        try {
+            if (CInt64(id, QString()) == survey)
+                return true;
+        } catch (const QueltError&) {
+        }
+    }
+    return false;
+}
+
 void StoreSurveyHeader(Database& db, SurveyNumber survey, const SurveyHeader& header)
 {
-    db.Execute(Sql::InsertSurvey(survey, header.completedBy, header.company));
+    StoreOneRow(db, Sql::InsertSurvey(survey, header.completedBy, header.company),
+                QStringLiteral("the header of survey %1").arg(survey));
 }
 
 namespace {
@@ -81,7 +141,8 @@ NewSurveyOutcome StoreNewSurvey(Database& db, std::optional<SurveyNumber> propos
     Transaction batch(db);
     holdSurveyNumbersOnServer(db);
     outcome.next = ReadNextSurveyNumber(db);
-    if (outcome.next && proposed && *proposed >= *outcome.next) {
+    if (outcome.next && proposed && *proposed >= *outcome.next &&
+        !SurveyNumberTaken(db, *proposed)) {
         StoreSurveyHeader(db, *proposed, header);
         batch.Commit();
         outcome.stored = true;

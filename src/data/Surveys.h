@@ -30,8 +30,14 @@ QStringList ReadSurveyNumbers(const Database& db);
 std::optional<SurveyHeader> ReadSurveyHeader(const Database& db, SurveyNumber survey);
 
 // One more than the largest stored survey number (1 for none), or nothing
-// once the largest stored leaves no number above it: never wraps.
+// once the largest stored leaves no number above it: never wraps. Numbers
+// stored as text count as the numbers they are; a stored number that is not
+// a whole number is an error that says so.
 std::optional<SurveyNumber> ReadNextSurveyNumber(const Database& db);
+
+// Whether a header holds this number, compared as numbers: a number stored
+// as text ('2') holds it as much as 2 does.
+bool SurveyNumberTaken(const Database& db, SurveyNumber survey);
 
 // Stores a survey's header under a number the caller has made sure is free.
 void StoreSurveyHeader(Database& db, SurveyNumber survey, const SurveyHeader& header);

@@ -2,17 +2,26 @@
 
 #include "platform/Convert.h"
 #include "platform/DbConnection.h"
+#include "platform/FilePath.h"
 #include "platform/PgConnection.h"
 #include "platform/QueltError.h"
 #include "platform/SqliteConnection.h"
 
 #include <QAtomicInteger>
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
+#include <QStringDecoder>
+#include <cerrno>
+#include <climits>
+#include <cstring>
 #include <limits>
+#include <sys/stat.h>
+#include <unistd.h>
 
 using dbengine_detail::Connection;
 using dbengine_detail::IsServerLocation;
+using dbengine_detail::OpenMode;
 using dbengine_detail::OpenServerDatabase;
 
 namespace {
@@ -20,6 +29,32 @@ namespace {
 int g_busyTimeoutMs = 5000;
 QString g_surveyDatabase = QStringLiteral("quelt.mdb");
 QAtomicInteger<quint64> g_statementsSent;
+int g_statementLimitMs = 10000;
+
+dbengine_detail::EngineLimits limits()
+{
+    return {g_busyTimeoutMs, g_statementLimitMs};
+}
+
+// A file that is not there, said as precisely as the folder lets us.
+[[noreturn]] void missing(const QFileInfo& info, const FileLocation& file)
+{
+    struct stat st;
+    if (info.isSymLink()) {
+        if (::stat(file.native.constData(), &st) != 0 && errno == ELOOP)
+            throw QueltError(QStringLiteral("The database file %1 is a symbolic link that leads "
+                                            "round in a loop, so there is no file to open.")
+                                 .arg(file.shown),
+                             {}, {}, file.shown);
+        throw QueltError(QStringLiteral("The database file %1 is a symbolic link to %2, which "
+                                        "does not exist.")
+                             .arg(file.shown, info.symLinkTarget()),
+                         {}, {}, file.shown);
+    }
+    throw QueltError(QStringLiteral("The database file \"%1\" was not found in the folder %2.")
+                         .arg(info.fileName(), FolderOf(file.shown)),
+                     {}, {}, file.shown);
+}
 
 std::shared_ptr<Connection> requireOpen(const std::shared_ptr<Connection>& connection)
 {
@@ -40,6 +75,21 @@ int DBEngine::BusyTimeoutMs()
 void DBEngine::SetBusyTimeoutMs(int ms)
 {
     g_busyTimeoutMs = ms;
+}
+
+int DBEngine::StatementLimitMs()
+{
+    return g_statementLimitMs;
+}
+
+void DBEngine::SetStatementLimitMs(int ms)
+{
+    g_statementLimitMs = ms;
+}
+
+int DBEngine::LongestValueBytes()
+{
+    return dbengine_detail::kLongestValueBytes;
 }
 
 QString DBEngine::SurveyDatabaseName()
@@ -69,41 +119,48 @@ Database DBEngine::CreateDatabase(const QString& name)
     if (IsServerLocation(name))
         return Database(OpenServerDatabase(name, false, g_busyTimeoutMs));
     const QFileInfo info(name);
-    const QString path = info.absoluteFilePath();
+    const FileLocation file = LocateFile(name);
+    const QString& path = file.shown;
     if (info.exists() || info.isSymLink())
         throw QueltError(QStringLiteral("The file %1 exists already; it was left as it was.").arg(path),
                          {}, {}, path);
     if (!info.absoluteDir().exists())
-        throw QueltError(QStringLiteral("The folder %1 does not exist.").arg(info.absolutePath()),
-                         {}, {}, path);
-    return Database(dbengine_detail::OpenSqliteFile(path, QStringLiteral("rwc"), g_busyTimeoutMs));
+        throw QueltError(QStringLiteral("The folder %1 does not exist.").arg(FolderOf(path)), {},
+                         {}, path);
+    return Database(dbengine_detail::OpenSqliteFile(path, file.native, OpenMode::Create, limits()));
 }
+
+namespace {
+
+std::shared_ptr<Connection> openExisting(const QString& name, OpenMode mode)
+{
+    const QFileInfo info(name);
+    const FileLocation file = LocateFile(name);
+    if (!info.exists())
+        missing(info, file);
+    if (info.isDir())
+        throw QueltError(QStringLiteral("\"%1\" is a folder, not a database file.").arg(file.shown),
+                         {}, {}, file.shown);
+    return dbengine_detail::OpenSqliteFile(file.shown, file.native, mode, limits());
+}
+
+} // namespace
 
 Database DBEngine::OpenDatabase(const QString& name)
 {
     if (IsServerLocation(name))
         return Database(OpenServerDatabase(name, false, g_busyTimeoutMs));
-    const QFileInfo info(name);
-    const QString path = info.absoluteFilePath();
-    if (!info.exists()) {
-        throw QueltError(
-            QStringLiteral("The database file \"%1\" was not found in the folder %2.")
-                .arg(info.fileName(), info.absolutePath()),
-            {}, {}, path);
-    }
-    if (info.isDir())
-        throw QueltError(QStringLiteral("\"%1\" is a folder, not a database file.").arg(path), {},
-                         {}, path);
-    return Database(dbengine_detail::OpenSqliteFile(path, QStringLiteral("rw"), g_busyTimeoutMs));
+    return Database(openExisting(name, OpenMode::ReadWrite));
 }
 
+// Opened read-only by the engine itself rather than through a setting on a
+// writable connection: a journal left by an interrupted write is then
+// reported instead of rolled into the file, which may be a restored copy.
 Database DBEngine::OpenDatabaseForReading(const QString& name)
 {
     if (IsServerLocation(name))
         return Database(OpenServerDatabase(name, true, g_busyTimeoutMs));
-    Database db = OpenDatabase(name);
-    db.Execute(QStringLiteral("PRAGMA query_only = ON"));
-    return db;
+    return Database(openExisting(name, OpenMode::ReadOnly));
 }
 
 // ---------------------------------------------------------------- Database

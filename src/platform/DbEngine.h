@@ -164,8 +164,8 @@ public:
     // (left untouched). A server that cannot be reached, or refuses the
     // login, is an error naming host:port/database.
     static Database OpenDatabase(const QString& name);
-    // The same for commands that only read: nothing can be written to the
-    // file through this connection.
+    // The same for commands that only read: the engine opens the file
+    // read-only, so no byte of it or of the files beside it changes.
     static Database OpenDatabaseForReading(const QString& name);
     // Makes a new, empty database file; an existing file is an error and is
     // left as it was. On a server, connects to the existing database.
@@ -175,6 +175,16 @@ public:
     // How long a statement waits for another program's lock before failing.
     static int BusyTimeoutMs();
     static void SetBusyTimeoutMs(int ms);
+
+    // How long one statement may keep the engine busy before it is stopped
+    // and reported (10 s unless set; 0 for no limit). A file made by other
+    // means can make a statement run for hours; this stops it while the
+    // window can still be used and closed.
+    static int StatementLimitMs();
+    static void SetStatementLimitMs(int ms);
+
+    // The longest text or value a connection reads or stores, in bytes.
+    static int LongestValueBytes();
 
     // The database every window works on: quelt.mdb in the current folder
     // unless the program was started with another location.

@@ -3,17 +3,28 @@
 #include "platform/QueltError.h"
 
 #include <QAtomicInteger>
+#include <QLocale>
 #include <QSqlDatabase>
 #include <QSqlDriver>
 #include <QSqlError>
-#include <QUrl>
+#include <chrono>
+#include <fcntl.h>
 #include <sqlite3.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace dbengine_detail {
 
 namespace {
 
+using Clock = std::chrono::steady_clock;
+
 QAtomicInteger<quint64> g_connectionCounter;
+
+// How often, in virtual machine instructions, a running statement looks at
+// the clock: often enough to stop within milliseconds, rarely enough to cost
+// nothing measurable.
+constexpr int kProgressInstructions = 1000;
 
 struct Finalize
 {
@@ -29,13 +40,56 @@ QString engineWords(sqlite3* handle)
     return QString::fromUtf8(sqlite3_errmsg(handle));
 }
 
+QString seconds(int ms)
+{
+    return QString::number(ms / 1000.0);
+}
+
+bool exists(const QByteArray& path)
+{
+    struct stat st;
+    return ::stat(path.constData(), &st) == 0;
+}
+
+// A WAL file says so in its header (file format versions 2), whatever the
+// files beside it.
+bool isWalFile(const QByteArray& path)
+{
+    const int fd = ::open(path.constData(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        return false;
+    unsigned char versions[2] = {0, 0};
+    const bool read = ::pread(fd, versions, 2, 18) == 2;
+    ::close(fd);
+    return read && versions[0] == 2 && versions[1] == 2;
+}
+
+// A file beside the database that holds something (an empty one holds nothing).
+bool holdsSomething(const QByteArray& path)
+{
+    struct stat st;
+    return ::stat(path.constData(), &st) == 0 && st.st_size > 0;
+}
+
+QString folderOf(const QString& path)
+{
+    const qsizetype slash = path.lastIndexOf(u'/');
+    return slash <= 0 ? QStringLiteral("/") : path.left(slash);
+}
+
+QString nameOf(const QString& path)
+{
+    return path.mid(path.lastIndexOf(u'/') + 1);
+}
+
 class SqliteConnection final : public Connection
 {
 public:
-    SqliteConnection(const QString& path, int busyTimeoutMs)
-        : Connection(path),
+    SqliteConnection(const QString& shownPath, const QByteArray& nativePath, OpenMode mode,
+                     const EngineLimits& limits)
+        : Connection(shownPath),
           m_name(QStringLiteral("quelt-%1").arg(g_connectionCounter.fetchAndAddRelaxed(1) + 1)),
-          m_busyTimeoutMs(busyTimeoutMs)
+          m_native(nativePath), m_mode(mode), m_limits(limits)
     {
     }
 
@@ -51,16 +105,16 @@ public:
         QSqlDatabase::removeDatabase(m_name);
     }
 
-    void Open(const QString& mode)
+    void Open()
     {
         QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), m_name);
         // An explicit mode: with "rw" a file that vanished after the caller's
         // check is an error, never a new empty database.
         db.setDatabaseName(QStringLiteral("file:") +
-                           QString::fromLatin1(QUrl::toPercentEncoding(Location(), "/")) +
-                           QStringLiteral("?mode=") + mode);
+                           QString::fromLatin1(m_native.toPercentEncoding("/")) +
+                           QStringLiteral("?") + UriParameters());
         db.setConnectOptions(
-            QStringLiteral("QSQLITE_OPEN_URI;QSQLITE_BUSY_TIMEOUT=%1").arg(m_busyTimeoutMs));
+            QStringLiteral("QSQLITE_OPEN_URI;QSQLITE_BUSY_TIMEOUT=%1").arg(m_limits.busyTimeoutMs));
         if (!db.open()) {
             QString words = db.lastError().databaseText();
             if (words.isEmpty())
@@ -73,6 +127,7 @@ public:
             throw QueltError(QStringLiteral("The database driver gives no engine handle."), {}, {},
                              Location());
         m_handle = *static_cast<sqlite3* const*>(handle.data());
+        Harden();
     }
 
     // The driver opens any file; only the first read finds out whether it is
@@ -82,7 +137,7 @@ public:
         StatementHandle probe;
         int result = prepareRaw(QByteArrayLiteral("SELECT count(*) FROM sqlite_master"), probe);
         if (result == SQLITE_OK)
-            result = sqlite3_step(probe.get());
+            result = Step(probe.get());
         if (result != SQLITE_ROW)
             throw QueltError(
                 FailedAction(QStringLiteral("The file could not be read as a survey database."),
@@ -95,26 +150,96 @@ public:
     qint64 Execute(const QString& sql) override
     {
         StatementHandle statement = prepare(sql);
+        Clock::duration used{};
         int result;
         do
-            result = sqlite3_step(statement.get());
+            result = Step(statement.get(), &used);
         while (result == SQLITE_ROW);
         if (result != SQLITE_DONE)
             Rejected(sql, engineWords(m_handle), result);
         return sqlite3_changes64(m_handle);
     }
 
-    // SQLite's "busy": another program held its lock on the file for longer
-    // than this program waits. Said as such, since the file and the statement
-    // are fine.
+    // One step of a statement. `used` is the engine time the statement has
+    // had so far: the limit is on the statement's whole run, not on a step.
+    int Step(sqlite3_stmt* statement, Clock::duration* used = nullptr)
+    {
+        m_stopped = false;
+        if (m_limits.statementLimitMs <= 0)
+            return sqlite3_step(statement);
+        const Clock::time_point start = Clock::now();
+        m_deadline = start + std::chrono::milliseconds(m_limits.statementLimitMs) -
+                     (used ? *used : Clock::duration{});
+        const int result = sqlite3_step(statement);
+        if (used)
+            *used += Clock::now() - start;
+        return result;
+    }
+
+    // What the user is told the engine's failure means, where it means more
+    // than "the statement was refused": each of these has its own remedy.
     QString FailedAction(const QString& usual, int code) const
     {
-        if ((code & 0xff) != SQLITE_BUSY)
-            return usual;
-        return QStringLiteral("The database file is locked by another program and stayed locked "
-                              "for the %1 seconds this program waits, so this step was not done. "
-                              "Try again once the other program has finished.")
-            .arg(m_busyTimeoutMs / 1000.0);
+        const QString path = Location();
+        switch (code) {
+        case SQLITE_INTERRUPT:
+            if (m_stopped)
+                return QStringLiteral("This step was stopped because the file made a statement "
+                                      "run for more than %1 s; run quelt-db check on %2.")
+                    .arg(seconds(m_limits.statementLimitMs), path);
+            break;
+        case SQLITE_READONLY_ROLLBACK:
+            return QStringLiteral("The file %1 cannot be read as it is: a write was interrupted; "
+                                  "open the file in Quelt once to recover it, or, if you restored "
+                                  "this file from a copy, delete %2-journal first.")
+                .arg(path, nameOf(path));
+        case SQLITE_READONLY_DIRECTORY:
+            if (isWalFile(m_native))
+                return QStringLiteral(
+                           "The file %1 is in WAL mode, in which the database engine must keep "
+                           "%2-wal and %2-shm beside it even to read it, and the folder %3 "
+                           "does not let it write them, so the file can be neither read nor "
+                           "stored in.")
+                    .arg(path, nameOf(path), folderOf(path));
+            return QStringLiteral("The folder %1 does not let the database engine write its "
+                                  "journal there, so nothing can be stored in %2.")
+                .arg(folderOf(path), path);
+        case SQLITE_TOOBIG:
+            return QStringLiteral(
+                       "A text is longer than the %1 bytes this program reads or stores. If "
+                       "you typed it, shorten it; otherwise run quelt-db check on %2.")
+                .arg(QLocale(QLocale::English).toString(kLongestValueBytes), path);
+        default:
+            break;
+        }
+        switch (code & 0xff) {
+        case SQLITE_BUSY:
+            return QStringLiteral(
+                       "The database file is locked by another program and stayed locked "
+                       "for the %1 seconds this program waits, so this step was not done. "
+                       "Try again once the other program has finished.")
+                .arg(m_limits.busyTimeoutMs / 1000.0);
+        case SQLITE_READONLY:
+            if (m_mode != OpenMode::ReadOnly && sqlite3_db_readonly(m_handle, "main") == 1)
+                return QStringLiteral(
+                           "The database file %1 is read-only, so nothing can be stored in it.")
+                    .arg(path);
+            break;
+        case SQLITE_ERROR: {
+            // A file made by other means without a table or column the
+            // program needs: the check says what else is missing.
+            const QString words = engineWords(m_handle);
+            if (words.startsWith(QLatin1String("no such table")) ||
+                words.startsWith(QLatin1String("no such column")))
+                return QStringLiteral("The file %1 lacks something this step needs; run quelt-db "
+                                      "check on it.")
+                    .arg(path);
+            break;
+        }
+        default:
+            break;
+        }
+        return usual;
     }
 
     [[noreturn]] void Rejected(const QString& sql, const QString& words,
@@ -128,6 +253,76 @@ public:
     sqlite3* Handle() const { return m_handle; }
 
 private:
+    // How the engine opens the file. Reading must change nothing: a hot
+    // journal is refused rather than rolled back, and a WAL file is read
+    // without writing the index file beside it.
+    QString UriParameters() const
+    {
+        switch (m_mode) {
+        case OpenMode::ReadWrite:
+            return QStringLiteral("mode=rw");
+        case OpenMode::Create:
+            return QStringLiteral("mode=rwc");
+        case OpenMode::ReadOnly:
+            break;
+        }
+        if (!isWalFile(m_native))
+            return QStringLiteral("mode=ro");
+        if (!holdsSomething(m_native + "-wal")) {
+            // Everything is in the file itself; the engine would otherwise
+            // make a -wal and a -shm beside it just to find that out.
+            return QStringLiteral("mode=ro&immutable=1");
+        }
+        if (exists(m_native + "-shm"))
+            return QStringLiteral("mode=ro&readonly_shm=1");
+        throw QueltError(QStringLiteral("The file %1 is in WAL mode and holds changes in %2-wal "
+                                        "that are not in the file yet; reading them would write "
+                                        "%2-shm beside it. Open the file in Quelt once to fold "
+                                        "them in, then try again.")
+                             .arg(Location(), nameOf(Location())),
+                         {}, {}, Location());
+    }
+
+    // Nothing the file holds acts on this connection: no trigger fires, no
+    // view is read in place of a table, functions in its schema run only if
+    // harmless, the schema cannot be written, and no value or statement runs
+    // past what the program can hold or wait for.
+    void Harden()
+    {
+        const struct
+        {
+            int option;
+            int value;
+        } switches[] = {
+            {SQLITE_DBCONFIG_ENABLE_TRIGGER, 0},
+            {SQLITE_DBCONFIG_ENABLE_VIEW, 0},
+            {SQLITE_DBCONFIG_DEFENSIVE, 1},
+            {SQLITE_DBCONFIG_TRUSTED_SCHEMA, 0},
+        };
+        for (const auto& s : switches) {
+            int now = -1;
+            if (sqlite3_db_config(m_handle, s.option, s.value, &now) != SQLITE_OK || now != s.value)
+                throw QueltError(
+                    QStringLiteral("The database engine did not take a safety setting (%1).")
+                        .arg(s.option),
+                    {}, {}, Location());
+        }
+        sqlite3_extended_result_codes(m_handle, 1);
+        sqlite3_limit(m_handle, SQLITE_LIMIT_LENGTH, kLongestValueBytes);
+        if (m_limits.statementLimitMs > 0)
+            sqlite3_progress_handler(m_handle, kProgressInstructions, &SqliteConnection::Overdue,
+                                     this);
+    }
+
+    static int Overdue(void* self)
+    {
+        auto* connection = static_cast<SqliteConnection*>(self);
+        if (Clock::now() < connection->m_deadline)
+            return 0;
+        connection->m_stopped = true;
+        return 1;
+    }
+
     int prepareRaw(const QByteArray& text, StatementHandle& statement, const char** tail = nullptr)
     {
         sqlite3_stmt* raw = nullptr;
@@ -155,9 +350,15 @@ private:
     }
 
     QString m_name;
-    int m_busyTimeoutMs;
+    QByteArray m_native;
+    OpenMode m_mode;
+    EngineLimits m_limits;
     // The engine's handle of the open connection; it lives as long as Qt's.
     sqlite3* m_handle = nullptr;
+    // When the running statement has had its time, and whether it was
+    // stopped for that.
+    Clock::time_point m_deadline = Clock::time_point::max();
+    bool m_stopped = false;
 
     friend class SqliteCursor;
 };
@@ -175,7 +376,7 @@ public:
 
     bool Step() override
     {
-        const int result = sqlite3_step(m_statement.get());
+        const int result = m_connection.Step(m_statement.get(), &m_used);
         if (result == SQLITE_ROW)
             return true;
         if (result != SQLITE_DONE)
@@ -219,6 +420,8 @@ private:
     QString m_sql;
     StatementHandle m_statement;
     QStringList m_names;
+    // The engine time this statement has had over all its steps.
+    Clock::duration m_used{};
 };
 
 std::unique_ptr<Cursor> SqliteConnection::Prepare(const QString& sql)
@@ -228,11 +431,11 @@ std::unique_ptr<Cursor> SqliteConnection::Prepare(const QString& sql)
 
 } // namespace
 
-std::shared_ptr<Connection> OpenSqliteFile(const QString& absolutePath, const QString& mode,
-                                           int busyTimeoutMs)
+std::shared_ptr<Connection> OpenSqliteFile(const QString& shownPath, const QByteArray& nativePath,
+                                           OpenMode mode, const EngineLimits& limits)
 {
-    auto connection = std::make_shared<SqliteConnection>(absolutePath, busyTimeoutMs);
-    connection->Open(mode);
+    auto connection = std::make_shared<SqliteConnection>(shownPath, nativePath, mode, limits);
+    connection->Open();
     connection->Probe();
     return connection;
 }

@@ -1,6 +1,7 @@
 #include "questions/ModelLists.h"
 
 #include "data/Model.h"
+#include "data/SurveyFile.h"
 #include "platform/Convert.h"
 #include "platform/DbEngine.h"
 #include "platform/QueltError.h"
@@ -25,7 +26,7 @@ void fillPair(const QList<ModelLine>& lines, QComboBox* names, QListWidget* numb
 void LoadModelLists(QComboBox* cmbModelRow, QListWidget* lstModelRow, QComboBox* cmbModelCol,
                     QListWidget* lstModelCol)
 {
-    const Database db = DBEngine::OpenDatabase(DBEngine::SurveyDatabaseName());
+    const Database db = OpenSurveyDatabase(DBEngine::SurveyDatabaseName());
     fillPair(ReadModelRows(db), cmbModelRow, lstModelRow);
     fillPair(ReadModelColumns(db), cmbModelCol, lstModelCol);
 }

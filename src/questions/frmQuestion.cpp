@@ -1,6 +1,7 @@
 #include "questions/frmQuestion.h"
 
 #include "data/Questions.h"
+#include "data/SurveyFile.h"
 #include "platform/DbEngine.h"
 #include "platform/ErrorReport.h"
 #include "platform/MessageBox.h"
@@ -83,7 +84,7 @@ void frmQuestion::InsertQuestion()
     }
 
     {
-        Database db = DBEngine::OpenDatabase(DBEngine::SurveyDatabaseName());
+        Database db = OpenSurveyDatabase(DBEngine::SurveyDatabaseName());
         StoreQuestion(db, {label, questionText, *rowNumber, *colNumber});
     }
 

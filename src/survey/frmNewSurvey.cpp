@@ -1,5 +1,6 @@
 #include "survey/frmNewSurvey.h"
 
+#include "data/SurveyFile.h"
 #include "data/Surveys.h"
 #include "platform/Convert.h"
 #include "platform/DbEngine.h"
@@ -64,7 +65,7 @@ void frmNewSurvey::Form_Show()
 // Puts the next free survey number into txtSurveyID; empties it when none is left.
 void frmNewSurvey::SetNextSurveyID()
 {
-    const Database db = DBEngine::OpenDatabase(DBEngine::SurveyDatabaseName());
+    const Database db = OpenSurveyDatabase(DBEngine::SurveyDatabaseName());
     const std::optional<SurveyNumber> next = ReadNextSurveyNumber(db);
     txtSurveyID->setText(next ? DecimalText(*next) : QString());
 }
@@ -81,7 +82,7 @@ void frmNewSurvey::butSubmit_Click()
     {
         // Closed, and any unfinished batch rolled back, before a message
         // waits for the user.
-        Database db = DBEngine::OpenDatabase(DBEngine::SurveyDatabaseName());
+        Database db = OpenSurveyDatabase(DBEngine::SurveyDatabaseName());
         outcome = StoreNewSurvey(db, proposed, {txtCompletedBy->text(), txtCompany->text()});
     }
 

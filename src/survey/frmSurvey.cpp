@@ -2,6 +2,7 @@
 
 #include "data/Answers.h"
 #include "data/Questions.h"
+#include "data/SurveyFile.h"
 #include "data/Surveys.h"
 #include "platform/Convert.h"
 #include "platform/DbEngine.h"
@@ -31,6 +32,12 @@ constexpr int kRowPitch = 500;
 constexpr int kRowWidth = 8415;
 constexpr int kRowHeight = 375;
 constexpr int kMinPanelHeight = 20000;
+// A cell of up to this many questions gets a row for each at once. A cell can
+// hold tens of thousands; their rows would take seconds and hundreds of
+// megabytes, so beyond this a row is made when the panel scrolls near it.
+constexpr qsizetype kRowsMadeAtOnce = 256;
+// How far below the viewport rows are made ahead, in rows.
+constexpr int kRowsAhead = 32;
 
 const QString kChooseToSeeStored =
     QStringLiteral("Choose a survey and a cell to see the answers stored for them.");
@@ -117,6 +124,8 @@ frmSurvey::frmSurvey() : Form("frmSurvey", QStringLiteral("Complete Survey"), 94
     connect(VScroll1, &QScrollBar::sliderMoved, this, Handler(this, &frmSurvey::VScroll1_Scroll));
     connect(butSubmit, &QPushButton::clicked, this, Handler(this, &frmSurvey::butSubmit_Click));
     connect(qApp, &QApplication::focusChanged, this, Handler(this, &frmSurvey::Row_Focus));
+    connect(VScroll1, &QScrollBar::valueChanged, this, Handler(this, &frmSurvey::MakeRowsInView));
+    connect(VScroll1, &QScrollBar::sliderMoved, this, Handler(this, &frmSurvey::MakeRowsInView));
 }
 
 void frmSurvey::OrderTabs(std::size_t from)
@@ -133,6 +142,8 @@ void frmSurvey::OrderTabs(std::size_t from)
     setTabOrder(previous, cmbSurveyID);
     m_tabbedRows = SurveyQuestionControl1.size();
 }
+
+frmSurvey::~frmSurvey() = default;
 
 void frmSurvey::AddQuestionRow()
 {
@@ -212,7 +223,7 @@ bool frmSurvey::DiscardUnsubmitted()
 // Adds every survey number not yet on offer, keeping the user's choice.
 void frmSurvey::LoadSurveyIds()
 {
-    const Database db = DBEngine::OpenDatabase(DBEngine::SurveyDatabaseName());
+    const Database db = OpenSurveyDatabase(DBEngine::SurveyDatabaseName());
     AddNewItems(cmbSurveyID, ReadSurveyNumbers(db));
 }
 
@@ -238,8 +249,6 @@ void frmSurvey::LoadCellQuestions()
         throw;
     }
     ShowQuestions(questions);
-    if (SurveyQuestionControl1.size() != m_tabbedRows)
-        OrderTabs(std::min(m_tabbedRows, SurveyQuestionControl1.size()));
     m_shownRow = cmbModelRow->currentIndex();
     m_shownCol = cmbModelCol->currentIndex();
     ShowStoredAnswers();
@@ -252,38 +261,67 @@ QList<CellQuestion> frmSurvey::ReadCellQuestions() const
     const std::optional<qint16> colNumber = PickedNumber(cmbModelCol, lstModelCol);
     if (!rowNumber || !colNumber)
         return {};
-    const Database db = DBEngine::OpenDatabase(DBEngine::SurveyDatabaseName());
+    const Database db = OpenSurveyDatabase(DBEngine::SurveyDatabaseName());
     return ::ReadCellQuestions(db, *rowNumber, *colNumber);
 }
 
 // Puts the questions into the first rows and empties the others. A row that
 // shows a question before and after is refilled where it stands: emptying
 // every row first and showing it again made each of its six parts hide, show
-// and repaint for nothing.
+// and repaint for nothing. Rows a larger cell needed before are let go.
 void frmSurvey::ShowQuestions(const QList<CellQuestion>& questions)
 {
-    while (qsizetype(SurveyQuestionControl1.size()) < questions.size())
+    m_questions = questions;
+    const std::size_t needed = std::size_t(
+        questions.size() > kRowsMadeAtOnce ? kLayoutRows
+                                           : std::max<qsizetype>(kLayoutRows, questions.size()));
+    while (SurveyQuestionControl1.size() > needed) {
+        delete SurveyQuestionControl1.back();
+        SurveyQuestionControl1.pop_back();
+    }
+    while (SurveyQuestionControl1.size() < needed)
         AddQuestionRow();
     Picture2->resize(Picture2->width(), TwipsToPxY(PanelHeight()));
-    for (std::size_t n = 0; n < SurveyQuestionControl1.size(); ++n) {
-        SurveyQuestionControl* row = SurveyQuestionControl1[n];
-        // A score belongs to the question it was given for, never to the next
-        // question that lands in the same row.
-        row->Clear_Value();
-        if (qsizetype(n) < questions.size()) {
-            row->Show_Question();
-            row->Set_Question(questions.at(n).id, questions.at(n).text);
-            PlaceTwips(row, 0, kRowPitch * int(n), kRowWidth, kRowHeight);
-        } else {
-            row->Hide_Question();
-        }
-    }
+    for (std::size_t n = 0; n < SurveyQuestionControl1.size(); ++n)
+        FillRow(n);
     SetupScrollBar();
+    MakeRowsInView();
+}
+
+void frmSurvey::FillRow(std::size_t n)
+{
+    SurveyQuestionControl* row = SurveyQuestionControl1[n];
+    // A score belongs to the question it was given for, never to the next
+    // question that lands in the same row.
+    row->Clear_Value();
+    if (qsizetype(n) < m_questions.size()) {
+        row->Show_Question();
+        row->Set_Question(m_questions.at(qsizetype(n)).id, m_questions.at(qsizetype(n)).text);
+        PlaceTwips(row, 0, kRowPitch * int(n), kRowWidth, kRowHeight);
+    } else {
+        row->Hide_Question();
+    }
+}
+
+// Makes the rows of a large cell down to a little below what the viewport
+// shows, so every question the user can reach has its row.
+void frmSurvey::MakeRowsInView()
+{
+    const qsizetype reach = (ViewportHeight() - ScrollValue()) / kRowPitch + 1 + kRowsAhead;
+    const std::size_t wanted = std::size_t(std::min(m_questions.size(), reach));
+    while (SurveyQuestionControl1.size() < wanted) {
+        AddQuestionRow();
+        FillRow(SurveyQuestionControl1.size() - 1);
+    }
+    // Rows made or let go since the tab order was set join it or leave it.
+    if (SurveyQuestionControl1.size() != m_tabbedRows)
+        OrderTabs(std::min(m_tabbedRows, SurveyQuestionControl1.size()));
 }
 
 int frmSurvey::PanelHeight() const
 {
-    return std::max(kMinPanelHeight, kRowPitch * int(SurveyQuestionControl1.size()));
+    const qsizetype rows = std::max(qsizetype(SurveyQuestionControl1.size()), m_questions.size());
+    return std::max(kMinPanelHeight, kRowPitch * int(rows));
 }
 
 int frmSurvey::ViewportHeight() const
@@ -363,7 +401,7 @@ void frmSurvey::cmbSurveyID_Click()
     lblStored->setText(kChooseToSeeStored);
     const SurveyNumber surveyId = ParseSurveyNumber(picked);
     {
-        const Database db = DBEngine::OpenDatabase(DBEngine::SurveyDatabaseName());
+        const Database db = OpenSurveyDatabase(DBEngine::SurveyDatabaseName());
         // A survey that is gone shows no header rather than the last one's.
         const SurveyHeader header = ReadSurveyHeader(db, surveyId).value_or(SurveyHeader{});
         // Long texts show from their start.
@@ -420,11 +458,10 @@ void frmSurvey::ShowStoredAnswers()
     if (!rowNumber || !colNumber)
         return;
     const SurveyNumber surveyId = ParseSurveyNumber(m_shownSurvey);
-    qint64 questions = 0;
-    for (const SurveyQuestionControl* row : SurveyQuestionControl1)
-        questions += row->Get_QuestionID() > -1 ? 1 : 0;
-    const StoredInCell stored = ReadStoredInCell(
-        DBEngine::OpenDatabase(DBEngine::SurveyDatabaseName()), surveyId, *rowNumber, *colNumber);
+    // A large cell has rows only for the questions scrolled to so far.
+    const qint64 questions = m_questions.size();
+    const StoredInCell stored = ReadStoredInCell(OpenSurveyDatabase(DBEngine::SurveyDatabaseName()),
+                                                 surveyId, *rowNumber, *colNumber);
     if (stored.answers == 0) {
         lblStored->setText(
             QStringLiteral("Survey %1 has no answers stored in this cell yet.").arg(surveyId));
@@ -460,7 +497,7 @@ void frmSurvey::butSubmit_Click()
 
     {
         // Closed before the message waits for the user.
-        Database db = DBEngine::OpenDatabase(DBEngine::SurveyDatabaseName());
+        Database db = OpenSurveyDatabase(DBEngine::SurveyDatabaseName());
         StoreCellAnswers(db, surveyId, answers);
     }
     for (SurveyQuestionControl* row : SurveyQuestionControl1)

@@ -2,6 +2,7 @@
 
 #include "platform/Form.h"
 
+#include <QList>
 #include <vector>
 
 class QComboBox;
@@ -22,6 +23,7 @@ class frmSurvey : public Form
     Q_OBJECT
 public:
     frmSurvey();
+    ~frmSurvey() override;
 
     QLabel* Label1 = nullptr;
     TextBox* txtCompletedBy = nullptr;
@@ -60,6 +62,8 @@ private:
     void LoadCellQuestions();
     QList<CellQuestion> ReadCellQuestions() const;
     void ShowQuestions(const QList<CellQuestion>& questions);
+    void MakeRowsInView();
+    void FillRow(std::size_t n);
     void SetupScrollBar();
     void AddQuestionRow();
     void PlaceScoreHeadings();
@@ -93,4 +97,7 @@ private:
     QString m_shownSurvey;
     // How many rows the tab order has been set for; rows added later join it.
     std::size_t m_tabbedRows = 0;
+    // The questions of the cell on show. A large cell gets its rows as the
+    // panel scrolls to them, so those without a row yet are kept here.
+    QList<CellQuestion> m_questions;
 };

@@ -75,6 +75,7 @@ private Q_SLOTS:
     void cleanup()
     {
         DBEngine::SetBusyTimeoutMs(5000);
+        DBEngine::SetStatementLimitMs(10000);
         // Every engine object let go of its connection, whatever happened.
         QVERIFY2(QSqlDatabase::connectionNames().isEmpty(),
                  qPrintable(QSqlDatabase::connectionNames().join(u',')));
@@ -237,6 +238,41 @@ private Q_SLOTS:
         QCOMPARE(db.FileName(), path);
         db.Execute(QStringLiteral("INSERT INTO t VALUES (1)"));
         QCOMPARE(QDir(folder).entryList(QDir::Files), QStringList{QStringLiteral("quelt.mdb")});
+    }
+
+    // What a file holds never acts on the program's connection: its
+    // triggers do not fire, its views are not read, a value longer than the
+    // program reads is refused, and a statement that runs past the limit is
+    // stopped, after which the connection goes on.
+    void fileCannotActOnTheConnection()
+    {
+        TestDb fixture;
+        fixture.addSurvey(1);
+        fixture.exec(QStringLiteral("CREATE TRIGGER wipe AFTER INSERT ON survey BEGIN "
+                                    "DELETE FROM survey; END"));
+        fixture.exec(QStringLiteral("CREATE VIEW fours AS SELECT 4 AS answer"));
+        fixture.exec(QStringLiteral(
+            "UPDATE survey SET company = printf('%.*c', 1000001, 'x') WHERE id = 1"));
+        DBEngine::SetStatementLimitMs(200);
+        Database db = DBEngine::OpenDatabase(QStringLiteral("quelt.mdb"));
+        QCOMPARE(db.Execute(QStringLiteral("INSERT INTO survey VALUES (2, 'a', 'b')")), 1);
+        QCOMPARE(fixture.count(QStringLiteral("survey")), 2);
+
+        const auto read = [&](const char* sql) {
+            return expectError(
+                [&] { db.CreateQueryDef(QString::fromLatin1(sql)).OpenRecordset(); });
+        };
+        QVERIFY(read("SELECT answer FROM fours").engineText().contains(QLatin1String("view")));
+        QVERIFY(read("SELECT company FROM survey")
+                    .action()
+                    .contains(QLatin1String("longer than the 1,000,000 bytes")));
+        const QueltError stopped =
+            read("WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n) "
+                 "SELECT count(*) AS c FROM n");
+        QVERIFY2(stopped.action().contains(QLatin1String(
+                     "the file made a statement run for more than 0.2 s; run quelt-db check")),
+                 qPrintable(stopped.message()));
+        QCOMPARE(db.Execute(QStringLiteral("INSERT INTO survey VALUES (3, 'a', 'b')")), 1);
     }
 
     void createRefusesAnExistingFile()

@@ -310,12 +310,14 @@ private Q_SLOTS:
         Ui::Pick(w.cmbModelCol, 0);
         QTest::keyClicks(w.txtLabel, QStringLiteral("1"));
         QTest::keyClicks(w.txtQuestion, QStringLiteral("Refused"));
-        db.exec(QStringLiteral("CREATE TRIGGER refuse BEFORE INSERT ON question "
-                               "BEGIN SELECT RAISE(ABORT, 'refused here'); END"));
+        db.exec(QStringLiteral("DROP TABLE question"));
+        db.exec(
+            QStringLiteral("CREATE TABLE question (id INTEGER PRIMARY KEY, label, question_text, "
+                           "row_id, col_id, CONSTRAINT refused_here CHECK (label <> '1'))"));
         Ui::Click(w.butSubmit);
 
         QCOMPARE(mc.messages.size(), 1);
-        QVERIFY2(mc.last().contains(QStringLiteral("refused here")), qPrintable(mc.last()));
+        QVERIFY2(mc.last().contains(QStringLiteral("refused_here")), qPrintable(mc.last()));
         QCOMPARE(db.count(QStringLiteral("question")), 0);
         QCOMPARE(w.txtLabel->text(), QStringLiteral("1"));
         QCOMPARE(w.txtQuestion->text(), QStringLiteral("Refused"));

@@ -3,9 +3,14 @@
 #include "common/TestDb.h"
 
 #include <QCoreApplication>
+#include <QCryptographicHash>
 #include <QFile>
+#include <QProcess>
 #include <QRegularExpression>
 #include <QTextStream>
+#include <sqlite3.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 namespace Reliability {
 
@@ -81,6 +86,52 @@ qint64 ResidentKb()
                                           QRegularExpression::MultilineOption);
     const auto match = vmRss.match(QString::fromLatin1(status.readAll()));
     return match.hasMatch() ? match.captured(1).toLongLong() : -1;
+}
+
+void LeaveInterruptedWrite(const QString& path, bool wal)
+{
+    const QByteArray file = QFile::encodeName(path);
+    const pid_t child = fork();
+    if (child == 0) {
+        sqlite3* db = nullptr;
+        if (sqlite3_open_v2(file.constData(), &db, SQLITE_OPEN_READWRITE, nullptr) == SQLITE_OK) {
+            // A cache of two pages makes the update spill into the file
+            // itself before it commits, as a large Submit would.
+            sqlite3_exec(db,
+                         wal ? "PRAGMA journal_mode = WAL; PRAGMA wal_autocheckpoint = 0; "
+                               "INSERT INTO survey VALUES (77, 'Written', 'before the end')"
+                             : "PRAGMA cache_size = 2; BEGIN IMMEDIATE; UPDATE question SET "
+                               "question_text = question_text || printf('%.*c', 3000, 'x')",
+                         nullptr, nullptr, nullptr);
+        }
+        _exit(0); // without closing: what a kill leaves
+    }
+    int status = 0;
+    waitpid(child, &status, 0);
+}
+
+QStringList FileAndCompanions(const QString& path)
+{
+    QStringList files;
+    for (const char* suffix : {"", "-journal", "-wal", "-shm"}) {
+        QFile f(path + QLatin1String(suffix));
+        if (f.open(QIODevice::ReadOnly))
+            files.append(
+                f.fileName() + u' ' +
+                QString::fromLatin1(
+                    QCryptographicHash::hash(f.readAll(), QCryptographicHash::Sha256).toHex()));
+    }
+    return files;
+}
+
+ToolRun QueltDb(const QStringList& args)
+{
+    QProcess p;
+    p.start(QStringLiteral(QUELT_DB_TOOL), args);
+    p.waitForFinished(60000);
+    return {p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1,
+            QString::fromUtf8(p.readAllStandardOutput()),
+            QString::fromUtf8(p.readAllStandardError())};
 }
 
 } // namespace Reliability

@@ -53,4 +53,23 @@ bool Keeps(const QStringList& before, const QStringList& after, QString* why);
 // The resident memory of this process in kB.
 qint64 ResidentKb();
 
+// Leaves the file as a copy of the program killed in mid-write leaves it: a
+// second process writes and ends without closing the file. In the rollback
+// journal's mode the journal stays beside the file, valid and unfinished; in
+// WAL mode (which this switches the file to) the new row stays in the -wal.
+void LeaveInterruptedWrite(const QString& path, bool wal);
+
+// The file and every file the engine keeps beside it, name and bytes: what a
+// command that only reads must leave exactly as it was.
+QStringList FileAndCompanions(const QString& path);
+
+// The built quelt-db, run to its end.
+struct ToolRun
+{
+    int status = -1;
+    QString out;
+    QString err;
+};
+ToolRun QueltDb(const QStringList& args);
+
 } // namespace Reliability

@@ -187,6 +187,14 @@ private Q_SLOTS:
                            "INSERT INTO model_row VALUES (0, 'a'), (1, 'b'), ('', 'c'), (NULL, "
                            "'d')"}
             << 0 << "note: model_row.row_number: 2 rows without a number (null or blank)";
+        QTest::newRow("survey numbers twice")
+            << QStringList{"DROP TABLE survey", "CREATE TABLE survey (id, completed_by, company)",
+                           "INSERT INTO survey VALUES (1, 'a', 'b'), (1.0, 'c', 'd'), (2, 'e', "
+                           "'f'), (2, 'g', 'h')"}
+            << 1 << "problem: survey.id: 2 numbers are used by more than one survey (such as 1)";
+        QTest::newRow("notes kept with problems")
+            << QStringList{"DROP TABLE survey", "INSERT INTO survey_results VALUES (9, 99, 5)"} << 1
+            << "note: 1 answer to no stored question";
         QTest::newRow("answers of nothing")
             << QStringList{"INSERT INTO survey_results VALUES (9, 99, 5)"} << 0
             << "note: 1 answer to no stored question";

@@ -1,0 +1,37 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+class Database;
+
+// The survey database as the program may rely on it. Files arrive made by
+// other means; what in them would act on the program's own reads and writes
+// is refused at the door, and what they hold beyond what a window can show is
+// refused rather than loaded.
+
+// Opens the file for the windows and for the commands that write, refusing
+// a file whose schema would change what the program's statements do. The
+// message names what was found and says to run quelt-db check.
+Database OpenSurveyDatabase(const QString& location);
+// The same for the commands that only read: opened read-only by the engine.
+Database OpenSurveyDatabaseForReading(const QString& location);
+
+// What in the file's schema acts on the five tables beyond what their
+// columns say: one of them being a view or a virtual table, a trigger on
+// one, a conflict clause in one's definition, a column the file computes.
+// One line each, e.g. "the trigger \"wipe\" acts on survey_results".
+QStringList ReadSchemaHazards(const Database& db);
+
+// A window lists at most this many rows of one table (every 16-bit number
+// once); a reader that meets more stops with a message instead of filling
+// the program's memory.
+constexpr qsizetype kMostRowsShown = 65536;
+// Throws, for a reader that has met more than kMostRowsShown rows; `what`
+// names them ("The table model_row").
+[[noreturn]] void RefuseRowsBeyondShown(const Database& db, const QString& what);
+
+// Runs an INSERT that must add exactly one row. Anything else (a row
+// silently dropped by the file's own rules) throws, naming `what`, so the
+// batch around it is rolled back and the failure reported.
+void StoreOneRow(Database& db, const QString& sql, const QString& what);
