@@ -9,11 +9,14 @@
 #include <QHash>
 #include <QLocale>
 
-void StoreCellAnswers(Database& db, SurveyNumber survey, const QList<Answer>& answers)
+StoredInCell StoreCellAnswers(Database& db, SurveyNumber survey, const QList<Answer>& answers,
+                              qint64 rowNumber, qint64 colNumber)
 {
     Transaction batch(db);
     StoreAnswers(db, survey, answers);
+    const StoredInCell stored = ReadStoredInCell(db, survey, rowNumber, colNumber);
     batch.Commit();
+    return stored;
 }
 
 void StoreAnswers(Database& db, SurveyNumber survey, const QList<Answer>& answers)

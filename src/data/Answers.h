@@ -17,11 +17,6 @@ struct Answer
     qint16 score;
 };
 
-// Stores a cell's answers for a survey: all of them together or none.
-void StoreCellAnswers(Database& db, SurveyNumber survey, const QList<Answer>& answers);
-// The same within a batch the caller has begun.
-void StoreAnswers(Database& db, SurveyNumber survey, const QList<Answer>& answers);
-
 // What a survey holds already in one cell of the model: how many of the
 // cell's questions have answers, and how many answers that is (more than
 // the questions once a cell is submitted twice).
@@ -32,6 +27,14 @@ struct StoredInCell
 };
 StoredInCell ReadStoredInCell(const Database& db, SurveyNumber survey, qint64 rowNumber,
                               qint64 colNumber);
+
+// Stores a cell's answers for a survey, all of them together or none, and
+// gives what the cell then holds for the survey, read in the same
+// transaction: the window shows it without a second trip to the database.
+StoredInCell StoreCellAnswers(Database& db, SurveyNumber survey, const QList<Answer>& answers,
+                              qint64 rowNumber, qint64 colNumber);
+// Stores answers within a batch the caller has begun.
+void StoreAnswers(Database& db, SurveyNumber survey, const QList<Answer>& answers);
 
 // The answers behind one cell of the results grid.
 struct CellTotals

@@ -458,10 +458,14 @@ void frmSurvey::ShowStoredAnswers()
     if (!rowNumber || !colNumber)
         return;
     const SurveyNumber surveyId = ParseSurveyNumber(m_shownSurvey);
+    ShowStored(surveyId, ReadStoredInCell(OpenSurveyDatabase(DBEngine::SurveyDatabaseName()),
+                                          surveyId, *rowNumber, *colNumber));
+}
+
+void frmSurvey::ShowStored(SurveyNumber surveyId, const StoredInCell& stored)
+{
     // A large cell has rows only for the questions scrolled to so far.
     const qint64 questions = m_questions.size();
-    const StoredInCell stored = ReadStoredInCell(OpenSurveyDatabase(DBEngine::SurveyDatabaseName()),
-                                                 surveyId, *rowNumber, *colNumber);
     if (stored.answers == 0) {
         lblStored->setText(
             QStringLiteral("Survey %1 has no answers stored in this cell yet.").arg(surveyId));
@@ -489,20 +493,23 @@ void frmSurvey::butSubmit_Click()
         if (score > -1 && questionId > -1)
             answers.append({questionId, score});
     }
-    if (answers.isEmpty()) {
+    // Scores stand only in the rows of a cell on show.
+    const std::optional<qint16> rowNumber = PickedNumber(cmbModelRow, lstModelRow);
+    const std::optional<qint16> colNumber = PickedNumber(cmbModelCol, lstModelCol);
+    if (answers.isEmpty() || !rowNumber || !colNumber) {
         MessageBox::Show(
             QStringLiteral("Nothing was stored: no question of this cell has a score."), this);
         return;
     }
 
+    StoredInCell stored;
     {
         // Closed before the message waits for the user.
         Database db = OpenSurveyDatabase(DBEngine::SurveyDatabaseName());
-        StoreCellAnswers(db, surveyId, answers);
+        stored = StoreCellAnswers(db, surveyId, answers, *rowNumber, *colNumber);
     }
     for (SurveyQuestionControl* row : SurveyQuestionControl1)
         row->Mark_Submitted();
-    // Told first: the answers are stored whatever the read after it meets.
     MessageBox::Show(QStringLiteral("Survey Submitted"), this);
-    ShowStoredAnswers();
+    ShowStored(surveyId, stored);
 }

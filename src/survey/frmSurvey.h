@@ -1,5 +1,6 @@
 #pragma once
 
+#include "data/Surveys.h"
 #include "platform/Form.h"
 
 #include <QList>
@@ -15,6 +16,7 @@ class QScrollBar;
 class SurveyQuestionControl;
 class TextBox;
 struct CellQuestion;
+struct StoredInCell;
 
 // "Complete Survey": pick a survey and a cell of the model, score the cell's
 // questions, and store the scores for that survey.
@@ -79,6 +81,7 @@ private:
     // they may go (they are gone then), false to keep everything as it is.
     bool DiscardUnsubmitted();
     void ShowStoredAnswers();
+    void ShowStored(SurveyNumber surveyId, const StoredInCell& stored);
 
     void cmbSurveyID_Click();
     void cmbModelRow_Click();
