@@ -39,25 +39,7 @@ QSqlDatabase OpenExisting(const QString& name, const QString& path, std::source_
 
 namespace {
 
-int g_fixtureConnection = 0;
 int g_fixturesAlive = 0;
-
-// Runs fn with a plain Qt connection on the file, removed afterwards.
-template <class F>
-auto withConnection(const QString& path, F fn)
-{
-    const QString name = QStringLiteral("testdb-%1").arg(++g_fixtureConnection);
-    struct Remover
-    {
-        QString name;
-        ~Remover() { QSqlDatabase::removeDatabase(name); }
-    } remover{name};
-    // Scoped, so that no copy of the connection outlives the removal.
-    return [&] {
-        QSqlDatabase db = OpenExisting(name, path);
-        return fn(db);
-    }();
-}
 
 void check(const QSqlQuery& q, bool ok, const QString& sql)
 {
@@ -240,7 +222,7 @@ template <class F>
 auto TestDb::with(F fn) const
 {
     if (m_server.isEmpty())
-        return withConnection(path(), fn);
+        return WithExistingFile(path(), fn);
     QSqlDatabase db = serverConnection(m_server);
     return fn(db);
 }

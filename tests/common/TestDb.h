@@ -17,6 +17,25 @@ void OnExistingFile(QSqlDatabase& db, const QString& path);
 QSqlDatabase OpenExisting(const QString& name, const QString& path,
                           std::source_location where = std::source_location::current());
 
+// Runs fn with such a connection on the file; the connection is removed
+// afterwards, also when fn fails the test.
+template <class F>
+auto WithExistingFile(const QString& path, F fn)
+{
+    static int connections = 0;
+    const QString name = QStringLiteral("existing-%1").arg(++connections);
+    struct Remover
+    {
+        QString name;
+        ~Remover() { QSqlDatabase::removeDatabase(name); }
+    } remover{name};
+    // Scoped, so that no copy of the connection outlives the removal.
+    return [&] {
+        QSqlDatabase db = OpenExisting(name, path);
+        return fn(db);
+    }();
+}
+
 // The throwaway server of a test run (tests/server/pg-server), as libpq
 // keywords for its administrator: host, port, user. Empty when the run has
 // none (QUELT_TEST_SERVER_FILE unset).

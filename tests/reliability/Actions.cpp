@@ -159,3 +159,9 @@ bool Actions::Done(Action action) const
         return true;
     }
 }
+
+void FillOneAnswer(const TestDb& db)
+{
+    db.addSurvey(1, QStringLiteral("Ann"), QStringLiteral("Acme"));
+    db.addAnswer(1, db.addQuestion(0, 0, QStringLiteral("Kept?"), QStringLiteral("K")), 3);
+}

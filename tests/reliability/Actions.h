@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QImage>
+#include <QList>
 #include <QString>
 
 class TestDb;
@@ -9,6 +10,8 @@ class TestDb;
 // user does: opened from the main menu and filled in (Prepare), then the
 // one click that touches the file (Click).
 enum class Action { Question, Header, Answers, Results };
+inline const QList<Action> kAllActions = {Action::Question, Action::Header, Action::Answers,
+                                          Action::Results};
 
 QString ActionName(Action action);
 
@@ -33,6 +36,10 @@ private:
     qint64 m_before = -1;
     QImage m_picture;
 };
+
+// Survey 1 with an answer to the one question of cell (0, 0): something a
+// fault must not lose.
+void FillOneAnswer(const TestDb& db);
 
 // Rows of a table, or -1 when the table is not there.
 qint64 CountIfThere(const TestDb& db, const QString& table);

@@ -17,16 +17,6 @@ Q_DECLARE_METATYPE(Action)
 
 namespace {
 
-const QList<Action> kAllActions = {Action::Question, Action::Header, Action::Answers,
-                                   Action::Results};
-
-// A survey with one answer in a cell of one question: something to lose.
-void fill(const TestDb& db)
-{
-    db.addSurvey(1, QStringLiteral("Ann"), QStringLiteral("Acme"));
-    db.addAnswer(1, db.addQuestion(0, 0, QStringLiteral("Kept?"), QStringLiteral("K")), 3);
-}
-
 QByteArray bytesOf(const QString& path)
 {
     QFile file(path);
@@ -103,7 +93,7 @@ private Q_SLOTS:
         QFETCH(Action, action);
         QFETCH(bool, readable);
         TestDb db;
-        fill(db);
+        FillOneAnswer(db);
         Actions actions(db);
         actions.Prepare(action);
         QCOMPARE(messages(), QStringList());
@@ -155,7 +145,7 @@ private Q_SLOTS:
     {
         QFETCH(QString, fault);
         TestDb db;
-        fill(db);
+        FillOneAnswer(db);
         Actions actions(db);
         for (const Action action : kAllActions)
             actions.Prepare(action);
@@ -248,7 +238,7 @@ private Q_SLOTS:
         QFETCH(QString, missing);
         QFETCH(QList<Action>, failing);
         TestDb db;
-        fill(db);
+        FillOneAnswer(db);
         db.exec(breakage);
         const QStringList before = Snapshot(db);
 

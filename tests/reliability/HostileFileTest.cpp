@@ -22,16 +22,6 @@ Q_DECLARE_METATYPE(Action)
 
 namespace {
 
-const QList<Action> kAllActions = {Action::Question, Action::Header, Action::Answers,
-                                   Action::Results};
-
-// Survey 1 with an answer to the one question of cell (0, 0): something to lose.
-void fill(const TestDb& db)
-{
-    db.addSurvey(1, QStringLiteral("Ann"), QStringLiteral("Acme"));
-    db.addAnswer(1, db.addQuestion(0, 0, QStringLiteral("Kept?"), QStringLiteral("K")), 3);
-}
-
 // A survey_results table whose every insert runs the file's own expression
 // for about a second: a CHECK constraint, which nothing in the schema marks.
 QString slowInsertTable()
@@ -185,7 +175,7 @@ private Q_SLOTS:
         QFETCH(QString, says);
         QFETCH(QString, checkSays);
         TestDb db;
-        fill(db);
+        FillOneAnswer(db);
         for (const QString& sql : making)
             db.exec(sql);
         const QStringList before = Snapshot(db);
@@ -349,7 +339,7 @@ private Q_SLOTS:
         QFETCH(QList<Action>, failing);
         QFETCH(QString, says);
         TestDb db;
-        fill(db);
+        FillOneAnswer(db);
         if (wal)
             db.exec(QStringLiteral("PRAGMA journal_mode = WAL"));
         const QStringList before = Snapshot(db);
@@ -398,7 +388,7 @@ private Q_SLOTS:
     void folderNameNotUtf8()
     {
         TestDb db;
-        fill(db);
+        FillOneAnswer(db);
         const QStringList before = Snapshot(db);
         const QByteArray folder = QFile::encodeName(db.dir()) + "/caf\xe9";
         QCOMPARE(::mkdir(folder.constData(), 0755), 0);

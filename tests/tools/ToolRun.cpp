@@ -44,31 +44,10 @@ Run consumer(const QString& program, const QStringList& args, const QByteArray& 
     return runProcess(p, found, args, input);
 }
 
-namespace {
-
-// Runs fn over a connection on the existing file; the connection is gone
-// afterwards, also when fn fails the test.
-template <class F>
-auto withFile(const QString& path, F fn)
-{
-    const QString name = QStringLiteral("check");
-    struct Remover
-    {
-        QString name;
-        ~Remover() { QSqlDatabase::removeDatabase(name); }
-    } remover{name};
-    return [&] {
-        QSqlDatabase db = OpenExisting(name, path);
-        QSqlQuery q(db);
-        return fn(q);
-    }();
-}
-
-} // namespace
-
 QList<QVariantList> query(const QString& path, const QString& sql)
 {
-    return withFile(path, [&](QSqlQuery& q) {
+    return WithExistingFile(path, [&](QSqlDatabase& db) {
+        QSqlQuery q(db);
         if (!q.exec(sql))
             FailTest(q.lastError().text() + QStringLiteral(" in: ") + sql);
         QList<QVariantList> rows;
@@ -84,7 +63,8 @@ QList<QVariantList> query(const QString& path, const QString& sql)
 
 void execute(const QString& path, const QStringList& statements)
 {
-    withFile(path, [&](QSqlQuery& q) {
+    WithExistingFile(path, [&](QSqlDatabase& db) {
+        QSqlQuery q(db);
         for (const QString& sql : statements) {
             if (!q.exec(sql))
                 FailTest(q.lastError().text() + QStringLiteral(" in: ") + sql);
@@ -95,7 +75,8 @@ void execute(const QString& path, const QStringList& statements)
 
 QString refusal(const QString& path, const QString& sql)
 {
-    return withFile(path, [&](QSqlQuery& q) {
+    return WithExistingFile(path, [&](QSqlDatabase& db) {
+        QSqlQuery q(db);
         if (q.exec(sql))
             FailTest(QStringLiteral("the engine ran: ") + sql);
         return q.lastError().text();
