@@ -1,5 +1,6 @@
 #include "BenchSupport.h"
 
+#include "platform/DbEngine.h"
 #include "platform/MessageBox.h"
 
 #include <QComboBox>
@@ -59,6 +60,28 @@ Messages::Messages(benchmark::State& state, QStringList expected)
 Messages::~Messages()
 {
     MessageBox::SetHandler({});
+}
+
+AnswersAdded::AnswersAdded(const QString& location, int survey)
+    : m_location(location), m_survey(survey)
+{
+    const Database db = DBEngine::OpenDatabase(m_location);
+    // The order answers were stored in: the file's row order, the server's
+    // entry numbers.
+    m_order = db.IsServer() ? QStringLiteral("entry") : QStringLiteral("rowid");
+    m_last =
+        db.CreateQueryDef(QStringLiteral("SELECT MAX(%1) AS last FROM survey_results").arg(m_order))
+            .OpenRecordset()
+            .FieldInt64(QStringLiteral("last"));
+}
+
+void AnswersAdded::TakeAway() const
+{
+    DBEngine::OpenDatabase(m_location)
+        .Execute(QStringLiteral("DELETE FROM survey_results WHERE survey_id = %1 AND %2 > %3")
+                     .arg(m_survey)
+                     .arg(m_order)
+                     .arg(m_last));
 }
 
 void Pick(QComboBox* combo, int index)

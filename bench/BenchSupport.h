@@ -56,6 +56,27 @@ private:
     bool m_failed = false;
 };
 
+// Takes away, untimed, the answers stored for `survey` since it was made, so
+// that every iteration of a Submit stores into the same file. Left to pile
+// up, the iterations' own answers (as many as the runner chose to run, and
+// on the server over every repetition) change what is measured: the
+// window counts every answer of the cell after its Submit, and the inserts
+// land among ever more of them.
+class AnswersAdded
+{
+public:
+    AnswersAdded(const QString& location, int survey);
+    // Opens the database for each call, so no second connection is open
+    // while the figure is timed.
+    void TakeAway() const;
+
+private:
+    QString m_location;
+    int m_survey;
+    QString m_order;
+    qint64 m_last = 0;
+};
+
 // The tests' own: let pending paints and deferred deletes run; close every
 // window as the user's close box would.
 using Ui::CloseAllWindows;

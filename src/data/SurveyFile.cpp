@@ -141,7 +141,11 @@ void RefuseRowsBeyondShown(const Database& db, const QString& what)
 
 void StoreOneRow(Database& db, const QString& sql, const QString& what)
 {
-    const qint64 changed = db.Execute(sql);
+    RequireOneRow(db, sql, db.Execute(sql), what);
+}
+
+void RequireOneRow(const Database& db, const QString& sql, qint64 changed, const QString& what)
+{
     if (changed == 1)
         return;
     throw QueltError(QStringLiteral("The file did not store %1 as one new row (%2 rows changed), "

@@ -35,3 +35,5 @@ constexpr qsizetype kMostRowsShown = 65536;
 // silently dropped by the file's own rules) throws, naming `what`, so the
 // batch around it is rolled back and the failure reported.
 void StoreOneRow(Database& db, const QString& sql, const QString& what);
+// The same for an INSERT already run, which changed `changed` rows.
+void RequireOneRow(const Database& db, const QString& sql, qint64 changed, const QString& what);

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QList>
 #include <QString>
 #include <QStringList>
 #include <QVariant>
@@ -43,6 +44,17 @@ public:
     virtual std::unique_ptr<Cursor> Prepare(const QString& sql) = 0;
     // Runs a statement that returns no rows; gives the number of rows changed.
     virtual qint64 Execute(const QString& sql) = 0;
+    // Runs statements that return no rows, in order, and gives the number of
+    // rows each changed. The first that fails throws, and those after it
+    // are not run.
+    virtual QList<qint64> ExecuteBatch(const QStringList& statements)
+    {
+        QList<qint64> changed;
+        changed.reserve(statements.size());
+        for (const QString& sql : statements)
+            changed.append(Execute(sql));
+        return changed;
+    }
 
     // What begins a batch of writes, and a read of one state of the database.
     virtual QString BeginWrite() const { return QStringLiteral("BEGIN IMMEDIATE"); }

@@ -180,6 +180,13 @@ qint64 Database::Execute(const QString& sql)
     return run(sql);
 }
 
+QList<qint64> Database::ExecuteBatch(const QStringList& statements)
+{
+    const std::shared_ptr<Connection> connection = requireOpen(m_connection);
+    g_statementsSent.fetchAndAddRelaxed(quint64(statements.size()));
+    return connection->ExecuteBatch(statements);
+}
+
 qint64 Database::run(const QString& sql) const
 {
     const std::shared_ptr<Connection> connection = requireOpen(m_connection);

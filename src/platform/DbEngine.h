@@ -94,6 +94,10 @@ public:
     QueryDef CreateQueryDef(const QString& sql) const;
     // Shorthand for CreateQueryDef(sql).Execute().
     qint64 Execute(const QString& sql);
+    // Runs statements that return no rows, in order; gives the number of rows
+    // each changed. A server gets them together, in one round trip rather
+    // than one each. The first that fails throws, and none after it runs.
+    QList<qint64> ExecuteBatch(const QStringList& statements);
 
     // A batch of writes. BEGIN IMMEDIATE takes the write lock at once (waiting
     // through the busy timeout), so a transaction that reads before it writes

@@ -6,6 +6,7 @@
 #include <QSqlDatabase>
 #include <QSqlDriver>
 #include <QSqlError>
+#include <algorithm>
 #include <libpq-fe.h>
 
 namespace dbengine_detail {
@@ -23,6 +24,11 @@ constexpr Oid kOid = 26;
 constexpr Oid kFloat4 = 700;
 constexpr Oid kFloat8 = 701;
 constexpr Oid kNumeric = 1700;
+
+// How many statements of a batch go to the server in one round trip: their
+// results (some 40 bytes each) stay far below what a socket buffers, so
+// neither side can wait on the other while both are writing.
+constexpr qsizetype kStatementsPerTrip = 64;
 
 // A server that does not answer is given up after this long, rather than
 // leaving a window frozen until the operating system gives up.
@@ -143,11 +149,20 @@ public:
 
     std::unique_ptr<Cursor> Prepare(const QString& sql) override;
 
-    qint64 Execute(const QString& sql) override
+    qint64 Execute(const QString& sql) override { return rowsChanged(Run(sql).get()); }
+
+    // Sent together and their results read after: one round trip for the
+    // batch, where one each made every statement wait for the one before
+    // (a cell's 32 inserts over a local socket: 3.3 ms one by one, 0.75 ms
+    // together; over a network each round trip saved is its delay).
+    QList<qint64> ExecuteBatch(const QStringList& statements) override
     {
-        ResultHandle result = Run(sql);
-        const char* changed = PQcmdTuples(result.get());
-        return changed && *changed ? QByteArray(changed).toLongLong() : 0;
+        QList<qint64> changed;
+        changed.reserve(statements.size());
+        for (qsizetype from = 0; from < statements.size(); from += kStatementsPerTrip)
+            RunTogether(statements, from, std::min(statements.size(), from + kStatementsPerTrip),
+                        changed);
+        return changed;
     }
 
     QString BeginWrite() const override { return QStringLiteral("BEGIN"); }
@@ -173,6 +188,88 @@ public:
     }
 
 private:
+    // Statements [from, to) in libpq's pipeline: sent without waiting, then
+    // one result each. After a failed one the server runs none of the rest
+    // (they come back aborted), and the first failure is reported.
+    void RunTogether(const QStringList& statements, qsizetype from, qsizetype to,
+                     QList<qint64>& changed)
+    {
+        if (PQenterPipelineMode(m_conn) != 1)
+            Rejected(statements.at(from), nullptr);
+        for (qsizetype i = from; i < to; ++i) {
+            const QByteArray text = statements.at(i).toUtf8();
+            if (PQsendQueryParams(m_conn, text.constData(), 0, nullptr, nullptr, nullptr, nullptr,
+                                  0) != 1) {
+                // Out of the pipeline first, or the ROLLBACK that follows
+                // could not be sent either.
+                PQpipelineSync(m_conn);
+                LeavePipeline();
+                Rejected(statements.at(i), nullptr);
+            }
+        }
+        if (PQpipelineSync(m_conn) != 1) {
+            LeavePipeline();
+            Rejected(statements.at(to - 1), nullptr);
+        }
+        const qsizetype before = changed.size();
+        qsizetype failedAt = -1;
+        ResultHandle failure;
+        for (qsizetype i = from; i < to && PQstatus(m_conn) == CONNECTION_OK; ++i) {
+            ResultHandle result(PQgetResult(m_conn));
+            if (!result) {
+                if (failedAt < 0)
+                    failedAt = i;
+                break;
+            }
+            const ExecStatusType status = PQresultStatus(result.get());
+            if (status == PGRES_COMMAND_OK || status == PGRES_TUPLES_OK) {
+                changed.append(rowsChanged(result.get()));
+            } else if (status != PGRES_PIPELINE_ABORTED && failedAt < 0) {
+                failedAt = i;
+                failure = std::move(result);
+            }
+            // A statement's results end with a null; anything else means
+            // the results are out of step with the statements.
+            if (ResultHandle more(PQgetResult(m_conn)); more) {
+                if (failedAt < 0)
+                    failedAt = i;
+                break;
+            }
+        }
+        LeavePipeline();
+        // A connection lost between two results leaves the rest unanswered.
+        if (const qsizetype answered = from + changed.size() - before;
+            failedAt < 0 && answered < to)
+            failedAt = answered;
+        if (failedAt >= 0)
+            Rejected(statements.at(failedAt), failure.get());
+    }
+
+    // Reads what is left up to the pipeline's end and leaves it, so that the
+    // connection takes statements again: the ROLLBACK after a failure, above
+    // all. A lost connection has nothing left to read.
+    void LeavePipeline()
+    {
+        int nulls = 0;
+        while (PQstatus(m_conn) == CONNECTION_OK && nulls < 2) {
+            const ResultHandle result(PQgetResult(m_conn));
+            if (!result) {
+                ++nulls;
+                continue;
+            }
+            nulls = 0;
+            if (PQresultStatus(result.get()) == PGRES_PIPELINE_SYNC)
+                break;
+        }
+        PQexitPipelineMode(m_conn);
+    }
+
+    static qint64 rowsChanged(const PGresult* result)
+    {
+        const char* changed = PQcmdTuples(const_cast<PGresult*>(result));
+        return changed && *changed ? QByteArray(changed).toLongLong() : 0;
+    }
+
     [[noreturn]] void Rejected(const QString& sql, const PGresult* result) const
     {
         const QString said = words(result ? PQresultErrorMessage(result) : PQerrorMessage(m_conn));

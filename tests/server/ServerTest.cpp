@@ -166,9 +166,10 @@ private Q_SLOTS:
         QCOMPARE(m_messages->parents.last(), QStringLiteral("frmMainMenu"));
     }
 
-    // The server stops taking connections between two Submits, and later the
+    // The server stops taking connections between two Submits, later the
     // connection is cut in the middle of one (its backend ended after the
-    // second answer): neither stores anything, and each is reported.
+    // second answer), and then it refuses an answer: none stores anything,
+    // and each is reported.
     void lostServerStoresNothing()
     {
         TestDb db;
@@ -198,6 +199,24 @@ private Q_SLOTS:
         QCOMPARE(db.count(QStringLiteral("survey_results")), 3);
 
         db.exec(QStringLiteral("DROP TRIGGER cut ON survey_results"));
+
+        // Refused by the server at the second of the cell's answers, which
+        // reach it together: its words and the refused statement are told.
+        db.exec(
+            QStringLiteral("CREATE FUNCTION refuse() RETURNS trigger LANGUAGE plpgsql AS $$ BEGIN "
+                           "IF (SELECT count(*) FROM survey_results) >= 4 THEN "
+                           "RAISE EXCEPTION 'second answer refused'; END IF; RETURN NEW; END $$"));
+        db.exec(QStringLiteral("CREATE TRIGGER refuse BEFORE INSERT ON survey_results FOR EACH "
+                               "ROW EXECUTE FUNCTION refuse()"));
+        Ui::Click(w, QStringLiteral("butSubmit"));
+        const QString second =
+            db.value(QStringLiteral("SELECT id FROM question ORDER BY id OFFSET 1")).toString();
+        QVERIFY2(m_messages->last().contains(QStringLiteral("second answer refused")) &&
+                     m_messages->last().contains(QStringLiteral("VALUES (1, %1, 3)").arg(second)),
+                 qPrintable(m_messages->last()));
+        QCOMPARE(db.count(QStringLiteral("survey_results")), 3);
+        db.exec(QStringLiteral("DROP TRIGGER refuse ON survey_results"));
+
         m_messages->messages.clear();
         Ui::Click(w, QStringLiteral("butSubmit"));
         QCOMPARE(m_messages->messages, QStringList{QStringLiteral("Survey Submitted")});
