@@ -7,6 +7,7 @@
 #include <QSqlDriver>
 #include <QSqlError>
 #include <algorithm>
+#include <dlfcn.h>
 #include <libpq-fe.h>
 
 namespace dbengine_detail {
@@ -14,6 +15,71 @@ namespace dbengine_detail {
 namespace {
 
 QAtomicInteger<quint64> g_serverConnectionCounter;
+
+// libpq is loaded with the first server location, not with the program:
+// linked in, it and the libraries it brings (TLS, Kerberos, LDAP, some 25 in
+// all) cost every start of either program 2.7 ms, file or server. Qt's
+// driver loads the same library when it connects.
+#define QUELT_LIBPQ_FUNCTIONS(X)                                                                   \
+    X(PQclear)                                                                                     \
+    X(PQcmdTuples)                                                                                 \
+    X(PQconninfoFree)                                                                              \
+    X(PQconninfoParse)                                                                             \
+    X(PQdb)                                                                                        \
+    X(PQenterPipelineMode)                                                                         \
+    X(PQerrorMessage)                                                                              \
+    X(PQexecParams)                                                                                \
+    X(PQexitPipelineMode)                                                                          \
+    X(PQfname)                                                                                     \
+    X(PQfreemem)                                                                                   \
+    X(PQftype)                                                                                     \
+    X(PQgetResult)                                                                                 \
+    X(PQgetisnull)                                                                                 \
+    X(PQgetlength)                                                                                 \
+    X(PQgetvalue)                                                                                  \
+    X(PQhost)                                                                                      \
+    X(PQnfields)                                                                                   \
+    X(PQntuples)                                                                                   \
+    X(PQpipelineSync)                                                                              \
+    X(PQport)                                                                                      \
+    X(PQresultErrorField)                                                                          \
+    X(PQresultErrorMessage)                                                                        \
+    X(PQresultStatus)                                                                              \
+    X(PQsendQueryParams)                                                                           \
+    X(PQsetNoticeProcessor)                                                                        \
+    X(PQstatus)
+
+struct LibPq
+{
+#define QUELT_LIBPQ_POINTER(name) decltype(&::name) name = nullptr;
+    QUELT_LIBPQ_FUNCTIONS(QUELT_LIBPQ_POINTER)
+#undef QUELT_LIBPQ_POINTER
+};
+
+// A failed load throws, and the next server location tries again.
+const LibPq& Pq()
+{
+    static const LibPq loaded = [] {
+        constexpr char kLibrary[] = "libpq.so.5";
+        void* library = dlopen(kLibrary, RTLD_NOW | RTLD_LOCAL);
+        const auto missing = [](const char* what) {
+            return QueltError(QStringLiteral("This installation cannot load the library for "
+                                             "database servers (Debian package libpq5)."),
+                              QString::fromLocal8Bit(what));
+        };
+        if (!library)
+            throw missing(dlerror());
+        LibPq lib;
+#define QUELT_LIBPQ_RESOLVE(name)                                                                  \
+    lib.name = reinterpret_cast<decltype(lib.name)>(dlsym(library, #name));                        \
+    if (!lib.name)                                                                                 \
+        throw missing(#name);
+        QUELT_LIBPQ_FUNCTIONS(QUELT_LIBPQ_RESOLVE)
+#undef QUELT_LIBPQ_RESOLVE
+        return lib;
+    }();
+    return loaded;
+}
 
 // Type numbers of the server's catalogue (pg_type.oid) the cursor converts.
 constexpr Oid kBool = 16;
@@ -42,13 +108,13 @@ const QString kPasswordHelp = QStringLiteral(
 
 struct ClearResult
 {
-    void operator()(PGresult* result) const { PQclear(result); }
+    void operator()(PGresult* result) const { Pq().PQclear(result); }
 };
 using ResultHandle = std::unique_ptr<PGresult, ClearResult>;
 
 struct FreeOptions
 {
-    void operator()(PQconninfoOption* options) const { PQconninfoFree(options); }
+    void operator()(PQconninfoOption* options) const { Pq().PQconninfoFree(options); }
 };
 
 // Notices (a cascade, an index that exists already) are the server talking
@@ -140,11 +206,12 @@ public:
             throw QueltError(QStringLiteral("The database driver gives no server handle."), {}, {},
                              Location());
         m_conn = *static_cast<PGconn* const*>(handle.data());
-        PQsetNoticeProcessor(m_conn, dropNotice, nullptr);
+        Pq().PQsetNoticeProcessor(m_conn, dropNotice, nullptr);
         // The server's own words for where it is, now that they are known.
         SetLocation(QStringLiteral("postgresql://%1:%2/%3")
-                        .arg(QString::fromUtf8(PQhost(m_conn)), QString::fromUtf8(PQport(m_conn)),
-                             QString::fromUtf8(PQdb(m_conn))));
+                        .arg(QString::fromUtf8(Pq().PQhost(m_conn)),
+                             QString::fromUtf8(Pq().PQport(m_conn)),
+                             QString::fromUtf8(Pq().PQdb(m_conn))));
     }
 
     std::unique_ptr<Cursor> Prepare(const QString& sql) override;
@@ -180,8 +247,9 @@ public:
     {
         const QByteArray text = sql.toUtf8();
         ResultHandle result(
-            PQexecParams(m_conn, text.constData(), 0, nullptr, nullptr, nullptr, nullptr, 0));
-        const ExecStatusType status = result ? PQresultStatus(result.get()) : PGRES_FATAL_ERROR;
+            Pq().PQexecParams(m_conn, text.constData(), 0, nullptr, nullptr, nullptr, nullptr, 0));
+        const ExecStatusType status =
+            result ? Pq().PQresultStatus(result.get()) : PGRES_FATAL_ERROR;
         if (status != PGRES_COMMAND_OK && status != PGRES_TUPLES_OK)
             Rejected(sql, result.get());
         return result;
@@ -194,34 +262,34 @@ private:
     void RunTogether(const QStringList& statements, qsizetype from, qsizetype to,
                      QList<qint64>& changed)
     {
-        if (PQenterPipelineMode(m_conn) != 1)
+        if (Pq().PQenterPipelineMode(m_conn) != 1)
             Rejected(statements.at(from), nullptr);
         for (qsizetype i = from; i < to; ++i) {
             const QByteArray text = statements.at(i).toUtf8();
-            if (PQsendQueryParams(m_conn, text.constData(), 0, nullptr, nullptr, nullptr, nullptr,
-                                  0) != 1) {
+            if (Pq().PQsendQueryParams(m_conn, text.constData(), 0, nullptr, nullptr, nullptr,
+                                       nullptr, 0) != 1) {
                 // Out of the pipeline first, or the ROLLBACK that follows
                 // could not be sent either.
-                PQpipelineSync(m_conn);
+                Pq().PQpipelineSync(m_conn);
                 LeavePipeline();
                 Rejected(statements.at(i), nullptr);
             }
         }
-        if (PQpipelineSync(m_conn) != 1) {
+        if (Pq().PQpipelineSync(m_conn) != 1) {
             LeavePipeline();
             Rejected(statements.at(to - 1), nullptr);
         }
         const qsizetype before = changed.size();
         qsizetype failedAt = -1;
         ResultHandle failure;
-        for (qsizetype i = from; i < to && PQstatus(m_conn) == CONNECTION_OK; ++i) {
-            ResultHandle result(PQgetResult(m_conn));
+        for (qsizetype i = from; i < to && Pq().PQstatus(m_conn) == CONNECTION_OK; ++i) {
+            ResultHandle result(Pq().PQgetResult(m_conn));
             if (!result) {
                 if (failedAt < 0)
                     failedAt = i;
                 break;
             }
-            const ExecStatusType status = PQresultStatus(result.get());
+            const ExecStatusType status = Pq().PQresultStatus(result.get());
             if (status == PGRES_COMMAND_OK || status == PGRES_TUPLES_OK) {
                 changed.append(rowsChanged(result.get()));
             } else if (status != PGRES_PIPELINE_ABORTED && failedAt < 0) {
@@ -230,7 +298,7 @@ private:
             }
             // A statement's results end with a null; anything else means
             // the results are out of step with the statements.
-            if (ResultHandle more(PQgetResult(m_conn)); more) {
+            if (ResultHandle more(Pq().PQgetResult(m_conn)); more) {
                 if (failedAt < 0)
                     failedAt = i;
                 break;
@@ -251,32 +319,33 @@ private:
     void LeavePipeline()
     {
         int nulls = 0;
-        while (PQstatus(m_conn) == CONNECTION_OK && nulls < 2) {
-            const ResultHandle result(PQgetResult(m_conn));
+        while (Pq().PQstatus(m_conn) == CONNECTION_OK && nulls < 2) {
+            const ResultHandle result(Pq().PQgetResult(m_conn));
             if (!result) {
                 ++nulls;
                 continue;
             }
             nulls = 0;
-            if (PQresultStatus(result.get()) == PGRES_PIPELINE_SYNC)
+            if (Pq().PQresultStatus(result.get()) == PGRES_PIPELINE_SYNC)
                 break;
         }
-        PQexitPipelineMode(m_conn);
+        Pq().PQexitPipelineMode(m_conn);
     }
 
     static qint64 rowsChanged(const PGresult* result)
     {
-        const char* changed = PQcmdTuples(const_cast<PGresult*>(result));
+        const char* changed = Pq().PQcmdTuples(const_cast<PGresult*>(result));
         return changed && *changed ? QByteArray(changed).toLongLong() : 0;
     }
 
     [[noreturn]] void Rejected(const QString& sql, const PGresult* result) const
     {
-        const QString said = words(result ? PQresultErrorMessage(result) : PQerrorMessage(m_conn));
+        const QString said =
+            words(result ? Pq().PQresultErrorMessage(result) : Pq().PQerrorMessage(m_conn));
         const QByteArray state =
-            result ? QByteArray(PQresultErrorField(result, PG_DIAG_SQLSTATE)) : QByteArray();
+            result ? QByteArray(Pq().PQresultErrorField(result, PG_DIAG_SQLSTATE)) : QByteArray();
         QString action = QStringLiteral("The database server rejected a statement.");
-        if (PQstatus(m_conn) == CONNECTION_BAD)
+        if (Pq().PQstatus(m_conn) == CONNECTION_BAD)
             action = QStringLiteral("The connection to the database server was lost, so this "
                                     "step was not done; nothing of it was stored unless the "
                                     "server had already confirmed it.");
@@ -299,10 +368,10 @@ class PgCursor final : public Cursor
 public:
     explicit PgCursor(ResultHandle result) : m_result(std::move(result))
     {
-        const int columns = PQnfields(m_result.get());
+        const int columns = Pq().PQnfields(m_result.get());
         for (int i = 0; i < columns; ++i)
-            m_names.append(QString::fromUtf8(PQfname(m_result.get(), i)));
-        m_rows = PQntuples(m_result.get());
+            m_names.append(QString::fromUtf8(Pq().PQfname(m_result.get(), i)));
+        m_rows = Pq().PQntuples(m_result.get());
     }
 
     bool Step() override
@@ -317,12 +386,12 @@ public:
     QVariant Value(int index) const override
     {
         const PGresult* r = m_result.get();
-        if (PQgetisnull(r, m_row, index))
+        if (Pq().PQgetisnull(r, m_row, index))
             return QVariant(QMetaType::fromType<QString>());
         if (const std::optional<qint64> whole = WholeNumber(index))
             return QVariant(qlonglong(*whole));
-        const char* text = PQgetvalue(r, m_row, index);
-        switch (PQftype(r, index)) {
+        const char* text = Pq().PQgetvalue(r, m_row, index);
+        switch (Pq().PQftype(r, index)) {
         case kFloat4:
         case kFloat8:
         case kNumeric:
@@ -330,23 +399,23 @@ public:
         case kBool:
             return QVariant(qlonglong(text[0] == 't' ? 1 : 0));
         default:
-            return QVariant(QString::fromUtf8(text, PQgetlength(r, m_row, index)));
+            return QVariant(QString::fromUtf8(text, Pq().PQgetlength(r, m_row, index)));
         }
     }
 
     std::optional<qint64> WholeNumber(int index) const override
     {
         const PGresult* r = m_result.get();
-        if (PQgetisnull(r, m_row, index))
+        if (Pq().PQgetisnull(r, m_row, index))
             return std::nullopt;
-        switch (PQftype(r, index)) {
+        switch (Pq().PQftype(r, index)) {
         case kInt2:
         case kInt4:
         case kInt8:
         case kOid:
         case kNumeric: {
             bool ok = false;
-            const qint64 whole = QByteArray(PQgetvalue(r, m_row, index)).toLongLong(&ok);
+            const qint64 whole = QByteArray(Pq().PQgetvalue(r, m_row, index)).toLongLong(&ok);
             return ok ? std::optional<qint64>(whole) : std::nullopt;
         }
         default:
@@ -380,10 +449,10 @@ std::shared_ptr<Connection> OpenServerDatabase(const QString& location, bool rea
 {
     char* error = nullptr;
     const std::unique_ptr<PQconninfoOption, FreeOptions> parsed(
-        PQconninfoParse(location.toUtf8().constData(), &error));
+        Pq().PQconninfoParse(location.toUtf8().constData(), &error));
     if (!parsed) {
         const QString said = error ? words(error) : QString();
-        PQfreemem(error);
+        Pq().PQfreemem(error);
         // The location may hold a password after all: never repeat it.
         throw QueltError(QStringLiteral("The database location is not a valid server address "
                                         "(postgresql://user@host:port/database?options)."),
