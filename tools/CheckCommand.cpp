@@ -1,7 +1,7 @@
 #include "Command.h"
 #include "Output.h"
 
-#include "data/Inspection.h"
+#include "data/FileChecks.h"
 #include "data/Schema.h"
 #include "data/SurveyFile.h"
 #include "platform/DbEngine.h"

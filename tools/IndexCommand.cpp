@@ -1,6 +1,6 @@
 #include "Command.h"
 
-#include "data/Inspection.h"
+#include "data/FileChecks.h"
 #include "data/SurveyFile.h"
 #include "platform/DbEngine.h"
 

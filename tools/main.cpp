@@ -1,4 +1,4 @@
-// quelt-db: makes and inspects survey database files from the command line.
+// quelt-db: makes and checks survey database files from the command line.
 
 #include "Command.h"
 #include "Output.h"
@@ -141,7 +141,7 @@ void printOverview(QTextStream& out)
     out << "Usage: quelt-db COMMAND [ARGS...]\n"
            "       quelt-db COMMAND --help   (or: quelt-db help COMMAND)\n"
            "       quelt-db --version\n\n"
-           "Makes and inspects survey databases for Quelt Analysis Software: files, or\n"
+           "Makes and checks survey databases for Quelt Analysis Software: files, or\n"
            "databases on a PostgreSQL server (a LOCATION postgresql://...).\n\n"
            "Commands:\n";
     for (const Command& c : kCommands)

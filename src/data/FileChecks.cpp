@@ -1,4 +1,4 @@
-#include "data/Inspection.h"
+#include "data/FileChecks.h"
 
 #include "data/Schema.h"
 #include "data/Statements.h"
