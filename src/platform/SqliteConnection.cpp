@@ -1,5 +1,6 @@
 #include "platform/SqliteConnection.h"
 
+#include "platform/FilePath.h"
 #include "platform/QueltError.h"
 
 #include <QAtomicInteger>
@@ -69,12 +70,6 @@ bool holdsSomething(const QByteArray& path)
 {
     struct stat st;
     return ::stat(path.constData(), &st) == 0 && st.st_size > 0;
-}
-
-QString folderOf(const QString& path)
-{
-    const qsizetype slash = path.lastIndexOf(u'/');
-    return slash <= 0 ? QStringLiteral("/") : path.left(slash);
 }
 
 QString nameOf(const QString& path)
@@ -200,10 +195,10 @@ public:
                            "%2-wal and %2-shm beside it even to read it, and the folder %3 "
                            "does not let it write them, so the file can be neither read nor "
                            "stored in.")
-                    .arg(path, nameOf(path), folderOf(path));
+                    .arg(path, nameOf(path), FolderOf(path));
             return QStringLiteral("The folder %1 does not let the database engine write its "
                                   "journal there, so nothing can be stored in %2.")
-                .arg(folderOf(path), path);
+                .arg(FolderOf(path), path);
         case SQLITE_TOOBIG:
             return QStringLiteral(
                        "A text is longer than the %1 bytes this program reads or stores. If "
