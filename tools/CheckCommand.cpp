@@ -1,11 +1,9 @@
 #include "Command.h"
-#include "Output.h"
 
 #include "data/FileChecks.h"
 #include "data/Schema.h"
 #include "data/SurveyFile.h"
 #include "platform/DbEngine.h"
-#include "platform/QueltError.h"
 
 #include <QLocale>
 #include <QSet>
@@ -57,14 +55,10 @@ QString counted(qint64 n, const QString& noun)
     return QStringLiteral("%1 %2%3").arg(n).arg(noun, n == 1 ? QString() : QStringLiteral("s"));
 }
 
-QString rowsAre(qint64 n)
+// "1 row is", "5 rows are".
+QString countedAre(qint64 n, const QString& noun)
 {
-    return n == 1 ? QStringLiteral("1 row is") : QStringLiteral("%1 rows are").arg(n);
-}
-
-QString numbersAre(qint64 n)
-{
-    return n == 1 ? QStringLiteral("1 number is") : QStringLiteral("%1 numbers are").arg(n);
+    return counted(n, noun) + (n == 1 ? QStringLiteral(" is") : QStringLiteral(" are"));
 }
 
 class Checker
@@ -81,6 +75,7 @@ public:
             problems.append(QStringLiteral("the engine's integrity check: %1").arg(line));
         for (const QString& hazard : ReadSchemaHazards(m_db))
             problems.append(hazard + QStringLiteral("; the program refuses the file while it is"));
+        m_computed = ReadComputedColumns(m_db);
         for (const TableRule& rule : kTables)
             Table(rule);
         // Notes on what the program copes with, wherever the columns they
@@ -117,14 +112,13 @@ private:
         // what it gives is not the file's own rows.
         if (!IsStoredTable(m_db, rule.table))
             return;
-        const QStringList computed = ReadComputedColumns(m_db, rule.table);
         for (const ColumnRule& column : rule.columns) {
             if (!present.contains(column.name)) {
                 problems.append(
                     QStringLiteral("the table %1 has no column %2").arg(rule.table, column.name));
                 continue;
             }
-            if (computed.contains(column.name))
+            if (m_computed.contains(rule.table + u'.' + column.name))
                 continue;
             if (HoldsOverlongValue(m_db, rule.table, column.name)) {
                 problems.append(
@@ -161,8 +155,9 @@ private:
     {
         const qint64 nulls = CountNullValues(m_db, table, column);
         if (nulls > 0)
-            problems.append(QStringLiteral("%1.%2: %3 null where %4 is needed")
-                                .arg(table, column, rowsAre(nulls), needed));
+            problems.append(
+                QStringLiteral("%1.%2: %3 null where %4 is needed")
+                    .arg(table, column, countedAre(nulls, QStringLiteral("row")), needed));
     }
 
     void Unnumbered(const QString& table, const QString& column)
@@ -179,15 +174,18 @@ private:
     {
         const OddValues odd = ReadOddNumbers(m_db, table, column, skipBlank);
         if (odd.count > 0)
-            problems.append(QStringLiteral("%1.%2: %3 not a whole number from -32768 to 32767 "
-                                           "(such as \"%4\")")
-                                .arg(table, column, rowsAre(odd.count), odd.example));
+            problems.append(
+                QStringLiteral("%1.%2: %3 not a whole number from -32768 to 32767 "
+                               "(such as \"%4\")")
+                    .arg(table, column, countedAre(odd.count, QStringLiteral("row")), odd.example));
         // A model number is read as text by the windows either way; any
         // other is compared with numbers, which a text never equals.
         if (odd.asText > 0 && !skipBlank)
             problems.append(QStringLiteral("%1.%2: %3 stored as text (such as \"%4\"); the "
                                            "program never finds what such a number refers to")
-                                .arg(table, column, numbersAre(odd.asText), odd.textExample));
+                                .arg(table, column,
+                                     countedAre(odd.asText, QStringLiteral("number")),
+                                     odd.textExample));
         return odd.count == 0;
     }
 
@@ -197,9 +195,10 @@ private:
             return;
         const Repeats repeats = ReadRepeatedNumbers(m_db, table, column);
         if (repeats.count > 0)
-            problems.append(QStringLiteral("%1.%2: %3 used by more than one %4 (such as %5)")
-                                .arg(table, column, numbersAre(repeats.count), noun)
-                                .arg(repeats.example));
+            problems.append(
+                QStringLiteral("%1.%2: %3 used by more than one %4 (such as %5)")
+                    .arg(table, column, countedAre(repeats.count, QStringLiteral("number")), noun)
+                    .arg(repeats.example));
     }
 
     // The grid shows rows and columns in number order whatever the numbers;
@@ -267,21 +266,22 @@ private:
     void Indexes()
     {
         for (const WantedIndex& wanted : WantedIndexes()) {
-            if (!IndexLike(m_db, wanted).isEmpty())
+            const IndexesLike found = FindIndexesLike(m_db, wanted);
+            if (!found.complete.isEmpty())
                 continue;
             QString note = QStringLiteral("no index on %1 (%2): results are slower on a large "
                                           "file; 'quelt-db index' adds it")
                                .arg(wanted.table, wanted.columns.join(QStringLiteral(", ")));
-            const QStringList partial = PartialIndexesLike(m_db, wanted);
-            if (!partial.isEmpty())
+            if (!found.partial.isEmpty())
                 note += QStringLiteral(" (not %1: a partial index holds only the rows its "
                                        "WHERE clause selects)")
-                            .arg(partial.join(QStringLiteral(" or ")));
+                            .arg(found.partial.join(QStringLiteral(" or ")));
             notes.append(note);
         }
     }
 
     const Database& m_db;
+    QStringList m_computed;
     // "table.column" for each column whose values are all there to read as
     // the program reads them.
     QSet<QString> m_readable;

@@ -12,7 +12,7 @@ int RunIndex(const QStringList& args, QTextStream& out)
 
     QList<WantedIndex> missing;
     for (const WantedIndex& wanted : WantedIndexes()) {
-        const QString existing = IndexLike(db, wanted);
+        const QString existing = FindIndexesLike(db, wanted).complete;
         if (existing.isEmpty()) {
             missing.append(wanted);
         } else {

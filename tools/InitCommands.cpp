@@ -123,11 +123,12 @@ int RunDemo(const QStringList& args, QTextStream& out)
         }
         // Each survey has its own level, so the results differ visibly.
         const double levels[] = {2.6, 1.6, 3.3};
+        const QList<QuestionCell> cells = ReadQuestionCells(db);
         for (qsizetype s = 0; s < kDemoSurveys.size(); ++s) {
             const auto surveyId = qint16(s + 1);
             StoreSurveyHeader(db, surveyId, {kDemoSurveys[s].first, kDemoSurveys[s].second});
             QList<Answer> answers;
-            for (const QuestionCell& question : ReadQuestionCells(db)) {
+            for (const QuestionCell& question : cells) {
                 const int cellBias = (question.rowNumber + 2 * question.colNumber) % 5 - 2;
                 const double score = levels[s] + 0.5 * cellBias + (random.bounded(2.0) - 1.0);
                 answers.append({question.id, qint16(qBound(0, qRound(score), 4))});

@@ -4,7 +4,6 @@
 
 #include "platform/QueltError.h"
 
-#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <cerrno>

@@ -6,8 +6,6 @@
 #include <QTextStream>
 #include <functional>
 
-class Database;
-
 // A usage error when an output path names the database itself: a report must
 // never take the place of the file it reports on.
 void RefuseOutputOverDatabase(const QString& output, const QString& database);

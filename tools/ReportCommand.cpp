@@ -26,7 +26,6 @@
 #include <QSvgGenerator>
 #include <QXmlStreamWriter>
 #include <algorithm>
-#include <cstdio>
 #include <unistd.h>
 
 namespace {

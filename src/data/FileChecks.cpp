@@ -69,15 +69,16 @@ bool IsStoredTable(const Database& db, const QString& table)
                 .startsWith(QLatin1String("CREATE VIRTUAL"), Qt::CaseInsensitive);
 }
 
-QStringList ReadComputedColumns(const Database& db, const QString& table)
+QStringList ReadComputedColumns(const Database& db)
 {
     QStringList columns;
     if (db.IsServer())
         return columns;
     Recordset rs = db.CreateQueryDef(Sql::SelectGeneratedColumns()).OpenRecordset();
     for (; !rs.Eof(); rs.MoveNext())
-        if (rs.FieldText(QStringLiteral("tbl")).compare(table, Qt::CaseInsensitive) == 0)
-            columns.append(rs.FieldText(QStringLiteral("name")).toLower());
+        columns.append(
+            (rs.FieldText(QStringLiteral("tbl")) + u'.' + rs.FieldText(QStringLiteral("name")))
+                .toLower());
     return columns;
 }
 
@@ -224,11 +225,9 @@ QList<WantedIndex> WantedIndexes()
     return wanted;
 }
 
-namespace {
-
-// The indexes on the wanted table that begin with the wanted columns, each
-// with whether it is partial (has a WHERE clause).
-QList<QPair<QString, bool>> indexesLike(const Database& db, const WantedIndex& wanted)
+// A partial index holds only the rows its WHERE clause selects, so the
+// planner cannot use it for the program's queries, which need every row.
+IndexesLike FindIndexesLike(const Database& db, const WantedIndex& wanted)
 {
     const bool server = db.IsServer();
     QList<QPair<QString, bool>> indexes;
@@ -241,40 +240,22 @@ QList<QPair<QString, bool>> indexesLike(const Database& db, const WantedIndex& w
         rs.MoveNext();
     }
     rs.Close();
-    QList<QPair<QString, bool>> like;
-    for (const auto& index : indexes) {
-        const QStringList columns = textColumn(db,
-                                               server ? Sql::Server::SelectIndexColumns(index.first)
-                                                      : Sql::SelectIndexColumns(index.first),
-                                               QStringLiteral("name"));
+    IndexesLike like;
+    for (const auto& [name, partial] : indexes) {
+        const QStringList columns = textColumn(
+            db, server ? Sql::Server::SelectIndexColumns(name) : Sql::SelectIndexColumns(name),
+            QStringLiteral("name"));
         if (columns.size() < wanted.columns.size())
             continue;
         bool same = true;
         for (qsizetype i = 0; i < wanted.columns.size() && same; ++i)
             same = columns.at(i).compare(wanted.columns.at(i), Qt::CaseInsensitive) == 0;
-        if (same)
-            like.append(index);
+        if (!same)
+            continue;
+        if (partial)
+            like.partial.append(name);
+        else if (like.complete.isEmpty())
+            like.complete = name;
     }
     return like;
-}
-
-} // namespace
-
-// A partial index holds only the rows its WHERE clause selects, so the
-// planner cannot use it for the program's queries, which need every row.
-QString IndexLike(const Database& db, const WantedIndex& wanted)
-{
-    for (const auto& [name, partial] : indexesLike(db, wanted))
-        if (!partial)
-            return name;
-    return {};
-}
-
-QStringList PartialIndexesLike(const Database& db, const WantedIndex& wanted)
-{
-    QStringList names;
-    for (const auto& [name, partial] : indexesLike(db, wanted))
-        if (partial)
-            names.append(name);
-    return names;
 }

@@ -21,9 +21,10 @@ QStringList ReadTableColumns(const Database& db, const QString& table);
 // a virtual table, not missing. The values of anything else are not read.
 bool IsStoredTable(const Database& db, const QString& table);
 
-// The table's columns that the file computes rather than stores, in lower
-// case. Reading them runs the file's expression, so their values are not read.
-QStringList ReadComputedColumns(const Database& db, const QString& table);
+// The columns that the file computes rather than stores, as "table.column"
+// in lower case. Reading them runs the file's expression, so their values are
+// not read.
+QStringList ReadComputedColumns(const Database& db);
 
 // Whether a value of the column is longer than the program reads; such a
 // value cannot be read at all, and a window that meets it refuses it.
@@ -86,10 +87,13 @@ struct WantedIndex
 };
 QList<WantedIndex> WantedIndexes();
 
-// The name of a complete index (one without a WHERE clause) on the wanted
-// table that begins with the wanted columns, whatever it is called; empty
-// when there is none.
-QString IndexLike(const Database& db, const WantedIndex& wanted);
-// The partial indexes that begin with the wanted columns: they serve only the
-// rows their WHERE clause selects, never the program's queries.
-QStringList PartialIndexesLike(const Database& db, const WantedIndex& wanted);
+// The indexes on the wanted table that begin with the wanted columns,
+// whatever they are called: the name of a complete one (without a WHERE
+// clause; empty when there is none), and the partial ones, which serve only
+// the rows their WHERE clause selects, never the program's queries.
+struct IndexesLike
+{
+    QString complete;
+    QStringList partial;
+};
+IndexesLike FindIndexesLike(const Database& db, const WantedIndex& wanted);
