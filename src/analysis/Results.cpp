@@ -3,7 +3,6 @@
 #include "data/Answers.h"
 #include "data/Model.h"
 #include "platform/Convert.h"
-#include "platform/DbEngine.h"
 
 namespace {
 

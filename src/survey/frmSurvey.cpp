@@ -4,7 +4,6 @@
 #include "data/Questions.h"
 #include "data/SurveyFile.h"
 #include "data/Surveys.h"
-#include "platform/Convert.h"
 #include "platform/DbEngine.h"
 #include "platform/ErrorReport.h"
 #include "platform/MessageBox.h"
@@ -179,7 +178,7 @@ void frmSurvey::PlaceScoreHeadings()
 
 void frmSurvey::Form_Load()
 {
-    LoadSurveyIds();
+    LoadSurveyIds(OpenSurveyDatabase(DBEngine::SurveyDatabaseName()));
     LoadModelLists();
     LoadCellQuestions();
 }
@@ -193,8 +192,9 @@ void frmSurvey::Form_Show()
     WarnIfNothingCanBeStored();
     if (IsFirstShow())
         return;
-    LoadSurveyIds();
-    ShowStoredAnswers();
+    const Database db = OpenSurveyDatabase(DBEngine::SurveyDatabaseName());
+    LoadSurveyIds(db);
+    ShowStoredAnswers(db);
 }
 
 bool frmSurvey::Form_QueryUnload()
@@ -221,9 +221,8 @@ bool frmSurvey::DiscardUnsubmitted()
 }
 
 // Adds every survey number not yet on offer, keeping the user's choice.
-void frmSurvey::LoadSurveyIds()
+void frmSurvey::LoadSurveyIds(const Database& db)
 {
-    const Database db = OpenSurveyDatabase(DBEngine::SurveyDatabaseName());
     AddNewItems(cmbSurveyID, ReadSurveyNumbers(db));
 }
 
@@ -240,9 +239,16 @@ void frmSurvey::LoadCellQuestions()
     // A new cell starts at its first question, not where the last one was
     // left, which could show a short cell as empty.
     VScroll1->setValue(0);
+    // No questions, and nothing to open, while a row or column is not chosen.
+    const std::optional<qint16> rowNumber = PickedNumber(cmbModelRow, lstModelRow);
+    const std::optional<qint16> colNumber = PickedNumber(cmbModelCol, lstModelCol);
+    std::optional<Database> db;
     QList<CellQuestion> questions;
     try {
-        questions = ReadCellQuestions();
+        if (rowNumber && colNumber) {
+            db = OpenSurveyDatabase(DBEngine::SurveyDatabaseName());
+            questions = ReadCellQuestions(*db, *rowNumber, *colNumber);
+        }
     } catch (...) {
         // A cell with a bad question stays empty instead of showing in part.
         ShowQuestions({});
@@ -251,18 +257,8 @@ void frmSurvey::LoadCellQuestions()
     ShowQuestions(questions);
     m_shownRow = cmbModelRow->currentIndex();
     m_shownCol = cmbModelCol->currentIndex();
-    ShowStoredAnswers();
-}
-
-// The questions of the chosen cell; none while a row or column is not chosen.
-QList<CellQuestion> frmSurvey::ReadCellQuestions() const
-{
-    const std::optional<qint16> rowNumber = PickedNumber(cmbModelRow, lstModelRow);
-    const std::optional<qint16> colNumber = PickedNumber(cmbModelCol, lstModelCol);
-    if (!rowNumber || !colNumber)
-        return {};
-    const Database db = OpenSurveyDatabase(DBEngine::SurveyDatabaseName());
-    return ::ReadCellQuestions(db, *rowNumber, *colNumber);
+    if (db)
+        ShowStoredAnswers(*db);
 }
 
 // Puts the questions into the first rows and empties the others. A row that
@@ -409,9 +405,9 @@ void frmSurvey::cmbSurveyID_Click()
         txtCompletedBy->setCursorPosition(0);
         txtCompany->setText(header.company);
         txtCompany->setCursorPosition(0);
+        m_shownSurvey = picked;
+        ShowStoredAnswers(db);
     }
-    m_shownSurvey = picked;
-    ShowStoredAnswers();
 }
 
 void frmSurvey::cmbModelRow_Click()
@@ -447,7 +443,7 @@ QString counted(qint64 n, const char* one, const char* many)
 
 // Read only: what earlier Submits stored stays as it is, and a second Submit
 // of the cell shows as a second set of answers.
-void frmSurvey::ShowStoredAnswers()
+void frmSurvey::ShowStoredAnswers(const Database& db)
 {
     if (m_shownSurvey.isEmpty() || m_shownRow < 0 || m_shownCol < 0) {
         lblStored->setText(kChooseToSeeStored);
@@ -458,8 +454,7 @@ void frmSurvey::ShowStoredAnswers()
     if (!rowNumber || !colNumber)
         return;
     const SurveyNumber surveyId = ParseSurveyNumber(m_shownSurvey);
-    ShowStored(surveyId, ReadStoredInCell(OpenSurveyDatabase(DBEngine::SurveyDatabaseName()),
-                                          surveyId, *rowNumber, *colNumber));
+    ShowStored(surveyId, ReadStoredInCell(db, surveyId, *rowNumber, *colNumber));
 }
 
 void frmSurvey::ShowStored(SurveyNumber surveyId, const StoredInCell& stored)

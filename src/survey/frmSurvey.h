@@ -59,10 +59,9 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
-    void LoadSurveyIds();
+    void LoadSurveyIds(const Database& db);
     void LoadModelLists();
     void LoadCellQuestions();
-    QList<CellQuestion> ReadCellQuestions() const;
     void ShowQuestions(const QList<CellQuestion>& questions);
     void MakeRowsInView();
     void FillRow(std::size_t n);
@@ -80,7 +79,7 @@ private:
     // Asks before scores chosen since the last Submit are lost; true when
     // they may go (they are gone then), false to keep everything as it is.
     bool DiscardUnsubmitted();
-    void ShowStoredAnswers();
+    void ShowStoredAnswers(const Database& db);
     void ShowStored(SurveyNumber surveyId, const StoredInCell& stored);
 
     void cmbSurveyID_Click();
