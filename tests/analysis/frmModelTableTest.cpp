@@ -23,6 +23,11 @@ const QColor kUpTo3(255, 255, 128);
 const QColor kUpTo4(128, 255, 128);
 const QColor kWhite(255, 255, 255);
 const QColor kNoAnswers(208, 208, 208);
+// Names the picture cuts short.
+const QString kLongRow =
+    QStringLiteral("Leadership & <b>commitment</b> on every site and every shift, at length");
+const QString kLongCol =
+    QStringLiteral("Awareness of the hazards of the work, as seen by the people who do it");
 
 int lineAt(int index)
 {
@@ -512,12 +517,8 @@ private Q_SLOTS:
     {
         QTest::addColumn<QPoint>("at"); // twips
         QTest::addColumn<QString>("tip");
-        const QString row = QStringLiteral("Leadership & <b>commitment</b> on every site and "
-                                           "every shift, written out at length");
-        const QString col = QStringLiteral("Awareness of the hazards of the work, as seen by the "
-                                           "people who do it");
-        QTest::newRow("row heading") << QPoint(700, lineAt(0) + 300) << row;
-        QTest::newRow("column heading") << QPoint(lineAt(1) + 300, 1200) << col;
+        QTest::newRow("row heading") << QPoint(700, lineAt(0) + 300) << kLongRow;
+        QTest::newRow("column heading") << QPoint(lineAt(1) + 300, 1200) << kLongCol;
         QTest::newRow("a cell") << QPoint(lineAt(1) + 300, lineAt(0) + 300) << QString();
         QTest::newRow("beyond the last row") << QPoint(700, lineAt(2) + 300) << QString();
     }
@@ -526,11 +527,7 @@ private Q_SLOTS:
     {
         QFETCH(QPoint, at);
         QFETCH(QString, tip);
-        const QString row = QStringLiteral("Leadership & <b>commitment</b> on every site and "
-                                           "every shift, written out at length");
-        const QString col = QStringLiteral("Awareness of the hazards of the work, as seen by the "
-                                           "people who do it");
-        TestDb db({row, QStringLiteral("Safety")}, {QStringLiteral("Training"), col});
+        TestDb db({kLongRow, QStringLiteral("Safety")}, {QStringLiteral("Training"), kLongCol});
         ModelTable w;
         const QPoint px(TwipsToPxX(at.x()), TwipsToPxY(at.y()));
         QHelpEvent help(QEvent::ToolTip, px, w.picTable->mapToGlobal(px));
@@ -542,7 +539,8 @@ private Q_SLOTS:
 
         const QString described =
             QAccessible::queryAccessibleInterface(w.picTable)->text(QAccessible::Description);
-        QVERIFY2(described.contains(row) && described.contains(col), qPrintable(described));
+        QVERIFY2(described.contains(kLongRow) && described.contains(kLongCol),
+                 qPrintable(described));
     }
 
     void showingAgainAddsNewSurveys()
