@@ -3,6 +3,7 @@
 #include "data/FileChecks.h"
 #include "data/Schema.h"
 #include "data/SurveyFile.h"
+#include "platform/Convert.h"
 #include "platform/DbEngine.h"
 
 #include <QLocale>
@@ -52,7 +53,7 @@ const QList<TableRule> kTables = {
 
 QString counted(qint64 n, const QString& noun)
 {
-    return QStringLiteral("%1 %2%3").arg(n).arg(noun, n == 1 ? QString() : QStringLiteral("s"));
+    return Counted(n, noun);
 }
 
 // "1 row is", "5 rows are".

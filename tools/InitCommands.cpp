@@ -5,6 +5,7 @@
 #include "data/Questions.h"
 #include "data/Schema.h"
 #include "data/Surveys.h"
+#include "platform/Convert.h"
 #include "platform/DbEngine.h"
 
 #include <QRandomGenerator>
@@ -49,8 +50,8 @@ int RunInit(const QStringList& args, QTextStream& out)
     const QStringList rows = modelNames(options, QStringLiteral("rows"), QStringLiteral("row"));
     const QStringList cols = modelNames(options, QStringLiteral("cols"), QStringLiteral("column"));
     Schema::CreateSurveyDatabase(file, rows, cols);
-    out << "Created " << file << " with " << rows.size() << " model rows and " << cols.size()
-        << " model columns.\n";
+    out << "Created " << file << " with " << Counted(rows.size(), QStringLiteral("model row"))
+        << " and " << Counted(cols.size(), QStringLiteral("model column")) << ".\n";
     return 0;
 }
 

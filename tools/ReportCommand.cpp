@@ -183,12 +183,11 @@ void refuseLargePicture(const ResultsGrid& grid, const QString& path)
 {
     if (grid.RowCount() <= Schema::kLargestModel && grid.ColCount() <= Schema::kLargestModel)
         return;
-    throw QueltError(QStringLiteral("The model of %1 has %2 rows and %3 columns; pictures are "
+    throw QueltError(QStringLiteral("The model of %1 has %2 and %3; pictures are "
                                     "made of models up to %4 x %4 only. The text and csv formats "
                                     "work at any size.")
-                         .arg(path)
-                         .arg(grid.RowCount())
-                         .arg(grid.ColCount())
+                         .arg(path, Counted(grid.RowCount(), QStringLiteral("row")),
+                              Counted(grid.ColCount(), QStringLiteral("column")))
                          .arg(Schema::kLargestModel));
 }
 
@@ -375,9 +374,7 @@ void paint(QPainter& painter, const Report& report, bool colour, const QSize& si
 // Every name in full, one a line: a picture may show a long one cut short.
 QString namesInFull(const ResultsGrid& grid)
 {
-    const ResultsGrid shown = shownNames(grid);
-    return QStringLiteral("Model rows:\n%1\nModel columns:\n%2")
-        .arg(shown.rowNames.join(u'\n'), shown.colNames.join(u'\n'));
+    return NamesInFull(shownNames(grid));
 }
 
 // The document's description for readers of PDF metadata, written by an XML

@@ -4,6 +4,8 @@
 #include "data/Model.h"
 #include "platform/Convert.h"
 
+#include <algorithm>
+
 namespace {
 
 void loadLine(const QList<ModelLine>& lines, const QString& what, QStringList& names,
@@ -48,44 +50,79 @@ void ComputeResults(const Database& db, SurveyNumber surveyId, ResultsGrid& grid
     grid.cells = std::move(cells);
 }
 
+namespace {
+
+// A mean rounded to hundredths, halves away from zero, worked out from the
+// integer sum and count rather than from a rounded double.
+struct ShownMean
+{
+    bool negative = false; // shown with a minus sign: below zero once rounded
+    quint64 whole = 0;
+    int hundredths = 0;
+};
+
+ShownMean shownMean(const ResultsCell& cell)
+{
+    const bool negative = cell.sum < 0;
+    // Unsigned, so that even the most negative sum has a magnitude.
+    const quint64 n = quint64(cell.count);
+    const quint64 magnitude = negative ? 0 - quint64(cell.sum) : quint64(cell.sum);
+    ShownMean mean;
+    mean.whole = magnitude / n;
+    quint64 rest = magnitude % n;
+    // Long division for two decimals; what remains decides the rounding.
+    for (int digit = 0; digit < 2; ++digit) {
+        rest *= 10;
+        mean.hundredths = mean.hundredths * 10 + int(rest / n);
+        rest %= n;
+    }
+    if (rest >= n - rest) {
+        if (++mean.hundredths == 100) {
+            mean.hundredths = 0;
+            ++mean.whole;
+        }
+    }
+    mean.negative = negative && (mean.whole > 0 || mean.hundredths > 0);
+    return mean;
+}
+
+} // namespace
+
 QColor BandColour(const ResultsCell& cell)
 {
-    const qint64 n = cell.count;
-    if (n <= 0 || cell.sum < n)
+    if (!cell.HasAnswers())
+        return NoAnswersColour();
+    const ShownMean mean = shownMean(cell);
+    // In hundredths; anything above 4 is only ever compared with 400.
+    const quint64 shown =
+        mean.negative ? 0 : std::min<quint64>(mean.whole, 5) * 100 + quint64(mean.hundredths);
+    if (shown < 100)
         return QColor(255, 128, 128);
-    if (cell.sum <= 2 * n)
+    if (shown <= 200)
         return QColor(255, 192, 128);
-    if (cell.sum <= 3 * n)
+    if (shown <= 300)
         return QColor(255, 255, 128);
-    if (cell.sum <= 4 * n)
+    if (shown <= 400)
         return QColor(128, 255, 128);
     return QColor(255, 255, 255);
+}
+
+QColor NoAnswersColour()
+{
+    return QColor(208, 208, 208);
 }
 
 QString MeanText(const ResultsCell& cell)
 {
     if (!cell.HasAnswers())
         return QStringLiteral("a");
-    const bool negative = cell.sum < 0;
-    // Unsigned, so that even the most negative sum has a magnitude.
-    const quint64 n = quint64(cell.count);
-    const quint64 magnitude = negative ? 0 - quint64(cell.sum) : quint64(cell.sum);
-    quint64 whole = magnitude / n;
-    quint64 rest = magnitude % n;
-    int hundredths = 0;
-    // Long division for two decimals; what remains decides the rounding.
-    for (int digit = 0; digit < 2; ++digit) {
-        rest *= 10;
-        hundredths = hundredths * 10 + int(rest / n);
-        rest %= n;
-    }
-    if (rest >= n - rest) {
-        if (++hundredths == 100) {
-            hundredths = 0;
-            ++whole;
-        }
-    }
-    const bool shownNegative = negative && (whole > 0 || hundredths > 0);
-    return (shownNegative ? QStringLiteral("-") : QString()) + QString::number(whole) +
-           u'.' + QStringLiteral("%1").arg(hundredths, 2, 10, QLatin1Char('0'));
+    const ShownMean mean = shownMean(cell);
+    return (mean.negative ? QStringLiteral("-") : QString()) + QString::number(mean.whole) + u'.' +
+           QStringLiteral("%1").arg(mean.hundredths, 2, 10, QLatin1Char('0'));
+}
+
+QString NamesInFull(const ResultsGrid& grid)
+{
+    return QStringLiteral("Model rows:\n%1\nModel columns:\n%2")
+        .arg(grid.rowNames.join(u'\n'), grid.colNames.join(u'\n'));
 }

@@ -58,12 +58,20 @@ ResultsGrid LoadModelGrid(const Database& db);
 // row, as one state of the file.
 void ComputeResults(const Database& db, SurveyNumber surveyId, ResultsGrid& grid);
 
-// The fill of a cell by its mean: below 1 (and no answers at all), up to 2,
-// up to 3, up to 4, above 4. Compared on the integer sum and count, so a mean
-// of exactly 1, 2, 3 or 4 falls in its band without any rounding.
+// The fill of a cell by its mean as MeanText shows it: below 1, 1 to 2, above
+// 2 to 3, above 3 to 4, above 4. A cell shown as "1.00" is never on the
+// "below 1" fill, whatever the third decimal. A cell without answers takes
+// NoAnswersColour instead, so it never reads as a poor result.
 QColor BandColour(const ResultsCell& cell);
+
+// The fill of a cell without answers: a grey unlike every band's fill.
+QColor NoAnswersColour();
 
 // The mean with two decimals and a point ("2.50", "0.18"), or "a" for a cell
 // without answers. Halves round away from zero, worked out from the integer
 // sum and count rather than from a rounded double.
 QString MeanText(const ResultsCell& cell);
+
+// Every model row's and column's name in full, one a line, under "Model
+// rows:" and "Model columns:", for where a picture shows some cut short.
+QString NamesInFull(const ResultsGrid& grid);

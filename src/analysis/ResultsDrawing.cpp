@@ -106,7 +106,6 @@ constexpr int kLegendLineGap = 80; // between lines of entries
 
 struct LegendEntry
 {
-    bool swatch;
     QColor fill;
     QString text;
     // Top-left corner, from the legend's top at the grid's left end.
@@ -120,6 +119,9 @@ struct Legend
     double lineHeight = 0;
     // From the grid's last line to the legend's end.
     double height = 0;
+    // Where its longest line ends; beyond the grid only for a model of
+    // hardly any columns.
+    double right = 0;
 };
 
 // A mean in each band, so the legend shows the very fills the cells take.
@@ -127,25 +129,26 @@ Legend layOutLegend(const ResultsGrid& grid, const QFontMetricsF& metrics, const
 {
     const auto band = [](qint64 mean) { return BandColour(ResultsCell{mean, 1}); };
     Legend legend;
-    legend.entries = {{true, band(0), QStringLiteral("below 1")},
-                      {true, band(1), QStringLiteral("1 to 2")},
-                      {true, band(3), QStringLiteral("above 2 to 3")},
-                      {true, band(4), QStringLiteral("above 3 to 4")},
-                      {true, band(5), QStringLiteral("above 4")},
-                      {false, QColor(), QStringLiteral("a = no answers")}};
+    legend.entries = {{band(0), QStringLiteral("below 1")},
+                      {band(1), QStringLiteral("1 to 2")},
+                      {band(3), QStringLiteral("above 2 to 3")},
+                      {band(4), QStringLiteral("above 3 to 4")},
+                      {band(5), QStringLiteral("above 4")},
+                      {NoAnswersColour(), QStringLiteral("a = no answers")}};
     legend.lineHeight = std::max<double>(kSwatch, scale.ToTwipsY(metrics.height()));
     const double right = double(lineAt(grid.ColCount()));
     double x = kNameBand;
     double y = 0;
     for (LegendEntry& entry : legend.entries) {
-        const double width = (entry.swatch ? kSwatch + kSwatchText : 0) +
-                             scale.ToTwipsX(metrics.horizontalAdvance(entry.text));
+        const double width =
+            kSwatch + kSwatchText + scale.ToTwipsX(metrics.horizontalAdvance(entry.text));
         if (x > kNameBand && x + width > right) {
             x = kNameBand;
             y += legend.lineHeight + kLegendLineGap;
         }
         entry.x = x;
         entry.y = y;
+        legend.right = std::max(legend.right, x + width);
         x += width + kEntryGap;
     }
     legend.height = kLegendGap + y + legend.lineHeight;
@@ -289,16 +292,13 @@ void DrawLegend(QPainter& painter, const ResultsGrid& grid)
     painter.setPen(QPen(Qt::black, 0));
     for (const LegendEntry& entry : legend.entries) {
         const double y = top + entry.y;
-        double textX = entry.x;
-        if (entry.swatch) {
-            const qint64 swatchTop = qint64(y + (legend.lineHeight - kSwatch) / 2);
-            const QRect square(scale.At(qint64(entry.x), swatchTop),
-                               scale.At(qint64(entry.x) + kSwatch, swatchTop + kSwatch));
-            painter.fillRect(square, entry.fill);
-            // Outlined, so the white band shows on the white picture.
-            painter.drawRect(square.adjusted(0, 0, -1, -1));
-            textX += kSwatch + kSwatchText;
-        }
+        const qint64 swatchTop = qint64(y + (legend.lineHeight - kSwatch) / 2);
+        const QRect square(scale.At(qint64(entry.x), swatchTop),
+                           scale.At(qint64(entry.x) + kSwatch, swatchTop + kSwatch));
+        painter.fillRect(square, entry.fill);
+        // Outlined, so the white band shows on the white picture.
+        painter.drawRect(square.adjusted(0, 0, -1, -1));
+        const double textX = entry.x + kSwatch + kSwatchText;
         const double textTop =
             scale.Y(qint64(y + (legend.lineHeight - scale.ToTwipsY(metrics.height())) / 2));
         painter.drawText(QPointF(scale.X(qint64(textX)), textTop + metrics.ascent()), entry.text);
@@ -306,14 +306,34 @@ void DrawLegend(QPainter& painter, const ResultsGrid& grid)
     painter.restore();
 }
 
+QString NameAt(const ResultsGrid& grid, const QPoint& px, const QPaintDevice& device)
+{
+    const TwipScale scale(device);
+    const double x = scale.ToTwipsX(px.x());
+    const double y = scale.ToTwipsY(px.y());
+    // The row or column whose band of the grid holds `at`, or -1.
+    const auto index = [](double at, int count) {
+        const double i = std::floor((at - kGridStart) / kCell);
+        return i >= 0 && i < count ? int(i) : -1;
+    };
+    if (x >= kNameBand && x < kGridStart) {
+        if (const int row = index(y, grid.RowCount()); row >= 0)
+            return grid.rowNames.at(row);
+    } else if (y >= kNameBand && y < kGridStart) {
+        if (const int col = index(x, grid.ColCount()); col >= 0)
+            return grid.colNames.at(col);
+    }
+    return {};
+}
+
 QSize GridSizePx(const ResultsGrid& grid, const QFont& font, const QPaintDevice& device)
 {
     const TwipScale scale(device);
     const QFontMetricsF metrics(font, &device);
     // Names stay within their bands; only the legend's lines take room below.
-    const double right = double(lineAt(grid.ColCount()));
-    const double bottom =
-        double(lineAt(grid.RowCount())) + layOutLegend(grid, metrics, scale).height;
+    const Legend legend = layOutLegend(grid, metrics, scale);
+    const double right = std::max(double(lineAt(grid.ColCount())), legend.right);
+    const double bottom = double(lineAt(grid.RowCount())) + legend.height;
     const qint64 far = kNameBand;
     return QSize(scale.X(qint64(std::ceil(right)) + far) + 1,
                  scale.Y(qint64(std::ceil(bottom)) + far) + 1);

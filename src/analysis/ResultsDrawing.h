@@ -6,6 +6,7 @@
 class QFont;
 class QPaintDevice;
 class QPainter;
+class QPoint;
 struct ResultsGrid;
 
 // The results grid is laid out in twips (1/1440 inch) and drawn in the units
@@ -37,9 +38,13 @@ void DrawResults(QPainter& painter, const ResultsGrid& grid, bool colorCoding);
 void DrawCellNotes(QPainter& painter, const ResultsGrid& grid, const QStringList& notes);
 
 // The key to the fills, below the grid: a swatch of each of the five bands
-// with the means it holds, then "a = no answers" (such a cell takes the
-// lowest band's fill). Entries run on within the grid's width and wrap.
+// with the means it holds, then the grey of "a = no answers". Entries run on
+// within the grid's width and wrap.
 void DrawLegend(QPainter& painter, const ResultsGrid& grid);
+
+// The full name of the model row or column whose name stands at `px` (pixels
+// of `device`), or an empty text: the picture may show it cut short.
+QString NameAt(const ResultsGrid& grid, const QPoint& px, const QPaintDevice& device);
 
 // The pixels on `device` that hold the whole grid with its names and the
 // legend below it, and a margin like the one before the names.

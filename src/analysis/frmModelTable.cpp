@@ -11,10 +11,12 @@
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QHelpEvent>
 #include <QLabel>
 #include <QListWidget>
 #include <QPushButton>
 #include <QScrollArea>
+#include <QToolTip>
 
 namespace {
 
@@ -79,6 +81,8 @@ frmModelTable::frmModelTable()
     lblShown = Control<QLabel>("lblShown", 3480, 960, 7335, 255);
     NameBy(cmbSurvey, Label2);
     picTable->setAccessibleName(QStringLiteral("Results grid"));
+    // A name cut short in the picture shows whole in a tool tip.
+    picTable->installEventFilter(this);
     picTableArea->setAccessibleName(QStringLiteral("Results"));
 
     SetTabOrder({picTableArea, cmbSurvey, butResults, chkColorCoding});
@@ -116,7 +120,8 @@ void frmModelTable::ShowWhatIsShown()
             QStringLiteral("No survey shown yet: ") +
             (chosen.isEmpty() ? QStringLiteral("choose one, then Show Results.") : next));
         picTable->setAccessibleDescription(
-            QStringLiteral("The model's rows and columns; no survey is shown."));
+            QStringLiteral("The model's rows and columns; no survey is shown.\n") +
+            NamesInFull(ModelGrid()));
         picTableArea->setAccessibleDescription(picTable->accessibleDescription());
         return;
     }
@@ -125,8 +130,9 @@ void frmModelTable::ShowWhatIsShown()
     const bool current = chosen == m_shownSurvey && colour == m_shownColour;
     lblShown->setText(current ? shown : shown + u' ' + next);
     picTable->setAccessibleDescription(
-        QStringLiteral("The mean score of survey %1 in every cell of the model%2.")
-            .arg(m_shownSurvey, colouring(m_shownColour)));
+        QStringLiteral("The mean score of survey %1 in every cell of the model%2.\n")
+            .arg(m_shownSurvey, colouring(m_shownColour)) +
+        NamesInFull(ModelGrid()));
     picTableArea->setAccessibleDescription(picTable->accessibleDescription());
 }
 
@@ -140,6 +146,26 @@ void frmModelTable::Form_Load()
     }
     FitPicture();
     DrawGrid();
+    ShowWhatIsShown();
+}
+
+bool frmModelTable::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched == picTable && event->type() == QEvent::ToolTip) {
+        const auto* help = static_cast<QHelpEvent*>(event);
+        const QString name = NameAt(ModelGrid(), help->pos(), *picTable);
+        // As rich text, a long name wraps to a readable width; escaped, a
+        // name is never read as markup.
+        if (name.isEmpty())
+            QToolTip::hideText();
+        else
+            QToolTip::showText(
+                help->globalPos(),
+                QStringLiteral("<p style='white-space:pre-wrap'>%1</p>").arg(name.toHtmlEscaped()),
+                picTable);
+        return true;
+    }
+    return Form::eventFilter(watched, event);
 }
 
 void frmModelTable::Form_Show()

@@ -39,6 +39,7 @@ public:
 protected:
     void Form_Load() override;
     void Form_Show() override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     void butResults_Click();

@@ -5,6 +5,8 @@
 #include "platform/Convert.h"
 #include "platform/DbEngine.h"
 
+#include <limits>
+
 QList<CellQuestion> ReadCellQuestions(const Database& db, qint16 rowNumber, qint16 colNumber)
 {
     QList<CellQuestion> questions;
@@ -30,6 +32,18 @@ void StoreQuestion(Database& db, const NewQuestion& question)
         db,
         Sql::InsertQuestion(question.label, question.text, question.rowNumber, question.colNumber),
         QStringLiteral("the question"));
+}
+
+bool StoreQuestionWithinNumbers(Database& db, const NewQuestion& question)
+{
+    Transaction batch(db);
+    StoreQuestion(db, question);
+    // The engine's numbering is read back, as it may go beyond the largest
+    // stored (a server's sequence, a table that never reuses numbers).
+    if (ReadLargestQuestionNumber(db) > std::numeric_limits<qint16>::max())
+        return false;
+    batch.Commit();
+    return true;
 }
 
 qint64 ReadLargestQuestionNumber(const Database& db)

@@ -30,6 +30,10 @@ QList<CellQuestion> ReadCellQuestions(const Database& db, qint16 rowNumber, qint
 
 void StoreQuestion(Database& db, const NewQuestion& question);
 
+// Stores the question unless the engine would number it beyond 32767, which
+// no window could show or answer; then nothing is stored and it gives false.
+bool StoreQuestionWithinNumbers(Database& db, const NewQuestion& question);
+
 // The largest question number, 0 when there is none.
 qint64 ReadLargestQuestionNumber(const Database& db);
 

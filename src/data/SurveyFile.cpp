@@ -1,6 +1,7 @@
 #include "data/SurveyFile.h"
 
 #include "data/Statements.h"
+#include "platform/Convert.h"
 #include "platform/DbEngine.h"
 #include "platform/QueltError.h"
 
@@ -148,10 +149,9 @@ void RequireOneRow(const Database& db, const QString& sql, qint64 changed, const
 {
     if (changed == 1)
         return;
-    throw QueltError(QStringLiteral("The file did not store %1 as one new row (%2 rows changed), "
+    throw QueltError(QStringLiteral("The file did not store %1 as one new row (%2 changed), "
                                     "so nothing of this step was stored; run quelt-db check on "
                                     "the file.")
-                         .arg(what)
-                         .arg(changed),
+                         .arg(what, Counted(changed, QStringLiteral("row"))),
                      {}, sql, db.FileName());
 }

@@ -2,6 +2,7 @@
 
 #include "data/Schema.h"
 #include "data/Statements.h"
+#include "platform/Convert.h"
 #include "platform/DbEngine.h"
 #include "platform/QueltError.h"
 
@@ -92,12 +93,11 @@ QList<CopiedTable> copyAll(const Database& from, Database& to)
         const Totals target = readTotals(to, table);
         if (source.rows != target.rows || source.total != target.total)
             throw QueltError(QStringLiteral("The copy of the table %1 differs from the original "
-                                            "(%2 rows, total %3; the copy: %4 rows, total %5), "
+                                            "(%2, total %3; the copy: %4, total %5), "
                                             "so nothing was copied.")
-                                 .arg(table.name)
-                                 .arg(source.rows)
+                                 .arg(table.name, Counted(source.rows, QStringLiteral("row")))
                                  .arg(source.total, 0, 'g', 17)
-                                 .arg(target.rows)
+                                 .arg(Counted(target.rows, QStringLiteral("row")))
                                  .arg(target.total, 0, 'g', 17),
                              {}, {}, to.FileName());
     }

@@ -94,3 +94,9 @@ QString DecimalText(qint64 number)
 {
     return QString::number(number);
 }
+
+QString Counted(qint64 n, const QString& one, const QString& many)
+{
+    const QString noun = n == 1 ? one : many.isEmpty() ? one + u's' : many;
+    return DecimalText(n) + u' ' + noun;
+}

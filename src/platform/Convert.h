@@ -23,3 +23,7 @@ qint64 CInt64(const QVariant& value, const QString& what);
 
 // Decimal text as the statements join it: no blanks, no leading zeros.
 QString DecimalText(qint64 number);
+
+// A count with its noun, singular for exactly one: "1 score", "3 scores".
+// `many` defaults to the noun with an "s".
+QString Counted(qint64 n, const QString& one, const QString& many = {});

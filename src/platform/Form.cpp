@@ -8,6 +8,7 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPlainTextEdit>
 #include <QPushButton>
 
 Form::Form(const char* name, const QString& title, int clientWidthTwips, int clientHeightTwips)
@@ -43,6 +44,30 @@ void NameBy(QWidget* control, QLabel* caption)
     control->setAccessibleName(caption->text());
 }
 
+namespace {
+
+// The control Tab would move to from `from`.
+QWidget* nextTabStop(QWidget* from)
+{
+    for (QWidget* w = from->nextInFocusChain(); w && w != from; w = w->nextInFocusChain()) {
+        if ((w->focusPolicy() & Qt::TabFocus) && w->isVisibleTo(from->window()) && w->isEnabled() &&
+            w->window() == from->window())
+            return w;
+    }
+    return nullptr;
+}
+
+bool isEditableBox(const QWidget* w)
+{
+    if (const auto* line = qobject_cast<const QLineEdit*>(w))
+        return !line->isReadOnly();
+    if (const auto* text = qobject_cast<const QPlainTextEdit*>(w))
+        return !text->isReadOnly();
+    return false;
+}
+
+} // namespace
+
 void Form::keyPressEvent(QKeyEvent* event)
 {
     // A push button outside a dialog passes Return and Enter on unused;
@@ -54,9 +79,18 @@ void Form::keyPressEvent(QKeyEvent* event)
             return;
         }
         auto* box = qobject_cast<QLineEdit*>(focused);
-        if (box && !box->isReadOnly() && m_returnButton && m_returnButton->isEnabled()) {
-            m_returnButton->click();
-            return;
+        if (box && !box->isReadOnly()) {
+            // Return moves on to the next box, as Tab does, and presses the
+            // Return button only from the last: one stray Return never
+            // stores a form half filled in.
+            if (QWidget* next = nextTabStop(box); next && isEditableBox(next)) {
+                next->setFocus(Qt::TabFocusReason);
+                return;
+            }
+            if (m_returnButton && m_returnButton->isEnabled()) {
+                m_returnButton->click();
+                return;
+            }
         }
     }
     QWidget::keyPressEvent(event);

@@ -44,7 +44,8 @@ protected:
 
     void closeEvent(QCloseEvent* event) override;
     // Return and Enter press the focused push button, as Space does; in an
-    // editable one-line box they press the window's Return button, if any.
+    // editable one-line box they move to the next box, or, when the next tab
+    // stop is no box, press the window's Return button, if any.
     void keyPressEvent(QKeyEvent* event) override;
 
     // The button that Return in the window's one-line boxes presses.

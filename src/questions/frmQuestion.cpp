@@ -45,8 +45,8 @@ frmQuestion::frmQuestion() : Form("frmQuestion", QStringLiteral("Form1"), 7440, 
     NameBy(txtQuestion, Label3);
     lstModelRow->setAccessibleName(QStringLiteral("Row numbers"));
     lstModelCol->setAccessibleName(QStringLiteral("Column numbers"));
-    // Return in the label box stores the question; in the question box it
-    // stays a line break.
+    // Return in the label box moves on to the question box, where it is a
+    // line break.
     SetReturnButton(butSubmit);
 
     SetTabOrder({txtLabel, txtQuestion, butSubmit, butCancel, Check1, cmbModelRow, cmbModelCol});
@@ -64,6 +64,23 @@ void frmQuestion::Form_Load()
 void frmQuestion::Form_Show()
 {
     WarnIfNothingCanBeStored();
+    // Shown again after Cancel, typing goes on where a question starts.
+    txtLabel->setFocus();
+}
+
+// Typed text is the user's work: Cancel keeps it, and closing the window
+// (or the program) loses it only after a Yes.
+bool frmQuestion::Form_QueryUnload()
+{
+    if (txtLabel->text().isEmpty() && txtQuestion->text().isEmpty())
+        return true;
+    if (!MessageBox::Ask(
+            QStringLiteral("The question typed in Add Question is not stored. Discard it?"), this))
+        return false;
+    // Gone once the user said so, so that closing goes on without asking again.
+    txtLabel->setText(QString());
+    txtQuestion->setText(QString());
+    return true;
 }
 
 void frmQuestion::LoadModelLists()
@@ -82,15 +99,30 @@ void frmQuestion::InsertQuestion()
         MessageBox::Show(QStringLiteral("Choose a model row and a model column first."), this);
         return;
     }
+    // A question without text shows as five buttons with nothing to answer.
+    if (questionText.trimmed().isEmpty()) {
+        MessageBox::Show(QStringLiteral("Type the question's text first; nothing was stored."),
+                         this);
+        txtQuestion->setFocus();
+        return;
+    }
 
+    bool stored = false;
     {
+        // Closed before a message waits for the user.
         Database db = OpenSurveyDatabase(DBEngine::SurveyDatabaseName());
-        StoreQuestion(db, {label, questionText, *rowNumber, *colNumber});
+        stored = StoreQuestionWithinNumbers(db, {label, questionText, *rowNumber, *colNumber});
+    }
+    if (!stored) {
+        MessageBox::Show(
+            QStringLiteral("No further question number is available; nothing was stored."), this);
+        return;
     }
 
     // Emptied only once stored, so a failed insert leaves the typing in place.
     txtLabel->setText(QString());
     txtQuestion->setText(QString());
+    txtLabel->setFocus();
 }
 
 void frmQuestion::butSubmit_Click()

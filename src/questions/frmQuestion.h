@@ -36,6 +36,7 @@ public:
 protected:
     void Form_Load() override;
     void Form_Show() override;
+    bool Form_QueryUnload() override;
 
 private:
     void LoadModelLists();

@@ -197,6 +197,11 @@ qint16 SurveyQuestionControl::Get_QuestionID() const
     return CInt16(text, QStringLiteral("The question number of a row"));
 }
 
+bool SurveyQuestionControl::Has_Question() const
+{
+    return !txtQuestionID->text().isEmpty();
+}
+
 void SurveyQuestionControl::Clear_Value()
 {
     // An exclusive group refuses to uncheck its checked button.
@@ -215,7 +220,7 @@ void SurveyQuestionControl::Mark_Submitted()
 bool SurveyQuestionControl::Has_Unsubmitted_Score() const
 {
     const qint16 score = Get_Value();
-    return !txtQuestionID->text().isEmpty() && score >= 0 && score != m_submitted;
+    return Has_Question() && score >= 0 && score != m_submitted;
 }
 
 bool SurveyQuestionControl::eventFilter(QObject* watched, QEvent* event)
@@ -253,7 +258,7 @@ SurveyQuestionControl* SurveyQuestionControl::NeighbourRow(int step) const
     SurveyQuestionControl* nearest = nullptr;
     for (QObject* child : panel->children()) {
         auto* row = qobject_cast<SurveyQuestionControl*>(child);
-        if (!row || row == this || row->txtQuestionID->text().isEmpty())
+        if (!row || row == this || !row->Has_Question())
             continue;
         const int distance = (row->y() - y()) * step;
         if (distance > 0 && (!nearest || distance < (nearest->y() - y()) * step))

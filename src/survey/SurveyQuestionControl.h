@@ -32,6 +32,9 @@ public:
     qint16 Get_Value() const;
     // -1 while the row holds no question.
     qint16 Get_QuestionID() const;
+    // Whether the row holds a question, whatever its number (a file made by
+    // other means may number one -1).
+    bool Has_Question() const;
     // Unchooses the option, so a score never carries over to another question.
     void Clear_Value();
     // The chosen score is what a Submit has just stored for the question.

@@ -77,6 +77,8 @@ void frmNewSurvey::butSubmit_Click()
     std::optional<SurveyNumber> proposed;
     if (!surveyId.isEmpty())
         proposed = CInt16(surveyId, QStringLiteral("The proposed survey number"));
+    if (proposed && !AcceptEmptyBoxes(*proposed))
+        return;
 
     NewSurveyOutcome outcome;
     {
@@ -92,7 +94,8 @@ void frmNewSurvey::butSubmit_Click()
         txtCompletedBy->setText(QString());
         txtCompany->setText(QString());
         hide();
-        ShowForm<frmSurvey>();
+        // The survey just started is the one to answer.
+        ShowForm<frmSurvey>()->ChooseSurvey(*proposed);
     } else if (!outcome.next) {
         txtSurveyID->setText(QString());
         MessageBox::Show(kNoFurtherNumber, this);
@@ -107,6 +110,28 @@ void frmNewSurvey::butSubmit_Click()
                 .arg(*outcome.next),
             this);
     }
+}
+
+// A header without who completed the survey, or for which company, cannot
+// be told apart later: stored only after a Yes. No puts the cursor there.
+bool frmNewSurvey::AcceptEmptyBoxes(SurveyNumber surveyId)
+{
+    QStringList empty;
+    for (const auto& [box, caption] : {std::pair{txtCompletedBy, Label1}, {txtCompany, Label2}}) {
+        if (box->text().trimmed().isEmpty())
+            empty.append(caption->text());
+    }
+    if (empty.isEmpty())
+        return true;
+    const QString question =
+        empty.size() == 1
+            ? QStringLiteral("%1 is empty. Store survey %2 without it?").arg(empty.first())
+            : QStringLiteral("%1 and %2 are empty. Store survey %3 without them?")
+                  .arg(empty.at(0), empty.at(1));
+    if (MessageBox::Ask(question.arg(surveyId), this))
+        return true;
+    (txtCompletedBy->text().trimmed().isEmpty() ? txtCompletedBy : txtCompany)->setFocus();
+    return false;
 }
 
 void frmNewSurvey::butCancel_Click()

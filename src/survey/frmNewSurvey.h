@@ -1,5 +1,6 @@
 #pragma once
 
+#include "data/Surveys.h"
 #include "platform/Form.h"
 
 class QLabel;
@@ -29,6 +30,7 @@ protected:
 
 private:
     void SetNextSurveyID();
+    bool AcceptEmptyBoxes(SurveyNumber surveyId);
     void butSubmit_Click();
     void butCancel_Click();
 };

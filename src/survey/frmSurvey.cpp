@@ -4,6 +4,7 @@
 #include "data/Questions.h"
 #include "data/SurveyFile.h"
 #include "data/Surveys.h"
+#include "platform/Convert.h"
 #include "platform/DbEngine.h"
 #include "platform/ErrorReport.h"
 #include "platform/MessageBox.h"
@@ -209,8 +210,10 @@ bool frmSurvey::DiscardUnsubmitted()
         unsubmitted += row->Has_Unsubmitted_Score() ? 1 : 0;
     if (unsubmitted == 0)
         return true;
-    if (!MessageBox::Ask(QStringLiteral("%1 scores of this cell are not submitted. Discard them?")
-                             .arg(unsubmitted),
+    if (!MessageBox::Ask(QStringLiteral("%1 of this cell %2 not submitted. Discard %3?")
+                             .arg(Counted(unsubmitted, QStringLiteral("score")),
+                                  unsubmitted == 1 ? QStringLiteral("is") : QStringLiteral("are"),
+                                  unsubmitted == 1 ? QStringLiteral("it") : QStringLiteral("them")),
                          this))
         return false;
     for (SurveyQuestionControl* row : SurveyQuestionControl1) {
@@ -410,6 +413,16 @@ void frmSurvey::cmbSurveyID_Click()
     }
 }
 
+void frmSurvey::ChooseSurvey(SurveyNumber surveyId)
+{
+    const int at = cmbSurveyID->findText(DecimalText(surveyId));
+    if (at >= 0) {
+        cmbSurveyID->setCurrentIndex(at);
+        cmbSurveyID_Click();
+    }
+    cmbModelRow->setFocus();
+}
+
 void frmSurvey::cmbModelRow_Click()
 {
     if (cmbModelRow->currentIndex() == m_shownRow)
@@ -431,15 +444,6 @@ void frmSurvey::cmbModelCol_Click()
     }
     LoadCellQuestions();
 }
-
-namespace {
-
-QString counted(qint64 n, const char* one, const char* many)
-{
-    return QStringLiteral("%1 %2").arg(n).arg(QLatin1String(n == 1 ? one : many));
-}
-
-} // namespace
 
 // Read only: what earlier Submits stored stays as it is, and a second Submit
 // of the cell shows as a second set of answers.
@@ -468,9 +472,9 @@ void frmSurvey::ShowStored(SurveyNumber surveyId, const StoredInCell& stored)
     }
     lblStored->setText(QStringLiteral("Survey %1 has %2 stored in this cell, to %3 of its %4.")
                            .arg(surveyId)
-                           .arg(counted(stored.answers, "answer", "answers"))
+                           .arg(Counted(stored.answers, QStringLiteral("answer")))
                            .arg(stored.questions)
-                           .arg(counted(questions, "question", "questions")));
+                           .arg(Counted(questions, QStringLiteral("question"))));
 }
 
 void frmSurvey::butSubmit_Click()
@@ -483,10 +487,11 @@ void frmSurvey::butSubmit_Click()
 
     QList<Answer> answers;
     for (const SurveyQuestionControl* row : SurveyQuestionControl1) {
+        // Any number a question holds, 0 and below too, is stored: a score
+        // the user gave is never left out behind "Survey Submitted".
         const qint16 score = row->Get_Value();
-        const qint16 questionId = row->Get_QuestionID();
-        if (score > -1 && questionId > -1)
-            answers.append({questionId, score});
+        if (score > -1 && row->Has_Question())
+            answers.append({row->Get_QuestionID(), score});
     }
     // Scores stand only in the rows of a cell on show.
     const std::optional<qint16> rowNumber = PickedNumber(cmbModelRow, lstModelRow);

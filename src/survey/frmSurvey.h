@@ -27,6 +27,11 @@ public:
     frmSurvey();
     ~frmSurvey() override;
 
+    // Chooses the survey as a pick in cmbSurveyID does (asking first where
+    // scores would go) and puts the focus on the model row picker: the new
+    // survey window's Submit leaves the user ready to answer.
+    void ChooseSurvey(SurveyNumber surveyId);
+
     QLabel* Label1 = nullptr;
     TextBox* txtCompletedBy = nullptr;
     QLabel* Label2 = nullptr;

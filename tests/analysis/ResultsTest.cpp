@@ -11,6 +11,7 @@
 #include <QRandomGenerator>
 #include <QSet>
 #include <QTest>
+#include <limits>
 
 class ResultsTest : public QObject
 {
@@ -62,16 +63,21 @@ private Q_SLOTS:
         QTest::addColumn<qint64>("count");
         QTest::addColumn<QColor>("colour");
         const QColor below1(255, 128, 128), upTo2(255, 192, 128), upTo3(255, 255, 128),
-            upTo4(128, 255, 128), above4(255, 255, 255);
-        QTest::newRow("no answers") << qint64(0) << qint64(0) << below1;
+            upTo4(128, 255, 128), above4(255, 255, 255), none(208, 208, 208);
+        QTest::newRow("no answers: none of the bands") << qint64(0) << qint64(0) << none;
         QTest::newRow("negative") << qint64(-3) << qint64(1) << below1;
-        QTest::newRow("0.999") << qint64(999) << qint64(1000) << below1;
+        QTest::newRow("0.994, shown 0.99") << qint64(994) << qint64(1000) << below1;
+        // The band goes by the two decimals shown, never by a third one.
+        QTest::newRow("0.995, shown 1.00") << qint64(199) << qint64(200) << upTo2;
         QTest::newRow("exactly 1") << qint64(1000) << qint64(1000) << upTo2;
         QTest::newRow("exactly 2") << qint64(6) << qint64(3) << upTo2;
-        QTest::newRow("2.001") << qint64(2001) << qint64(1000) << upTo3;
+        QTest::newRow("2.004, shown 2.00") << qint64(2004) << qint64(1000) << upTo2;
+        QTest::newRow("2.005, shown 2.01") << qint64(401) << qint64(200) << upTo3;
         QTest::newRow("exactly 3") << qint64(120000) << qint64(40000) << upTo3;
         QTest::newRow("exactly 4") << qint64(4) << qint64(1) << upTo4;
-        QTest::newRow("4.001") << qint64(4001) << qint64(1000) << above4;
+        QTest::newRow("4.004, shown 4.00") << qint64(4004) << qint64(1000) << upTo4;
+        QTest::newRow("4.005, shown 4.01") << qint64(801) << qint64(200) << above4;
+        QTest::newRow("huge") << std::numeric_limits<qint64>::max() << qint64(1) << above4;
     }
 
     void bandColour()
@@ -186,7 +192,7 @@ private Q_SLOTS:
 
         // 7.5 twips to the pixel: lines at 200, 333 and 467.
         QCOMPARE(image.pixelColor(300, 300), QColor(128, 255, 128));
-        QCOMPARE(image.pixelColor(440, 300), QColor(255, 128, 128));
+        QCOMPARE(image.pixelColor(440, 300), NoAnswersColour());
         QCOMPARE(qGray(image.pixel(300, 200)), 0);
         QCOMPARE(qGray(image.pixel(333, 300)), 0);
         QCOMPARE(qGray(image.pixel(467, 300)), 0);
@@ -242,7 +248,7 @@ private Q_SLOTS:
             }
         }
         for (const QColor band : {QColor(255, 128, 128), QColor(255, 192, 128),
-                                  QColor(255, 255, 128), QColor(128, 255, 128)})
+                                  QColor(255, 255, 128), QColor(128, 255, 128), NoAnswersColour()})
             QVERIFY2(fills.contains(band.rgb()), qPrintable(band.name()));
     }
 

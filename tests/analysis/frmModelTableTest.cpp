@@ -11,6 +11,8 @@
 #include <QScrollArea>
 #include <QScrollBar>
 #include <QSet>
+#include <QTextDocument>
+#include <QToolTip>
 #include <optional>
 
 namespace {
@@ -20,6 +22,12 @@ const QColor kUpTo2(255, 192, 128);
 const QColor kUpTo3(255, 255, 128);
 const QColor kUpTo4(128, 255, 128);
 const QColor kWhite(255, 255, 255);
+const QColor kNoAnswers(208, 208, 208);
+// Names the picture cuts short.
+const QString kLongRow =
+    QStringLiteral("Leadership & <b>commitment</b> on every site and every shift, at length");
+const QString kLongCol =
+    QStringLiteral("Awareness of the hazards of the work, as seen by the people who do it");
 
 int lineAt(int index)
 {
@@ -189,9 +197,13 @@ private Q_SLOTS:
     {
         QTest::addColumn<QList<int>>("answers");
         QTest::addColumn<QColor>("fill");
-        QTest::newRow("no answers") << QList<int>{} << kBelow1;
+        QTest::newRow("no answers: none of the bands") << QList<int>{} << kNoAnswers;
         QTest::newRow("all zeros") << QList<int>{0, 0, 0} << kBelow1;
         QTest::newRow("below 1") << QList<int>{0, 1} << kBelow1;
+        // 0.995 shows as 1.00, so it stands on the fill the legend gives 1.
+        QList<int> justUnder1(200, 1);
+        justUnder1[0] = 0;
+        QTest::newRow("0.995, shown 1.00") << justUnder1 << kUpTo2;
         QTest::newRow("exactly 1") << QList<int>{0, 2} << kUpTo2;
         QTest::newRow("exactly 2") << QList<int>{1, 3} << kUpTo2;
         QTest::newRow("just above 2") << QList<int>{2, 2, 3} << kUpTo3;
@@ -219,8 +231,8 @@ private Q_SLOTS:
         else
             QVERIFY(ink > w.valueWidth(QStringLiteral("0.00")) * 3 / 4);
         // The other cells have no answers.
-        QCOMPARE(cellFill(image, 0, 0), kBelow1);
-        QCOMPARE(cellFill(image, 2, 2), kBelow1);
+        QCOMPARE(cellFill(image, 0, 0), kNoAnswers);
+        QCOMPARE(cellFill(image, 2, 2), kNoAnswers);
         // Lines lie on top of the fills.
         QVERIFY(isDark(image, lineAt(2) + 500, lineAt(1)));
         QVERIFY(isDark(image, lineAt(2), lineAt(1) + 500));
@@ -311,7 +323,7 @@ private Q_SLOTS:
         for (int y = TwipsToPxY(lineAt(3)) + 2; y < image.height(); ++y)
             for (int x = 0; x < image.width(); ++x)
                 below.insert(image.pixel(x, y));
-        for (const QColor& band : {kBelow1, kUpTo2, kUpTo3, kUpTo4})
+        for (const QColor& band : {kBelow1, kUpTo2, kUpTo3, kUpTo4, kNoAnswers})
             QVERIFY2(below.contains(band.rgb()), qPrintable(band.name()));
     }
 
@@ -350,7 +362,7 @@ private Q_SLOTS:
         const int number = w.valueWidth(QStringLiteral("0.00"));
         for (int row = 0; row < 3; ++row) {
             for (int col = 0; col < 3; ++col) {
-                QCOMPARE(cellFill(image, row, col), kBelow1);
+                QCOMPARE(cellFill(image, row, col), kNoAnswers);
                 const int ink = valueInkWidth(image, row, col);
                 QVERIFY(ink > 0 && ink < number / 2);
             }
@@ -402,7 +414,7 @@ private Q_SLOTS:
         }
         if (rows > 0 && cols > 0) {
             QCOMPARE(cellFill(image, rows - 1, cols - 1), kUpTo4);
-            QCOMPARE(cellFill(image, 0, 0), kBelow1);
+            QCOMPARE(cellFill(image, 0, 0), rows * cols > 1 ? kNoAnswers : kUpTo4);
         } else {
             // Only the two lines: nothing dark off them above the legend.
             const int line = TwipsToPxX(1500);
@@ -469,7 +481,7 @@ private Q_SLOTS:
         const QImage image = w.showResults(QStringLiteral("1"));
         for (int row = 0; row < 3; ++row) {
             for (int col = 0; col < 3; ++col) {
-                QColor expected = kBelow1;
+                QColor expected = kNoAnswers;
                 if (row == 0 && col == 2)
                     expected = kUpTo4;
                 else if (row == 2 && col == 0)
@@ -497,6 +509,38 @@ private Q_SLOTS:
                     .arg(low));
         ModelTable w;
         QCOMPARE(cellFill(w.showResults(QStringLiteral("1")), 0, 1), kUpTo3);
+    }
+
+    // A name the picture cuts short is given whole in a tool tip over its
+    // heading, and to a screen reader; a cell has no tool tip.
+    void fullNamesOverTheGrid_data()
+    {
+        QTest::addColumn<QPoint>("at"); // twips
+        QTest::addColumn<QString>("tip");
+        QTest::newRow("row heading") << QPoint(700, lineAt(0) + 300) << kLongRow;
+        QTest::newRow("column heading") << QPoint(lineAt(1) + 300, 1200) << kLongCol;
+        QTest::newRow("a cell") << QPoint(lineAt(1) + 300, lineAt(0) + 300) << QString();
+        QTest::newRow("beyond the last row") << QPoint(700, lineAt(2) + 300) << QString();
+    }
+
+    void fullNamesOverTheGrid()
+    {
+        QFETCH(QPoint, at);
+        QFETCH(QString, tip);
+        TestDb db({kLongRow, QStringLiteral("Safety")}, {QStringLiteral("Training"), kLongCol});
+        ModelTable w;
+        const QPoint px(TwipsToPxX(at.x()), TwipsToPxY(at.y()));
+        QHelpEvent help(QEvent::ToolTip, px, w.picTable->mapToGlobal(px));
+        QApplication::sendEvent(w.picTable, &help);
+        QTextDocument shown;
+        shown.setHtml(QToolTip::isVisible() ? QToolTip::text() : QString());
+        QCOMPARE(shown.toPlainText(), tip);
+        QToolTip::hideText();
+
+        const QString described =
+            QAccessible::queryAccessibleInterface(w.picTable)->text(QAccessible::Description);
+        QVERIFY2(described.contains(kLongRow) && described.contains(kLongCol),
+                 qPrintable(described));
     }
 
     void showingAgainAddsNewSurveys()

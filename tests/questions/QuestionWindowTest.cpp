@@ -6,10 +6,16 @@
 
 #include <QLabel>
 #include <QListWidget>
+#include <QProcess>
 
 namespace {
 
 const QString kChooseCell = QStringLiteral("Choose a model row and a model column first.");
+const QString kTypeText = QStringLiteral("Type the question's text first; nothing was stored.");
+const QString kNoNumber =
+    QStringLiteral("No further question number is available; nothing was stored.");
+const QString kDiscard =
+    QStringLiteral("The question typed in Add Question is not stored. Discard it?");
 
 // "Add Question" on the main menu: the window it shows, and its controls
 // found by name.
@@ -166,9 +172,10 @@ private Q_SLOTS:
         QCOMPARE(both[1].mid(1), both[0].mid(1));
     }
 
-    // Keys alone: the pickers by their arrow keys, Return in the question
-    // box a line break, Return in the label box Submit, Return on the focused
-    // Cancel hides the window.
+    // Keys alone: the pickers by their arrow keys, Return in the label box
+    // on to the question box, where it is a line break, Return on the focused
+    // Submit stores and on Cancel hides the window. Typing goes on in the
+    // label box after a Submit and when the window comes back.
     void keyboardOnly()
     {
         TestDb db({"R0", "R1"}, {"C0", "C1"});
@@ -185,26 +192,32 @@ private Q_SLOTS:
         Ui::Key(Qt::Key_Tab);
         Ui::Key(Qt::Key_Tab);
         Type(QApplication::focusWidget(), QStringLiteral("4"));
-        Ui::Key(Qt::Key_Tab);
+        Ui::Key(Qt::Key_Return);
+        QCOMPARE(Ui::Focused(), QStringLiteral("txtQuestion"));
         Type(QApplication::focusWidget(), QStringLiteral("Why\nnot"));
         QCOMPARE(db.count(QStringLiteral("question")), 0);
-        Ui::Key(Qt::Key_Tab, Qt::ShiftModifier);
+        Ui::Key(Qt::Key_Tab);
         Ui::Key(Qt::Key_Return);
         QCOMPARE(
             db.rows(QStringLiteral("SELECT label, question_text, row_id, col_id FROM question")),
             (QList<QVariantList>{{"4", "Why\nnot", 0, 1}}));
         QCOMPARE(w.txtLabel->text(), QString());
+        QCOMPARE(Ui::Focused(), QStringLiteral("txtLabel"));
 
+        // Returns on the emptied form store nothing.
+        Ui::Key(Qt::Key_Return);
         Ui::Key(Qt::Key_Tab);
-        Ui::Key(Qt::Key_Tab);
-        QCOMPARE(Ui::Focused(), QStringLiteral("butSubmit"));
         Ui::Key(Qt::Key_Enter);
-        QCOMPARE(db.count(QStringLiteral("question")), 2);
+        QCOMPARE(mc.messages, QStringList{kTypeText});
+        QCOMPARE(Ui::Focused(), QStringLiteral("txtQuestion"));
+        Ui::Key(Qt::Key_Tab);
         Ui::Key(Qt::Key_Tab);
         Ui::Key(Qt::Key_Return);
         QVERIFY(!w.form->isVisible());
-        QCOMPARE(db.count(QStringLiteral("question")), 2);
-        QCOMPARE(mc.messages, QStringList());
+        QCOMPARE(db.count(QStringLiteral("question")), 1);
+        AddQuestion::open();
+        QCOMPARE(w.form->focusWidget(), w.txtLabel);
+        QCOMPARE(mc.messages.size(), 1);
     }
 
     void textsStoredAsTyped_data()
@@ -217,7 +230,8 @@ private Q_SLOTS:
         QTest::newRow("statement-like") << "'); DELETE FROM question; --" << "x', 1, 1); --"
                                         << false;
         QTest::newRow("blanks kept") << "  padded  " << "   lead and trail   " << false;
-        QTest::newRow("empty texts") << "" << "" << false;
+        QTest::newRow("empty label") << ""
+                                     << "Only a text" << false;
         QTest::newRow("line breaks") << "L" << "first line\nsecond line\n\nlast\n" << false;
         QTest::newRow("other characters")
             << QString::fromUtf8("Ünïcødé «ω» \u00a0nbsp")
@@ -269,20 +283,43 @@ private Q_SLOTS:
         QCOMPARE(db.value(QStringLiteral("SELECT question_text FROM question")).toString(), text);
     }
 
-    void submitWithoutCellStoresNothing_data()
+    // What cannot be stored is said, and nothing typed is lost. A question
+    // numbered beyond 32767 could never be shown for answering.
+    void submitRefusals_data()
     {
         QTest::addColumn<int>("row");
         QTest::addColumn<int>("col");
-        QTest::newRow("no row") << -1 << 0;
-        QTest::newRow("no column") << 0 << -1;
-        QTest::newRow("neither") << -1 << -1;
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<int>("largest"); // the largest question number stored; 0: none
+        QTest::addColumn<QString>("message");
+        QTest::newRow("no row") << -1 << 0 << "Kept?" << 0 << kChooseCell;
+        QTest::newRow("no column") << 0 << -1 << "Kept?" << 0 << kChooseCell;
+        QTest::newRow("neither") << -1 << -1 << "Kept?" << 0 << kChooseCell;
+        QTest::newRow("no question text") << 0 << 0 << "" << 0 << kTypeText;
+        QTest::newRow("blank question text") << 0 << 0 << " \n\t " << 0 << kTypeText;
+        QTest::newRow("number 32767 taken") << 0 << 0 << "Kept?" << 32767 << kNoNumber;
+        QTest::newRow("number 32767 left") << 0 << 0 << "Kept?" << 32766 << QString();
     }
 
-    void submitWithoutCellStoresNothing()
+    void submitRefusals()
     {
         QFETCH(int, row);
         QFETCH(int, col);
+        QFETCH(QString, text);
+        QFETCH(int, largest);
+        QFETCH(QString, message);
         TestDb db;
+        if (largest > 0) {
+            db.exec(QStringLiteral("INSERT INTO question (id, label, question_text, row_id, "
+                                   "col_id) VALUES (%1, 'L', 'Last', 2, 2)")
+                        .arg(largest));
+            // A server numbers on from its own count, which a file's copy sets.
+            if (TestDb::OnServer())
+                db.value(QStringLiteral("SELECT setval(pg_get_serial_sequence('question', "
+                                        "'id'), %1)")
+                             .arg(largest));
+        }
+        const qint64 before = db.count(QStringLiteral("question"));
         MessageCapture mc;
         AddQuestion w;
         if (row >= 0)
@@ -290,13 +327,73 @@ private Q_SLOTS:
         if (col >= 0)
             Ui::Pick(w.cmbModelCol, col);
         QTest::keyClicks(w.txtLabel, QStringLiteral("1"));
-        QTest::keyClicks(w.txtQuestion, QStringLiteral("Kept?"));
+        Type(w.txtQuestion, text);
         Ui::Click(w.butSubmit);
 
-        QCOMPARE(mc.messages, QStringList{kChooseCell});
-        QCOMPARE(db.count(QStringLiteral("question")), 0);
+        if (message.isEmpty()) {
+            QCOMPARE(mc.messages, QStringList());
+            QCOMPARE(db.value(QStringLiteral("SELECT MAX(id) FROM question")).toInt(), 32767);
+            return;
+        }
+        QCOMPARE(mc.messages, QStringList{message});
+        QCOMPARE(db.count(QStringLiteral("question")), before);
         QCOMPARE(w.txtLabel->text(), QStringLiteral("1"));
-        QCOMPARE(w.txtQuestion->text(), QStringLiteral("Kept?"));
+        QCOMPARE(w.txtQuestion->text(), text);
+        // The file is as usable as before.
+        QProcess check;
+        check.start(QStringLiteral(QUELT_DB_TOOL), {QStringLiteral("check"), db.location()});
+        QVERIFY(check.waitForFinished());
+        QVERIFY2(check.exitCode() == 0, check.readAllStandardOutput().constData());
+    }
+
+    // Closing the window, or the program, asks before typed text goes;
+    // Cancel keeps it without asking.
+    void closingAsksBeforeTypedTextGoes_data()
+    {
+        QTest::addColumn<QString>("label");
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<bool>("mainMenu"); // closed after Cancel, rather than the close box
+        QTest::addColumn<bool>("yes");
+        QTest::newRow("nothing typed") << ""
+                                       << "" << false << false;
+        QTest::newRow("a label, No") << "7"
+                                     << "" << false << false;
+        QTest::newRow("a text, Yes") << ""
+                                     << "Half done" << false << true;
+        QTest::newRow("program closed, No") << ""
+                                            << "Half done" << true << false;
+        QTest::newRow("program closed, Yes") << "7"
+                                             << "Half done" << true << true;
+    }
+
+    void closingAsksBeforeTypedTextGoes()
+    {
+        QFETCH(QString, label);
+        QFETCH(QString, text);
+        QFETCH(bool, mainMenu);
+        QFETCH(bool, yes);
+        TestDb db;
+        MessageCapture mc;
+        AddQuestion w;
+        w.txtLabel->setText(label);
+        w.txtQuestion->setText(text);
+        mc.answers << yes;
+        if (mainMenu) {
+            Ui::Click(w.butCancel);
+            Ui::CloseBox(Ui::FindWindow("frmMainMenu"));
+        } else {
+            Ui::CloseBox(w.form);
+        }
+
+        const bool typed = !label.isEmpty() || !text.isEmpty();
+        QCOMPARE(mc.messages, typed ? QStringList{kDiscard} : QStringList());
+        QCOMPARE(Ui::Window("frmQuestion") == nullptr, !typed || yes);
+        QCOMPARE(Ui::Window("frmMainMenu") == nullptr, mainMenu && yes);
+        if (typed && !yes) {
+            QCOMPARE(w.txtLabel->text(), label);
+            QCOMPARE(w.txtQuestion->text(), text);
+        }
+        QCOMPARE(db.count(QStringLiteral("question")), 0);
     }
 
     // When the engine refuses the insert, the report says so and nothing typed is lost.
@@ -326,6 +423,7 @@ private Q_SLOTS:
     void cancelKeepsTheWindowAndCloseBoxRenewsIt()
     {
         TestDb db;
+        MessageCapture mc;
         AddQuestion w;
         Ui::Pick(w.cmbModelRow, 2);
         Ui::Pick(w.cmbModelCol, 1);
@@ -347,7 +445,9 @@ private Q_SLOTS:
         QCOMPARE(w.cmbModelCol->currentIndex(), 1);
         QCOMPARE(w.cmbModelRow->count(), 3);
 
+        mc.answers << true;
         Ui::CloseBox(w.form);
+        QCOMPARE(mc.messages, QStringList{kDiscard});
         QVERIFY(!Ui::Window("frmQuestion"));
         AddQuestion fresh;
         QCOMPARE(Ui::Items(fresh.cmbModelRow), (QStringList{"Row A", "Row B", "Row C", "Row D"}));

@@ -252,6 +252,8 @@ private Q_SLOTS:
         } else {
             const QWidget* w = Ui::FindWindow(QStringLiteral("frmNewSurvey"));
             QCOMPARE(Ui::Find<TextBox>(w, QStringLiteral("txtSurveyID"))->text(), proposed);
+            Ui::Find<TextBox>(w, QStringLiteral("txtCompletedBy"))->setText(QStringLiteral("A"));
+            Ui::Find<TextBox>(w, QStringLiteral("txtCompany"))->setText(QStringLiteral("B"));
             // Between the proposal and the Submit another program stores the
             // same number as text: the Submit finds it and proposes the next.
             db.exec(QStringLiteral("INSERT INTO survey VALUES ('%1 ', 'other', 'program')")

@@ -101,12 +101,16 @@ private Q_SLOTS:
         Ui::Pick(question, QStringLiteral("cmbModelCol"), 0);
         for (int q = 0; q < 3; ++q) {
             Ui::Find<TextBox>(question, QStringLiteral("txtLabel"))->setText(QStringLiteral("L"));
+            Ui::Find<MultiLineTextBox>(question, QStringLiteral("txtQuestion"))
+                ->setText(QStringLiteral("Q"));
             Ui::Click(question, QStringLiteral("butSubmit"));
         }
         Ui::MenuItem(QStringLiteral("miCompleteSurvey"));
         QWidget* header = Ui::FindWindow(QStringLiteral("frmNewSurvey"));
         QCOMPARE(Ui::Find<TextBox>(header, QStringLiteral("txtSurveyID"))->text(),
                  QStringLiteral("1"));
+        Ui::Find<TextBox>(header, QStringLiteral("txtCompletedBy"))->setText(QStringLiteral("A"));
+        Ui::Find<TextBox>(header, QStringLiteral("txtCompany"))->setText(QStringLiteral("B"));
         Ui::Click(header, QStringLiteral("butSubmit"));
         Ui::Click(scoredCell(), QStringLiteral("butSubmit"));
         Ui::MenuItem(QStringLiteral("miQueltTable"));
@@ -252,6 +256,8 @@ private Q_SLOTS:
         QWidget* header = Ui::FindWindow(QStringLiteral("frmNewSurvey"));
         QCOMPARE(Ui::Find<TextBox>(header, QStringLiteral("txtSurveyID"))->text(),
                  QStringLiteral("1"));
+        Ui::Find<TextBox>(header, QStringLiteral("txtCompletedBy"))->setText(QStringLiteral("A"));
+        Ui::Find<TextBox>(header, QStringLiteral("txtCompany"))->setText(QStringLiteral("B"));
 
         std::atomic<bool> locked = false;
         std::thread other([&] {

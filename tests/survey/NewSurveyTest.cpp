@@ -3,6 +3,7 @@
 #include "common/Ui.h"
 
 #include "platform/TextBox.h"
+#include "survey/SurveyQuestionControl.h"
 
 #include <QFile>
 
@@ -42,6 +43,22 @@ bool SurveyWindowShown()
 {
     const QWidget* survey = Ui::Window("frmSurvey");
     return survey && survey->isVisible();
+}
+
+// Where the focus stands in the window in front: the answering window once
+// a header is stored, else this one.
+QString FocusInFront(const QWidget* newSurvey)
+{
+    const QWidget* front = SurveyWindowShown() ? Ui::FindWindow("frmSurvey") : newSurvey;
+    return front->focusWidget() ? front->focusWidget()->objectName() : QString();
+}
+
+// The survey the answering window has chosen, with its header as shown.
+QStringList ChosenSurvey()
+{
+    const QWidget* survey = Ui::FindWindow("frmSurvey");
+    return {Ui::Find<QComboBox>(survey, "cmbSurveyID")->currentText(),
+            Ui::Find<TextBox>(survey, "txtCompletedBy")->text()};
 }
 
 } // namespace
@@ -91,12 +108,15 @@ private Q_SLOTS:
         QTest::keyClick(w.txtSurveyID, Qt::Key_Backspace);
         QTest::keyClicks(w.txtSurveyID, QStringLiteral("42"));
         QCOMPARE(w.txtSurveyID->text(), QStringLiteral("1"));
+        Fill(w, QStringLiteral("Ann"), QStringLiteral("Acme"));
         Ui::Click(w.butSubmit);
         QCOMPARE(db.value(QStringLiteral("SELECT id FROM survey")).toInt(), 1);
     }
 
-    // Keys alone: Return or Enter in a box one can type in, or on the focused
-    // Submit, stores the header; on Cancel it hides the window; in the
+    // Keys alone: Return or Enter in Completed By moves on to Company; in
+    // Company, the last box, or on the focused Submit it stores the header
+    // and leaves the user in the answering window, the new survey chosen,
+    // ready to pick a model row; on Cancel it hides the window; in the
     // locked number box it does nothing.
     void returnKey_data()
     {
@@ -104,11 +124,16 @@ private Q_SLOTS:
         QTest::addColumn<int>("key");
         QTest::addColumn<bool>("stored");
         QTest::addColumn<bool>("shown");
-        QTest::newRow("Return in Completed By") << 1 << int(Qt::Key_Return) << true << false;
-        QTest::newRow("Enter in Company") << 2 << int(Qt::Key_Enter) << true << false;
-        QTest::newRow("Return on Submit") << 3 << int(Qt::Key_Return) << true << false;
-        QTest::newRow("Enter on Cancel") << 4 << int(Qt::Key_Enter) << false << false;
-        QTest::newRow("Return in the number box") << 0 << int(Qt::Key_Return) << false << true;
+        QTest::addColumn<QString>("focused"); // afterwards; empty: not looked at
+        QTest::newRow("Return in Completed By")
+            << 1 << int(Qt::Key_Return) << false << true << "txtCompany";
+        QTest::newRow("Enter in Company")
+            << 2 << int(Qt::Key_Enter) << true << false << "cmbModelRow";
+        QTest::newRow("Return on Submit")
+            << 3 << int(Qt::Key_Return) << true << false << "cmbModelRow";
+        QTest::newRow("Enter on Cancel") << 4 << int(Qt::Key_Enter) << false << false << "";
+        QTest::newRow("Return in the number box")
+            << 0 << int(Qt::Key_Return) << false << true << "txtSurveyID";
     }
 
     void returnKey()
@@ -117,6 +142,7 @@ private Q_SLOTS:
         QFETCH(int, key);
         QFETCH(bool, stored);
         QFETCH(bool, shown);
+        QFETCH(QString, focused);
         TestDb db;
         MessageCapture mc;
         AnswerNewSurvey w;
@@ -134,6 +160,97 @@ private Q_SLOTS:
         QCOMPARE(w.form->isVisible(), shown);
         QCOMPARE(SurveyWindowShown(), stored);
         QCOMPARE(mc.messages, QStringList());
+        if (stored)
+            QCOMPARE(ChosenSurvey(), (QStringList{"1", "Ann"}));
+        if (!focused.isEmpty())
+            QCOMPARE(FocusInFront(w.form), focused);
+    }
+
+    // Tab, Return, Return on an empty form: a header without a name or a
+    // company is stored only after a Yes; No puts the cursor in the box.
+    void emptyBoxesAsk_data()
+    {
+        QTest::addColumn<QString>("completedBy");
+        QTest::addColumn<QString>("company");
+        QTest::addColumn<bool>("yes");
+        QTest::addColumn<QString>("question");
+        QTest::addColumn<QString>("focused");
+        const QString both =
+            QStringLiteral("Completed By and Company are empty. Store survey 1 without them?");
+        QTest::newRow("both, Yes") << ""
+                                   << "" << true << both << "cmbModelRow";
+        QTest::newRow("both, No") << ""
+                                  << "" << false << both << "txtCompletedBy";
+        QTest::newRow("Company blank, No")
+            << "Ann"
+            << "   " << false << "Company is empty. Store survey 1 without it?"
+            << "txtCompany";
+        QTest::newRow("Completed By, Yes")
+            << ""
+            << "Acme" << true << "Completed By is empty. Store survey 1 without it?"
+            << "cmbModelRow";
+    }
+
+    void emptyBoxesAsk()
+    {
+        QFETCH(QString, completedBy);
+        QFETCH(QString, company);
+        QFETCH(bool, yes);
+        QFETCH(QString, question);
+        QFETCH(QString, focused);
+        TestDb db;
+        MessageCapture mc;
+        mc.answers << yes;
+        AnswerNewSurvey w;
+        Ui::Activate(w.form);
+        Ui::Key(Qt::Key_Tab);
+        QTest::keyClicks(QApplication::focusWidget(), completedBy);
+        Ui::Key(Qt::Key_Return);
+        QTest::keyClicks(QApplication::focusWidget(), company);
+        Ui::Key(Qt::Key_Return);
+
+        QCOMPARE(mc.messages, QStringList{question});
+        QCOMPARE(Headers(db),
+                 yes ? (QList<QVariantList>{{1, completedBy, company}}) : QList<QVariantList>());
+        QCOMPARE(w.form->isVisible(), !yes);
+        QCOMPARE(FocusInFront(w.form), focused);
+    }
+
+    // The answering window, open with a score not yet submitted, is asked
+    // to take the new survey as a pick of it would be.
+    void newSurveyChosenForAnswering_data()
+    {
+        QTest::addColumn<bool>("yes");
+        QTest::addColumn<QStringList>("chosen");
+        QTest::newRow("score discarded") << true << QStringList{"2", "Ann"};
+        QTest::newRow("score kept") << false << QStringList{"1", "A"};
+    }
+
+    void newSurveyChosenForAnswering()
+    {
+        QFETCH(bool, yes);
+        QFETCH(QStringList, chosen);
+        TestDb db;
+        MessageCapture mc;
+        db.addSurvey(1);
+        db.addQuestion(0, 0, QStringLiteral("Q"), QStringLiteral("L"));
+        Ui::MenuItem("miModifySurveyAnswers");
+        QWidget* survey = Ui::FindWindow("frmSurvey");
+        Ui::PickText(survey, "cmbSurveyID", QStringLiteral("1"));
+        Ui::Pick(survey, "cmbModelRow", 0);
+        Ui::Pick(survey, "cmbModelCol", 0);
+        Ui::Choose(Ui::Row(survey, 0), 2);
+
+        AnswerNewSurvey w;
+        Fill(w, QStringLiteral("Ann"), QStringLiteral("Acme"));
+        mc.answers << yes;
+        Ui::Click(w.butSubmit);
+        QCOMPARE(mc.messages,
+                 QStringList{QStringLiteral("1 score of this cell is not submitted. Discard it?")});
+        QCOMPARE(db.count(QStringLiteral("survey")), 2);
+        QCOMPARE(ChosenSurvey(), chosen);
+        QCOMPARE(Ui::Row(survey, 0)->Get_Value(), yes ? -1 : 2);
+        QCOMPARE(FocusInFront(w.form), QStringLiteral("cmbModelRow"));
     }
 
     void submitStoresOneHeader_data()
@@ -143,8 +260,8 @@ private Q_SLOTS:
         QTest::newRow("plain") << "A" << "B";
         QTest::newRow("apostrophes") << "O'Brien" << "Smith's 'Best' Ltd";
         QTest::newRow("statement-like") << "x'); DELETE FROM survey; --" << "'";
-        QTest::newRow("blanks kept") << "  Ann  " << " Co ";
-        QTest::newRow("empty texts") << "" << "";
+        QTest::newRow("blanks kept") << "  Ann  "
+                                     << " Co ";
     }
 
     void submitStoresOneHeader()
@@ -241,6 +358,7 @@ private Q_SLOTS:
         MessageCapture mc;
         db.addSurvey(32767);
         AnswerNewSurvey w;
+        Fill(w, QStringLiteral("Ann"), QStringLiteral("Acme"));
         db.exec(QStringLiteral("DELETE FROM survey"));
         Ui::Click(w.butSubmit);
         QCOMPARE(mc.messages,
@@ -296,6 +414,7 @@ private Q_SLOTS:
         db.addSurvey(32766);
         AnswerNewSurvey w;
         QCOMPARE(w.txtSurveyID->text(), QStringLiteral("32767"));
+        Fill(w, QStringLiteral("Ann"), QStringLiteral("Acme"));
         db.addSurvey(32767);
         Ui::Click(w.butSubmit);
         QCOMPARE(mc.messages, QStringList{kNoFurtherNumber});

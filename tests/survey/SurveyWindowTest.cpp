@@ -99,7 +99,9 @@ QString answer(int survey, qint64 question, int score)
 
 QString discard(int scores)
 {
-    return QStringLiteral("%1 scores of this cell are not submitted. Discard them?").arg(scores);
+    return scores == 1 ? QStringLiteral("1 score of this cell is not submitted. Discard it?")
+                       : QStringLiteral("%1 scores of this cell are not submitted. Discard them?")
+                             .arg(scores);
 }
 
 // The answers in the file as "survey/question/answer", in a fixed order.
@@ -228,6 +230,9 @@ private Q_SLOTS:
             << QList<int>{-1, 2}
             << "Survey 7 has 1 answer stored in this cell, to 1 of its 2 questions."
             << "Survey 7 has 2 answers stored in this cell, to 1 of its 2 questions.";
+        QTest::newRow("one of one")
+            << QList<int>{3} << "Survey 7 has 1 answer stored in this cell, to 1 of its 1 question."
+            << "Survey 7 has 2 answers stored in this cell, to 1 of its 1 question.";
     }
 
     void submitStoresScoredQuestions()
@@ -281,9 +286,10 @@ private Q_SLOTS:
         // Read afresh for the survey chosen, and when the window is shown again.
         w.pick("cmbSurveyID", 1);
         QCOMPARE(status->text(), QStringLiteral("Survey 8 has 1 answer stored in this cell, to 1 "
-                                                "of its %1 questions.")
-                                     .arg(chosen.size()));
-        db.addAnswer(8, 2, 1);
+                                                "of its %1 question%2.")
+                                     .arg(chosen.size())
+                                     .arg(chosen.size() == 1 ? "" : "s"));
+        db.addAnswer(8, 1, 1);
         w.open();
         QVERIFY(status->text().startsWith(QStringLiteral("Survey 8 has 2 answers")));
     }
@@ -674,20 +680,40 @@ private Q_SLOTS:
         QCOMPARE(w.row(0)->Get_QuestionID(), qint16(other));
     }
 
-    void nullQuestionTextShownEmpty()
+    // Questions as only a file made by other means holds them are shown, and
+    // a score given to one is stored, never skipped behind "Survey Submitted".
+    void questionsMadeElsewhereAreAnswered_data()
     {
+        QTest::addColumn<int>("id");
+        QTest::addColumn<QString>("text"); // null: NULL in the file
+        QTest::newRow("null text shown empty") << 5 << QString();
+        QTest::newRow("numbered 0") << 0 << "Zero";
+        QTest::newRow("numbered -1") << -1 << "Minus one";
+        QTest::newRow("numbered -32768") << -32768 << "Lowest";
+    }
+
+    void questionsMadeElsewhereAreAnswered()
+    {
+        QFETCH(int, id);
+        QFETCH(QString, text);
         TestDb db({"R"}, {"C"}, true);
         db.exec(QStringLiteral("INSERT INTO survey VALUES (1, 'A', 'B')"));
-        db.exec(QStringLiteral("INSERT INTO question VALUES (5, 'x', NULL, 0, 0)"));
+        db.exec(QStringLiteral("INSERT INTO question VALUES (%1, 'x', %2, 0, 0)")
+                    .arg(id)
+                    .arg(text.isNull() ? QStringLiteral("NULL") : "'" + text + "'"));
         MessageCapture mc;
         Window w;
         w.open();
         w.pick("cmbSurveyID", 0);
         w.pickCell(0, 0);
-        QCOMPARE(w.question(0)->text(), QString());
+        QCOMPARE(w.question(0)->text(), text.isNull() ? QString() : text);
         w.choose(0, 4);
         w.submit();
-        QCOMPARE(stored(db), QStringList{answer(1, 5, 4)});
+        QCOMPARE(mc.messages, QStringList{"Survey Submitted"});
+        QCOMPARE(stored(db), QStringList{answer(1, id, 4)});
+        QVERIFY(w.find<QLabel>(QStringLiteral("lblStored"))
+                    ->text()
+                    .startsWith(QStringLiteral("Survey 1 has 1 answer stored")));
     }
 
     void scrollBarSpansThePanel_data()

@@ -4,9 +4,12 @@
 #include "common/TestRegistry.h"
 #include "common/Ui.h"
 #include "platform/DbEngine.h"
+#include "platform/Twips.h"
 
 #include <QComboBox>
 #include <QDir>
+#include <QImage>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -181,6 +184,49 @@ private Q_SLOTS:
 
         QVERIFY(shown.width() >= report.width() && shown.height() >= report.height());
         QVERIFY(shown.copy(report.rect()) == report);
+    }
+
+    // Every form of the report fills as the window does: by the mean as it
+    // is shown (199 answers of 1 and one of 0 show "1.00", on the fill of 1
+    // to 2), and a cell without answers in a grey that is no band's.
+    void fillsFollowTheShownMean()
+    {
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("quelt.mdb"));
+        quelt_db({"init", path, "--rows", "Row", "--cols", "Shown 1.00;Empty"});
+        execute(path, {QStringLiteral("INSERT INTO survey VALUES (1, 'A', 'B')"),
+                       QStringLiteral("INSERT INTO question VALUES (1, 'L', 'Q', 0, 0)"),
+                       QStringLiteral("WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 "
+                                      "FROM n WHERE i < 199) INSERT INTO survey_results "
+                                      "SELECT 1, 1, 1 FROM n"),
+                       QStringLiteral("INSERT INTO survey_results VALUES (1, 1, 0)")});
+        const QStringList report = {"report", path, "--survey", "1"};
+
+        const Run text = quelt_db(report, [](QProcess& p) {
+            QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+            env.remove(QStringLiteral("NO_COLOR"));
+            env.insert(QStringLiteral("CLICOLOR_FORCE"), QStringLiteral("1"));
+            p.setProcessEnvironment(env);
+        });
+        for (const char* cell : {"\\x1b\\[30;48;2;255;192;128m +1\\.00\\x1b\\[0m",
+                                 "\\x1b\\[30;48;2;208;208;208m +a\\x1b\\[0m"})
+            QVERIFY2(text.out.contains(QRegularExpression(QLatin1String(cell))),
+                     qPrintable(text.out));
+
+        const CsvText csv = ParseCsv(quelt_db(report + QStringList{"--format", "csv"}).out);
+        QCOMPARE(csv.rows.size(), 3);
+        QCOMPARE(csv.rows.at(1).fields.mid(4), (QStringList{"200", "199", "1.00"}));
+        QCOMPARE(csv.rows.at(2).fields.mid(4), (QStringList{"0", "0", ""}));
+
+        const QString png = dir.filePath(QStringLiteral("r.png"));
+        QCOMPARE(quelt_db(report + QStringList{"--output", png}).status, 0);
+        const QImage picture(png);
+        const auto fill = [&picture](int col) {
+            return picture.pixelColor(TwipsToPxX(1500 + 1000 * col + 750), TwipsToPxY(2250));
+        };
+        QCOMPARE(fill(0), QColor(255, 192, 128));
+        QCOMPARE(fill(1), NoAnswersColour());
+        QCOMPARE(NoAnswersColour(), QColor(208, 208, 208));
     }
 
     void documentsHoldTheSamePicture()
