@@ -49,8 +49,8 @@ int RunInit(const QStringList& args, QTextStream& out)
     const QStringList rows = modelNames(options, QStringLiteral("rows"), QStringLiteral("row"));
     const QStringList cols = modelNames(options, QStringLiteral("cols"), QStringLiteral("column"));
     Schema::CreateSurveyDatabase(file, rows, cols);
-    out << "Created " << file << " with " << rows.size() << " model rows and " << cols.size()
-        << " model columns.\n";
+    out << "Created " << Visible(file) << " with " << rows.size() << " model rows and "
+        << cols.size() << " model columns.\n";
     return 0;
 }
 
@@ -136,7 +136,7 @@ int RunDemo(const QStringList& args, QTextStream& out)
             StoreAnswers(db, surveyId, answers);
         }
     });
-    out << "Created " << file << ": a " << kDemoRows.size() << " x " << kDemoCols.size()
+    out << "Created " << Visible(file) << ": a " << kDemoRows.size() << " x " << kDemoCols.size()
         << " model, " << questions << " questions, " << kDemoSurveys.size()
         << " surveys with answers.\n";
     return 0;

@@ -5,6 +5,7 @@
 
 #include "platform/DbEngine.h"
 #include "platform/QueltError.h"
+#include "platform/TerminalText.h"
 #include "platform/Toolkit.h"
 
 #include <QCoreApplication>
@@ -222,7 +223,7 @@ int run(const QStringList& all, QTextStream& out, QTextStream& err)
         const Command* command = args.size() == 1 ? findCommand(args.first()) : nullptr;
         if (!command) {
             err << "quelt-db help: "
-                << (args.size() == 1 ? "unknown command '" + args.first() + "'"
+                << (args.size() == 1 ? "unknown command '" + Visible(args.first()) + "'"
                                      : QStringLiteral("name one command"))
                 << "\n";
             printOverview(err);
@@ -233,7 +234,7 @@ int run(const QStringList& all, QTextStream& out, QTextStream& err)
     }
     const Command* command = findCommand(name);
     if (!command) {
-        err << "quelt-db: unknown command '" << name << "'\n";
+        err << "quelt-db: unknown command '" << Visible(name) << "'\n";
         printOverview(err);
         return 2;
     }
@@ -248,16 +249,16 @@ int run(const QStringList& all, QTextStream& out, QTextStream& err)
         return command->run(args, out);
     } catch (const UsageError& e) {
         out.flush();
-        err << "quelt-db " << name << ": " << e.what() << "\n";
+        err << "quelt-db " << name << ": " << Visible(QString::fromUtf8(e.what())) << "\n";
         err << "Try 'quelt-db " << name << " --help'.\n";
         return 2;
     } catch (const QueltError& e) {
         out.flush();
-        err << "quelt-db " << name << ": " << e.message() << "\n";
+        err << "quelt-db " << name << ": " << e.VisibleMessage() << "\n";
         return 1;
     } catch (const std::exception& e) {
         out.flush();
-        err << "quelt-db " << name << ": " << e.what() << "\n";
+        err << "quelt-db " << name << ": " << Visible(QString::fromLocal8Bit(e.what())) << "\n";
         return 1;
     }
 }
@@ -280,8 +281,8 @@ int main(int argc, char* argv[])
     } catch (const QueltError& e) {
         // A command that failed has said why already, often this very failure.
         if (status == 0)
-            err << "quelt-db" << (args.isEmpty() ? QString() : u' ' + args.first()) << ": "
-                << e.message() << "\n";
+            err << "quelt-db" << (args.isEmpty() ? QString() : u' ' + Visible(args.first())) << ": "
+                << e.VisibleMessage() << "\n";
         status = 1;
     }
     return status;
