@@ -426,7 +426,7 @@ QString SelectTableRows(const QString& table, const QStringList& columns, bool s
         .arg(columns.join(QStringLiteral(", ")), table, order);
 }
 
-QString InsertRows(const QString& table, const QStringList& columns, qsizetype rows)
+QString InsertRows(const QString& table, const QStringList& columns, qsizetype rows, bool server)
 {
     QString sql = QStringLiteral("INSERT INTO %1 (%2) VALUES ")
                       .arg(table, columns.join(QStringLiteral(", ")));
@@ -436,7 +436,9 @@ QString InsertRows(const QString& table, const QStringList& columns, qsizetype r
         for (qsizetype c = 0; c < columns.size(); ++c) {
             if (c > 0)
                 sql += QStringLiteral(", ");
-            sql += u'$' + QString::number(++parameter);
+            // A file's engine looks up every numbered parameter among those
+            // before it: a batch of them would take as long as the copy.
+            sql += server ? u'$' + QString::number(++parameter) : QStringLiteral("?");
         }
         sql += u')';
     }

@@ -38,9 +38,9 @@ const QList<TableShape>& shapes()
     return tables;
 }
 
-// Rows per INSERT: a round trip to a server per row would make a large copy
-// take hours.
-constexpr qsizetype kBatch = 500;
+// Values per INSERT: a round trip to a server per row would make a large
+// copy take hours, and each batch costs a server a savepoint besides.
+constexpr qsizetype kBatchValues = 12000;
 
 // The rows a refusal names one by one; beyond them it counts.
 constexpr qsizetype kNamedRows = 50;
@@ -163,23 +163,25 @@ void insertRows(Database& to, const TableShape& table, const QList<StoredValue>&
     const qsizetype rows = values.size() / width;
     // A server's transaction is lost with a failed statement, unless it
     // began at a savepoint.
-    if (to.IsServer())
+    const bool server = to.IsServer();
+    if (server)
         to.Execute(QStringLiteral("SAVEPOINT copy_rows"));
     try {
-        to.Execute(Sql::InsertRows(table.name, columns, rows), values);
+        to.Execute(Sql::InsertRows(table.name, columns, rows, server), values);
     } catch (const QueltError& e) {
-        if (to.IsServer())
+        if (server)
             to.Execute(QStringLiteral("ROLLBACK TO SAVEPOINT copy_rows"));
         for (qsizetype r = 0; r < rows; ++r) {
             try {
-                to.Execute(Sql::InsertRows(table.name, columns, 1), values.mid(r * width, width));
+                to.Execute(Sql::InsertRows(table.name, columns, 1, server),
+                           values.mid(r * width, width));
             } catch (const QueltError& one) {
                 throw rowRefused(one, table.name, firstRow + r, to);
             }
         }
         throw rowRefused(e, table.name, firstRow, to);
     }
-    if (to.IsServer())
+    if (server)
         to.Execute(QStringLiteral("RELEASE SAVEPOINT copy_rows"));
 }
 
@@ -230,7 +232,7 @@ qint64 copyTable(const Database& from, Database& to, const TableShape& table)
     while (!rs.Eof()) {
         for (const QString& column : columns)
             batch.append(carried(rs.FieldStored(column), table.texts.contains(column)));
-        if (batch.size() == kBatch * columns.size())
+        if (batch.size() + columns.size() > kBatchValues)
             flush();
         rs.MoveNext();
     }

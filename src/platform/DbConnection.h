@@ -48,7 +48,7 @@ public:
     virtual std::unique_ptr<Cursor> Prepare(const QString& sql) = 0;
     // Runs a statement that returns no rows; gives the number of rows changed.
     virtual qint64 Execute(const QString& sql) = 0;
-    // The same with values bound to the parameters $1, $2, ... in order.
+    // The same with values bound to its parameters in order.
     virtual qint64 Execute(const QString& sql, const QList<StoredValue>& values) = 0;
     // Runs statements that return no rows, in order, and gives the number of
     // rows each changed. The first that fails throws, and those after it

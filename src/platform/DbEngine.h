@@ -110,7 +110,7 @@ public:
     // Shorthand for CreateQueryDef(sql).Execute().
     qint64 Execute(const QString& sql);
     // Runs a statement that returns no rows with `values` bound to its
-    // parameters $1, $2, ... (numbered in the order they appear), so that no
+    // parameters in order (? on a file, $1, $2, ... on a server), so that no
     // value is ever part of the statement's text; gives the number of rows
     // changed.
     qint64 Execute(const QString& sql, const QList<StoredValue>& values);

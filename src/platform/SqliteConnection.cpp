@@ -336,14 +336,12 @@ private:
     // text is bound as text whatever its bytes, so nothing is re-encoded.
     void Bind(sqlite3_stmt* statement, const QString& sql, const QList<StoredValue>& values)
     {
-        if (sqlite3_bind_parameter_count(statement) != values.size())
+        const int count = sqlite3_bind_parameter_count(statement);
+        if (count != values.size())
             Rejected(sql, QStringLiteral("The statement has %1 parameters for %2 values.")
-                              .arg(sqlite3_bind_parameter_count(statement))
+                              .arg(count)
                               .arg(values.size()));
-        for (int i = 1; i <= int(values.size()); ++i) {
-            if (QByteArray("$") + QByteArray::number(i) !=
-                sqlite3_bind_parameter_name(statement, i))
-                Rejected(sql, QStringLiteral("The parameters are not $1, $2, ... in order."));
+        for (int i = 1; i <= count; ++i) {
             const StoredValue& value = values.at(i - 1);
             const int bytes = int(std::min<qsizetype>(value.bytes.size(), INT_MAX));
             int result = SQLITE_OK;

@@ -76,12 +76,13 @@ private Q_SLOTS:
             << false << asText << "survey_results, row 5: survey_id is a text, not a number";
         QTest::newRow("survey number as text, to a server")
             << true << asText << "survey_results, row 5: survey_id is a text, not a number";
-        QTest::newRow("question number twice")
-            << false
-            << QStringList{"CREATE TABLE q AS SELECT * FROM question", "DROP TABLE question",
-                           "ALTER TABLE q RENAME TO question",
-                           "INSERT INTO question SELECT * FROM question WHERE id = 5"}
-            << "Row 121 of the table question";
+        const QStringList twice = {"CREATE TABLE q AS SELECT * FROM question",
+                                   "DROP TABLE question", "ALTER TABLE q RENAME TO question",
+                                   "INSERT INTO question SELECT * FROM question WHERE id = 5"};
+        QTest::newRow("question number twice, to a file")
+            << false << twice << "Row 121 of the table question";
+        QTest::newRow("question number twice, to a server")
+            << true << twice << "Row 121 of the table question";
     }
 
     void oddValuesArriveExactlyOrAreNamed()
