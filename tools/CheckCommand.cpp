@@ -296,12 +296,15 @@ private:
             QMap<QString, QList<qint64>> rows; // "column why": the rows
             for (const UncarriedValue& value : FindUncarriedTexts(m_db, rule.table))
                 rows[value.column + u' ' + value.why].append(value.row);
-            for (auto it = rows.cbegin(); it != rows.cend(); ++it)
-                notes.append(QStringLiteral("%1.%2 (%3, such as row %4); copy refuses to take "
-                                            "them to a server")
-                                 .arg(rule.table, it.key(),
-                                      counted(it.value().size(), QStringLiteral("row")))
-                                 .arg(it.value().first()));
+            for (auto it = rows.cbegin(); it != rows.cend(); ++it) {
+                const qsizetype n = it.value().size();
+                const QString where = n == 1 ? QStringLiteral("row %1").arg(it.value().first())
+                                             : QStringLiteral("%1, the first row %2")
+                                                   .arg(counted(n, QStringLiteral("row")))
+                                                   .arg(it.value().first());
+                notes.append(QStringLiteral("%1.%2 (%3); copy refuses to take it to a server")
+                                 .arg(rule.table, it.key(), where));
+            }
         }
     }
 

@@ -186,7 +186,9 @@ private Q_SLOTS:
         QCOMPARE(r->status, status);
         QVERIFY2(r->out.contains(shown), qPrintable(r->out));
         // CSV's record ends are its own; nothing else may move the cursor.
-        for (QChar c : QString(r->out).replace(QStringLiteral("\r\n"), QStringLiteral("\n")))
+        QString screen = r->out;
+        screen.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+        for (QChar c : std::as_const(screen))
             QVERIFY2((c >= u' ' && (c < u'\x7f' || c > u'\x9f')) || c == u'\n',
                      qPrintable(QString::number(c.unicode(), 16)));
     }
