@@ -88,7 +88,7 @@ test-sanitize: deps
 	@cat $(BUILD)-sanitize/$(RELIABILITY_SUMMARY)
 
 # The reliability tests at length: more kills of a copy in mid-Submit and a
-# longer soak than `make test` runs (20 and 1,000).
+# longer soak than `make test` runs (20 and 300).
 KILLS        ?= 50
 SOAK_SUBMITS ?= 10000
 

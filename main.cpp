@@ -1,3 +1,4 @@
+#include "platform/TerminalText.h"
 #include "platform/Toolkit.h"
 #include "shell/frmMain.h"
 
@@ -30,7 +31,8 @@ int main(int argc, char* argv[])
     const StartOptions options =
         ParseStartOptions(QApplication::arguments().mid(1), qEnvironmentVariable("QUELT_DATABASE"));
     if (!options.error.isEmpty()) {
-        std::fprintf(stderr, "quelt: %s\nTry 'quelt --help'.\n", qPrintable(options.error));
+        std::fprintf(stderr, "quelt: %s\nTry 'quelt --help'.\n",
+                     Visible(options.error).toLocal8Bit().constData());
         return 2;
     }
     InitToolkit(app);

@@ -3,10 +3,13 @@
 #include "data/FileChecks.h"
 #include "data/Schema.h"
 #include "data/SurveyFile.h"
+#include "data/Transfer.h"
 #include "platform/Convert.h"
 #include "platform/DbEngine.h"
+#include "platform/TerminalText.h"
 
 #include <QLocale>
+#include <QMap>
 #include <QSet>
 #include <algorithm>
 
@@ -94,6 +97,7 @@ public:
                                 .arg(Schema::kLargestModel));
         Outliers();
         Indexes();
+        UncarriedTexts();
     }
 
 private:
@@ -281,6 +285,30 @@ private:
         }
     }
 
+    // Texts the windows show as well as they can, but a server cannot hold.
+    void UncarriedTexts()
+    {
+        for (const TableRule& rule : kTables) {
+            if (!std::all_of(rule.columns.begin(), rule.columns.end(), [&](const ColumnRule& c) {
+                    return c.kind == Kind::Number || c.kind == Kind::ModelNumber ||
+                           Readable(rule.table, c.name);
+                }))
+                continue;
+            QMap<QString, QList<qint64>> rows; // "column why": the rows
+            for (const UncarriedValue& value : FindUncarriedTexts(m_db, rule.table))
+                rows[value.column + u' ' + value.why].append(value.row);
+            for (auto it = rows.cbegin(); it != rows.cend(); ++it) {
+                const qsizetype n = it.value().size();
+                const QString where = n == 1 ? QStringLiteral("row %1").arg(it.value().first())
+                                             : QStringLiteral("%1, the first row %2")
+                                                   .arg(counted(n, QStringLiteral("row")))
+                                                   .arg(it.value().first());
+                notes.append(QStringLiteral("%1.%2 (%3); copy refuses to take it to a server")
+                                 .arg(rule.table, it.key(), where));
+            }
+        }
+    }
+
     const Database& m_db;
     QStringList m_computed;
     // "table.column" for each column whose values are all there to read as
@@ -297,12 +325,13 @@ int RunCheck(const QStringList& args, QTextStream& out)
     const Database db = DBEngine::OpenDatabaseForReading(file);
     Checker checker(db);
     checker.Run();
-    const QString path = db.FileName();
 
+    // Names, examples and the engine's words come from the file.
     for (const QString& problem : checker.problems)
-        out << "problem: " << problem << '\n';
+        out << "problem: " << Visible(problem) << '\n';
     for (const QString& note : checker.notes)
-        out << "note: " << note << '\n';
+        out << "note: " << Visible(note) << '\n';
+    const QString path = Visible(db.FileName());
     if (checker.problems.isEmpty()) {
         out << path << ": the program can use this file.\n";
         return 0;

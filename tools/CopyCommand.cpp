@@ -2,6 +2,7 @@
 
 #include "data/Transfer.h"
 #include "platform/DbEngine.h"
+#include "platform/TerminalText.h"
 
 int RunCopy(const QStringList& args, QTextStream& out)
 {
@@ -12,7 +13,7 @@ int RunCopy(const QStringList& args, QTextStream& out)
     QStringList counts;
     for (const CopiedTable& table : copied)
         counts.append(QStringLiteral("%1 %2").arg(table.rows).arg(table.table));
-    out << "Copied " << from.FileName() << " to " << ends.at(1) << ": "
+    out << "Copied " << Visible(from.FileName()) << " to " << Visible(ends.at(1)) << ": "
         << counts.join(QStringLiteral(", ")) << "; row counts and totals agree.\n";
     return 0;
 }

@@ -1,34 +1,42 @@
 #include "Csv.h"
 
-#include <QSet>
+#include "platform/TerminalText.h"
 
-#include <QStringEncoder>
+#include <QSet>
+#include <QStringDecoder>
+#include <algorithm>
+#include <type_traits>
 
 namespace {
 
-bool digit(QChar c)
+// The characters that matter here are ASCII, so the same reading serves
+// texts and UTF-8 bytes.
+template <class C>
+bool digit(C c)
 {
-    return c >= u'0' && c <= u'9';
+    return c >= C(u'0') && c <= C(u'9');
 }
 
 // A decimal number as a spreadsheet reads one: -3, +2.5, .5, 1e-7.
-bool isPlainNumber(QStringView t)
+template <class View>
+bool isPlainNumber(View t)
 {
+    using C = std::remove_cvref_t<decltype(t[0])>;
     qsizetype i = 0;
     const qsizetype n = t.size();
-    if (i < n && (t[i] == u'+' || t[i] == u'-'))
+    if (i < n && (t[i] == C(u'+') || t[i] == C(u'-')))
         ++i;
     qsizetype digits = 0;
     for (; i < n && digit(t[i]); ++i)
         ++digits;
-    if (i < n && t[i] == u'.')
+    if (i < n && t[i] == C(u'.'))
         for (++i; i < n && digit(t[i]); ++i)
             ++digits;
     if (digits == 0)
         return false;
-    if (i < n && (t[i] == u'e' || t[i] == u'E')) {
+    if (i < n && (t[i] == C(u'e') || t[i] == C(u'E'))) {
         ++i;
-        if (i < n && (t[i] == u'+' || t[i] == u'-'))
+        if (i < n && (t[i] == C(u'+') || t[i] == C(u'-')))
             ++i;
         const qsizetype exponent = i;
         while (i < n && digit(t[i]))
@@ -39,75 +47,89 @@ bool isPlainNumber(QStringView t)
     return i == n;
 }
 
-bool needsQuotes(QStringView t)
+template <class View>
+bool looksLikeFormula(View text)
 {
-    for (QChar c : t)
-        if (c == u',' || c == u'"' || c == u'\n' || c == u'\r')
+    using C = std::remove_cvref_t<decltype(text[0])>;
+    if (text.isEmpty())
+        return false;
+    const C first = text[0];
+    if (first == C(u'=') || first == C(u'@') || first == C(u'\t') || first == C(u'\r'))
+        return true;
+    return (first == C(u'+') || first == C(u'-')) && !isPlainNumber(text);
+}
+
+bool needsQuotes(QByteArrayView t)
+{
+    for (char c : t)
+        if (c == ',' || c == '"' || c == '\n' || c == '\r')
             return true;
     return false;
+}
+
+bool isUtf8(QByteArrayView bytes)
+{
+    if (std::all_of(bytes.begin(), bytes.end(), [](char c) { return uchar(c) < 0x80; }))
+        return true;
+    QStringDecoder decode(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+    [[maybe_unused]] const QString text = decode(bytes);
+    return !decode.hasError();
 }
 
 } // namespace
 
 bool LooksLikeFormula(QStringView text)
 {
-    if (text.isEmpty())
-        return false;
-    switch (text.front().unicode()) {
-    case u'=':
-    case u'@':
-    case u'\t':
-    case u'\r':
-        return true;
-    case u'+':
-    case u'-':
-        return !isPlainNumber(text);
-    default:
-        return false;
-    }
+    return looksLikeFormula(text);
 }
 
-void AppendCsvRecord(QByteArray& out, const QList<QStringView>& fields, CsvTexts texts)
+void AppendCsvRecord(QByteArray& out, const QList<QByteArrayView>& fields, CsvTexts texts,
+                     CsvTarget target)
 {
-    QStringEncoder utf8(QStringEncoder::Utf8);
-    auto append = [&](QStringView text) {
-        const qsizetype at = out.size();
-        out.resize(at + utf8.requiredSpace(text.size()));
-        const char* end = utf8.appendToBuffer(out.data() + at, text);
-        out.resize(end - out.constData());
-    };
+    QByteArray converted;
     for (qsizetype i = 0; i < fields.size(); ++i) {
         if (i > 0)
             out += ',';
-        const QStringView field = fields.at(i);
+        const QByteArrayView stored = fields.at(i);
+        QByteArrayView field = stored;
+        if (target == CsvTarget::Terminal) {
+            converted = VisibleBytes(stored).toUtf8();
+            field = converted;
+        } else if (texts == CsvTexts::Neutralised && !isUtf8(stored)) {
+            converted = QString::fromUtf8(stored).toUtf8();
+            field = converted;
+        }
         const bool quoted = needsQuotes(field);
         if (quoted)
             out += '"';
-        if (texts == CsvTexts::Neutralised && LooksLikeFormula(field))
+        if (texts == CsvTexts::Neutralised && looksLikeFormula(stored))
             out += '\'';
         if (!quoted) {
-            append(field);
+            out += field;
             continue;
         }
         qsizetype from = 0;
-        for (qsizetype q = field.indexOf(u'"'); q >= 0; q = field.indexOf(u'"', from)) {
-            append(field.sliced(from, q - from));
+        for (qsizetype q = field.indexOf('"'); q >= 0; q = field.indexOf('"', from)) {
+            out += field.sliced(from, q - from);
             out += "\"\"";
             from = q + 1;
         }
-        append(field.sliced(from));
+        out += field.sliced(from);
         out += '"';
     }
     out += "\r\n";
 }
 
-QString CsvRecord(const QStringList& fields, CsvTexts texts)
+QString CsvRecord(const QStringList& fields, CsvTexts texts, CsvTarget target)
 {
-    QList<QStringView> views;
+    QList<QByteArray> bytes;
+    QList<QByteArrayView> views;
     for (const QString& field : fields)
+        bytes.append(field.toUtf8());
+    for (const QByteArray& field : bytes)
         views.append(field);
     QByteArray record;
-    AppendCsvRecord(record, views, texts);
+    AppendCsvRecord(record, views, texts, target);
     return QString::fromUtf8(record);
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QByteArrayView>
 #include <QList>
 #include <QString>
 #include <QStringList>
@@ -18,10 +19,20 @@ enum class CsvTexts { AsStored, Neutralised };
 // Whether a text would be taken for a formula.
 bool LooksLikeFormula(QStringView text);
 
+// Where the record goes. A file or a pipe takes every text as given; a
+// terminal is shown each one through Visible(), so that no stored control
+// character acts on it (the record stays one line).
+enum class CsvTarget { File, Terminal };
+
 // The fields joined into one record, line end included.
-QString CsvRecord(const QStringList& fields, CsvTexts texts = CsvTexts::AsStored);
-// The same record appended to `out` in UTF-8.
-void AppendCsvRecord(QByteArray& out, const QList<QStringView>& fields, CsvTexts texts);
+QString CsvRecord(const QStringList& fields, CsvTexts texts = CsvTexts::AsStored,
+                  CsvTarget target = CsvTarget::File);
+// The same record appended to `out`, each field given as its bytes as stored
+// (meant as UTF-8, which they need not be). AsStored writes them unchanged;
+// Neutralised writes bytes that are not UTF-8 as U+FFFD, so that the file is
+// UTF-8 throughout.
+void AppendCsvRecord(QByteArray& out, const QList<QByteArrayView>& fields, CsvTexts texts,
+                     CsvTarget target);
 
 struct CsvRow
 {

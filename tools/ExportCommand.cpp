@@ -34,11 +34,12 @@ int RunExport(const QStringList& args, QTextStream& out)
     Output& output = path.isEmpty() ? Output::Standard() : named.emplace(path);
     // Millions of lines: each is made in UTF-8 in one reused buffer, and a
     // failed write stops the export at once.
+    const CsvTarget target = output.IsTerminal() ? CsvTarget::Terminal : CsvTarget::File;
     QByteArray record = CsvRecord(kColumns).toUtf8();
     output.Put(record);
-    ReadAnswerLines(db, [&](const QList<QStringView>& fields) {
+    ReadAnswerLines(db, [&](const QList<QByteArrayView>& fields) {
         record.resize(0);
-        AppendCsvRecord(record, fields, texts);
+        AppendCsvRecord(record, fields, texts, target);
         output.Put(record);
     });
     output.Finish();

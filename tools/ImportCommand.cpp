@@ -179,22 +179,23 @@ int RunImportQuestions(const QStringList& args, QTextStream& out)
     const QString path = db.FileName();
     if (!problems.isEmpty()) {
         const QString csvShown = QFileInfo(csvName).absoluteFilePath();
-        QString message =
+        const QString message =
             QStringLiteral("%1 %2 in %3; no question was added to %4.")
                 .arg(problems.size())
                 .arg(problems.size() == 1 ? QStringLiteral("problem") : QStringLiteral("problems"),
                      csvShown, path);
         std::stable_sort(problems.begin(), problems.end(),
                          [](const CsvProblem& a, const CsvProblem& b) { return a.line < b.line; });
+        QStringList lines;
         for (const CsvProblem& p : problems)
-            message += QStringLiteral("\n%1, line %2: %3")
-                           .arg(QFileInfo(csvName).fileName())
-                           .arg(p.line)
-                           .arg(p.what);
-        throw QueltError(message);
+            lines.append(QStringLiteral("%1, line %2: %3")
+                             .arg(QFileInfo(csvName).fileName())
+                             .arg(p.line)
+                             .arg(p.what));
+        throw QueltError(message).withLines(lines);
     }
     if (questions.isEmpty()) {
-        out << "No questions in " << csvName << "; nothing was added.\n";
+        out << "No questions in " << Visible(csvName) << "; nothing was added.\n";
         return 0;
     }
 
@@ -212,7 +213,7 @@ int RunImportQuestions(const QStringList& args, QTextStream& out)
                              .arg(path));
     batch.Commit();
     out << "Added " << questions.size() << (questions.size() == 1 ? " question" : " questions")
-        << " to " << path << ", numbered " << lastId - questions.size() + 1 << " to " << lastId
-        << ".\n";
+        << " to " << Visible(path) << ", numbered " << lastId - questions.size() + 1 << " to "
+        << lastId << ".\n";
     return 0;
 }

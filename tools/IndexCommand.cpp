@@ -3,6 +3,7 @@
 #include "data/FileChecks.h"
 #include "data/SurveyFile.h"
 #include "platform/DbEngine.h"
+#include "platform/TerminalText.h"
 
 int RunIndex(const QStringList& args, QTextStream& out)
 {
@@ -18,7 +19,7 @@ int RunIndex(const QStringList& args, QTextStream& out)
         } else {
             out << wanted.name << ": present";
             if (existing.compare(wanted.name, Qt::CaseInsensitive) != 0)
-                out << " (as " << existing << ")";
+                out << " (as " << Visible(existing) << ")";
             out << '\n';
         }
     }

@@ -50,7 +50,7 @@ int RunInit(const QStringList& args, QTextStream& out)
     const QStringList rows = modelNames(options, QStringLiteral("rows"), QStringLiteral("row"));
     const QStringList cols = modelNames(options, QStringLiteral("cols"), QStringLiteral("column"));
     Schema::CreateSurveyDatabase(file, rows, cols);
-    out << "Created " << file << " with " << Counted(rows.size(), QStringLiteral("model row"))
+    out << "Created " << Visible(file) << " with " << Counted(rows.size(), QStringLiteral("model row"))
         << " and " << Counted(cols.size(), QStringLiteral("model column")) << ".\n";
     return 0;
 }
@@ -137,7 +137,7 @@ int RunDemo(const QStringList& args, QTextStream& out)
             StoreAnswers(db, surveyId, answers);
         }
     });
-    out << "Created " << file << ": a " << kDemoRows.size() << " x " << kDemoCols.size()
+    out << "Created " << Visible(file) << ": a " << kDemoRows.size() << " x " << kDemoCols.size()
         << " model, " << questions << " questions, " << kDemoSurveys.size()
         << " surveys with answers.\n";
     return 0;

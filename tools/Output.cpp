@@ -115,6 +115,11 @@ Output& Output::Standard()
     return standard;
 }
 
+bool Output::IsTerminal() const
+{
+    return m_fd >= 0 && isatty(m_fd) == 1;
+}
+
 Output::Output(const QString& path)
 {
     const QByteArray native = QFile::encodeName(path);
@@ -261,18 +266,18 @@ void Output::Finish()
 }
 
 void WriteText(const QString& path, QTextStream& out,
-               const std::function<void(QTextStream&)>& write)
+               const std::function<void(QTextStream&, bool terminal)>& write)
 {
     out.flush();
     if (path.isEmpty()) {
-        write(out);
+        write(out, Output::Standard().IsTerminal());
         out.flush();
         Output::Standard().Finish();
         return;
     }
     Output output(path);
     QTextStream stream(&output);
-    write(stream);
+    write(stream, output.IsTerminal());
     stream.flush();
     output.Finish();
 }

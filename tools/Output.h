@@ -36,6 +36,10 @@ public:
     // The process's standard output, shared by everything that prints.
     static Output& Standard();
 
+    // Whether the output goes to a terminal, which must be shown stored texts
+    // rather than be given them to act on.
+    bool IsTerminal() const;
+
     // A file over its size limit fails its write like a full disk instead of
     // ending the program, and an interrupted or terminated program takes its
     // unfinished file with it. Called once, at the start.
@@ -72,9 +76,9 @@ private:
 };
 
 // Writes text to `path`, or to standard output when path is empty (after what
-// `out` holds), through an Output.
+// `out` holds), through an Output; `write` is told whether that is a terminal.
 void WriteText(const QString& path, QTextStream& out,
-               const std::function<void(QTextStream&)>& write);
+               const std::function<void(QTextStream&, bool terminal)>& write);
 
 // The same for bytes made whole beforehand (images, documents).
 void WriteBytes(const QString& path, const QByteArray& bytes);

@@ -326,7 +326,7 @@ void writeText(QTextStream& out, const Report& report, bool ansi)
 
 // ---------------------------------------------------------------- csv
 
-void writeCsv(QTextStream& out, const Report& report, CsvTexts texts)
+void writeCsv(QTextStream& out, const Report& report, CsvTexts texts, CsvTarget target)
 {
     const ResultsGrid& grid = report.grid;
     QStringList header = {QStringLiteral("row_number"), QStringLiteral("row_name"),
@@ -334,7 +334,7 @@ void writeCsv(QTextStream& out, const Report& report, CsvTexts texts)
     if (report.combined)
         header << QStringLiteral("surveys");
     header << QStringLiteral("count") << QStringLiteral("sum") << QStringLiteral("mean");
-    out << CsvRecord(header, texts);
+    out << CsvRecord(header, texts, target);
     for (int row = 0; row < grid.RowCount(); ++row) {
         for (int col = 0; col < grid.ColCount(); ++col) {
             const ResultsCell& cell = grid.Cell(row, col);
@@ -345,7 +345,7 @@ void writeCsv(QTextStream& out, const Report& report, CsvTexts texts)
                     report.surveysAnswered.at(qsizetype(row) * grid.ColCount() + col));
             fields << DecimalText(cell.count) << DecimalText(cell.sum)
                    << (cell.HasAnswers() ? MeanText(cell) : QString());
-            out << CsvRecord(fields, texts);
+            out << CsvRecord(fields, texts, target);
         }
     }
 }
@@ -523,11 +523,13 @@ int RunReport(const QStringList& args, QTextStream& out)
     switch (request.format) {
     case Format::Text: {
         const bool ansi = request.colour && request.output.isEmpty() && colourWanted();
-        WriteText(request.output, out, [&](QTextStream& s) { writeText(s, report, ansi); });
+        WriteText(request.output, out, [&](QTextStream& s, bool) { writeText(s, report, ansi); });
         break;
     }
     case Format::Csv:
-        WriteText(request.output, out, [&](QTextStream& s) { writeCsv(s, report, request.texts); });
+        WriteText(request.output, out, [&](QTextStream& s, bool terminal) {
+            writeCsv(s, report, request.texts, terminal ? CsvTarget::Terminal : CsvTarget::File);
+        });
         break;
     case Format::Png:
         writePng(report, request);

@@ -5,13 +5,6 @@
 
 namespace {
 
-bool actsOnTerminal(char32_t c)
-{
-    return c < 0x20 || c == 0x7f || (c >= 0x80 && c <= 0x9f) || c == 0x2028 || c == 0x2029 ||
-           (c >= 0x202a && c <= 0x202e) || (c >= 0x2066 && c <= 0x2069) || c == 0xfffe ||
-           c == 0xffff;
-}
-
 // East Asian Wide and Fullwidth, as terminals lay them out.
 bool wide(char32_t c)
 {
@@ -37,41 +30,6 @@ bool zeroWidth(char32_t c)
 }
 
 } // namespace
-
-QString Visible(const QString& text)
-{
-    qsizetype i = 0;
-    while (i < text.size() && !actsOnTerminal(text.at(i).unicode()))
-        ++i;
-    if (i == text.size())
-        return text;
-    QString shown = text.left(i);
-    for (; i < text.size(); ++i) {
-        const char16_t c = text.at(i).unicode();
-        if (!actsOnTerminal(c)) {
-            shown += QChar(c);
-            continue;
-        }
-        switch (c) {
-        case 0x1b:
-            shown += QStringLiteral("\\e");
-            break;
-        case u'\n':
-            shown += QStringLiteral("\\n");
-            break;
-        case u'\r':
-            shown += QStringLiteral("\\r");
-            break;
-        case u'\t':
-            shown += QStringLiteral("\\t");
-            break;
-        default:
-            shown += c < 0x80 ? QStringLiteral("\\x%1").arg(uint(c), 2, 16, QLatin1Char('0'))
-                              : QStringLiteral("\\u%1").arg(uint(c), 4, 16, QLatin1Char('0'));
-        }
-    }
-    return shown;
-}
 
 int DisplayWidth(const QString& text)
 {

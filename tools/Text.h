@@ -1,16 +1,12 @@
 #pragma once
 
+#include "platform/TerminalText.h"
+
 #include <QString>
 
-// Stored texts as they may be shown to a terminal or put into markup. A file
-// may hold anything in a name: these keep it from acting on what shows it.
-
-// The text with every character that would act on a terminal instead of being
-// shown written visibly: ESC as \e, line breaks and tabs as \n, \r, \t, other
-// controls as \xHH (below U+0080) or \uHHHH (C1 controls, line and paragraph
-// separators, direction overrides, and the two non-characters XML refuses).
-// Ordinary text, backslashes included, comes back unchanged.
-QString Visible(const QString& text);
+// Stored texts laid out for a terminal or put into markup. A file may hold
+// anything in a name: these keep it from acting on what shows it
+// (Visible() is the one way to a terminal).
 
 // The columns a terminal gives the text: two for wide (East Asian) characters,
 // none for combining marks and other zero-width characters, one otherwise.

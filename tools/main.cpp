@@ -5,6 +5,7 @@
 
 #include "platform/DbEngine.h"
 #include "platform/QueltError.h"
+#include "platform/TerminalText.h"
 #include "platform/Toolkit.h"
 
 #include <QCoreApplication>
@@ -67,11 +68,12 @@ const Command kCommands[] = {
      "                     would run as a formula\n"
      "\n"
      "Means have two decimals and a point; a cell without answers shows \"a\" (in\n"
-     "csv: an empty mean). In the text table, control characters in a name show as\n"
-     "\\e, \\n, \\x01 and the like; in csv, a name beginning with = + - @, a tab or a\n"
-     "carriage return gets a leading ' unless --raw. Band colours appear on a\n"
-     "terminal, never with NO_COLOR set or TERM=dumb; CLICOLOR_FORCE or FORCE_COLOR\n"
-     "brings them into a pipe. The database is only read.\n" LOCATION_HELP,
+     "csv: an empty mean). In the text table, and in csv on a terminal, control\n"
+     "characters in a name show as \\e, \\n, \\x01 and the like; in csv, a name\n"
+     "beginning with = + - @, a tab or a carriage return gets a leading ' unless\n"
+     "--raw. Band colours appear on a terminal, never with NO_COLOR set or\n"
+     "TERM=dumb; CLICOLOR_FORCE or FORCE_COLOR brings them into a pipe. The database\n"
+     "is only read.\n" LOCATION_HELP,
      RunReport, ReportDraws},
     {"export", "every stored answer as CSV, one line per answer",
      "Usage: quelt-db export LOCATION [--output PATH] [--raw]\n"
@@ -82,10 +84,13 @@ const Command kCommands[] = {
      "fields quoted where needed as in RFC 4180. Values are written as stored; an\n"
      "answer to a question or survey that is missing keeps those fields empty.\n"
      "A text beginning with = + - @, a tab or a carriage return, which a spreadsheet\n"
-     "would run as a formula, gets a leading '; numbers are never changed.\n"
+     "would run as a formula, gets a leading '; numbers are never changed. Bytes of\n"
+     "a text that are not UTF-8 are written as U+FFFD. On a terminal, control\n"
+     "characters show as \\e, \\n, \\x01 and the like.\n"
      "  --output PATH  write there; a file appears only when complete, a device or\n"
      "                 a pipe is written straight through\n"
-     "  --raw          every text exactly as stored, for statistics packages\n"
+     "  --raw          every text exactly as stored, byte for byte, for statistics\n"
+     "                 packages\n"
      "The database is only read.\n" LOCATION_HELP,
      RunExport},
     {"import-questions", "add questions from a CSV file, all of them or none",
@@ -112,9 +117,9 @@ const Command kCommands[] = {
      "computed column acts on the tables, and the database engine's own integrity\n"
      "check. Prints one line per problem and exits with 1 when there is any, 0\n"
      "otherwise. Notes on what the program copes with (a model not numbered 0, 1, 2,\n"
-     "..., questions or answers that nothing refers to, a missing index) leave the\n"
-     "exit status 0. The file is opened read-only: a journal left by an interrupted\n"
-     "write is reported, never rolled back.\n" LOCATION_HELP,
+     "..., questions or answers that nothing refers to, a missing index, texts a\n"
+     "server cannot hold) leave the exit status 0. The file is opened read-only: a\n"
+     "journal left by an interrupted write is reported, never rolled back.\n" LOCATION_HELP,
      RunCheck},
     {"index", "give a file the indexes that init makes",
      "Usage: quelt-db index LOCATION\n"
@@ -131,8 +136,14 @@ const Command kCommands[] = {
      "move a team, a server to a file for an offline snapshot, or any other pair.\n"
      "TO is a new file, or a server database without the survey tables (or with\n"
      "all five of them empty); one that holds data is refused and left as it was.\n"
-     "Each table's rows and totals are compared at both ends before the copy is\n"
-     "committed: it is stored whole or not at all. FROM is only read.\n" LOCATION_HELP,
+     "Every value is carried as stored, a text with every byte. A value that would\n"
+     "arrive changed is refused before anything is copied, each named by table, row\n"
+     "and column: a null; a number stored as a text, a real or a blob (a survey\n"
+     "number stored as the text '1' belongs to no survey in the file, but would in\n"
+     "the copy); to a server, a text with a NUL or bytes that are not UTF-8.\n"
+     "Each table's rows and totals (every byte of its texts included) are compared\n"
+     "at both ends before the copy is committed: it is stored whole or not at all.\n"
+     "FROM is only read.\n" LOCATION_HELP,
      RunCopy},
 };
 
@@ -222,7 +233,7 @@ int run(const QStringList& all, QTextStream& out, QTextStream& err)
         const Command* command = args.size() == 1 ? findCommand(args.first()) : nullptr;
         if (!command) {
             err << "quelt-db help: "
-                << (args.size() == 1 ? "unknown command '" + args.first() + "'"
+                << (args.size() == 1 ? "unknown command '" + Visible(args.first()) + "'"
                                      : QStringLiteral("name one command"))
                 << "\n";
             printOverview(err);
@@ -233,7 +244,7 @@ int run(const QStringList& all, QTextStream& out, QTextStream& err)
     }
     const Command* command = findCommand(name);
     if (!command) {
-        err << "quelt-db: unknown command '" << name << "'\n";
+        err << "quelt-db: unknown command '" << Visible(name) << "'\n";
         printOverview(err);
         return 2;
     }
@@ -248,16 +259,16 @@ int run(const QStringList& all, QTextStream& out, QTextStream& err)
         return command->run(args, out);
     } catch (const UsageError& e) {
         out.flush();
-        err << "quelt-db " << name << ": " << e.what() << "\n";
+        err << "quelt-db " << name << ": " << Visible(QString::fromUtf8(e.what())) << "\n";
         err << "Try 'quelt-db " << name << " --help'.\n";
         return 2;
     } catch (const QueltError& e) {
         out.flush();
-        err << "quelt-db " << name << ": " << e.message() << "\n";
+        err << "quelt-db " << name << ": " << e.VisibleMessage() << "\n";
         return 1;
     } catch (const std::exception& e) {
         out.flush();
-        err << "quelt-db " << name << ": " << e.what() << "\n";
+        err << "quelt-db " << name << ": " << Visible(QString::fromLocal8Bit(e.what())) << "\n";
         return 1;
     }
 }
@@ -280,8 +291,8 @@ int main(int argc, char* argv[])
     } catch (const QueltError& e) {
         // A command that failed has said why already, often this very failure.
         if (status == 0)
-            err << "quelt-db" << (args.isEmpty() ? QString() : u' ' + args.first()) << ": "
-                << e.message() << "\n";
+            err << "quelt-db" << (args.isEmpty() ? QString() : u' ' + Visible(args.first())) << ": "
+                << e.VisibleMessage() << "\n";
         status = 1;
     }
     return status;

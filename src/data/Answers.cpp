@@ -209,25 +209,26 @@ QList<CellTotals> ReadCombinedTotals(const Database& db, const QList<SurveyNumbe
 namespace {
 
 // One line as the engine writes it: a JSON array of numbers, strings and
-// nulls. Read by hand into one buffer that every line reuses, since a
-// document object per line costs more than the query itself.
+// nulls, in the stored bytes of its texts (which need not be UTF-8). Read by
+// hand into one buffer that every line reuses, since a document object per
+// line costs more than the query itself.
 class AnswerLineReader
 {
 public:
-    const QList<QStringView>& Read(const QString& json)
+    const QList<QByteArrayView>& Read(QByteArrayView json)
     {
         m_text.resize(0);
         m_ends.clear();
-        const QChar* p = json.constData();
-        const QChar* end = p + json.size();
-        while (p < end && *p != u'[')
+        const char* p = json.begin();
+        const char* end = json.end();
+        while (p < end && *p != '[')
             ++p;
         if (p < end)
             ++p;
-        while (p < end && *p != u']') {
-            if (*p == u'"')
+        while (p < end && *p != ']') {
+            if (*p == '"')
                 p = string(p + 1, end);
-            else if (*p == u',' || p->isSpace())
+            else if (*p == ',' || *p == ' ' || *p == '\n' || *p == '\t' || *p == '\r')
                 ++p;
             else
                 p = scalar(p, end);
@@ -235,85 +236,102 @@ public:
         m_fields.clear();
         qsizetype start = 0;
         for (qsizetype stop : m_ends) {
-            m_fields.append(QStringView(m_text).sliced(start, stop - start));
+            m_fields.append(QByteArrayView(m_text).sliced(start, stop - start));
             start = stop;
         }
         return m_fields;
     }
 
 private:
-    const QChar* string(const QChar* p, const QChar* end)
+    const char* string(const char* p, const char* end)
     {
-        while (p < end && *p != u'"') {
-            const QChar* run = p;
-            while (p < end && *p != u'"' && *p != u'\\')
+        while (p < end && *p != '"') {
+            const char* run = p;
+            while (p < end && *p != '"' && *p != '\\')
                 ++p;
             m_text.append(run, p - run);
-            if (p >= end || *p != u'\\')
+            if (p >= end || *p != '\\')
                 continue;
             if (p + 1 >= end)
                 break;
-            const char16_t c = (++p)->unicode();
+            const char c = *++p;
             ++p;
             switch (c) {
-            case u'n':
-                m_text += u'\n';
+            case 'n':
+                m_text += '\n';
                 break;
-            case u'r':
-                m_text += u'\r';
+            case 'r':
+                m_text += '\r';
                 break;
-            case u't':
-                m_text += u'\t';
+            case 't':
+                m_text += '\t';
                 break;
-            case u'b':
-                m_text += u'\b';
+            case 'b':
+                m_text += '\b';
                 break;
-            case u'f':
-                m_text += u'\f';
+            case 'f':
+                m_text += '\f';
                 break;
-            case u'u':
-                if (end - p >= 4) {
-                    m_text += QChar(char16_t(QStringView(p, 4).toUShort(nullptr, 16)));
-                    p += 4;
-                }
+            case 'u':
+                p = escaped(p, end);
                 break;
             default: // \" \\ \/
-                m_text += QChar(c);
+                m_text += c;
             }
         }
         m_ends.append(m_text.size());
         return p < end ? p + 1 : p;
     }
 
+    // The character of a \uXXXX escape (a pair of them for one beyond the
+    // first 65,536), in UTF-8.
+    const char* escaped(const char* p, const char* end)
+    {
+        if (end - p < 4)
+            return end;
+        char32_t c = QByteArrayView(p, 4).toUShort(nullptr, 16);
+        p += 4;
+        if (QChar::isHighSurrogate(c) && end - p >= 6 && p[0] == '\\' && p[1] == 'u') {
+            const char16_t low = QByteArrayView(p + 2, 4).toUShort(nullptr, 16);
+            if (QChar::isLowSurrogate(low)) {
+                c = QChar::surrogateToUcs4(char16_t(c), low);
+                p += 6;
+            }
+        }
+        m_text += QString::fromUcs4(&c, 1).toUtf8();
+        return p;
+    }
+
     // A number as few digits as give the stored number back (3, 2.5, 0.1), or
     // null as an empty text.
-    const QChar* scalar(const QChar* p, const QChar* end)
+    const char* scalar(const char* p, const char* end)
     {
-        const QChar* start = p;
+        const char* start = p;
         bool whole = true;
-        while (p < end && *p != u',' && *p != u']') {
-            whole = whole && (p->isDigit() || (p == start && *p == u'-'));
+        while (p < end && *p != ',' && *p != ']') {
+            whole = whole && ((*p >= '0' && *p <= '9') || (p == start && *p == '-'));
             ++p;
         }
-        const QStringView token(start, p);
-        if (token != u"null") {
+        const QByteArrayView token(start, p);
+        if (token != "null") {
             if (whole)
                 m_text += token;
             else
-                m_text += QString::number(token.toDouble(), 'g', QLocale::FloatingPointShortest);
+                m_text += QByteArray::number(token.toDouble(), 'g', QLocale::FloatingPointShortest);
         }
         m_ends.append(m_text.size());
         return p;
     }
 
-    QString m_text;
+    QByteArray m_text;
     QList<qsizetype> m_ends;
-    QList<QStringView> m_fields;
+    QList<QByteArrayView> m_fields;
 };
 
 } // namespace
 
-void ReadAnswerLines(const Database& db, const std::function<void(const QList<QStringView>&)>& line)
+void ReadAnswerLines(const Database& db,
+                     const std::function<void(const QList<QByteArrayView>&)>& line)
 {
     Recordset rs = db.CreateQueryDef(db.IsServer() ? Sql::Server::SelectAnswerLines()
                                                    : Sql::SelectAnswerLines())
@@ -321,7 +339,7 @@ void ReadAnswerLines(const Database& db, const std::function<void(const QList<QS
     AnswerLineReader reader;
     const QString column = QStringLiteral("line");
     while (!rs.Eof()) {
-        line(reader.Read(rs.Fields(column).toString()));
+        line(reader.Read(rs.FieldStored(column).bytes));
         rs.MoveNext();
     }
 }

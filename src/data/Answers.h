@@ -2,6 +2,7 @@
 
 #include "data/Surveys.h"
 
+#include <QByteArrayView>
 #include <QList>
 #include <QStringList>
 #include <QStringView>
@@ -64,8 +65,9 @@ QList<CellTotals> ReadCombinedTotals(const Database& db, const QList<SurveyNumbe
 
 // Every stored answer once, in the order entered: survey number, completed
 // by, company, question number, label, question text, row number, row name,
-// column number, column name, score. Values are as stored (numbers in as few
-// digits as give them back); what is missing is an empty text. The fields
+// column number, column name, score. Values are as stored: texts in their
+// stored bytes (meant as UTF-8, which they need not be), numbers in as few
+// digits as give them back; what is missing is an empty text. The fields
 // are valid only during the call.
 void ReadAnswerLines(const Database& db,
-                     const std::function<void(const QList<QStringView>&)>& line);
+                     const std::function<void(const QList<QByteArrayView>&)>& line);

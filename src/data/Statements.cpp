@@ -426,37 +426,19 @@ QString SelectTableRows(const QString& table, const QStringList& columns, bool s
         .arg(columns.join(QStringLiteral(", ")), table, order);
 }
 
-namespace {
-
-QString literal(const QVariant& value)
-{
-    if (value.isNull())
-        return QStringLiteral("NULL");
-    switch (value.typeId()) {
-    case QMetaType::LongLong:
-    case QMetaType::Int:
-        return DecimalText(value.toLongLong());
-    case QMetaType::Double:
-        return QString::number(value.toDouble(), 'g', 17);
-    default:
-        return Quote(value.toString());
-    }
-}
-
-} // namespace
-
-QString InsertRows(const QString& table, const QStringList& columns,
-                   const QList<QVariantList>& rows)
+QString InsertRows(const QString& table, const QStringList& columns, qsizetype rows, bool server)
 {
     QString sql = QStringLiteral("INSERT INTO %1 (%2) VALUES ")
                       .arg(table, columns.join(QStringLiteral(", ")));
-    for (qsizetype r = 0; r < rows.size(); ++r) {
+    qsizetype parameter = 0;
+    for (qsizetype r = 0; r < rows; ++r) {
         sql += r == 0 ? QStringLiteral("(") : QStringLiteral(", (");
-        const QVariantList& row = rows.at(r);
-        for (qsizetype c = 0; c < row.size(); ++c) {
+        for (qsizetype c = 0; c < columns.size(); ++c) {
             if (c > 0)
                 sql += QStringLiteral(", ");
-            sql += literal(row.at(c));
+            // A file's engine looks up every numbered parameter among those
+            // before it: a batch of them would take as long as the copy.
+            sql += server ? u'$' + QString::number(++parameter) : QStringLiteral("?");
         }
         sql += u')';
     }

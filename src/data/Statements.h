@@ -159,9 +159,10 @@ QString CountUnnumbered(const QString& table, const QString& column);
 // Every row of a table, its columns in the order given, in the order stored
 // (a file's rowid; on a server the key, or the order answers were entered).
 QString SelectTableRows(const QString& table, const QStringList& columns, bool server);
-// Several rows at once, each a list of values in the order of `columns`.
-QString InsertRows(const QString& table, const QStringList& columns,
-                   const QList<QVariantList>& rows);
+// `rows` rows at once, their values bound row by row, each row's in the order
+// of `columns` (as ? on a file, $1, $2, ... on a server): no stored value is
+// ever part of the text.
+QString InsertRows(const QString& table, const QStringList& columns, qsizetype rows, bool server);
 // Rows, and a total over the numbers and text lengths of the columns, as n
 // and total: what must agree between the two ends of a copy.
 QString SelectTableTotals(const QString& table, const QStringList& numberColumns,

@@ -6,6 +6,9 @@
 #include "platform/DbEngine.h"
 #include "platform/QueltError.h"
 
+#include <QHash>
+#include <QStringDecoder>
+
 namespace {
 
 struct TableShape
@@ -36,21 +39,180 @@ const QList<TableShape>& shapes()
     return tables;
 }
 
-// Rows per INSERT: a round trip to a server per row would make a large copy
-// take hours.
-constexpr qsizetype kBatch = 500;
+// Values per INSERT: a round trip to a server per row would make a large
+// copy take hours, and each batch costs a server a savepoint besides.
+constexpr qsizetype kBatchValues = 12000;
+
+// The rows a refusal names one by one; beyond them it counts.
+constexpr qsizetype kNamedRows = 50;
+
+// A server's whole numbers (its integer columns).
+constexpr qint64 kServerSmallest = -2147483648LL;
+constexpr qint64 kServerLargest = 2147483647LL;
+
+bool isUtf8(const QByteArray& bytes)
+{
+    QStringDecoder decode(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+    [[maybe_unused]] const QString text = decode(bytes);
+    return !decode.hasError();
+}
+
+// Why a stored value cannot be carried to the other end as it is, or nothing.
+// A number must arrive as the same whole number: a text such as '1' is no
+// survey number in a file (nothing refers to it) but would become one in
+// the copy, and so would 2.0; a text must arrive with every byte.
+QString uncarried(const StoredValue& value, bool text, bool toServer)
+{
+    using Kind = StoredValue::Kind;
+    switch (value.kind) {
+    case Kind::Null:
+        return QStringLiteral("is null, which no copy can store");
+    case Kind::Bytes:
+        return text ? QStringLiteral("is a blob, not a text")
+                    : QStringLiteral("is a blob, not a whole number");
+    case Kind::Real:
+        return text ? QStringLiteral("is a real number, not a text")
+                    : QStringLiteral("is not stored as a whole number");
+    case Kind::Text:
+        if (!text)
+            return QStringLiteral("is a text, not a number; nothing refers to it in the file, "
+                                  "and a copy would make it a number");
+        if (toServer && value.bytes.contains('\0'))
+            return QStringLiteral("holds a NUL character, which a server cannot store");
+        if (toServer && !isUtf8(value.bytes))
+            return QStringLiteral("holds bytes that are not UTF-8, which a server cannot store");
+        return {};
+    case Kind::Whole:
+        if (toServer && !text && (value.whole < kServerSmallest || value.whole > kServerLargest))
+            return QStringLiteral("is beyond the whole numbers a server stores");
+        return {};
+    }
+    return {};
+}
+
+// A whole number where a text belongs arrives as its digits, as either end
+// stores it.
+StoredValue carried(StoredValue value, bool text)
+{
+    if (text && value.kind == StoredValue::Kind::Whole) {
+        value.kind = StoredValue::Kind::Text;
+        value.bytes = QByteArray::number(value.whole);
+    }
+    return value;
+}
+
+// Every value of the columns that the copy cannot carry, named by table,
+// row (counted from 1 in the order the copy reads them) and column.
+void findUncarried(const Database& from, const TableShape& table, const QStringList& columns,
+                   bool toServer, QList<UncarriedValue>& found)
+{
+    Recordset rs = from.CreateQueryDef(Sql::SelectTableRows(table.name, columns, from.IsServer()))
+                       .OpenRecordset();
+    for (qint64 row = 1; !rs.Eof(); ++row, rs.MoveNext()) {
+        for (const QString& column : columns) {
+            const StoredValue value = rs.FieldStored(column);
+            const QString why = uncarried(value, table.texts.contains(column), toServer);
+            if (!why.isEmpty())
+                found.append({table.name, row, column, why, value.kind == StoredValue::Kind::Null});
+        }
+    }
+}
+
+void refuseUncarried(const Database& from, const Database& to)
+{
+    QList<UncarriedValue> found;
+    for (const TableShape& table : shapes())
+        findUncarried(from, table, table.Columns(), to.IsServer(), found);
+    if (found.isEmpty())
+        return;
+    QStringList lines;
+    for (const UncarriedValue& value : found.mid(0, kNamedRows))
+        lines.append(QStringLiteral("%1, row %2: %3 %4")
+                         .arg(value.table)
+                         .arg(value.row)
+                         .arg(value.column, value.why));
+    if (found.size() > kNamedRows)
+        lines.append(QStringLiteral("... and %1 more").arg(found.size() - kNamedRows));
+    throw QueltError(
+        QStringLiteral("%1 %2 of %3 cannot be copied as stored, so nothing was "
+                       "copied (rows counted from 1 in the order stored; "
+                       "quelt-db check tells more):")
+            .arg(found.size())
+            .arg(found.size() == 1 ? QStringLiteral("value") : QStringLiteral("values"),
+                 from.FileName()),
+        {}, {}, to.FileName())
+        .withLines(lines);
+}
+
+// The engine's words on a refused row, without what follows their first line
+// (a server's detail may repeat the row's values).
+QueltError rowRefused(const QueltError& e, const QString& table, qint64 row, const Database& to)
+{
+    return QueltError(QStringLiteral("Row %1 of the table %2 (counted from 1 in the order stored) "
+                                     "could not be stored in the copy, so nothing was copied.")
+                          .arg(row)
+                          .arg(table),
+                      e.engineText().section(u'\n', 0, 0), e.statement(), to.FileName());
+}
+
+// Stores a batch; when the target refuses it, finds the row it refuses.
+void insertRows(Database& to, const TableShape& table, const QList<StoredValue>& values,
+                qint64 firstRow)
+{
+    const QStringList columns = table.Columns();
+    const qsizetype width = columns.size();
+    const qsizetype rows = values.size() / width;
+    // A server's transaction is lost with a failed statement, unless it
+    // began at a savepoint.
+    const bool server = to.IsServer();
+    if (server)
+        to.Execute(QStringLiteral("SAVEPOINT copy_rows"));
+    try {
+        to.Execute(Sql::InsertRows(table.name, columns, rows, server), values);
+    } catch (const QueltError& e) {
+        if (server)
+            to.Execute(QStringLiteral("ROLLBACK TO SAVEPOINT copy_rows"));
+        for (qsizetype r = 0; r < rows; ++r) {
+            try {
+                to.Execute(Sql::InsertRows(table.name, columns, 1, server),
+                           values.mid(r * width, width));
+            } catch (const QueltError& one) {
+                throw rowRefused(one, table.name, firstRow + r, to);
+            }
+        }
+        throw rowRefused(e, table.name, firstRow, to);
+    }
+    if (server)
+        to.Execute(QStringLiteral("RELEASE SAVEPOINT copy_rows"));
+}
 
 struct Totals
 {
     qint64 rows = 0;
     double total = 0;
+    // Every text's bytes, whatever order the rows come in.
+    quint64 texts = 0;
 };
 
 Totals readTotals(const Database& db, const TableShape& table)
 {
     Recordset rs = db.CreateQueryDef(Sql::SelectTableTotals(table.name, table.numbers, table.texts))
                        .OpenRecordset();
-    return {rs.FieldInt64(QStringLiteral("n")), rs.Fields(QStringLiteral("total")).toDouble()};
+    Totals totals = {rs.FieldInt64(QStringLiteral("n")),
+                     rs.Fields(QStringLiteral("total")).toDouble()};
+    rs.Close();
+    if (table.texts.isEmpty())
+        return totals;
+    Recordset texts =
+        db.CreateQueryDef(Sql::SelectTableRows(table.name, table.texts, db.IsServer()))
+            .OpenRecordset();
+    for (; !texts.Eof(); texts.MoveNext()) {
+        size_t row = 0;
+        for (const QString& column : table.texts)
+            row = qHashMulti(row, carried(texts.FieldStored(column), true).bytes);
+        totals.texts += row;
+    }
+    return totals;
 }
 
 qint64 copyTable(const Database& from, Database& to, const TableShape& table)
@@ -58,21 +220,20 @@ qint64 copyTable(const Database& from, Database& to, const TableShape& table)
     const QStringList columns = table.Columns();
     Recordset rs = from.CreateQueryDef(Sql::SelectTableRows(table.name, columns, from.IsServer()))
                        .OpenRecordset();
-    QList<QVariantList> batch;
+    QList<StoredValue> batch;
     qint64 copied = 0;
     const auto flush = [&] {
         if (batch.isEmpty())
             return;
-        to.Execute(Sql::InsertRows(table.name, columns, batch));
-        copied += batch.size();
+        const qsizetype rows = batch.size() / columns.size();
+        insertRows(to, table, batch, copied + 1);
+        copied += rows;
         batch.clear();
     };
     while (!rs.Eof()) {
-        QVariantList row;
         for (const QString& column : columns)
-            row.append(rs.Fields(column));
-        batch.append(row);
-        if (batch.size() == kBatch)
+            batch.append(carried(rs.FieldStored(column), table.texts.contains(column)));
+        if (batch.size() + columns.size() > kBatchValues)
             flush();
         rs.MoveNext();
     }
@@ -84,6 +245,7 @@ QList<CopiedTable> copyAll(const Database& from, Database& to)
 {
     QList<CopiedTable> copied;
     ReadTransaction snapshot(from);
+    refuseUncarried(from, to);
     for (const TableShape& table : shapes())
         copied.append({table.name, copyTable(from, to, table)});
     if (to.IsServer())
@@ -100,12 +262,27 @@ QList<CopiedTable> copyAll(const Database& from, Database& to)
                                  .arg(Counted(target.rows, QStringLiteral("row")))
                                  .arg(target.total, 0, 'g', 17),
                              {}, {}, to.FileName());
+        if (source.texts != target.texts)
+            throw QueltError(QStringLiteral("The texts of the table %1 differ between the copy and "
+                                            "the original, so nothing was copied.")
+                                 .arg(table.name),
+                             {}, {}, to.FileName());
     }
     snapshot.Commit();
     return copied;
 }
 
 } // namespace
+
+QList<UncarriedValue> FindUncarriedTexts(const Database& db, const QString& table)
+{
+    QList<UncarriedValue> found;
+    for (const TableShape& shape : shapes())
+        if (shape.name == table && !shape.texts.isEmpty())
+            findUncarried(db, shape, shape.texts, true, found);
+    found.removeIf([](const UncarriedValue& value) { return value.null; });
+    return found;
+}
 
 QList<CopiedTable> CopySurveyDatabase(const Database& from, const QString& to)
 {

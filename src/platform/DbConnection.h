@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/DbEngine.h"
+
 #include <QList>
 #include <QString>
 #include <QStringList>
@@ -29,6 +31,8 @@ public:
     virtual QVariant Value(int column) const = 0;
     // The same when the engine holds it as a whole number; nothing otherwise.
     virtual std::optional<qint64> WholeNumber(int column) const = 0;
+    // The same exactly as the engine holds it.
+    virtual StoredValue Stored(int column) const = 0;
 };
 
 class Connection
@@ -44,6 +48,8 @@ public:
     virtual std::unique_ptr<Cursor> Prepare(const QString& sql) = 0;
     // Runs a statement that returns no rows; gives the number of rows changed.
     virtual qint64 Execute(const QString& sql) = 0;
+    // The same with values bound to its parameters in order.
+    virtual qint64 Execute(const QString& sql, const QList<StoredValue>& values) = 0;
     // Runs statements that return no rows, in order, and gives the number of
     // rows each changed. The first that fails throws, and those after it
     // are not run.

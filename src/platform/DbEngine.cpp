@@ -187,6 +187,13 @@ QList<qint64> Database::ExecuteBatch(const QStringList& statements)
     return connection->ExecuteBatch(statements);
 }
 
+qint64 Database::Execute(const QString& sql, const QList<StoredValue>& values)
+{
+    const std::shared_ptr<Connection> connection = requireOpen(m_connection);
+    g_statementsSent.fetchAndAddRelaxed(1);
+    return connection->Execute(sql, values);
+}
+
 qint64 Database::run(const QString& sql) const
 {
     const std::shared_ptr<Connection> connection = requireOpen(m_connection);
@@ -332,6 +339,11 @@ qint64 Recordset::FieldInt64(const QString& name) const
     } catch (const QueltError& e) {
         throw e.withContext(m_connection->Location(), m_sql);
     }
+}
+
+StoredValue Recordset::FieldStored(const QString& name) const
+{
+    return m_cursor->Stored(current(name));
 }
 
 void Recordset::Close()

@@ -21,6 +21,19 @@ class Connection;
 class Cursor;
 } // namespace dbengine_detail
 
+// A value exactly as the database holds it, to be carried elsewhere as it is:
+// a text keeps its bytes whether or not they are valid UTF-8, and a number
+// keeps whether it was stored as a whole number, a real or a text.
+struct StoredValue
+{
+    enum class Kind { Null, Whole, Real, Text, Bytes };
+    Kind kind = Kind::Null;
+    qint64 whole = 0;
+    double real = 0;
+    // Text: the stored bytes, meant as UTF-8; Bytes: a blob.
+    QByteArray bytes;
+};
+
 class Recordset
 {
 public:
@@ -42,6 +55,8 @@ public:
     qint16 FieldInt16(const QString& name) const;
     // The same, as a whole number without the 16-bit limit.
     qint64 FieldInt64(const QString& name) const;
+    // The same exactly as stored, nothing converted or replaced.
+    StoredValue FieldStored(const QString& name) const;
 
     // Lets go of the statement before the recordset goes out of scope.
     void Close();
@@ -94,6 +109,11 @@ public:
     QueryDef CreateQueryDef(const QString& sql) const;
     // Shorthand for CreateQueryDef(sql).Execute().
     qint64 Execute(const QString& sql);
+    // Runs a statement that returns no rows with `values` bound to its
+    // parameters in order (? on a file, $1, $2, ... on a server), so that no
+    // value is ever part of the statement's text; gives the number of rows
+    // changed.
+    qint64 Execute(const QString& sql, const QList<StoredValue>& values);
     // Runs statements that return no rows, in order; gives the number of rows
     // each changed. A server gets them together, in one round trip rather
     // than one each. The first that fails throws, and none after it runs.

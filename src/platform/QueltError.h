@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 #include <exception>
 
 // The one exception every engine and conversion failure travels as. It carries
@@ -19,13 +20,23 @@ public:
 
     // A copy that names the file and statement, kept when already known.
     QueltError withContext(const QString& file, const QString& statement) const;
+    // A copy with lines listed after the action, one each (every faulty line
+    // of an import, every row a copy refuses).
+    QueltError withLines(QStringList lines) const;
 
     // The text shown to the user.
     QString message() const;
+    // The same for a terminal: each part Visible(), so that a file name or
+    // the engine's words quoting a stored text cannot act on it; the lines
+    // between the parts stay lines.
+    QString VisibleMessage() const;
     const char* what() const noexcept override;
 
 private:
+    QString compose(QString (*shown)(QStringView)) const;
+
     QString m_action;
+    QStringList m_lines;
     QString m_engineText;
     QString m_statement;
     QString m_file;

@@ -8,7 +8,9 @@
 #include <QSqlDatabase>
 #include <QSqlDriver>
 #include <QSqlError>
+#include <algorithm>
 #include <chrono>
+#include <climits>
 #include <fcntl.h>
 #include <sqlite3.h>
 #include <sys/stat.h>
@@ -145,14 +147,14 @@ public:
     qint64 Execute(const QString& sql) override
     {
         StatementHandle statement = prepare(sql);
-        Clock::duration used{};
-        int result;
-        do
-            result = Step(statement.get(), &used);
-        while (result == SQLITE_ROW);
-        if (result != SQLITE_DONE)
-            Rejected(sql, engineWords(m_handle), result);
-        return sqlite3_changes64(m_handle);
+        return RunToEnd(statement.get(), sql);
+    }
+
+    qint64 Execute(const QString& sql, const QList<StoredValue>& values) override
+    {
+        StatementHandle statement = prepare(sql);
+        Bind(statement.get(), sql, values);
+        return RunToEnd(statement.get(), sql);
     }
 
     // One step of a statement. `used` is the engine time the statement has
@@ -318,6 +320,55 @@ private:
         return 1;
     }
 
+    qint64 RunToEnd(sqlite3_stmt* statement, const QString& sql)
+    {
+        Clock::duration used{};
+        int result;
+        do
+            result = Step(statement, &used);
+        while (result == SQLITE_ROW);
+        if (result != SQLITE_DONE)
+            Rejected(sql, engineWords(m_handle), result);
+        return sqlite3_changes64(m_handle);
+    }
+
+    // Every value goes to the engine as the stored type and bytes it is: a
+    // text is bound as text whatever its bytes, so nothing is re-encoded.
+    void Bind(sqlite3_stmt* statement, const QString& sql, const QList<StoredValue>& values)
+    {
+        const int count = sqlite3_bind_parameter_count(statement);
+        if (count != values.size())
+            Rejected(sql, QStringLiteral("The statement has %1 parameters for %2 values.")
+                              .arg(count)
+                              .arg(values.size()));
+        for (int i = 1; i <= count; ++i) {
+            const StoredValue& value = values.at(i - 1);
+            const int bytes = int(std::min<qsizetype>(value.bytes.size(), INT_MAX));
+            int result = SQLITE_OK;
+            switch (value.kind) {
+            case StoredValue::Kind::Null:
+                result = sqlite3_bind_null(statement, i);
+                break;
+            case StoredValue::Kind::Whole:
+                result = sqlite3_bind_int64(statement, i, value.whole);
+                break;
+            case StoredValue::Kind::Real:
+                result = sqlite3_bind_double(statement, i, value.real);
+                break;
+            case StoredValue::Kind::Text:
+                result = sqlite3_bind_text(statement, i, value.bytes.constData(), bytes,
+                                           SQLITE_TRANSIENT);
+                break;
+            case StoredValue::Kind::Bytes:
+                result = sqlite3_bind_blob(statement, i, value.bytes.constData(), bytes,
+                                           SQLITE_TRANSIENT);
+                break;
+            }
+            if (result != SQLITE_OK)
+                Rejected(sql, engineWords(m_handle), result);
+        }
+    }
+
     int prepareRaw(const QByteArray& text, StatementHandle& statement, const char** tail = nullptr)
     {
         sqlite3_stmt* raw = nullptr;
@@ -408,6 +459,34 @@ public:
         if (sqlite3_column_type(m_statement.get(), index) != SQLITE_INTEGER)
             return std::nullopt;
         return sqlite3_column_int64(m_statement.get(), index);
+    }
+
+    StoredValue Stored(int index) const override
+    {
+        sqlite3_stmt* s = m_statement.get();
+        StoredValue value;
+        switch (sqlite3_column_type(s, index)) {
+        case SQLITE_INTEGER:
+            value.kind = StoredValue::Kind::Whole;
+            value.whole = sqlite3_column_int64(s, index);
+            break;
+        case SQLITE_FLOAT:
+            value.kind = StoredValue::Kind::Real;
+            value.real = sqlite3_column_double(s, index);
+            break;
+        case SQLITE_NULL:
+            break;
+        case SQLITE_BLOB:
+            value.kind = StoredValue::Kind::Bytes;
+            value.bytes = QByteArray(static_cast<const char*>(sqlite3_column_blob(s, index)),
+                                     sqlite3_column_bytes(s, index));
+            break;
+        default:
+            value.kind = StoredValue::Kind::Text;
+            value.bytes = QByteArray(reinterpret_cast<const char*>(sqlite3_column_text(s, index)),
+                                     sqlite3_column_bytes(s, index));
+        }
+        return value;
     }
 
 private:

@@ -306,19 +306,20 @@ void TestDb::addAnswer(int survey, qint64 question, int answer) const
 
 MessageCapture::MessageCapture()
 {
-    MessageBox::SetHandler([this](const QString& text, QWidget* parent) {
+    m_previous = MessageBox::SetHandler([this](const QString& text, QWidget* parent) {
         messages.append(text);
         parents.append(parent ? parent->objectName() : QString());
     });
-    MessageBox::SetQuestionHandler([this](const QString& text, QWidget* parent) {
-        messages.append(text);
-        parents.append(parent ? parent->objectName() : QString());
-        return !answers.isEmpty() && answers.takeFirst();
-    });
+    m_previousQuestion =
+        MessageBox::SetQuestionHandler([this](const QString& text, QWidget* parent) {
+            messages.append(text);
+            parents.append(parent ? parent->objectName() : QString());
+            return !answers.isEmpty() && answers.takeFirst();
+        });
 }
 
 MessageCapture::~MessageCapture()
 {
-    MessageBox::SetHandler({});
-    MessageBox::SetQuestionHandler({});
+    MessageBox::SetHandler(std::move(m_previous));
+    MessageBox::SetQuestionHandler(std::move(m_previousQuestion));
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "common/Fail.h"
+#include "platform/MessageBox.h"
 
 #include <QSqlDatabase>
 #include <QString>
@@ -123,4 +124,9 @@ public:
     QStringList parents;
     QList<bool> answers;
     QString last() const { return messages.isEmpty() ? QString() : messages.last(); }
+
+private:
+    // What answered before, answering again afterwards.
+    MessageBox::Handler m_previous;
+    MessageBox::QuestionHandler m_previousQuestion;
 };

@@ -1,6 +1,7 @@
 #include "common/Fail.h"
 #include "common/TestRegistry.h"
 
+#include "platform/MessageBox.h"
 #include "platform/Toolkit.h"
 
 #include <QApplication>
@@ -32,6 +33,16 @@ void dropPlatformChatter(QtMsgType type, const QMessageLogContext& context, cons
     if (text == QLatin1String("This plugin does not support raise()"))
         return;
     g_previousHandler(type, context, text);
+}
+
+// A box no test expected would wait for a click that never comes, until CTest
+// gives up on the whole executable: it fails the test that raised it, with
+// its text, and is answered with OK or No, which change nothing. A test that
+// expects boxes answers them itself (MessageCapture).
+void unexpectedBox(const QString& text)
+{
+    QTest::qFail(qPrintable(QStringLiteral("a message box the test did not answer: ") + text),
+                 __FILE__, __LINE__);
 }
 
 // The test functions of a class in the order Qt Test runs them: private
@@ -122,6 +133,11 @@ int main(int argc, char* argv[])
     g_previousHandler = qInstallMessageHandler(dropPlatformChatter);
     InitToolkit(app);
     app.setQuitOnLastWindowClosed(false);
+    MessageBox::SetHandler([](const QString& text, QWidget*) { unexpectedBox(text); });
+    MessageBox::SetQuestionHandler([](const QString& text, QWidget*) {
+        unexpectedBox(text);
+        return false;
+    });
 
     QStringList args = app.arguments();
     QString only;

@@ -41,6 +41,14 @@ private Q_SLOTS:
         QTest::newRow("negative and empty")
             << Sql::InsertQuestion(QString(), QString(), -3, 0)
             << "INSERT INTO question (label, question_text, row_id, col_id) VALUES ('', '', -3, 0)";
+        QTest::newRow("copy's rows bound")
+            << Sql::InsertRows(QStringLiteral("survey"),
+                               {QStringLiteral("id"), QStringLiteral("company")}, 2, false)
+            << "INSERT INTO survey (id, company) VALUES (?, ?), (?, ?)";
+        QTest::newRow("copy's rows bound on a server")
+            << Sql::InsertRows(QStringLiteral("survey"),
+                               {QStringLiteral("id"), QStringLiteral("company")}, 2, true)
+            << "INSERT INTO survey (id, company) VALUES ($1, $2), ($3, $4)";
         QTest::newRow("quote doubled") << Sql::Quote(QStringLiteral("O'Brien")) << "'O''Brien'";
         QTest::newRow("only quotes") << Sql::Quote(QStringLiteral("''")) << "''''''";
     }

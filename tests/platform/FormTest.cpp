@@ -9,6 +9,7 @@
 #include "platform/TextBox.h"
 
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QScreen>
 
 namespace {
@@ -48,7 +49,8 @@ private:
     void butRun_Click()
     {
         ++stepsDone;
-        DBEngine::OpenDatabase(QStringLiteral("quelt.mdb")).Execute(QStringLiteral("SELECT missing FROM survey"));
+        DBEngine::OpenDatabase(QStringLiteral("quelt.mdb"))
+            .Execute(QStringLiteral("SELECT `missing\x1b[2J` FROM survey"));
         ++stepsDone;
     }
 };
@@ -121,15 +123,21 @@ private Q_SLOTS:
 
     // A failing handler stops at the failing step, shows one report naming
     // what failed, the engine's words and the file, and the program goes on.
+    // The same report on standard error, which may be a terminal, shows the
+    // control characters a file can put into the engine's words.
     void failureEndsInTheErrorReport()
     {
         TestDb fixture;
         MessageCapture box;
         frmProbe* form = ShowForm<frmProbe>();
+        QTest::ignoreMessage(QtWarningMsg,
+                             QRegularExpression(QStringLiteral(
+                                 "^QueltProject error: .*\n\nThe database engine said: no such "
+                                 "column: missing\\\\e\\[2J\nFile: ")));
         Ui::Click(form, "butRun");
         QCOMPARE(form->stepsDone, 1);
         QCOMPARE(box.messages.size(), 1);
-        QVERIFY(box.last().contains(QStringLiteral("no such column: missing")));
+        QVERIFY(box.last().contains(QStringLiteral("no such column: missing\x1b[2J")));
         QVERIFY(box.last().contains(fixture.path()));
         Ui::Click(form, "butRun");
         QCOMPARE(box.messages.size(), 2);

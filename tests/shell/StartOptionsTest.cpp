@@ -44,7 +44,8 @@ private Q_SLOTS:
             QTEST(options.database, "database");
     }
 
-    // Help and version come without a display, even beside a wrong argument.
+    // Help and version come without a display, even beside a wrong argument;
+    // a wrong argument alone is refused.
     void helpAndVersion()
     {
         QProcess quelt;
@@ -62,6 +63,15 @@ private Q_SLOTS:
         const QString help = QString::fromUtf8(quelt.readAllStandardOutput());
         QVERIFY(help.contains(QStringLiteral("--database LOCATION")));
         QVERIFY(help.contains(QStringLiteral("QUELT_DATABASE")));
+
+        // A wrong argument is repeated as the terminal must show it.
+        environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+        quelt.setProcessEnvironment(environment);
+        quelt.start(QStringLiteral(QUELT_PROGRAM), {QStringLiteral("--bogus\x1b]0;x\x07")});
+        QVERIFY(quelt.waitForFinished(10000));
+        QCOMPARE(quelt.exitCode(), 2);
+        QVERIFY2(quelt.readAllStandardError().contains("unknown argument '--bogus\\e]0;x\\x07'"),
+                 "the argument is not shown visibly");
     }
 };
 

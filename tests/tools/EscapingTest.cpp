@@ -14,24 +14,26 @@ const QString kScript = QStringLiteral("x</title><script>alert(1)</script><title
 const QString kDde = QStringLiteral("=cmd|' /C calc'!A0");
 
 // Stored texts that try what a text can do to whatever shows it: markup,
-// spreadsheet formulas, terminal controls, wide characters.
+// spreadsheet formulas, terminal controls (C0, C1, DEL), wide characters; and
+// a file name that would hide a line on a terminal.
 struct HostileFile
 {
     QTemporaryDir dir;
-    QString path = dir.filePath(QStringLiteral("quelt.mdb"));
+    QString path = dir.filePath(QStringLiteral("q\r\x1b[2Kquelt.mdb"));
 
     HostileFile()
     {
         quelt_db({"init", path, "--rows", "Plain;日本語の行;Bell", "--cols", "Smith & Sons;Col"});
         execute(path, {"UPDATE model_row SET name = 'Bell' || char(7, 27) || ']0;pwned' || "
-                       "char(7, 10) || 'x' || char(127) WHERE row_number = 2",
+                       "char(7, 10) || 'x' || char(127, 155) || '2J' WHERE row_number = 2",
                        "UPDATE model_column SET name = '" + QString(kDde).replace("'", "''") +
                            "' WHERE col_number = 1",
                        "INSERT INTO survey VALUES (1, '" + kScript + "', 'Smith & Sons')",
                        "INSERT INTO question (label, question_text, row_id, col_id) VALUES "
                        "('+1+2', '-2+3', 0, 0), ('-1', char(9) || 'tab', 1, 1), "
                        "('@SUM(A1)', char(13) || 'cr', 2, 0)",
-                       "INSERT INTO survey_results VALUES (1, 1, 3), (1, 2, 4), (1, 3, 0)"});
+                       "INSERT INTO survey_results VALUES (1, 1, 3), (1, 2, 4), (1, 3, 0), "
+                       "('1' || char(27) || ']0;pwned', 1, 1)"});
     }
     QString file(const QString& name) const { return dir.filePath(name); }
 };
@@ -136,7 +138,7 @@ private Q_SLOTS:
         for (QChar c : r.out)
             QVERIFY2((c >= u' ' && (c < u'\x7f' || c > u'\x9f')) || c == u'\n',
                      qPrintable(QString::number(c.unicode(), 16)));
-        QVERIFY(r.out.contains(QStringLiteral("Bell\\x07\\e]0;pwned\\x07\\nx\\x7f")));
+        QVERIFY(r.out.contains(QStringLiteral("Bell\\x07\\e]0;pwned\\x07\\nx\\x7f\\u009b2J")));
         QVERIFY(r.out.startsWith("Survey 1: " + kScript));
 
         // The table's lines as a terminal lays them out: the kana and kanji
@@ -149,6 +151,46 @@ private Q_SLOTS:
                 columns += c >= u'\x3040' && c <= u'\x9fff' ? 2 : 1;
             QCOMPARE(columns, int(lines.first().size()));
         }
+    }
+
+    // On a terminal nothing from the file or the command line is obeyed:
+    // data, problem lines and messages alike show every control character.
+    void terminalShowsWhatItWouldObey_data()
+    {
+        QTest::addColumn<QStringList>("args"); // the file's path goes second
+        QTest::addColumn<int>("status");
+        QTest::addColumn<QString>("shown");
+        const QString name = "q\\r\\e[2Kquelt.mdb";
+        QTest::newRow("export") << QStringList{"export"} << 0 << "Bell\\x07\\e]0;pwned";
+        QTest::newRow("export --raw") << QStringList{"export", "--raw"} << 0 << "\\x7f\\u009b2J";
+        QTest::newRow("csv report")
+            << QStringList{"report", "--all", "--format", "csv"} << 0 << "\\e]0;pwned\\x07\\nx";
+        QTest::newRow("text report") << QStringList{"report", "--survey", "1"} << 0 << "\\u009b2J";
+        QTest::newRow("check") << QStringList{"check"} << 1 << name + ": 1 problem";
+        QTest::newRow("error naming the file")
+            << QStringList{"report", "--survey", "9"} << 1 << name + " has no survey numbered 9";
+        QTest::newRow("command line")
+            << QStringList{"report", "--survey", "\x1b[2J"} << 2 << "\"\\e[2J\" is not";
+    }
+
+    void terminalShowsWhatItWouldObey()
+    {
+        QFETCH(QStringList, args);
+        QFETCH(int, status);
+        QFETCH(QString, shown);
+        HostileFile f;
+        args.insert(1, f.path);
+        const std::optional<Run> r = quelt_db_on_terminal(args, {"NO_COLOR=1"});
+        if (!r)
+            QSKIP("no pseudo-terminal to give the command");
+        QCOMPARE(r->status, status);
+        QVERIFY2(r->out.contains(shown), qPrintable(r->out));
+        // CSV's record ends are its own; nothing else may move the cursor.
+        QString screen = r->out;
+        screen.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+        for (QChar c : std::as_const(screen))
+            QVERIFY2((c >= u' ' && (c < u'\x7f' || c > u'\x9f')) || c == u'\n',
+                     qPrintable(QString::number(c.unicode(), 16)));
     }
 
     // The picture's size comes from the model's shape; the names stay in the

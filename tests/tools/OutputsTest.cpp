@@ -4,7 +4,6 @@
 
 #include <QDir>
 #include <QFile>
-#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
 #include <fcntl.h>
@@ -115,14 +114,21 @@ private Q_SLOTS:
         QTest::addColumn<QStringList>("args");
         QTest::addColumn<QString>("output"); // a file of 4 KB at most; none: a full disk
         QTest::addColumn<QString>("says");
+        QTest::addColumn<QString>("call"); // the last step that fails, after every write went well
         const QString full = "Standard output could not be written: the disk is full";
         const QString tooLarge = "could not be written: File too large";
-        QTest::newRow("export to standard output") << QStringList{"export"} << "" << full;
-        QTest::newRow("text report") << QStringList{"report", "--all"} << "" << full;
+        const QString failed = "could not be written: Input/output error";
+        QTest::newRow("export to standard output") << QStringList{"export"} << "" << full << "";
+        QTest::newRow("text report") << QStringList{"report", "--all"} << "" << full << "";
         QTest::newRow("csv report")
-            << QStringList{"report", "--all", "--format", "csv"} << "" << full;
-        QTest::newRow("export to a file") << QStringList{"export"} << "out.csv" << tooLarge;
-        QTest::newRow("picture") << QStringList{"report", "--all"} << "out.png" << tooLarge;
+            << QStringList{"report", "--all", "--format", "csv"} << "" << full << "";
+        QTest::newRow("export to a file") << QStringList{"export"} << "out.csv" << tooLarge << "";
+        QTest::newRow("picture") << QStringList{"report", "--all"} << "out.png" << tooLarge << "";
+        QTest::newRow("final sync") << QStringList{"export"} << "out.csv" << failed << "fdatasync";
+        QTest::newRow("close") << QStringList{"report", "--all"} << "out.png" << failed << "close";
+        QTest::newRow("rename") << QStringList{"export"} << "out.csv"
+                                << "could not be put in place: Input/output error"
+                                << "rename";
     }
 
     void failedWritesAreErrors()
@@ -130,6 +136,7 @@ private Q_SLOTS:
         QFETCH(QStringList, args);
         QFETCH(QString, output);
         QFETCH(QString, says);
+        QFETCH(QString, call);
         DemoFolder demo;
         args.insert(1, demo.db);
         const QString file = demo.path(output);
@@ -142,6 +149,11 @@ private Q_SLOTS:
         const Run r = quelt_db(args, [&](QProcess& p) {
             if (output.isEmpty())
                 p.setStandardOutputFile(QStringLiteral("/dev/full"));
+            else if (!call.isEmpty())
+                SetEnvironment(p, {"LD_PRELOAD=" QUELT_FAILING_CALLS, "QUELT_FAIL_CALL=" + call,
+                                   "QUELT_FAIL_PATH=" + file,
+                                   "ASAN_OPTIONS=" + qEnvironmentVariable("ASAN_OPTIONS") +
+                                       ":verify_asan_link_order=0"});
             else
                 p.setChildProcessModifier([] {
                     const struct rlimit limit = {4096, 4096};
@@ -182,30 +194,19 @@ private Q_SLOTS:
         QFETCH(QStringList, environment);
         QFETCH(bool, colour);
         DemoFolder demo;
-        QStringList args = {"report", demo.db, "--survey", "1"};
-        if (terminal) { // a pseudo-terminal of its own
-            const QString script = QStandardPaths::findExecutable(QStringLiteral("script"));
-            if (script.isEmpty())
-                QSKIP("no script(1) to give the command a terminal");
-            QString command = QStringLiteral(QUELT_DB_TOOL);
-            for (const QString& arg : args) // through a shell, and the folder has blanks
-                command += QStringLiteral(" '%1'").arg(arg);
-            args = QStringList{"-qec", command, "/dev/null"};
-        }
-        QProcess p;
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        const QStringList args = {"report", demo.db, "--survey", "1"};
         for (const char* name : {"NO_COLOR", "CLICOLOR_FORCE", "FORCE_COLOR"})
-            env.remove(QString::fromLatin1(name));
-        for (const QString& setting : environment)
-            env.insert(setting.section(u'=', 0, 0), setting.section(u'=', 1));
-        p.setProcessEnvironment(env);
-        p.start(terminal ? QStandardPaths::findExecutable(QStringLiteral("script"))
-                         : QStringLiteral(QUELT_DB_TOOL),
-                args);
-        QVERIFY(p.waitForFinished(60000));
-        const QByteArray out = p.readAllStandardOutput();
-        QVERIFY2(out.contains("Leadership"), out.constData());
-        QCOMPARE(out.contains("\x1b[30;48;2;"), colour);
+            environment.prepend(QString::fromLatin1(name) + u'='); // unset, whatever the run has
+        std::optional<Run> r;
+        if (terminal) {
+            r = quelt_db_on_terminal(args, environment);
+            if (!r)
+                QSKIP("no pseudo-terminal to give the command");
+        } else {
+            r = quelt_db(args, [&](QProcess& p) { SetEnvironment(p, environment); });
+        }
+        QVERIFY2(r->out.contains("Leadership"), qPrintable(r->out));
+        QCOMPARE(r->out.contains("\x1b[30;48;2;"), colour);
     }
 };
 

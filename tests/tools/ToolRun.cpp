@@ -4,11 +4,16 @@
 
 #include <QFile>
 #include <QProcess>
+#include <QScopeGuard>
 #include <QSqlDatabase>
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QSqlRecord>
 #include <QStandardPaths>
+#include <cstdlib>
+#include <fcntl.h>
+#include <termios.h>
+#include <unistd.h>
 
 namespace {
 
@@ -33,6 +38,54 @@ Run quelt_db(const QStringList& args, const std::function<void(QProcess&)>& prep
     if (prepare)
         prepare(p);
     return runProcess(p, QStringLiteral(QUELT_DB_TOOL), args);
+}
+
+void SetEnvironment(QProcess& p, const QStringList& settings)
+{
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    for (const QString& setting : settings)
+        env.insert(setting.section(u'=', 0, 0), setting.section(u'=', 1));
+    p.setProcessEnvironment(env);
+}
+
+std::optional<Run> quelt_db_on_terminal(const QStringList& args, const QStringList& environment)
+{
+    const int terminal = posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
+    if (terminal < 0)
+        return std::nullopt;
+    const auto closeTerminal = qScopeGuard([&] { ::close(terminal); });
+    const char* name =
+        grantpt(terminal) == 0 && unlockpt(terminal) == 0 ? ptsname(terminal) : nullptr;
+    const int screen = name ? ::open(name, O_RDWR | O_NOCTTY | O_CLOEXEC) : -1;
+    if (screen < 0)
+        return std::nullopt;
+    const auto closeScreen = qScopeGuard([&] { ::close(screen); });
+    struct termios raw;
+    if (tcgetattr(screen, &raw) == 0) {
+        cfmakeraw(&raw);
+        tcsetattr(screen, TCSANOW, &raw);
+    }
+    fcntl(terminal, F_SETFL, fcntl(terminal, F_GETFL) | O_NONBLOCK);
+
+    QProcess p;
+    SetEnvironment(p, environment);
+    p.setChildProcessModifier([screen] {
+        dup2(screen, STDOUT_FILENO);
+        dup2(screen, STDERR_FILENO);
+    });
+    p.start(QStringLiteral(QUELT_DB_TOOL), args);
+    QByteArray shown;
+    const auto drain = [&] {
+        char buffer[4096];
+        ssize_t n;
+        while ((n = ::read(terminal, buffer, sizeof buffer)) > 0)
+            shown.append(buffer, n);
+    };
+    while (!p.waitForFinished(10))
+        drain();
+    drain();
+    return Run{p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1, QString::fromUtf8(shown),
+               QString()};
 }
 
 Run consumer(const QString& program, const QStringList& args, const QByteArray& input)

@@ -6,6 +6,7 @@
 #include <QStringList>
 #include <QVariant>
 #include <functional>
+#include <optional>
 
 // Runs the built quelt-db and reads files with connections of the test's own.
 struct Run
@@ -18,6 +19,17 @@ struct Run
 // `prepare` may set the process's environment, folder or standard output
 // before it starts.
 Run quelt_db(const QStringList& args, const std::function<void(QProcess&)>& prepare = {});
+
+// The system's environment with these NAME=VALUE settings (an empty value
+// counts as unset), for a process about to start.
+void SetEnvironment(QProcess& p, const QStringList& settings);
+
+// The same with standard output and standard error on a pseudo-terminal of
+// their own (raw, so that what is written arrives as written), both read as
+// the one screen `out`. Nothing when no pseudo-terminal can be had here (a
+// build container without /dev/pts): the caller skips.
+std::optional<Run> quelt_db_on_terminal(const QStringList& args,
+                                        const QStringList& environment = {});
 
 // A program a user reads our output with (xmllint, python3), run on `input`
 // as its standard input; one that is not installed fails the test.
