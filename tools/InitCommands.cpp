@@ -50,8 +50,9 @@ int RunInit(const QStringList& args, QTextStream& out)
     const QStringList rows = modelNames(options, QStringLiteral("rows"), QStringLiteral("row"));
     const QStringList cols = modelNames(options, QStringLiteral("cols"), QStringLiteral("column"));
     Schema::CreateSurveyDatabase(file, rows, cols);
-    out << "Created " << Visible(file) << " with " << Counted(rows.size(), QStringLiteral("model row"))
-        << " and " << Counted(cols.size(), QStringLiteral("model column")) << ".\n";
+    out << "Created " << Visible(file) << " with "
+        << Counted(rows.size(), QStringLiteral("model row")) << " and "
+        << Counted(cols.size(), QStringLiteral("model column")) << ".\n";
     return 0;
 }
 
