@@ -37,18 +37,29 @@ QStringList modelNames(const Options& options, const QString& option, const QStr
     return names;
 }
 
+// The group given the consultants' rights on a server; a file has none.
+QString consultants(const Options& options, const QString& location)
+{
+    if (!options.has(QStringLiteral("consultants")))
+        return Schema::DefaultConsultants();
+    if (!DBEngine::IsServer(location))
+        throw UsageError(QStringLiteral("--consultants is for a database on a server"));
+    return options.value(QStringLiteral("consultants"));
+}
+
 } // namespace
 
 int RunInit(const QStringList& args, QTextStream& out)
 {
-    const Options options(args, {QStringLiteral("rows"), QStringLiteral("cols")},
-                          {QStringLiteral("allow-duplicate-names")});
+    const Options options(
+        args, {QStringLiteral("rows"), QStringLiteral("cols"), QStringLiteral("consultants")},
+        {QStringLiteral("allow-duplicate-names")});
     const QString file = options.expect(1, QStringLiteral("one LOCATION")).first();
     if (!options.has(QStringLiteral("rows")) || !options.has(QStringLiteral("cols")))
         throw UsageError(QStringLiteral("both --rows and --cols are required"));
     const QStringList rows = modelNames(options, QStringLiteral("rows"), QStringLiteral("row"));
     const QStringList cols = modelNames(options, QStringLiteral("cols"), QStringLiteral("column"));
-    Schema::CreateSurveyDatabase(file, rows, cols);
+    Schema::CreateSurveyDatabase(file, rows, cols, {}, consultants(options, file));
     out << "Created " << file << " with " << rows.size() << " model rows and " << cols.size()
         << " model columns.\n";
     return 0;
@@ -101,41 +112,44 @@ const QList<QPair<QString, QString>> kDemoSurveys = {
 
 int RunDemo(const QStringList& args, QTextStream& out)
 {
-    const Options options(args, {});
+    const Options options(args, {QStringLiteral("consultants")});
     const QString file = options.expect(1, QStringLiteral("one LOCATION")).first();
     int questions = 0;
     // Filled in the transaction that makes the tables: a failure leaves no
     // half-made demo, neither a file nor tables on a server.
-    Schema::CreateSurveyDatabase(file, kDemoRows, kDemoCols, [&](Database& db) {
-        // A fixed seed: every demo file is the same, so screenshots compare.
-        QRandomGenerator random(20261207);
-        for (qint16 row = 0; row < kDemoRows.size(); ++row) {
-            const QString topic = kDemoRows[row].toLower();
-            for (qint16 col = 0; col < kDemoCols.size(); ++col) {
-                const QStringList& stems = kStems[col];
-                for (int k = 0; k < stems.size(); ++k) {
-                    const QString label =
-                        QStringLiteral("%1.%2.%3").arg(row + 1).arg(col + 1).arg(k + 1);
-                    StoreQuestion(db, {label, stems[k].arg(topic), row, col});
-                    ++questions;
+    Schema::CreateSurveyDatabase(
+        file, kDemoRows, kDemoCols,
+        [&](Database& db) {
+            // A fixed seed: every demo file is the same, so screenshots compare.
+            QRandomGenerator random(20261207);
+            for (qint16 row = 0; row < kDemoRows.size(); ++row) {
+                const QString topic = kDemoRows[row].toLower();
+                for (qint16 col = 0; col < kDemoCols.size(); ++col) {
+                    const QStringList& stems = kStems[col];
+                    for (int k = 0; k < stems.size(); ++k) {
+                        const QString label =
+                            QStringLiteral("%1.%2.%3").arg(row + 1).arg(col + 1).arg(k + 1);
+                        StoreQuestion(db, {label, stems[k].arg(topic), row, col});
+                        ++questions;
+                    }
                 }
             }
-        }
-        // Each survey has its own level, so the results differ visibly.
-        const double levels[] = {2.6, 1.6, 3.3};
-        const QList<QuestionCell> cells = ReadQuestionCells(db);
-        for (qsizetype s = 0; s < kDemoSurveys.size(); ++s) {
-            const auto surveyId = qint16(s + 1);
-            StoreSurveyHeader(db, surveyId, {kDemoSurveys[s].first, kDemoSurveys[s].second});
-            QList<Answer> answers;
-            for (const QuestionCell& question : cells) {
-                const int cellBias = (question.rowNumber + 2 * question.colNumber) % 5 - 2;
-                const double score = levels[s] + 0.5 * cellBias + (random.bounded(2.0) - 1.0);
-                answers.append({question.id, qint16(qBound(0, qRound(score), 4))});
+            // Each survey has its own level, so the results differ visibly.
+            const double levels[] = {2.6, 1.6, 3.3};
+            const QList<QuestionCell> cells = ReadQuestionCells(db);
+            for (qsizetype s = 0; s < kDemoSurveys.size(); ++s) {
+                const auto surveyId = qint16(s + 1);
+                StoreSurveyHeader(db, surveyId, {kDemoSurveys[s].first, kDemoSurveys[s].second});
+                QList<Answer> answers;
+                for (const QuestionCell& question : cells) {
+                    const int cellBias = (question.rowNumber + 2 * question.colNumber) % 5 - 2;
+                    const double score = levels[s] + 0.5 * cellBias + (random.bounded(2.0) - 1.0);
+                    answers.append({question.id, qint16(qBound(0, qRound(score), 4))});
+                }
+                StoreAnswers(db, surveyId, answers);
             }
-            StoreAnswers(db, surveyId, answers);
-        }
-    });
+        },
+        consultants(options, file));
     out << "Created " << file << ": a " << kDemoRows.size() << " x " << kDemoCols.size()
         << " model, " << questions << " questions, " << kDemoSurveys.size()
         << " surveys with answers.\n";

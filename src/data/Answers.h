@@ -66,6 +66,8 @@ QList<CellTotals> ReadCombinedTotals(const Database& db, const QList<SurveyNumbe
 // by, company, question number, label, question text, row number, row name,
 // column number, column name, score. Values are as stored (numbers in as few
 // digits as give them back); what is missing is an empty text. The fields
-// are valid only during the call.
-void ReadAnswerLines(const Database& db,
-                     const std::function<void(const QList<QStringView>&)>& line);
+// are valid only during the call. `withStorers` (a server database only)
+// adds who stored the answer and when, and the same of its survey's header
+// and of its question.
+void ReadAnswerLines(const Database& db, const std::function<void(const QList<QStringView>&)>& line,
+                     bool withStorers = false);

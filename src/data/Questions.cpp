@@ -1,5 +1,6 @@
 #include "data/Questions.h"
 
+#include "data/Schema.h"
 #include "data/Statements.h"
 #include "data/SurveyFile.h"
 #include "platform/Convert.h"
@@ -26,6 +27,14 @@ QList<CellQuestion> ReadCellQuestions(const Database& db, qint16 rowNumber, qint
 
 void StoreQuestion(Database& db, const NewQuestion& question)
 {
+    if (Schema::WritesThroughFunctions(db)) {
+        const QueryDef call = db.CreateQueryDef(Sql::Server::CallStoreQuestion(
+            question.label, question.text, question.rowNumber, question.colNumber));
+        Recordset rs = call.OpenRecordset();
+        RequireOneRow(db, call.SQL(), rs.Fields(QStringLiteral("id")).isNull() ? 0 : 1,
+                      QStringLiteral("the question"));
+        return;
+    }
     StoreOneRow(
         db,
         Sql::InsertQuestion(question.label, question.text, question.rowNumber, question.colNumber),

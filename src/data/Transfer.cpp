@@ -2,6 +2,7 @@
 
 #include "data/Schema.h"
 #include "data/Statements.h"
+#include "data/SurveyFile.h"
 #include "platform/DbEngine.h"
 #include "platform/QueltError.h"
 
@@ -107,7 +108,8 @@ QList<CopiedTable> copyAll(const Database& from, Database& to)
 
 } // namespace
 
-QList<CopiedTable> CopySurveyDatabase(const Database& from, const QString& to)
+QList<CopiedTable> CopySurveyDatabase(const Database& from, const QString& to,
+                                      const QString& consultants)
 {
     QList<CopiedTable> copied;
     const auto fill = [&](Database& target) { copied = copyAll(from, target); };
@@ -116,13 +118,11 @@ QList<CopiedTable> CopySurveyDatabase(const Database& from, const QString& to)
         return copied;
     }
     Database target = DBEngine::OpenDatabase(to);
+    NameSchema(target);
     Transaction batch(target);
     const QStringList present = Schema::ReadPresentTables(target);
     if (present.isEmpty()) {
-        for (const QString& sql : Schema::CreateServerTableStatements())
-            target.Execute(sql);
-        for (const QString& sql : Schema::CreateServerIndexStatements())
-            target.Execute(sql);
+        Schema::CreateServerTables(target, consultants);
     } else {
         // Tables an administrator made beforehand, and granted, will do as
         // long as they are all there and empty.

@@ -18,5 +18,7 @@ struct CopiedTable
 // server database that holds none of the tables or only empty ones; anything
 // else is refused and left as it was. Before the copy is committed, each
 // table's row count and totals (its numbers, and the lengths of its texts)
-// are compared at both ends; any difference stores nothing.
-QList<CopiedTable> CopySurveyDatabase(const Database& from, const QString& to);
+// are compared at both ends; any difference stores nothing. Tables made on
+// a server get its safeguards, with `consultants` given their rights.
+QList<CopiedTable> CopySurveyDatabase(const Database& from, const QString& to,
+                                      const QString& consultants);
