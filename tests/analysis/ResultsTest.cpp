@@ -2,6 +2,7 @@
 #include "analysis/ResultsDrawing.h"
 #include "common/TestDb.h"
 #include "common/TestRegistry.h"
+#include "data/SurveyFile.h"
 #include "platform/DbEngine.h"
 #include "platform/Twips.h"
 
@@ -116,6 +117,8 @@ private Q_SLOTS:
                                             QStringLiteral("Q"), QStringLiteral("L")));
         QStringList values;
         for (int survey = 1; survey <= 3; ++survey)
+            db.addSurvey(survey);
+        for (int survey = 1; survey <= 3; ++survey)
             for (int a = 0; a < 400; ++a)
                 values.append(QStringLiteral("(%1, %2, %3)")
                                   .arg(survey)
@@ -124,7 +127,7 @@ private Q_SLOTS:
         db.exec(QStringLiteral("INSERT INTO survey_results (survey_id, question_id, answer) VALUES ") +
                 values.join(u','));
 
-        Database file = DBEngine::OpenDatabase(DBEngine::SurveyDatabaseName());
+        Database file = OpenSurveyDatabase(DBEngine::SurveyDatabaseName());
         ResultsGrid grid = LoadModelGrid(file);
         QCOMPARE(grid.rowNumbers, QList<qint64>(rowNumbers.begin(), rowNumbers.end()));
         QCOMPARE(grid.colNumbers, QList<qint64>(colNumbers.begin(), colNumbers.end()));
