@@ -62,7 +62,9 @@ dbengine_detail::EngineLimits limits()
 // that exists is still a file.
 void refuseKeywordForm(const QString& name)
 {
-    static const QRegularExpression keyword(QStringLiteral("^\\s*[A-Za-z_]+\\s*="));
+    static const QRegularExpression keyword(
+        QStringLiteral("^\\s*(host|hostaddr|port|dbname|user|password|passfile|service|"
+                       "sslmode|options|application_name|connect_timeout)\\s*="));
     if (!keyword.match(name).hasMatch() || QFileInfo::exists(name))
         return;
     throw QueltError(QStringLiteral("The location is written as a server's settings (key=value), "

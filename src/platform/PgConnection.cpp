@@ -456,7 +456,9 @@ public:
         QList<qint64> changed;
         ResultHandle last;
         RunTogether(begin, 0, begin.size(), changed, &last);
-        m_writeXact = QByteArray(Pq().PQgetvalue(last.get(), 0, 0)).toLongLong();
+        m_writeXact = last && Pq().PQntuples(last.get()) == 1
+                          ? QByteArray(Pq().PQgetvalue(last.get(), 0, 0)).toLongLong()
+                          : 0;
     }
 
     void Commit() override
