@@ -9,6 +9,7 @@
 #include <QFile>
 #include <QHash>
 #include <QLocale>
+#include <QMutex>
 #include <QSqlDatabase>
 #include <QSqlDriver>
 #include <QSqlError>
@@ -305,11 +306,27 @@ QHash<QString, IdleSession>& idleSessions()
     return idle;
 }
 
+// Each thread takes and keeps only its own, but they share the list.
+QMutex g_idleLock;
+
+// This thread's kept connections; another thread's are that thread's to close.
 void closeIdleSessions()
 {
-    const QHash<QString, IdleSession> idle = std::exchange(idleSessions(), {});
-    for (const IdleSession& kept : idle)
-        closeSession(kept.session);
+    const QString thread = u'|' + QString::number(quintptr(QThread::currentThread()));
+    QList<Session> mine;
+    {
+        const QMutexLocker locked(&g_idleLock);
+        for (auto it = idleSessions().begin(); it != idleSessions().end();) {
+            if (it.key().endsWith(thread)) {
+                mine.append(it->session);
+                it = idleSessions().erase(it);
+            } else {
+                ++it;
+            }
+        }
+    }
+    for (const Session& session : mine)
+        closeSession(session);
 }
 
 QString poolKey(const QString& connectOptions)
@@ -323,6 +340,7 @@ QString poolKey(const QString& connectOptions)
 
 void keepIdle(const QString& key, const Session& session)
 {
+    const QMutexLocker locked(&g_idleLock);
     static const bool registered = [] {
         // Qt's drivers must close before the application object goes.
         qAddPostRoutine(closeIdleSessions);
@@ -342,11 +360,15 @@ void keepIdle(const QString& key, const Session& session)
 // it meanwhile has said so on the socket.
 std::optional<Session> takeIdle(const QString& key)
 {
-    const auto kept = idleSessions().find(key);
-    if (kept == idleSessions().end())
-        return std::nullopt;
-    const IdleSession idle = *kept;
-    idleSessions().erase(kept);
+    IdleSession idle;
+    {
+        const QMutexLocker locked(&g_idleLock);
+        const auto kept = idleSessions().find(key);
+        if (kept == idleSessions().end())
+            return std::nullopt;
+        idle = *kept;
+        idleSessions().erase(kept);
+    }
     pollfd probe{Pq().PQsocket(idle.session.conn), POLLIN, 0};
     const bool spoke = probe.fd >= 0 && ::poll(&probe, 1, 0) > 0;
     if (idle.since.elapsed() > kKeepIdleMs || probe.fd < 0 ||

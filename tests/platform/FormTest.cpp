@@ -48,7 +48,8 @@ private:
     void butRun_Click()
     {
         ++stepsDone;
-        DBEngine::OpenDatabase(QStringLiteral("quelt.mdb")).Execute(QStringLiteral("SELECT missing FROM survey"));
+        DBEngine::OpenDatabase(QStringLiteral("quelt.mdb"))
+            .Execute(QStringLiteral("SELECT missing FROM survey"));
         ++stepsDone;
     }
 };
