@@ -505,13 +505,15 @@ public:
     bool IsServer() const override { return true; }
 
     // One statement, sent in the extended protocol: the server refuses a
-    // text that holds more than one.
-    ResultHandle Run(const QString& sql)
+    // text that holds more than one. Values for its parameters, if any, go
+    // as libpq takes them.
+    ResultHandle Run(const QString& sql, int count = 0, const char* const* values = nullptr,
+                     const int* lengths = nullptr, const int* formats = nullptr)
     {
         RequireConnection(sql);
         const QByteArray text = sql.toUtf8();
-        if (Pq().PQsendQueryParams(m_conn, text.constData(), 0, nullptr, nullptr, nullptr, nullptr,
-                                   0) != 1)
+        if (Pq().PQsendQueryParams(m_conn, text.constData(), count, nullptr, values, lengths,
+                                   formats, 0) != 1)
             Rejected(sql, nullptr);
         const QDeadlineTimer deadline = Deadline();
         ResultHandle result;
