@@ -56,14 +56,12 @@ int RunExport(const QStringList& args, QTextStream& out)
     // failed write stops the export at once.
     QByteArray record = CsvRecord(storers ? kColumns + kStorerColumns : kColumns).toUtf8();
     output.Put(record);
-    ReadAnswerLines(
-        db,
-        [&](const QList<QStringView>& fields) {
-            record.resize(0);
-            AppendCsvRecord(record, fields, texts);
-            output.Put(record);
-        },
-        storers);
+    const auto write = [&](const QList<QStringView>& fields) {
+        record.resize(0);
+        AppendCsvRecord(record, fields, texts);
+        output.Put(record);
+    };
+    ReadAnswerLines(db, write, storers);
     output.Finish();
     return 0;
 }

@@ -117,39 +117,37 @@ int RunDemo(const QStringList& args, QTextStream& out)
     int questions = 0;
     // Filled in the transaction that makes the tables: a failure leaves no
     // half-made demo, neither a file nor tables on a server.
-    Schema::CreateSurveyDatabase(
-        file, kDemoRows, kDemoCols,
-        [&](Database& db) {
-            // A fixed seed: every demo file is the same, so screenshots compare.
-            QRandomGenerator random(20261207);
-            for (qint16 row = 0; row < kDemoRows.size(); ++row) {
-                const QString topic = kDemoRows[row].toLower();
-                for (qint16 col = 0; col < kDemoCols.size(); ++col) {
-                    const QStringList& stems = kStems[col];
-                    for (int k = 0; k < stems.size(); ++k) {
-                        const QString label =
-                            QStringLiteral("%1.%2.%3").arg(row + 1).arg(col + 1).arg(k + 1);
-                        StoreQuestion(db, {label, stems[k].arg(topic), row, col});
-                        ++questions;
-                    }
+    const auto fill = [&](Database& db) {
+        // A fixed seed: every demo file is the same, so screenshots compare.
+        QRandomGenerator random(20261207);
+        for (qint16 row = 0; row < kDemoRows.size(); ++row) {
+            const QString topic = kDemoRows[row].toLower();
+            for (qint16 col = 0; col < kDemoCols.size(); ++col) {
+                const QStringList& stems = kStems[col];
+                for (int k = 0; k < stems.size(); ++k) {
+                    const QString label =
+                        QStringLiteral("%1.%2.%3").arg(row + 1).arg(col + 1).arg(k + 1);
+                    StoreQuestion(db, {label, stems[k].arg(topic), row, col});
+                    ++questions;
                 }
             }
-            // Each survey has its own level, so the results differ visibly.
-            const double levels[] = {2.6, 1.6, 3.3};
-            const QList<QuestionCell> cells = ReadQuestionCells(db);
-            for (qsizetype s = 0; s < kDemoSurveys.size(); ++s) {
-                const auto surveyId = qint16(s + 1);
-                StoreSurveyHeader(db, surveyId, {kDemoSurveys[s].first, kDemoSurveys[s].second});
-                QList<Answer> answers;
-                for (const QuestionCell& question : cells) {
-                    const int cellBias = (question.rowNumber + 2 * question.colNumber) % 5 - 2;
-                    const double score = levels[s] + 0.5 * cellBias + (random.bounded(2.0) - 1.0);
-                    answers.append({question.id, qint16(qBound(0, qRound(score), 4))});
-                }
-                StoreAnswers(db, surveyId, answers);
+        }
+        // Each survey has its own level, so the results differ visibly.
+        const double levels[] = {2.6, 1.6, 3.3};
+        const QList<QuestionCell> cells = ReadQuestionCells(db);
+        for (qsizetype s = 0; s < kDemoSurveys.size(); ++s) {
+            const auto surveyId = qint16(s + 1);
+            StoreSurveyHeader(db, surveyId, {kDemoSurveys[s].first, kDemoSurveys[s].second});
+            QList<Answer> answers;
+            for (const QuestionCell& question : cells) {
+                const int cellBias = (question.rowNumber + 2 * question.colNumber) % 5 - 2;
+                const double score = levels[s] + 0.5 * cellBias + (random.bounded(2.0) - 1.0);
+                answers.append({question.id, qint16(qBound(0, qRound(score), 4))});
             }
-        },
-        consultants(options, file));
+            StoreAnswers(db, surveyId, answers);
+        }
+    };
+    Schema::CreateSurveyDatabase(file, kDemoRows, kDemoCols, fill, consultants(options, file));
     out << "Created " << file << ": a " << kDemoRows.size() << " x " << kDemoCols.size()
         << " model, " << questions << " questions, " << kDemoSurveys.size()
         << " surveys with answers.\n";

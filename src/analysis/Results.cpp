@@ -86,6 +86,6 @@ QString MeanText(const ResultsCell& cell)
         }
     }
     const bool shownNegative = negative && (whole > 0 || hundredths > 0);
-    return (shownNegative ? QStringLiteral("-") : QString()) + QString::number(whole) + u'.' +
-           QStringLiteral("%1").arg(hundredths, 2, 10, QLatin1Char('0'));
+    return (shownNegative ? QStringLiteral("-") : QString()) + QString::number(whole) +
+           u'.' + QStringLiteral("%1").arg(hundredths, 2, 10, QLatin1Char('0'));
 }

@@ -26,7 +26,7 @@ QString QueltError::message() const
         // A statement can carry a whole typed question; the start says enough.
         constexpr int shown = 300;
         QString stmt = m_statement.size() > shown ? m_statement.left(shown) + QStringLiteral("...")
-                                                  : m_statement;
+                                                   : m_statement;
         text += QStringLiteral("\nStatement: ") + stmt;
     }
     return text;

@@ -48,8 +48,7 @@ private:
     void butRun_Click()
     {
         ++stepsDone;
-        DBEngine::OpenDatabase(QStringLiteral("quelt.mdb"))
-            .Execute(QStringLiteral("SELECT missing FROM survey"));
+        DBEngine::OpenDatabase(QStringLiteral("quelt.mdb")).Execute(QStringLiteral("SELECT missing FROM survey"));
         ++stepsDone;
     }
 };

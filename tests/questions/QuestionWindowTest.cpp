@@ -217,8 +217,7 @@ private Q_SLOTS:
         QTest::newRow("statement-like") << "'); DELETE FROM question; --" << "x', 1, 1); --"
                                         << false;
         QTest::newRow("blanks kept") << "  padded  " << "   lead and trail   " << false;
-        QTest::newRow("empty texts") << ""
-                                     << "" << false;
+        QTest::newRow("empty texts") << "" << "" << false;
         QTest::newRow("line breaks") << "L" << "first line\nsecond line\n\nlast\n" << false;
         QTest::newRow("other characters")
             << QString::fromUtf8("Ünïcødé «ω» \u00a0nbsp")

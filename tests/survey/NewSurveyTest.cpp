@@ -143,10 +143,8 @@ private Q_SLOTS:
         QTest::newRow("plain") << "A" << "B";
         QTest::newRow("apostrophes") << "O'Brien" << "Smith's 'Best' Ltd";
         QTest::newRow("statement-like") << "x'); DELETE FROM survey; --" << "'";
-        QTest::newRow("blanks kept") << "  Ann  "
-                                     << " Co ";
-        QTest::newRow("empty texts") << ""
-                                     << "";
+        QTest::newRow("blanks kept") << "  Ann  " << " Co ";
+        QTest::newRow("empty texts") << "" << "";
     }
 
     void submitStoresOneHeader()
