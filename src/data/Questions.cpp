@@ -5,6 +5,7 @@
 #include "data/SurveyFile.h"
 #include "platform/Convert.h"
 #include "platform/DbEngine.h"
+#include "platform/QueltError.h"
 
 QList<CellQuestion> ReadCellQuestions(const Database& db, qint16 rowNumber, qint16 colNumber)
 {
@@ -28,11 +29,13 @@ QList<CellQuestion> ReadCellQuestions(const Database& db, qint16 rowNumber, qint
 void StoreQuestion(Database& db, const NewQuestion& question)
 {
     if (Schema::WritesThroughFunctions(db)) {
-        const QueryDef call = db.CreateQueryDef(Sql::Server::CallStoreQuestion(
-            question.label, question.text, question.rowNumber, question.colNumber));
-        Recordset rs = call.OpenRecordset();
-        RequireOneRow(db, call.SQL(), rs.Fields(QStringLiteral("id")).isNull() ? 0 : 1,
-                      QStringLiteral("the question"));
+        Recordset rs = db.CreateQueryDef(
+                             Sql::Server::CallStoreQuestion(question.label, question.text,
+                                                            question.rowNumber, question.colNumber))
+                           .OpenRecordset();
+        if (rs.Fields(QStringLiteral("id")).isNull())
+            throw QueltError(
+                QStringLiteral("No further question number is available; nothing was stored."));
         return;
     }
     StoreOneRow(

@@ -82,7 +82,9 @@ struct ServerFunction
 // The one narrow path by which a consultant writes: each function stores
 // what a window stores, with the login and the time, as the tables' owner.
 // The constraints check every value; a header's number is the next one,
-// taken under the lock that desktops storing a header share.
+// taken under the lock that desktops storing a header share. Where no
+// number is left for a question or a header, nothing is stored and the
+// function gives null.
 const QList<ServerFunction>& serverFunctions()
 {
     static const QList<ServerFunction> functions = {
@@ -91,12 +93,19 @@ const QList<ServerFunction>& serverFunctions()
                         "p_row integer, p_col integer) RETURNS integer"),
          QStringLiteral("\nDECLARE\n"
                         "    stored integer;\n"
+                        "    refused text;\n"
                         "BEGIN\n"
                         "    INSERT INTO public.question (label, question_text, row_id, col_id, "
                         "stored_by, stored_at)\n"
                         "    VALUES (p_label, p_question_text, p_row, p_col, session_user, now())\n"
                         "    RETURNING id INTO stored;\n"
                         "    RETURN stored;\n"
+                        "EXCEPTION WHEN check_violation THEN\n"
+                        "    GET STACKED DIAGNOSTICS refused = CONSTRAINT_NAME;\n"
+                        "    IF refused = 'question_id_check' THEN\n"
+                        "        RETURN NULL;\n"
+                        "    END IF;\n"
+                        "    RAISE;\n"
                         "END\n")},
         {QStringLiteral("public.quelt_store_survey(text,text)"),
          QStringLiteral("public.quelt_store_survey(p_completed_by text, p_company text) "

@@ -15,7 +15,6 @@
 #include <QLocalServer>
 #include <QLocalSocket>
 #include <QProcess>
-#include <QRegularExpression>
 #include <QSqlDatabase>
 #include <QSqlError>
 #include <QSqlQuery>
@@ -162,67 +161,6 @@ private Q_SLOTS:
         DBEngine::SetStatementLimitMs(10000);
         DBEngine::SetBusyTimeoutMs(5000);
         DBEngine::CloseIdleConnections();
-    }
-
-    // A consultant's whole session through the windows, with nothing but
-    // the consultants' rights that init gives: questions, a survey header,
-    // answers and the results. Each row records who stored it and when;
-    // export tells it, and check notes a row without such a record.
-    void consultantSession()
-    {
-        TestDb db;
-        asConsultant(db);
-        Ui::MenuItem(QStringLiteral("miAddQuestion"));
-        QWidget* question = Ui::FindWindow(QStringLiteral("frmQuestion"));
-        Ui::Pick(question, QStringLiteral("cmbModelRow"), 0);
-        Ui::Pick(question, QStringLiteral("cmbModelCol"), 0);
-        for (int q = 0; q < 3; ++q) {
-            Ui::Find<TextBox>(question, QStringLiteral("txtLabel"))->setText(QStringLiteral("L"));
-            Ui::Click(question, QStringLiteral("butSubmit"));
-        }
-        Ui::MenuItem(QStringLiteral("miCompleteSurvey"));
-        QWidget* header = Ui::FindWindow(QStringLiteral("frmNewSurvey"));
-        QCOMPARE(Ui::Find<TextBox>(header, QStringLiteral("txtSurveyID"))->text(),
-                 QStringLiteral("1"));
-        Ui::Click(header, QStringLiteral("butSubmit"));
-        Ui::Click(scoredCell(), QStringLiteral("butSubmit"));
-        Ui::MenuItem(QStringLiteral("miQueltTable"));
-        QWidget* results = Ui::FindWindow(QStringLiteral("frmModelTable"));
-        Ui::PickText(results, QStringLiteral("cmbSurvey"), QStringLiteral("1"));
-        Ui::Click(results, QStringLiteral("butResults"));
-
-        QCOMPARE(m_messages->messages, QStringList{QStringLiteral("Survey Submitted")});
-        QCOMPARE(db.value(QStringLiteral("SELECT sum(answer) FROM survey_results")).toInt(), 9);
-        for (const auto& [table, rows] :
-             {std::pair{"question", 3}, {"survey", 1}, {"survey_results", 3}})
-            QCOMPARE(db.value(QStringLiteral("SELECT count(*) FROM %1 WHERE stored_by = 'anna' "
-                                             "AND stored_at > now() - interval '1 hour'")
-                                  .arg(QLatin1String(table)))
-                         .toInt(),
-                     rows);
-
-        const ToolRun exported =
-            QueltDb({QStringLiteral("export"), db.location(), QStringLiteral("--stored-by")});
-        QCOMPARE(exported.status, 0);
-        QStringList lines = exported.out.trimmed().split(u'\n');
-        for (QString& line : lines)
-            line = line.trimmed();
-        QCOMPARE(lines.size(), 4);
-        QVERIFY2(lines.first().endsWith(QLatin1String(
-                     ",stored_by,stored_at,survey_stored_by,survey_stored_at,question_stored_by,"
-                     "question_stored_at")),
-                 qPrintable(lines.first()));
-        QVERIFY2(lines.last().contains(QRegularExpression(
-                     QStringLiteral(",3,anna,\\d{4}-\\d\\d-\\d\\dT[\\d:]{8}Z,anna,.*Z,anna,.*Z$"))),
-                 qPrintable(lines.last()));
-
-        db.exec(QStringLiteral("UPDATE survey SET stored_by = NULL"));
-        const ToolRun check = QueltDb({QStringLiteral("check"), db.location()});
-        QCOMPARE(check.status, 0);
-        QVERIFY2(check.out.contains(QStringLiteral("note: survey: 1 row with no record of who "
-                                                   "stored them or when")) &&
-                     check.out.contains(QStringLiteral("the program can use this database")),
-                 qPrintable(check.out));
     }
 
     // What a consultant tried in psql, and what even the owner cannot store:

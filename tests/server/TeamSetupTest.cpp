@@ -203,6 +203,7 @@ private Q_SLOTS:
         QWidget* header = Ui::FindWindow(QStringLiteral("frmNewSurvey"));
         Ui::Find<TextBox>(header, QStringLiteral("txtCompletedBy"))
             ->setText(QStringLiteral("Anna"));
+        Ui::Find<TextBox>(header, QStringLiteral("txtCompany"))->setText(QStringLiteral("Acme"));
         Ui::Click(header, QStringLiteral("butSubmit"));
         QWidget* answers = Ui::FindWindow(QStringLiteral("frmSurvey"));
         Ui::PickText(answers, QStringLiteral("cmbSurveyID"), QStringLiteral("1"));
@@ -228,7 +229,7 @@ private Q_SLOTS:
         QVERIFY(exported.waitForFinished(60000));
         const QString out = QString::fromUtf8(exported.readAllStandardOutput());
         QVERIFY2(out.contains(QRegularExpression(
-                     QStringLiteral("\\n1,Anna,,\\d+,,Why\\?,1,Training,2,Review,4,readme_anna,"
+                     QStringLiteral("\\n1,Anna,Acme,\\d+,,Why\\?,1,Training,2,Review,4,readme_anna,"
                                     "[^,]+,readme_anna,[^,]+,readme_anna,"))),
                  qPrintable(out + QString::fromUtf8(exported.readAllStandardError())));
     }
