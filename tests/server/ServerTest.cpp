@@ -620,6 +620,8 @@ private Q_SLOTS:
         QWidget* header = Ui::FindWindow(QStringLiteral("frmNewSurvey"));
         QCOMPARE(Ui::Find<TextBox>(header, QStringLiteral("txtSurveyID"))->text(),
                  QStringLiteral("1"));
+        Ui::Find<TextBox>(header, QStringLiteral("txtCompletedBy"))->setText(QStringLiteral("A"));
+        Ui::Find<TextBox>(header, QStringLiteral("txtCompany"))->setText(QStringLiteral("B"));
 
         std::atomic<bool> locked = false;
         std::thread other([&] {
