@@ -2,6 +2,7 @@
 
 #include "data/FileChecks.h"
 #include "data/Schema.h"
+#include "data/ServerChecks.h"
 #include "data/SurveyFile.h"
 #include "data/Transfer.h"
 #include "platform/Convert.h"
@@ -78,7 +79,9 @@ public:
         for (const QString& line : ReadIntegrityProblems(m_db))
             problems.append(QStringLiteral("the engine's integrity check: %1").arg(line));
         for (const QString& hazard : ReadSchemaHazards(m_db))
-            problems.append(hazard + QStringLiteral("; the program refuses the file while it is"));
+            problems.append(
+                hazard +
+                QStringLiteral("; the program refuses the %1 while it is").arg(DatabaseNoun(m_db)));
         m_computed = ReadComputedColumns(m_db);
         for (const TableRule& rule : kTables)
             Table(rule);
@@ -98,6 +101,8 @@ public:
         Outliers();
         Indexes();
         UncarriedTexts();
+        if (m_db.IsServer())
+            Server();
     }
 
 private:
@@ -275,8 +280,9 @@ private:
             if (!found.complete.isEmpty())
                 continue;
             QString note = QStringLiteral("no index on %1 (%2): results are slower on a large "
-                                          "file; 'quelt-db index' adds it")
-                               .arg(wanted.table, wanted.columns.join(QStringLiteral(", ")));
+                                          "%3; 'quelt-db index' adds it")
+                               .arg(wanted.table, wanted.columns.join(QStringLiteral(", ")),
+                                    DatabaseNoun(m_db));
             if (!found.partial.isEmpty())
                 note += QStringLiteral(" (not %1: a partial index holds only the rows its "
                                        "WHERE clause selects)")
@@ -309,6 +315,34 @@ private:
         }
     }
 
+    // Who may write around the program's functions, which rows carry no
+    // record of who stored them, and tables that only look like the five.
+    void Server()
+    {
+        if (m_db.SchemaVersion() < Schema::kServerVersion)
+            problems.append(QStringLiteral("the database was made by an earlier version of the "
+                                           "program: nothing keeps out what the program would "
+                                           "show wrongly, and no record says who stored what; "
+                                           "its owner runs 'quelt-db upgrade' on it"));
+        for (const DirectWriter& writer : ReadDirectWriters(m_db))
+            problems.append(
+                QStringLiteral("the role %1 may %2 on %3 directly, around the "
+                               "program's checks; 'quelt-db upgrade' takes that away")
+                    .arg(writer.login, writer.rights.join(QStringLiteral(", ")), writer.table));
+        for (const QString& table : {QStringLiteral("question"), QStringLiteral("survey"),
+                                     QStringLiteral("survey_results")}) {
+            const qint64 n = CountUnrecordedRows(m_db, table);
+            if (n > 0)
+                notes.append(QStringLiteral("%1: %2 with no record of who stored them or when "
+                                            "(stored before the upgrade, or by other means)")
+                                 .arg(table, counted(n, QStringLiteral("row"))));
+        }
+        for (const QString& elsewhere : ReadTablesElsewhere(m_db))
+            notes.append(QStringLiteral("%1 is not the program's table, which is in the schema "
+                                        "public; the program never uses it")
+                             .arg(elsewhere));
+    }
+
     const Database& m_db;
     QStringList m_computed;
     // "table.column" for each column whose values are all there to read as
@@ -322,7 +356,7 @@ int RunCheck(const QStringList& args, QTextStream& out)
 {
     const Options options(args, {});
     const QString file = options.expect(1, QStringLiteral("one LOCATION")).first();
-    const Database db = DBEngine::OpenDatabaseForReading(file);
+    const Database db = OpenSurveyDatabaseAsIs(file, true);
     Checker checker(db);
     checker.Run();
 
@@ -333,11 +367,11 @@ int RunCheck(const QStringList& args, QTextStream& out)
         out << "note: " << Visible(note) << '\n';
     const QString path = Visible(db.FileName());
     if (checker.problems.isEmpty()) {
-        out << path << ": the program can use this file.\n";
+        out << path << ": the program can use this " << DatabaseNoun(db) << ".\n";
         return 0;
     }
     out << path << ": " << checker.problems.size()
         << (checker.problems.size() == 1 ? " problem" : " problems")
-        << "; the program cannot rely on this file.\n";
+        << "; the program cannot rely on this " << DatabaseNoun(db) << ".\n";
     return 1;
 }

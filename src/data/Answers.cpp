@@ -1,5 +1,6 @@
 #include "data/Answers.h"
 
+#include "data/Schema.h"
 #include "data/Statements.h"
 #include "data/SurveyFile.h"
 #include "platform/Convert.h"
@@ -8,6 +9,28 @@
 
 #include <QHash>
 #include <QLocale>
+
+namespace {
+
+// The server's function stores the cell's answers in one statement, each
+// checked and recorded with who stored it; the only way a consultant can.
+void storeThroughFunction(Database& db, SurveyNumber survey, const QList<Answer>& answers)
+{
+    QList<qint16> questions;
+    QList<qint16> scores;
+    for (const Answer& answer : answers) {
+        questions.append(answer.questionId);
+        scores.append(answer.score);
+    }
+    const QueryDef call =
+        db.CreateQueryDef(Sql::Server::CallStoreAnswers(survey, questions, scores));
+    const qint64 stored = call.OpenRecordset().FieldInt64(QStringLiteral("stored"));
+    if (stored != answers.size())
+        RequireOneRow(db, call.SQL(), stored,
+                      QStringLiteral("each answer of survey %1").arg(survey));
+}
+
+} // namespace
 
 StoredInCell StoreCellAnswers(Database& db, SurveyNumber survey, const QList<Answer>& answers,
                               qint64 rowNumber, qint64 colNumber)
@@ -23,6 +46,8 @@ StoredInCell StoreCellAnswers(Database& db, SurveyNumber survey, const QList<Ans
 // one new row before anything is committed.
 void StoreAnswers(Database& db, SurveyNumber survey, const QList<Answer>& answers)
 {
+    if (Schema::WritesThroughFunctions(db))
+        return storeThroughFunction(db, survey, answers);
     QStringList inserts;
     inserts.reserve(answers.size());
     for (const Answer& answer : answers)
@@ -331,11 +356,13 @@ private:
 } // namespace
 
 void ReadAnswerLines(const Database& db,
-                     const std::function<void(const QList<QByteArrayView>&)>& line)
+                     const std::function<void(const QList<QByteArrayView>&)>& line,
+                     bool withStorers)
 {
-    Recordset rs = db.CreateQueryDef(db.IsServer() ? Sql::Server::SelectAnswerLines()
-                                                   : Sql::SelectAnswerLines())
-                       .OpenRecordset();
+    const QString sql = withStorers     ? Sql::Server::SelectAnswerLinesWithStorers()
+                        : db.IsServer() ? Sql::Server::SelectAnswerLines()
+                                        : Sql::SelectAnswerLines();
+    Recordset rs = db.CreateQueryDef(sql).OpenRecordset();
     AnswerLineReader reader;
     const QString column = QStringLiteral("line");
     while (!rs.Eof()) {

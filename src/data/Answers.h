@@ -68,6 +68,9 @@ QList<CellTotals> ReadCombinedTotals(const Database& db, const QList<SurveyNumbe
 // column number, column name, score. Values are as stored: texts in their
 // stored bytes (meant as UTF-8, which they need not be), numbers in as few
 // digits as give them back; what is missing is an empty text. The fields
-// are valid only during the call.
+// are valid only during the call. `withStorers` (a server database only)
+// adds who stored the answer and when, and the same of its survey's header
+// and of its question.
 void ReadAnswerLines(const Database& db,
-                     const std::function<void(const QList<QByteArrayView>&)>& line);
+                     const std::function<void(const QList<QByteArrayView>&)>& line,
+                     bool withStorers = false);

@@ -56,13 +56,12 @@ QStringList ReadTableColumns(const Database& db, const QString& table)
     return names;
 }
 
-// A server's catalogue is its administrator's: there the five tables are
-// taken as the tables they are named, and a value's length is the server's
-// own business.
+// A value's length is a server's own business, which its constraints keep.
 bool IsStoredTable(const Database& db, const QString& table)
 {
     if (db.IsServer())
-        return true;
+        return textColumn(db, Sql::Server::SelectRelationKind(table), QStringLiteral("v")) ==
+               QStringList{QStringLiteral("r")};
     Recordset rs = db.CreateQueryDef(Sql::SelectTableDefinition(table)).OpenRecordset();
     return !rs.Eof() && rs.FieldText(QStringLiteral("type")) == QLatin1String("table") &&
            !rs.FieldText(QStringLiteral("sql"))

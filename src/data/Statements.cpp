@@ -13,6 +13,13 @@ QString Quote(const QString& text)
     return u'\'' + quoted + u'\'';
 }
 
+QString QuoteName(const QString& name)
+{
+    QString quoted = name;
+    quoted.replace(u'"', QStringLiteral("\"\""));
+    return u'"' + quoted + u'"';
+}
+
 QString SelectModelRows()
 {
     return QStringLiteral("SELECT row_number, name FROM model_row");
@@ -287,6 +294,146 @@ QString CountScoresOutsideRange()
 
 namespace Server {
 
+namespace {
+
+bool isNameCharacter(QChar c)
+{
+    return c.isLetterOrNumber() || c == u'_' || c == u'$';
+}
+
+} // namespace
+
+QString Qualified(const QString& sql)
+{
+    static const QStringList tables = {QStringLiteral("model_row"), QStringLiteral("model_column"),
+                                       QStringLiteral("question"), QStringLiteral("survey"),
+                                       QStringLiteral("survey_results")};
+    QString out;
+    out.reserve(sql.size() + 64);
+    const qsizetype n = sql.size();
+    qsizetype i = 0;
+    QChar before; // the last character copied that is not blank
+    while (i < n) {
+        const QChar c = sql.at(i);
+        qsizetype end = i + 1;
+        if (c == u'\'' || c == u'"') {
+            // A doubled quote inside ends one run and begins the next.
+            while (end < n && sql.at(end) != c)
+                ++end;
+            end = std::min(end + 1, n);
+        } else if (c == u'$' && !isNameCharacter(before)) {
+            // $$ or $tag$: everything up to the same tag again.
+            qsizetype tagEnd = end;
+            while (tagEnd < n && sql.at(tagEnd) != u'$' && isNameCharacter(sql.at(tagEnd)))
+                ++tagEnd;
+            if (tagEnd < n && sql.at(tagEnd) == u'$') {
+                const QString tag = sql.mid(i, tagEnd + 1 - i);
+                const qsizetype close = sql.indexOf(tag, tagEnd + 1);
+                end = close < 0 ? n : close + tag.size();
+            }
+        } else if (c.isLetter() || c == u'_') {
+            while (end < n && isNameCharacter(sql.at(end)))
+                ++end;
+            if (before != u'.' && tables.contains(sql.mid(i, end - i)))
+                out += QStringLiteral("public.");
+        }
+        out += QStringView(sql).sliced(i, end - i);
+        if (!sql.at(end - 1).isSpace())
+            before = sql.at(end - 1);
+        i = end;
+    }
+    return out;
+}
+
+QString SelectSchemaObjects()
+{
+    return QStringLiteral(
+        "WITH t AS (SELECT c.oid, c.relname::text AS tbl, c.relkind, c.relrowsecurity, "
+        "c.relowner FROM pg_class c WHERE c.relnamespace = (SELECT oid FROM pg_namespace WHERE "
+        "nspname = 'public') AND c.relname IN ('model_row', 'model_column', 'question', "
+        "'survey', 'survey_results')) "
+        "SELECT 'relation' AS kind, tbl, relkind::text AS name, '' AS secure, '' AS body "
+        "FROM t WHERE relkind <> 'r' "
+        "UNION ALL SELECT 'trigger', t.tbl, g.tgname::text, '', '' FROM pg_trigger g "
+        "JOIN t ON g.tgrelid = t.oid WHERE NOT g.tgisinternal "
+        "UNION ALL SELECT 'rule', t.tbl, r.rulename::text, '', '' FROM pg_rewrite r "
+        "JOIN t ON r.ev_class = t.oid WHERE r.rulename <> '_RETURN' "
+        "UNION ALL SELECT 'policy', t.tbl, p.polname::text, '', '' FROM pg_policy p "
+        "JOIN t ON p.polrelid = t.oid "
+        "UNION ALL SELECT 'security', tbl, '', '', '' FROM t WHERE relrowsecurity "
+        "UNION ALL SELECT 'child', t.tbl, h.inhrelid::regclass::text, '', '' FROM pg_inherits h "
+        "JOIN t ON h.inhparent = t.oid "
+        "UNION ALL SELECT 'computed', t.tbl, a.attname::text, '', '' FROM pg_attribute a "
+        "JOIN t ON a.attrelid = t.oid WHERE a.attgenerated <> '' AND NOT a.attisdropped "
+        "UNION ALL SELECT 'function', '', f.oid::regprocedure::text, coalesce(f.prosecdef AND "
+        "f.proowner = ALL (SELECT relowner FROM t) AND f.proconfig = "
+        "ARRAY['search_path=pg_catalog, pg_temp'], false)::text, f.prosrc FROM pg_proc f "
+        "WHERE f.pronamespace = (SELECT oid FROM pg_namespace WHERE nspname = 'public') "
+        "AND f.proname LIKE 'quelt\\_%'");
+}
+
+QString CallStoreQuestion(const QString& label, const QString& questionText, qint16 rowNumber,
+                          qint16 colNumber)
+{
+    return QStringLiteral("SELECT public.quelt_store_question(%1, %2, %3, %4) AS id")
+        .arg(Quote(label), Quote(questionText), DecimalText(rowNumber), DecimalText(colNumber));
+}
+
+QString CallStoreSurvey(const QString& completedBy, const QString& company)
+{
+    return QStringLiteral("SELECT public.quelt_store_survey(%1, %2) AS id")
+        .arg(Quote(completedBy), Quote(company));
+}
+
+QString CallStoreAnswers(qint16 surveyId, const QList<qint16>& questionIds,
+                         const QList<qint16>& answers)
+{
+    const auto array = [](const QList<qint16>& numbers) {
+        QStringList texts;
+        texts.reserve(numbers.size());
+        for (qint16 number : numbers)
+            texts.append(DecimalText(number));
+        return QStringLiteral("ARRAY[") + texts.join(QStringLiteral(", ")) +
+               QStringLiteral("]::integer[]");
+    };
+    return QStringLiteral("SELECT public.quelt_store_answers(%1, %2, %3) AS stored")
+        .arg(DecimalText(surveyId), array(questionIds), array(answers));
+}
+
+QString CountRoles(const QString& name)
+{
+    return QStringLiteral("SELECT count(*) AS v FROM pg_roles WHERE rolname = %1").arg(Quote(name));
+}
+
+QString SelectDirectWriters()
+{
+    return QStringLiteral(
+        "SELECT CASE WHEN a.grantee = 0 THEN 'PUBLIC' ELSE pg_get_userbyid(a.grantee)::text END "
+        "AS login, c.relname::text AS tbl, a.privilege_type AS privilege "
+        "FROM pg_class c, aclexplode(c.relacl) a "
+        "WHERE c.relnamespace = (SELECT oid FROM pg_namespace WHERE nspname = 'public') "
+        "AND c.relname IN ('model_row', 'model_column', 'question', 'survey', 'survey_results', "
+        "'question_id_seq') AND a.grantee <> c.relowner AND a.privilege_type IN ('INSERT', "
+        "'UPDATE', 'DELETE', 'TRUNCATE', 'REFERENCES', 'TRIGGER', 'USAGE') ORDER BY 1, 2, 3");
+}
+
+QString CountUnrecorded(const QString& table)
+{
+    return QStringLiteral(
+               "SELECT count(*) AS v FROM %1 WHERE stored_by IS NULL OR stored_at IS NULL")
+        .arg(table);
+}
+
+QString SelectTablesElsewhere()
+{
+    return QStringLiteral(
+        "SELECT n.nspname::text AS schema, c.relname::text AS tbl FROM pg_class c "
+        "JOIN pg_namespace n ON n.oid = c.relnamespace WHERE c.relname IN ('model_row', "
+        "'model_column', 'question', 'survey', 'survey_results') AND c.relkind IN ('r', 'v', "
+        "'m', 'f', 'p') AND n.nspname NOT IN ('public', 'information_schema') "
+        "AND n.nspname NOT LIKE 'pg\\_%' ORDER BY 1, 2");
+}
+
 // A server's survey.id is an integer column: no text can hold a number there.
 QString SelectSurveyNumberHolders(qint64 surveyId)
 {
@@ -339,17 +486,39 @@ QString SelectCellsOverSurveys(const QString& surveySet)
            surveySet % QStringLiteral(") GROUP BY row_id, col_id");
 }
 
+namespace {
+
+// Every answer with its survey, question and cell, in the order entered.
+const QString kAnswersJoined =
+    QStringLiteral("FROM survey_results r "
+                   "LEFT JOIN survey s ON s.id = r.survey_id "
+                   "LEFT JOIN question q ON q.id = r.question_id "
+                   "LEFT JOIN model_row mr ON mr.row_number = q.row_id "
+                   "LEFT JOIN model_column mc ON mc.col_number = q.col_id "
+                   "ORDER BY r.entry");
+
+} // namespace
+
 QString SelectAnswerLines()
 {
     return QStringLiteral(
-        "SELECT json_build_array(r.survey_id, s.completed_by, s.company, r.question_id, "
-        "q.label, q.question_text, q.row_id, mr.name, q.col_id, mc.name, r.answer)::text AS line "
-        "FROM survey_results r "
-        "LEFT JOIN survey s ON s.id = r.survey_id "
-        "LEFT JOIN question q ON q.id = r.question_id "
-        "LEFT JOIN model_row mr ON mr.row_number = q.row_id "
-        "LEFT JOIN model_column mc ON mc.col_number = q.col_id "
-        "ORDER BY r.entry");
+               "SELECT json_build_array(r.survey_id, s.completed_by, s.company, r.question_id, "
+               "q.label, q.question_text, q.row_id, mr.name, q.col_id, mc.name, r.answer)::text "
+               "AS line ") +
+           kAnswersJoined;
+}
+
+QString SelectAnswerLinesWithStorers()
+{
+    const QString when = QStringLiteral(
+        "to_char(%1.stored_at AT TIME ZONE 'UTC', 'YYYY-MM-DD\"T\"HH24:MI:SS\"Z\"')");
+    return QStringLiteral(
+               "SELECT json_build_array(r.survey_id, s.completed_by, s.company, r.question_id, "
+               "q.label, q.question_text, q.row_id, mr.name, q.col_id, mc.name, r.answer, "
+               "r.stored_by, %1, s.stored_by, %2, q.stored_by, %3)::text AS line ")
+               .arg(when.arg(QStringLiteral("r")), when.arg(QStringLiteral("s")),
+                    when.arg(QStringLiteral("q"))) +
+           kAnswersJoined;
 }
 
 // Found through the search path, as the program's statements find them.
@@ -357,28 +526,35 @@ QString SelectSurveyTables()
 {
     return QStringLiteral("SELECT name FROM unnest(ARRAY['model_row', 'model_column', "
                           "'question', 'survey', 'survey_results']) AS name "
-                          "WHERE to_regclass(name) IS NOT NULL");
+                          "WHERE to_regclass('public.' || name) IS NOT NULL");
 }
 
 QString AdvanceQuestionNumbers()
 {
-    return QStringLiteral("SELECT setval(pg_get_serial_sequence('question', 'id'), MAX(id)) "
-                          "AS v FROM question HAVING MAX(id) IS NOT NULL");
+    return QStringLiteral("SELECT setval(pg_get_serial_sequence('public.question', 'id'), "
+                          "MAX(id)) AS v FROM question HAVING MAX(id) IS NOT NULL");
 }
 
+// Names in quotes are looked up as given: with the schema.
 QString SelectTableColumns(const QString& table)
 {
     return QStringLiteral("SELECT attname AS name FROM pg_attribute WHERE attrelid = "
                           "to_regclass(%1) AND attnum > 0 AND NOT attisdropped ORDER BY attnum")
-        .arg(Quote(table));
+        .arg(Quote(QStringLiteral("public.") + table));
+}
+
+QString SelectRelationKind(const QString& table)
+{
+    return QStringLiteral("SELECT relkind::text AS v FROM pg_class WHERE oid = to_regclass(%1)")
+        .arg(Quote(QStringLiteral("public.") + table));
 }
 
 QString SelectIndexes(const QString& table)
 {
-    return QStringLiteral("SELECT indexrelid::regclass::text AS name, "
-                          "(indpred IS NOT NULL)::int AS partial FROM pg_index "
-                          "WHERE indrelid = to_regclass(%1)")
-        .arg(Quote(table));
+    return QStringLiteral("SELECT c.relname::text AS name, (i.indpred IS NOT NULL)::int AS "
+                          "partial FROM pg_index i JOIN pg_class c ON c.oid = i.indexrelid "
+                          "WHERE i.indrelid = to_regclass(%1)")
+        .arg(Quote(QStringLiteral("public.") + table));
 }
 
 QString SelectIndexColumns(const QString& index)
@@ -387,7 +563,7 @@ QString SelectIndexColumns(const QString& index)
                           "WHERE i.indexrelid = to_regclass(%1) AND a.attrelid = i.indrelid "
                           "AND a.attnum = ANY (i.indkey) "
                           "ORDER BY array_position(i.indkey::int2[], a.attnum)")
-        .arg(Quote(index));
+        .arg(Quote(QStringLiteral("public.") + index));
 }
 
 // A column made by other means may hold text: only whole numbers within

@@ -14,6 +14,9 @@ namespace Sql {
 // Encloses a text in single quotes, doubling every quote inside it, so any
 // typed text is stored exactly as typed and cannot change the statement.
 QString Quote(const QString& text);
+// Encloses a name (a role's, say) in double quotes, doubling every double
+// quote inside it, so the server takes it exactly as given.
+QString QuoteName(const QString& name);
 
 // ---- What the windows run. The texts are fixed byte for byte: other
 // programs that share the file see exactly these.
@@ -115,6 +118,13 @@ QString CountScoresOutsideRange();
 // outright.
 namespace Server {
 
+// A statement with the schema of the five tables named on each of them
+// ("FROM survey" becomes "FROM public.survey"): the session's search path
+// holds only the server's catalogue, so that no table, function or operator
+// of anyone else's can stand in for the program's. Texts in quotes and
+// bodies in dollar quotes are left as they are.
+QString Qualified(const QString& sql);
+
 QString SelectSurveyNumberHolders(qint64 surveyId);
 
 // The windows' pickers and cell questions, in the order a file gives them.
@@ -144,8 +154,43 @@ QString SelectSurveyTables();
 // server hands out follows the largest.
 QString AdvanceQuestionNumbers();
 
+// What on the server acts on the five tables beyond what their columns say,
+// one row each, as kind, tbl, name: a table that is not one ("relation",
+// name its relkind), a trigger, a rule, a row-level security policy,
+// row-level security itself ("security"), a table that inherits from one
+// ("child"), a computed column. And the program's own functions
+// ("function", name the signature) with body, and secure: whether the
+// function runs as the tables' owner with the search path pinned.
+QString SelectSchemaObjects();
+
+// The narrow writing path of a database made by init or upgraded: each
+// call checks what it stores, records who stored it, and gives back the
+// number stored (id), or how many answers (stored).
+QString CallStoreQuestion(const QString& label, const QString& questionText, qint16 rowNumber,
+                          qint16 colNumber);
+QString CallStoreSurvey(const QString& completedBy, const QString& company);
+QString CallStoreAnswers(qint16 surveyId, const QList<qint16>& questionIds,
+                         const QList<qint16>& answers);
+
+// Whether a role of that name exists, as column v.
+QString CountRoles(const QString& name);
+// The roles other than the tables' owner that may change the five tables or
+// hand out question numbers directly, with what they may do: login,
+// tbl, privilege.
+QString SelectDirectWriters();
+// Rows of a table without a record of who stored them and when, as column v.
+QString CountUnrecorded(const QString& table);
+// Tables named like the five in other schemas, which the program never
+// uses: schema, tbl.
+QString SelectTablesElsewhere();
+// As SelectAnswerLines, each line with who stored the answer, its survey's
+// header and its question, and when (UTC, ISO 8601).
+QString SelectAnswerLinesWithStorers();
+
 // The catalogue and checks of quelt-db check and index.
 QString SelectTableColumns(const QString& table);
+// The kind of relation the name stands for (r for a plain table), as v.
+QString SelectRelationKind(const QString& table);
 QString SelectIndexes(const QString& table);
 QString SelectIndexColumns(const QString& index);
 QString SelectOddNumbers(const QString& table, const QString& column);

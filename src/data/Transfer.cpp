@@ -2,6 +2,7 @@
 
 #include "data/Schema.h"
 #include "data/Statements.h"
+#include "data/SurveyFile.h"
 #include "platform/Convert.h"
 #include "platform/DbEngine.h"
 #include "platform/QueltError.h"
@@ -284,7 +285,8 @@ QList<UncarriedValue> FindUncarriedTexts(const Database& db, const QString& tabl
     return found;
 }
 
-QList<CopiedTable> CopySurveyDatabase(const Database& from, const QString& to)
+QList<CopiedTable> CopySurveyDatabase(const Database& from, const QString& to,
+                                      const QString& consultants)
 {
     QList<CopiedTable> copied;
     const auto fill = [&](Database& target) { copied = copyAll(from, target); };
@@ -293,13 +295,11 @@ QList<CopiedTable> CopySurveyDatabase(const Database& from, const QString& to)
         return copied;
     }
     Database target = DBEngine::OpenDatabase(to);
+    NameSchema(target);
     Transaction batch(target);
     const QStringList present = Schema::ReadPresentTables(target);
     if (present.isEmpty()) {
-        for (const QString& sql : Schema::CreateServerTableStatements())
-            target.Execute(sql);
-        for (const QString& sql : Schema::CreateServerIndexStatements())
-            target.Execute(sql);
+        Schema::CreateServerTables(target, consultants);
     } else {
         // Tables an administrator made beforehand, and granted, will do as
         // long as they are all there and empty.

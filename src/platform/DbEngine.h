@@ -3,6 +3,7 @@
 #include <QString>
 #include <QStringList>
 #include <QVariant>
+#include <functional>
 #include <memory>
 
 // The database engine as the windows use it: open a file, make a temporary
@@ -134,6 +135,14 @@ public:
     // Whether this is a database server rather than a file: where the
     // dialect or the cost of a round trip differs, the data layer asks.
     bool IsServer() const;
+    // The version of the program's own objects found in the database, for
+    // the layer that opened it to decide how it writes; 0 unless set.
+    int SchemaVersion() const;
+    void SetSchemaVersion(int version);
+    // A function every statement passes through on its way to the engine,
+    // set by the layer that opened the database: there a server's
+    // statements get the schema of their tables named. None unless set.
+    void SetStatementFilter(std::function<QString(const QString&)> filter);
 
 private:
     friend class DBEngine;
@@ -214,6 +223,11 @@ public:
     // unless the program was started with another location.
     static QString SurveyDatabaseName();
     static void SetSurveyDatabaseName(const QString& location);
+
+    // A server connection let go of is kept for a few seconds for the next
+    // opening of the same database: this closes those kept, so that the next
+    // opening logs in afresh.
+    static void CloseIdleConnections();
 
     // How many statements this process has sent to any database, for tests
     // and benchmarks that count round trips.

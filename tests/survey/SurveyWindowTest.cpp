@@ -650,6 +650,7 @@ private Q_SLOTS:
 
     void questionNumberBeyond16BitsLeavesCellEmpty()
     {
+        QUELT_FILE_ONLY("a server refuses a question number beyond 16 bits");
         TestDb db;
         db.addSurvey(1);
         addQuestion(db, 0, 0, QStringLiteral("Fine"));
