@@ -804,8 +804,7 @@ private:
                                  : holders.join(QStringLiteral(" or "));
     }
 
-    [[noreturn]] void Rejected(const QString& sql, const PGresult* result,
-                               const QString& why = {})
+    [[noreturn]] void Rejected(const QString& sql, const PGresult* result, const QString& why = {})
     {
         QString said = words(result ? Pq().PQresultErrorMessage(result)
                                     : (m_conn ? Pq().PQerrorMessage(m_conn) : ""));
