@@ -1,5 +1,6 @@
 #include "data/Answers.h"
 
+#include "data/Corrections.h"
 #include "data/Schema.h"
 #include "data/Statements.h"
 #include "data/SurveyFile.h"
@@ -9,6 +10,7 @@
 
 #include <QHash>
 #include <QLocale>
+#include <algorithm>
 
 namespace {
 
@@ -42,6 +44,16 @@ StoredInCell StoreCellAnswers(Database& db, SurveyNumber survey, const QList<Ans
     return stored;
 }
 
+StoredInCell ReplaceCellAnswers(Database& db, SurveyNumber survey, const QList<Answer>& answers,
+                                qint64 rowNumber, qint64 colNumber)
+{
+    Transaction batch(db);
+    ReplaceAnswers(db, survey, answers);
+    const StoredInCell stored = ReadStoredInCell(db, survey, rowNumber, colNumber);
+    batch.Commit();
+    return stored;
+}
+
 // A server gets the inserts in one round trip; each is still held to its
 // one new row before anything is committed.
 void StoreAnswers(Database& db, SurveyNumber survey, const QList<Answer>& answers)
@@ -62,17 +74,50 @@ void StoreAnswers(Database& db, SurveyNumber survey, const QList<Answer>& answer
     }
 }
 
+namespace {
+
+// The answers a statement gives as question_id and answer.
+StoredInCell readStored(const Database& db, const QString& sql)
+{
+    Recordset rs = db.CreateQueryDef(sql).OpenRecordset();
+    StoredInCell stored;
+    QHash<qint64, QList<QVariant>> answers;
+    for (; !rs.Eof(); rs.MoveNext()) {
+        const QVariant answer = rs.Fields(QStringLiteral("answer"));
+        if (answer.isNull())
+            continue;
+        answers[rs.FieldInt64(QStringLiteral("question_id"))].append(answer);
+        ++stored.answers;
+    }
+    stored.questions = answers.size();
+    // Whole numbers in order, then whatever else a file made by other means
+    // holds, as text.
+    for (auto it = answers.begin(); it != answers.end(); ++it) {
+        std::sort(it->begin(), it->end(), [](const QVariant& a, const QVariant& b) {
+            const bool wholeA = a.typeId() == QMetaType::LongLong;
+            const bool wholeB = b.typeId() == QMetaType::LongLong;
+            if (wholeA != wholeB)
+                return wholeA;
+            return wholeA ? a.toLongLong() < b.toLongLong() : a.toString() < b.toString();
+        });
+        QStringList& texts = stored.scores[it.key()];
+        for (const QVariant& answer : *it)
+            texts.append(CText(answer));
+    }
+    return stored;
+}
+
+} // namespace
+
 StoredInCell ReadStoredInCell(const Database& db, SurveyNumber survey, qint64 rowNumber,
                               qint64 colNumber)
 {
-    Recordset rs =
-        db.CreateQueryDef(Sql::SelectCellStored(survey, rowNumber, colNumber)).OpenRecordset();
-    StoredInCell stored;
-    if (!rs.Eof()) {
-        stored.questions = rs.FieldInt64(QStringLiteral("iQuestions"));
-        stored.answers = rs.FieldInt64(QStringLiteral("iAnswers"));
-    }
-    return stored;
+    return readStored(db, Sql::SelectCellAnswers(survey, rowNumber, colNumber));
+}
+
+StoredInCell ReadStoredAnswers(const Database& db, SurveyNumber survey, qint64 questionId)
+{
+    return readStored(db, Sql::SelectAnswers(Sql::AnswersOfQuestion(survey, questionId)));
 }
 
 namespace {
@@ -355,13 +400,11 @@ private:
 
 } // namespace
 
-void ReadAnswerLines(const Database& db,
-                     const std::function<void(const QList<QByteArrayView>&)>& line,
-                     bool withStorers)
+namespace {
+
+void readLines(const Database& db, const QString& sql,
+               const std::function<void(const QList<QByteArrayView>&)>& line)
 {
-    const QString sql = withStorers     ? Sql::Server::SelectAnswerLinesWithStorers()
-                        : db.IsServer() ? Sql::Server::SelectAnswerLines()
-                                        : Sql::SelectAnswerLines();
     Recordset rs = db.CreateQueryDef(sql).OpenRecordset();
     AnswerLineReader reader;
     const QString column = QStringLiteral("line");
@@ -369,4 +412,29 @@ void ReadAnswerLines(const Database& db,
         line(reader.Read(rs.FieldStored(column).bytes));
         rs.MoveNext();
     }
+}
+
+} // namespace
+
+void ReadAnswerLines(const Database& db,
+                     const std::function<void(const QList<QByteArrayView>&)>& line,
+                     bool withStorers)
+{
+    readLines(db,
+              withStorers     ? Sql::Server::SelectAnswerLinesWithStorers()
+              : db.IsServer() ? Sql::Server::SelectAnswerLines()
+                              : Sql::SelectAnswerLines(),
+              line);
+}
+
+void ReadMovedAnswerLines(const Database& db,
+                          const std::function<void(const QList<QByteArrayView>&)>& line,
+                          bool withStorers)
+{
+    if (!Schema::HasHistoryTables(db))
+        return;
+    readLines(db,
+              db.IsServer() ? Sql::Server::SelectMovedAnswerLines(withStorers)
+                            : Sql::SelectMovedAnswerLines(),
+              line);
 }

@@ -2,7 +2,9 @@
 
 #include "analysis/frmModelTable.h"
 #include "platform/ErrorReport.h"
+#include "questions/frmCorrectQuestion.h"
 #include "questions/frmQuestion.h"
+#include "survey/frmCorrectSurvey.h"
 #include "survey/frmNewSurvey.h"
 #include "survey/frmSurvey.h"
 
@@ -50,6 +52,11 @@ frmMainMenu::frmMainMenu()
         addItem(menuSurvey, "miModifySurveyAnswers", QStringLiteral("&Modify Survey Answers"));
     menuAnalysis = addMenu(menuBar, "menuAnalysis", QStringLiteral("&Analysis"));
     miQueltTable = addItem(menuAnalysis, "miQueltTable", QStringLiteral("&Quelt Analysis"));
+    // Corrections come after the items they correct the work of.
+    miCorrectQuestion =
+        addItem(menuQuestion, "miCorrectQuestion", QStringLiteral("&Correct Question"));
+    miCorrectSurvey =
+        addItem(menuSurvey, "miCorrectSurvey", QStringLiteral("&Correct Survey Header"));
 
     // F10 opens the first menu, from where the arrow keys reach the others.
     auto* openMenus = new QAction(this);
@@ -88,6 +95,10 @@ frmMainMenu::frmMainMenu()
     connect(miModifySurveyAnswers, &QAction::triggered, this,
             Handler(this, &frmMainMenu::miModifySurveyAnswers_Click));
     connect(miQueltTable, &QAction::triggered, this, Handler(this, &frmMainMenu::miQueltTable_Click));
+    connect(miCorrectQuestion, &QAction::triggered, this,
+            Handler(this, &frmMainMenu::miCorrectQuestion_Click));
+    connect(miCorrectSurvey, &QAction::triggered, this,
+            Handler(this, &frmMainMenu::miCorrectSurvey_Click));
 }
 
 void frmMainMenu::miAddQuestion_Click()
@@ -108,6 +119,16 @@ void frmMainMenu::miModifySurveyAnswers_Click()
 void frmMainMenu::miQueltTable_Click()
 {
     ShowForm<frmModelTable>();
+}
+
+void frmMainMenu::miCorrectQuestion_Click()
+{
+    ShowForm<frmCorrectQuestion>();
+}
+
+void frmMainMenu::miCorrectSurvey_Click()
+{
+    ShowForm<frmCorrectSurvey>();
 }
 
 void frmMainMenu::OpenMenuBar()

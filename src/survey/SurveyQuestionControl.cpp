@@ -20,6 +20,10 @@ constexpr int kDesignHeight = 570;
 constexpr std::array<int, 5> kChoiceLeft = {5760, 6360, 6960, 7560, 8040};
 // What the row's height holds of the label.
 constexpr int kShownLines = 2;
+// The stored scores stand at the right end of the question's place, which
+// ends at 5535, as wide as their text up to this.
+constexpr int kStoredWidest = 2400;
+constexpr int kStoredGap = 120;
 constexpr QChar kEllipsis(0x2026);
 
 // The question's label. Its text stays the whole question; what it paints of
@@ -138,6 +142,11 @@ SurveyQuestionControl::SurveyQuestionControl(QWidget* parent) : QWidget(parent)
     }
     for (int i = 1; i < int(optChoice.size()); ++i)
         setTabOrder(optChoice[i - 1], optChoice[i]);
+    lblStoredScores =
+        NewControl<QLabel>(this, QStringLiteral("lblStoredScores"), 120, 0, 5415, 375);
+    lblStoredScores->setTextFormat(Qt::PlainText);
+    lblStoredScores->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    lblStoredScores->setVisible(false);
     setAccessibleName(QStringLiteral("No question"));
 }
 
@@ -157,8 +166,41 @@ void SurveyQuestionControl::Set_Question(qint16 questionId, const QString& quest
                          .arg(questionText.toHtmlEscaped())
                    : QString());
     setAccessibleName(label->ShownText());
-    setAccessibleDescription(questionText);
     txtQuestionID->setText(DecimalText(questionId));
+    Describe();
+}
+
+void SurveyQuestionControl::Set_Stored(const QStringList& scores)
+{
+    const QString text = scores.isEmpty()
+                             ? QString()
+                             : QStringLiteral("stored: ") + scores.join(QStringLiteral(", "));
+    if (text == lblStoredScores->toolTip())
+        return;
+    lblStoredScores->setToolTip(text);
+    // The question gives up the place the scores take, and is cut to what
+    // is left of it.
+    const QRect place = lblQuestion->geometry();
+    int width = 0;
+    if (!text.isEmpty()) {
+        const QFontMetrics metrics = lblStoredScores->fontMetrics();
+        width = std::min(metrics.horizontalAdvance(text) + 2, TwipsToPxX(kStoredWidest));
+        lblStoredScores->setText(metrics.elidedText(text, Qt::ElideRight, width));
+        lblStoredScores->setGeometry(place.right() + 1 - width, place.top(), width,
+                                     TwipsToPxY(375));
+        width += TwipsToPxX(kStoredGap);
+    }
+    lblStoredScores->setVisible(!text.isEmpty() && !lblQuestion->isHidden());
+    lblQuestion->setContentsMargins(0, 0, width, 0);
+    if (Has_Question())
+        Set_Question(Get_QuestionID(), lblQuestion->text());
+}
+
+void SurveyQuestionControl::Describe()
+{
+    const QString stored = lblStoredScores->toolTip();
+    setAccessibleDescription(stored.isEmpty() ? lblQuestion->text()
+                                              : lblQuestion->text() + u'\n' + stored);
 }
 
 void SurveyQuestionControl::Hide_Question()
@@ -167,6 +209,7 @@ void SurveyQuestionControl::Hide_Question()
         option->setVisible(false);
     lblQuestion->setVisible(false);
     txtQuestionID->setText(QString());
+    Set_Stored({});
     // An empty row tells nothing of the question it held.
     setToolTip(QString());
     setAccessibleName(QStringLiteral("No question"));
@@ -178,6 +221,7 @@ void SurveyQuestionControl::Show_Question()
     for (QRadioButton* option : optChoice)
         option->setVisible(true);
     lblQuestion->setVisible(true);
+    lblStoredScores->setVisible(!lblStoredScores->toolTip().isEmpty());
 }
 
 qint16 SurveyQuestionControl::Get_Value() const

@@ -321,10 +321,22 @@ MessageCapture::MessageCapture()
             parents.append(parent ? parent->objectName() : QString());
             return !answers.isEmpty() && answers.takeFirst();
         });
+    m_previousChoice = MessageBox::SetChoiceHandler(
+        [this](const QString& text, const QStringList& buttons, QWidget* parent) {
+            messages.append(text);
+            parents.append(parent ? parent->objectName() : QString());
+            if (choices.isEmpty())
+                return int(buttons.size() - 1);
+            const QString wanted = choices.takeFirst();
+            if (!buttons.contains(wanted))
+                FailTest(QStringLiteral("no button %1 in: %2").arg(wanted, text));
+            return int(buttons.indexOf(wanted));
+        });
 }
 
 MessageCapture::~MessageCapture()
 {
     MessageBox::SetHandler(std::move(m_previous));
     MessageBox::SetQuestionHandler(std::move(m_previousQuestion));
+    MessageBox::SetChoiceHandler(std::move(m_previousChoice));
 }

@@ -96,8 +96,10 @@ private Q_SLOTS:
         QVERIFY2(!menuKeys.contains(QString()) && menuKeys.removeDuplicates() == 0,
                  qPrintable(menuKeys.join(u' ')));
         QCOMPARE(structure, (QStringList{"menuQuestion=Questions", "miAddQuestion=Add Question",
-                                         "menuSurvey=Survey", "miCompleteSurvey=Answer New Survey",
+                                         "miCorrectQuestion=Correct Question", "menuSurvey=Survey",
+                                         "miCompleteSurvey=Answer New Survey",
                                          "miModifySurveyAnswers=Modify Survey Answers",
+                                         "miCorrectSurvey=Correct Survey Header",
                                          "menuAnalysis=Analysis", "miQueltTable=Quelt Analysis"}));
     }
 
@@ -110,6 +112,12 @@ private Q_SLOTS:
         QTest::newRow("new survey") << "miCompleteSurvey" << "frmNewSurvey" << "Answer New Survey";
         QTest::newRow("answers") << "miModifySurveyAnswers" << "frmSurvey" << "Complete Survey";
         QTest::newRow("analysis") << "miQueltTable" << "frmModelTable" << "Quelt Analysis";
+        QTest::newRow("correct question") << "miCorrectQuestion"
+                                          << "frmCorrectQuestion"
+                                          << "Correct Question";
+        QTest::newRow("correct header") << "miCorrectSurvey"
+                                        << "frmCorrectSurvey"
+                                        << "Correct Survey Header";
     }
 
     void eachItemShowsItsWindowOnce()
@@ -154,6 +162,8 @@ private Q_SLOTS:
             << "frmModelTable";
         QTest::newRow("Alt+A, access key")
             << QList<QKeyCombination>{alt(Qt::Key_A), Qt::Key_Q} << "frmModelTable";
+        QTest::newRow("Alt+S, correct")
+            << QList<QKeyCombination>{alt(Qt::Key_S), Qt::Key_C} << "frmCorrectSurvey";
     }
 
     void keyboardReachesEveryItem()
@@ -196,11 +206,19 @@ private Q_SLOTS:
                                         "cmbModelRow=Model row",     "cmbModelCol=Model column",
                                         "cmbSurveyID=Survey number", "txtCompletedBy=Completed by",
                                         "txtCompany=Company",        "optChoice(0)=Score 0",
-                                        "optChoice(4)=Score 4",      "Label7=4"};
+                                        "optChoice(4)=Score 4",      "Label7=4",
+                                        "butWithdraw=Withdraw Cell"};
         QTest::newRow("analysis") << "miQueltTable"
                                   << "frmModelTable"
                                   << QStringList{"cmbSurvey=Survey", "chkColorCoding=Color Coding",
                                                  "butResults=Show Results"};
+        QTest::newRow("correct question")
+            << "miCorrectQuestion"
+            << "frmCorrectQuestion"
+            << QStringList{"cmbQuestion=Question", "txtLabel=Number", "txtQuestion=Text"};
+        QTest::newRow("correct header")
+            << "miCorrectSurvey"
+            << "frmCorrectSurvey" << QStringList{"cmbSurveyID=Survey", "txtCompany=Company"};
     }
 
     void everyControlIsNamed()
@@ -237,7 +255,8 @@ private Q_SLOTS:
     {
         QTest::addColumn<QString>("item");
         QTest::addColumn<bool>("folder"); // the folder is read-only, not the file
-        for (const char* item : {"miAddQuestion", "miCompleteSurvey", "miModifySurveyAnswers"}) {
+        for (const char* item : {"miAddQuestion", "miCompleteSurvey", "miModifySurveyAnswers",
+                                 "miCorrectQuestion", "miCorrectSurvey"}) {
             QTest::addRow("%s, file", item) << item << false;
             QTest::addRow("%s, folder", item) << item << true;
         }

@@ -2,6 +2,7 @@
 #include "common/TestRegistry.h"
 #include "common/Ui.h"
 
+#include "platform/FileAccess.h"
 #include "platform/TextBox.h"
 #include "survey/SurveyQuestionControl.h"
 
@@ -13,6 +14,7 @@
 #include <QScrollBar>
 #include <QStyleOptionButton>
 #include <QStyleOptionSlider>
+#include <tuple>
 
 namespace {
 
@@ -59,6 +61,12 @@ struct Window
         return hidden;
     }
     void submit() const { Ui::Click(find<QPushButton>(QStringLiteral("butSubmit"))); }
+    // The scores a row shows as stored, "" for none.
+    QString storedScores(int i) const
+    {
+        const auto* label = Ui::Find<QLabel>(row(i), "lblStoredScores");
+        return label->isHidden() ? QString() : label->text();
+    }
     // The scroll position in twips and where the panel stands, which go together.
     int scrolled() const
     {
@@ -112,6 +120,33 @@ QStringList stored(const TestDb& db)
              "SELECT survey_id, question_id, answer FROM survey_results ORDER BY 1, 2, 3")))
         answers.append(answer(r[0].toInt(), r[1].toInt(), r[2].toInt()));
     return answers;
+}
+
+// What the history holds: the answers moved as "survey/question/answer", in
+// a fixed order, and each change as "action by whom".
+QStringList moved(const TestDb& db)
+{
+    QStringList answers;
+    for (const QVariantList& r : db.rows(QStringLiteral(
+             "SELECT survey_id, question_id, answer FROM history_answer ORDER BY 1, 2, 3")))
+        answers.append(answer(r[0].toInt(), r[1].toInt(), r[2].toInt()));
+    return answers;
+}
+
+QStringList changes(const TestDb& db)
+{
+    QStringList made;
+    for (const QVariantList& r :
+         db.rows(QStringLiteral("SELECT action, made_by FROM history_change ORDER BY id")))
+        made.append(r[0].toString() + QStringLiteral(" by ") + r[1].toString());
+    return made;
+}
+
+// Who the history says made a change: the login on the test server, the
+// user the tests run as on a file.
+QString changer()
+{
+    return TestDb::OnServer() ? QStringLiteral("quelt_admin") : OperatingSystemUser();
 }
 
 } // namespace
@@ -277,7 +312,16 @@ private Q_SLOTS:
         QCOMPARE(w.scores(chosen.size()), chosen);
         QCOMPARE(status->text(), once);
 
+        mc.choices << QStringLiteral("Add");
         w.submit();
+        QCOMPARE(mc.messages.mid(1),
+                 (QStringList{QStringLiteral("This cell already holds %1 for survey 7. Replace "
+                                             "the stored answers of the questions you scored, or "
+                                             "Add these as another set?")
+                                  .arg(expected.size() == 1
+                                           ? QStringLiteral("1 answer")
+                                           : QStringLiteral("%1 answers").arg(expected.size())),
+                              "Survey Submitted"}));
         QStringList twiceStored;
         for (const QString& a : expected)
             twiceStored << a << a;
@@ -450,13 +494,15 @@ private Q_SLOTS:
             }
             return visited;
         };
-        QCOMPARE(tabs(7), (QStringList{"txtCompany", "butSubmit", "cmbModelRow", "cmbModelCol",
-                                       "VScroll1", "cmbSurveyID", "txtCompletedBy"}));
+        QCOMPARE(tabs(8),
+                 (QStringList{"txtCompany", "butSubmit", "cmbModelRow", "cmbModelCol", "VScroll1",
+                              "cmbSurveyID", "butWithdraw", "txtCompletedBy"}));
 
         // The pickers by their arrow keys: survey 1, then the first cell.
-        QCOMPARE(tabs(1, Qt::ShiftModifier), QStringList{"cmbSurveyID"});
+        QCOMPARE(tabs(2, Qt::ShiftModifier), (QStringList{"butWithdraw", "cmbSurveyID"}));
         Ui::Key(Qt::Key_Down);
-        QCOMPARE(tabs(3), (QStringList{"txtCompletedBy", "txtCompany", "butSubmit"}));
+        QCOMPARE(tabs(4),
+                 (QStringList{"butWithdraw", "txtCompletedBy", "txtCompany", "butSubmit"}));
         QCOMPARE(tabs(1), QStringList{"cmbModelRow"});
         Ui::Key(Qt::Key_Down);
         QCOMPARE(tabs(1), QStringList{"cmbModelCol"});
@@ -496,14 +542,167 @@ private Q_SLOTS:
         QVERIFY(w.scrolled() > page);
         QCOMPARE(tabs(12).last(), QStringLiteral("11/optChoice(3)"));
         QVERIFY(inView(w, 11));
-        QCOMPARE(tabs(4),
-                 (QStringList{"cmbSurveyID", "txtCompletedBy", "txtCompany", "butSubmit"}));
+        QCOMPARE(tabs(5), (QStringList{"cmbSurveyID", "butWithdraw", "txtCompletedBy", "txtCompany",
+                                       "butSubmit"}));
         Ui::Key(Qt::Key_Return);
         QCOMPARE(mc.messages, QStringList{"Survey Submitted"});
         QStringList expected;
         for (int i = 0; i < 12; ++i)
             expected << answer(1, ids[i], chosen[i]);
         QCOMPARE(stored(db), expected);
+    }
+
+    // A cell holding answers of the survey asks before Submit stores more.
+    // Replace moves the scored questions' answers into the history, Add
+    // stores another set, Cancel stores nothing and keeps the scores. Each
+    // row shows what is stored, read with the line beside Submit.
+    void resubmittingAsks_data()
+    {
+        QTest::addColumn<QStringList>("held");  // per question the scores stored, "3,3"
+        QTest::addColumn<QList<int>>("chosen"); // per question, -1: none
+        QTest::addColumn<QString>("choice");
+        QTest::addColumn<QStringList>("shown"); // per row afterwards
+        QTest::addColumn<QStringList>("taken"); // into the history, "question index/score"
+        QTest::newRow("replace: the scored questions only")
+            << QStringList{"3,3", "1", "2"} << QList<int>{4, -1, 0} << "Replace"
+            << QStringList{"stored: 4", "stored: 1", "stored: 0"}
+            << QStringList{"0/3", "0/3", "2/2"};
+        QTest::newRow("replace: a question without answers gets its first")
+            << QStringList{"2,1", "", ""} << QList<int>{-1, 3, -1} << "Replace"
+            << QStringList{"stored: 1, 2", "stored: 3", ""} << QStringList{};
+        QTest::newRow("add: another set")
+            << QStringList{"3", "1", ""} << QList<int>{1, -1, 4} << "Add"
+            << QStringList{"stored: 1, 3", "stored: 1", "stored: 4"} << QStringList{};
+        QTest::newRow("cancel: nothing stored, the scores kept")
+            << QStringList{"4,3", "1", ""} << QList<int>{4, 4, 4} << "Cancel"
+            << QStringList{"stored: 3, 4", "stored: 1", ""} << QStringList{};
+    }
+
+    void resubmittingAsks()
+    {
+        QFETCH(QStringList, held);
+        QFETCH(QList<int>, chosen);
+        QFETCH(QString, choice);
+        QFETCH(QStringList, shown);
+        QFETCH(QStringList, taken);
+        TestDb db;
+        db.addSurvey(1);
+        db.addSurvey(2);
+        QList<qint64> ids;
+        int answers = 0;
+        for (int i = 0; i < held.size(); ++i) {
+            ids.append(addQuestion(db, 0, 0, QStringLiteral("Q%1").arg(i)));
+            for (const QString& score : held[i].split(u',', Qt::SkipEmptyParts)) {
+                db.addAnswer(1, ids[i], score.toInt());
+                ++answers;
+            }
+            // Another survey's answers are never touched.
+            db.addAnswer(2, ids[i], 0);
+        }
+        MessageCapture mc;
+        Window w;
+        w.open();
+        w.pick("cmbSurveyID", 0);
+        w.pickCell(0, 0);
+        for (int i = 0; i < held.size(); ++i) {
+            QStringList scores = held[i].split(u',', Qt::SkipEmptyParts);
+            scores.sort();
+            QCOMPARE(w.storedScores(i), scores.isEmpty() ? QString()
+                                                         : QStringLiteral("stored: ") +
+                                                               scores.join(QStringLiteral(", ")));
+        }
+        for (int i = 0; i < chosen.size(); ++i) {
+            if (chosen[i] >= 0)
+                w.choose(i, chosen[i]);
+        }
+        const qint64 before = db.count(QStringLiteral("survey_results"));
+        mc.choices << choice;
+        w.submit();
+        QCOMPARE(mc.messages.first(),
+                 QStringLiteral("This cell already holds %1 answers for survey 1. Replace the "
+                                "stored answers of the questions you scored, or Add these as "
+                                "another set?")
+                     .arg(answers));
+        QCOMPARE(mc.messages.mid(1),
+                 choice == "Cancel" ? QStringList() : QStringList{"Survey Submitted"});
+        QCOMPARE(mc.parents.first(), QStringLiteral("frmSurvey"));
+        QCOMPARE(w.scores(chosen.size()), chosen);
+        for (int i = 0; i < shown.size(); ++i) {
+            QCOMPARE(w.storedScores(i), shown[i]);
+            QVERIFY(w.row(i)->accessibleDescription().endsWith(shown[i]));
+        }
+        QStringList expected;
+        for (const QString& t : taken)
+            expected << answer(1, ids[t.section(u'/', 0, 0).toInt()], t.section(u'/', 1).toInt());
+        QCOMPARE(moved(db), expected);
+        // Every answer ever stored is in the table or in the history.
+        qint64 added = 0;
+        for (int score : chosen)
+            added += choice != "Cancel" && score >= 0;
+        QCOMPARE(db.count(QStringLiteral("survey_results")) + taken.size(), before + added);
+        QStringList made = changes(db);
+        made.removeDuplicates();
+        QCOMPARE(made, taken.isEmpty() ? QStringList()
+                                       : QStringList{QStringLiteral("replaced by ") + changer()});
+    }
+
+    // A cell submitted by mistake is withdrawn after a Yes: the survey's
+    // answers there go into the history, nobody else's.
+    void withdrawingACell_data()
+    {
+        QTest::addColumn<bool>("chooseSurvey");
+        QTest::addColumn<int>("modelCol");
+        QTest::addColumn<QList<bool>>("answers");
+        QTest::addColumn<QStringList>("told");
+        const QString ask = QStringLiteral("Withdraw the 3 answers of survey 1 in this cell? The "
+                                           "results no longer count them; the history keeps them.");
+        QTest::newRow("yes") << true << 0 << QList<bool>{true}
+                             << QStringList{ask, "Withdrew 3 answers of survey 1 from this cell."};
+        QTest::newRow("no") << true << 0 << QList<bool>{false} << QStringList{ask};
+        QTest::newRow("nothing stored")
+            << true << 1 << QList<bool>{}
+            << QStringList{"Survey 1 has no answers stored in this cell; nothing was withdrawn."};
+        QTest::newRow("no survey")
+            << false << 0 << QList<bool>{} << QStringList{"Choose a survey first."};
+    }
+
+    void withdrawingACell()
+    {
+        QFETCH(bool, chooseSurvey);
+        QFETCH(int, modelCol);
+        QFETCH(QList<bool>, answers);
+        QFETCH(QStringList, told);
+        TestDb db;
+        db.addSurvey(1);
+        db.addSurvey(2);
+        const qint64 a = addQuestion(db, 0, 0, QStringLiteral("A"));
+        const qint64 b = addQuestion(db, 0, 0, QStringLiteral("B"));
+        addQuestion(db, 0, 1, QStringLiteral("C"));
+        for (const auto& [survey, question, score] :
+             {std::tuple{1, a, 2}, {1, a, 2}, {1, b, 4}, {2, a, 1}})
+            db.addAnswer(survey, question, score);
+        const QStringList before = stored(db);
+        MessageCapture mc;
+        Window w;
+        w.open();
+        if (chooseSurvey)
+            w.pick("cmbSurveyID", 0);
+        w.pickCell(0, modelCol);
+        mc.answers = answers;
+        Ui::Click(w.find<QPushButton>(QStringLiteral("butWithdraw")));
+        QCOMPARE(mc.messages, told);
+        const bool withdrawn = answers == QList<bool>{true};
+        QCOMPARE(stored(db), withdrawn ? QStringList{answer(2, a, 1)} : before);
+        QCOMPARE(moved(db), withdrawn
+                                ? (QStringList{answer(1, a, 2), answer(1, a, 2), answer(1, b, 4)})
+                                : QStringList());
+        QCOMPARE(changes(db), withdrawn ? QStringList{QStringLiteral("withdrawn by ") + changer()}
+                                        : QStringList());
+        if (withdrawn) {
+            QCOMPARE(w.find<QLabel>(QStringLiteral("lblStored"))->text(),
+                     QStringLiteral("Survey 1 has no answers stored in this cell yet."));
+            QCOMPARE(w.storedScores(0), QString());
+        }
     }
 
     void submitRefusals_data()
