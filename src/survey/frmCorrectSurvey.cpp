@@ -27,6 +27,9 @@ frmCorrectSurvey::frmCorrectSurvey()
     butCancel = Control<QPushButton>("butCancel", 2040, 2400, 1095, 375);
     butCancel->setText(QStringLiteral("Cancel"));
 
+    // Open for typing once a survey is chosen.
+    txtCompletedBy->SetLocked(true);
+    txtCompany->SetLocked(true);
     NameBy(cmbSurveyID, Label3);
     NameBy(txtCompletedBy, Label1);
     NameBy(txtCompany, Label2);
@@ -92,6 +95,8 @@ void frmCorrectSurvey::cmbSurveyID_Click()
     txtCompletedBy->setCursorPosition(0);
     txtCompany->setText(m_shown.company);
     txtCompany->setCursorPosition(0);
+    txtCompletedBy->SetLocked(false);
+    txtCompany->SetLocked(false);
     txtCompletedBy->setFocus();
 }
 

@@ -2,6 +2,7 @@
 
 #include "data/Schema.h"
 #include "platform/DbEngine.h"
+#include "platform/FileAccess.h"
 #include "platform/MessageBox.h"
 
 #include <QCoreApplication>
@@ -307,6 +308,22 @@ void TestDb::addAnswer(int survey, qint64 question, int answer) const
              .arg(survey)
              .arg(question)
              .arg(answer));
+}
+
+QStringList HistoryOf(const TestDb& db)
+{
+    QStringList changes;
+    for (const QVariantList& r : db.rows(QStringLiteral(
+             "SELECT action, made_by, old_value, new_value FROM history_change ORDER BY id")))
+        changes.append(
+            QStringLiteral("%1 by %2: %3 -> %4")
+                .arg(r[0].toString(), r[1].toString(), r[2].toString(), r[3].toString()));
+    return changes;
+}
+
+QString Changer()
+{
+    return TestDb::OnServer() ? QStringLiteral("quelt_admin") : OperatingSystemUser();
 }
 
 MessageCapture::MessageCapture()

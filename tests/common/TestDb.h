@@ -110,6 +110,13 @@ private:
     QString m_server;
 };
 
+// The history of corrections as stored, a change a line in the order made:
+// "action by who: old -> new".
+QStringList HistoryOf(const TestDb& db);
+// Who the history says made a change: the login the fixture's server
+// database is used as, the operating-system user for a file.
+QString Changer();
+
 // Collects what the program shows in message boxes instead of showing them.
 // A Yes/No question is collected as a message too and answered from
 // `answers`, queued by the test before the question comes; No when none is

@@ -534,6 +534,7 @@ private Q_SLOTS:
         });
         while (!locked)
             QThread::msleep(5);
+        m_messages->choices << QStringLiteral("Add") << QStringLiteral("Add");
         Ui::Click(w, QStringLiteral("butSubmit"));
         other.join();
         QVERIFY2(m_messages->last().contains(QStringLiteral("connection to the database server "
@@ -709,8 +710,9 @@ private Q_SLOTS:
         db.addAnswer(1, db.value(QStringLiteral("SELECT min(id) FROM question")).toInt(), 7);
 
         asConsultant(db);
+        m_messages->choices << QStringLiteral("Add");
         Ui::Click(scoredCell(), QStringLiteral("butSubmit"));
-        QCOMPARE(m_messages->messages, QStringList{QStringLiteral("Survey Submitted")});
+        QCOMPARE(m_messages->last(), QStringLiteral("Survey Submitted"));
         const ToolRun before = QueltDb({QStringLiteral("check"), db.location()});
         QCOMPARE(before.status, 1);
         QVERIFY2(before.out.contains(QLatin1String("made by an earlier version")) &&
@@ -736,15 +738,20 @@ private Q_SLOTS:
                         QStringLiteral("INSERT INTO public.survey_results VALUES (1, 1, 3)"))
                     .contains(QLatin1String("permission denied")));
         QVERIFY(QueltDb({QStringLiteral("upgrade"), db.location()})
-                    .out.contains(QLatin1String("is up to date (version 2)")));
+                    .out.contains(QLatin1String("is up to date (version 3)")));
 
         m_messages->messages.clear();
+        m_messages->choices << QStringLiteral("Replace");
         Ui::Click(Ui::FindWindow(QStringLiteral("frmSurvey")), QStringLiteral("butSubmit"));
-        QCOMPARE(m_messages->messages, QStringList{QStringLiteral("Survey Submitted")});
+        QCOMPARE(m_messages->last(), QStringLiteral("Survey Submitted"));
+        // The consultant's Replace took the answers stored before the
+        // upgrade into the history, under the consultant's login.
         QCOMPARE(db.value(QStringLiteral("SELECT count(*) FROM survey_results WHERE stored_by = "
                                          "'anna'"))
                      .toInt(),
                  3);
+        QCOMPARE(db.count(QStringLiteral("survey_results")), 3);
+        QCOMPARE(HistoryOf(db), QStringList(3, QStringLiteral("replaced by anna:  -> 3")));
     }
 };
 

@@ -2,7 +2,6 @@
 #include "common/TestRegistry.h"
 #include "common/Ui.h"
 
-#include "platform/FileAccess.h"
 #include "platform/TextBox.h"
 #include "survey/SurveyQuestionControl.h"
 
@@ -133,20 +132,13 @@ QStringList moved(const TestDb& db)
     return answers;
 }
 
+// Each change of the history as "action by whom".
 QStringList changes(const TestDb& db)
 {
     QStringList made;
-    for (const QVariantList& r :
-         db.rows(QStringLiteral("SELECT action, made_by FROM history_change ORDER BY id")))
-        made.append(r[0].toString() + QStringLiteral(" by ") + r[1].toString());
+    for (const QString& change : HistoryOf(db))
+        made.append(change.section(u':', 0, 0));
     return made;
-}
-
-// Who the history says made a change: the login on the test server, the
-// user the tests run as on a file.
-QString changer()
-{
-    return TestDb::OnServer() ? QStringLiteral("quelt_admin") : OperatingSystemUser();
 }
 
 } // namespace
@@ -643,7 +635,7 @@ private Q_SLOTS:
         QStringList made = changes(db);
         made.removeDuplicates();
         QCOMPARE(made, taken.isEmpty() ? QStringList()
-                                       : QStringList{QStringLiteral("replaced by ") + changer()});
+                                       : QStringList{QStringLiteral("replaced by ") + Changer()});
     }
 
     // A cell submitted by mistake is withdrawn after a Yes: the survey's
@@ -696,7 +688,7 @@ private Q_SLOTS:
         QCOMPARE(moved(db), withdrawn
                                 ? (QStringList{answer(1, a, 2), answer(1, a, 2), answer(1, b, 4)})
                                 : QStringList());
-        QCOMPARE(changes(db), withdrawn ? QStringList{QStringLiteral("withdrawn by ") + changer()}
+        QCOMPARE(changes(db), withdrawn ? QStringList{QStringLiteral("withdrawn by ") + Changer()}
                                         : QStringList());
         if (withdrawn) {
             QCOMPARE(w.find<QLabel>(QStringLiteral("lblStored"))->text(),

@@ -227,7 +227,8 @@ private Q_SLOTS:
         QCOMPARE(r.out, QStringLiteral("question_cell: present (as mine)\n"
                                        "survey_results_question: created\n"));
         QCOMPARE(query(db.path, "SELECT name FROM sqlite_master WHERE type = 'index' ORDER BY 1"),
-                 (QList<QVariantList>{{"mine"}, {"part"}, {"survey_results_question"}}));
+                 (QList<QVariantList>{
+                     {"history_answer_change"}, {"mine"}, {"part"}, {"survey_results_question"}}));
         QVERIFY(!quelt_db({"check", db.path}).out.contains(QStringLiteral("no index")));
 
         const QByteArray before = fileBytes(db.path);
