@@ -99,6 +99,11 @@ private Q_SLOTS:
              "WHERE rowid < NEW.rowid; END"},
             kAllActions, "the trigger \"wipe\" acts on survey_results",
             "problem: the trigger \"wipe\" acts on survey_results");
+        row("trigger emptying the history",
+            {"CREATE TRIGGER forget AFTER INSERT ON history_answer BEGIN DELETE FROM "
+             "history_answer; END"},
+            kAllActions, "the trigger \"forget\" acts on history_answer",
+            "problem: the trigger \"forget\" acts on history_answer");
         row("trigger dropping every header",
             {"CREATE TRIGGER skip BEFORE INSERT ON survey BEGIN SELECT RAISE(IGNORE); END"},
             kAllActions, "the trigger \"skip\" acts on survey", "the trigger \"skip\"");

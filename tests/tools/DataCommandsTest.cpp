@@ -198,6 +198,22 @@ private Q_SLOTS:
         QTest::newRow("answers of nothing")
             << QStringList{"INSERT INTO survey_results VALUES (9, 99, 5)"} << 0
             << "note: 1 answer to no stored question";
+        QTest::newRow("a change short of its answers")
+            << QStringList{"INSERT INTO history_change VALUES (1, '2026-01-01T00:00:00Z', 'me', "
+                           "'replaced', 1, 1, NULL, NULL, NULL, '2', 2)",
+                           "INSERT INTO history_answer VALUES (1, 1, 1, 3)"}
+            << 1
+            << "problem: the history's change 1 (replaced, survey 1) moved 2 answers, but the "
+               "history holds 1 of them";
+        QTest::newRow("moved answers of no change")
+            << QStringList{"INSERT INTO history_answer VALUES (7, 1, 1, 3)"} << 1
+            << "problem: the history holds 1 answer of changes it does not record";
+        QTest::newRow("a history table alone")
+            << QStringList{"DROP TABLE history_answer"} << 1
+            << "problem: the history table history_answer is missing beside history_change";
+        QTest::newRow("no history: made before it")
+            << QStringList{"DROP TABLE history_answer", "DROP TABLE history_change"} << 0
+            << "the program can use this file";
     }
 
     void checkFindsWhatIsWrong()
