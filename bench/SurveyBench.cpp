@@ -9,6 +9,7 @@
 #include "data/Questions.h"
 #include "data/SurveyFile.h"
 #include "platform/DbEngine.h"
+#include "platform/MessageBox.h"
 #include "survey/SurveyQuestionControl.h"
 #include "survey/frmSurvey.h"
 
@@ -59,10 +60,18 @@ QWidget* openOnCell(int row, int col)
     return form;
 }
 
-void BM_Submit_Program(benchmark::State& state)
+// A full cell's Submit on the large file, whose survey holds answers in the
+// cell already: the click, the question that this asks answered with
+// `choice` in advance, and the store, until "Survey Submitted". Added
+// answers are taken away after each click, so every Add stores into the
+// same file; each Replace replaces the set the one before stored.
+void submitFullCell(benchmark::State& state, const QString& choice)
 {
     Bench::Folder folder(BenchData::LargeDb(), Bench::Folder::Copy);
     Bench::Messages messages(state, {QStringLiteral("Survey Submitted")});
+    MessageBox::SetChoiceHandler([&](const QString&, const QStringList& buttons, QWidget*) {
+        return int(buttons.indexOf(choice));
+    });
     QWidget* form = openOnCell(BenchLimits::kSubmitRow, BenchLimits::kSubmitCol);
     int scored = 0;
     for (SurveyQuestionControl* row : rows(form)) {
@@ -72,16 +81,30 @@ void BM_Submit_Program(benchmark::State& state)
     if (scored != BenchData::kQuestionsPerCell)
         state.SkipWithError("the cell does not show a full set of questions");
     auto* submit = Ui::Find<QAbstractButton>(form, QStringLiteral("butSubmit"));
+    const bool add = choice == QLatin1String("Add");
     const Bench::AnswersAdded added(DBEngine::SurveyDatabaseName(), BenchLimits::kSurvey);
     for (auto _ : state) {
         const Bench::Clock::time_point start = Bench::Clock::now();
         submit->click();
         Bench::Settle();
         state.SetIterationTime(Bench::Seconds(start));
-        added.TakeAway();
+        if (add)
+            added.TakeAway();
     }
+    MessageBox::SetChoiceHandler({});
+}
+
+void BM_Submit_Program(benchmark::State& state)
+{
+    submitFullCell(state, QStringLiteral("Add"));
 }
 BENCHMARK(BM_Submit_Program)->Unit(benchmark::kMillisecond)->UseManualTime();
+
+void BM_SubmitReplace_Program(benchmark::State& state)
+{
+    submitFullCell(state, QStringLiteral("Replace"));
+}
+BENCHMARK(BM_SubmitReplace_Program)->Unit(benchmark::kMillisecond)->UseManualTime();
 
 // The same Submit into the large model on the benchmark server.
 void BM_Server_Submit_Program(benchmark::State& state)
@@ -95,6 +118,18 @@ void BM_Server_Submit_Program(benchmark::State& state)
     DBEngine::SetSurveyDatabaseName(QStringLiteral("quelt.mdb"));
 }
 BENCHMARK(BM_Server_Submit_Program)->Unit(benchmark::kMillisecond)->UseManualTime();
+
+void BM_Server_SubmitReplace_Program(benchmark::State& state)
+{
+    QString why;
+    const QString location = BenchServer::LargeDb(&why);
+    if (location.isEmpty())
+        return state.SkipWithError(qPrintable(why));
+    DBEngine::SetSurveyDatabaseName(location);
+    BM_SubmitReplace_Program(state);
+    DBEngine::SetSurveyDatabaseName(QStringLiteral("quelt.mdb"));
+}
+BENCHMARK(BM_Server_SubmitReplace_Program)->Unit(benchmark::kMillisecond)->UseManualTime();
 
 void BM_ChooseCell_Program(benchmark::State& state)
 {

@@ -117,7 +117,7 @@ StoredInCell ReadStoredInCell(const Database& db, SurveyNumber survey, qint64 ro
 
 StoredInCell ReadStoredAnswers(const Database& db, SurveyNumber survey, qint64 questionId)
 {
-    return readStored(db, Sql::SelectAnswers(Sql::AnswersOfQuestion(survey, questionId)));
+    return readStored(db, Sql::SelectAnswers(Sql::AnswersOfQuestions(survey, {questionId})));
 }
 
 namespace {

@@ -39,36 +39,66 @@ public:
         return m_next++;
     }
 
-    // Moves the answers into the history under one change; gives how many
-    // (none: no change is recorded). Every answer must arrive there and
-    // leave survey_results, or nothing of the correction is kept.
-    qint64 MoveAnswers(Sql::AnswerChange change, const QString& answers)
+    // Moves each question's answers of the survey into the history under a
+    // change of its own; a question without answers has none.
+    void MoveAnswersOf(SurveyNumber survey, const QList<Answer>& answers)
     {
+        QList<qint64> questions;
+        for (const Answer& answer : answers) {
+            if (!questions.contains(answer.questionId))
+                questions.append(answer.questionId);
+        }
+        QHash<qint64, qint64> held;
+        Recordset rs = m_db.CreateQueryDef(Sql::CountAnswersByQuestion(
+                                               Sql::AnswersOfQuestions(survey, questions)))
+                           .OpenRecordset();
+        for (; !rs.Eof(); rs.MoveNext())
+            held.insert(rs.FieldInt64(QStringLiteral("question_id")),
+                        rs.FieldInt64(QStringLiteral("n")));
+        rs.Close();
+        QList<Sql::AnswerChange> changes;
+        QList<QPair<qint64, qint64>> changeOf;
+        qint64 total = 0;
+        for (const Answer& answer : answers) {
+            const qint64 n = held.take(answer.questionId);
+            if (n == 0)
+                continue;
+            changes.append({NextChange(), m_when, m_who, QStringLiteral("replaced"), survey,
+                            answer.questionId, std::nullopt, std::nullopt, answer.score, n});
+            changeOf.append({answer.questionId, changes.last().id});
+            total += n;
+        }
+        if (changes.isEmpty())
+            return;
+        QList<qint64> moved;
+        for (const auto& [question, change] : changeOf)
+            moved.append(question);
+        Move(changes, Sql::AnswersOfQuestions(survey, moved), Sql::ChangeOfQuestion(changeOf),
+             total);
+    }
+
+    // Moves a cell's answers of the survey into the history under one
+    // change; gives how many (none: no change is recorded).
+    qint64 MoveCellAnswers(SurveyNumber survey, qint16 rowNumber, qint16 colNumber)
+    {
+        const QString answers = Sql::AnswersInCell(survey, rowNumber, colNumber);
         Recordset rs = m_db.CreateQueryDef(Sql::CountAnswers(answers)).OpenRecordset();
         const qint64 n = rs.FieldInt64(QStringLiteral("v"));
         rs.Close();
         if (n == 0)
             return 0;
-        change.id = NextChange();
-        change.madeAt = m_when;
-        change.madeBy = m_who;
-        change.answers = n;
-        StoreOneRow(m_db, Sql::InsertAnswerChange(change), QStringLiteral("the change"));
-        const qint64 copied = m_db.Execute(Sql::CopyAnswersToHistory(change.id, answers));
-        const qint64 taken = m_db.Execute(Sql::DeleteAnswers(answers));
-        if (copied != n || taken != n)
-            throw QueltError(QStringLiteral("The file did not move %1 into the history as they "
-                                            "were (%2 copied, %3 taken out), so nothing was "
-                                            "changed; run quelt-db check on the file.")
-                                 .arg(Counted(n, QStringLiteral("answer")))
-                                 .arg(copied)
-                                 .arg(taken),
-                             {}, {}, m_db.FileName());
+        const Sql::AnswerChange change = {NextChange(), m_when,
+                                          m_who,        QStringLiteral("withdrawn"),
+                                          survey,       std::nullopt,
+                                          rowNumber,    colNumber,
+                                          std::nullopt, n};
+        Move({change}, answers, DecimalText(change.id), n);
         return n;
     }
 
-    // The text's stored value into the history, then the new one in its
-    // place; false when it is stored as given already.
+    // The text's stored value into the history, then the new one in its    // The text's stored
+    // value into the history, then the new one in its place; false when it is stored as given
+    // already.
     bool CorrectText(const QString& table, qint64 id, const QString& column, const QString& value)
     {
         Recordset rs = m_db.CreateQueryDef(Sql::SelectText(table, id, column)).OpenRecordset();
@@ -85,6 +115,32 @@ public:
     }
 
 private:
+    // Records the changes and moves their answers, `total` of them, which
+    // must arrive in the history and leave survey_results, or nothing of
+    // the correction is kept.
+    void Move(const QList<Sql::AnswerChange>& changes, const QString& answers,
+              const QString& changeId, qint64 total)
+    {
+        const QString insert = Sql::InsertAnswerChanges(changes);
+        const qint64 recorded = m_db.Execute(insert);
+        if (recorded != changes.size())
+            throw QueltError(QStringLiteral("The file did not store the %1 as new rows (%2), so "
+                                            "nothing was changed; run quelt-db check on the file.")
+                                 .arg(Counted(changes.size(), QStringLiteral("change")))
+                                 .arg(Counted(recorded, QStringLiteral("row"))),
+                             {}, insert, m_db.FileName());
+        const qint64 copied = m_db.Execute(Sql::CopyAnswersToHistory(changeId, answers));
+        const qint64 taken = m_db.Execute(Sql::DeleteAnswers(answers));
+        if (copied != total || taken != total)
+            throw QueltError(QStringLiteral("The file did not move %1 into the history as they "
+                                            "were (%2 copied, %3 taken out), so nothing was "
+                                            "changed; run quelt-db check on the file.")
+                                 .arg(Counted(total, QStringLiteral("answer")))
+                                 .arg(copied)
+                                 .arg(taken),
+                             {}, {}, m_db.FileName());
+    }
+
     Database& m_db;
     QString m_when;
     QString m_who;
@@ -178,15 +234,7 @@ void ReplaceAnswers(Database& db, SurveyNumber survey, const QList<Answer>& answ
                           QStringLiteral("each answer of survey %1").arg(survey));
         return;
     }
-    FileHistory history(db);
-    for (const Answer& answer : answers) {
-        Sql::AnswerChange change;
-        change.action = QStringLiteral("replaced");
-        change.surveyId = survey;
-        change.questionId = answer.questionId;
-        change.newScore = answer.score;
-        history.MoveAnswers(change, Sql::AnswersOfQuestion(survey, answer.questionId));
-    }
+    FileHistory(db).MoveAnswersOf(survey, answers);
     StoreAnswers(db, survey, answers);
 }
 
@@ -222,13 +270,7 @@ qint64 WithdrawCellAnswers(Database& db, SurveyNumber survey, qint16 rowNumber, 
                 .OpenRecordset();
         moved = rs.FieldInt64(QStringLiteral("moved"));
     } else {
-        Sql::AnswerChange change;
-        change.action = QStringLiteral("withdrawn");
-        change.surveyId = survey;
-        change.rowNumber = rowNumber;
-        change.colNumber = colNumber;
-        moved =
-            FileHistory(db).MoveAnswers(change, Sql::AnswersInCell(survey, rowNumber, colNumber));
+        moved = FileHistory(db).MoveCellAnswers(survey, rowNumber, colNumber);
     }
     batch.Commit();
     return moved;

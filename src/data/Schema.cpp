@@ -231,43 +231,53 @@ const QList<FunctionDefinition>& serverFunctions()
          kWritingFunctionsVersion},
         // Replace: each scored question's stored answers of the survey into
         // the history, one change per question that had any, then the new
-        // answers, as quelt_store_answers stores them.
+        // answers, as quelt_store_answers stores them. One statement for
+        // all the questions, whose parts see the same answers: a change
+        // counts exactly those it takes out.
         {QStringLiteral("public.quelt_replace_answers(integer,integer[],integer[])"),
          QStringLiteral("public.quelt_replace_answers(p_survey integer, p_questions integer[], "
                         "p_answers integer[]) RETURNS integer"),
          QStringLiteral(
              "\nDECLARE\n"
-             "    v_given record;\n"
-             "    v_change integer;\n"
-             "    v_moved integer;\n"
              "    v_stored integer;\n"
              "BEGIN\n"
              "    IF cardinality(p_questions) IS DISTINCT FROM cardinality(p_answers) THEN\n"
              "        RAISE EXCEPTION 'as many answers as questions are needed';\n"
              "    END IF;\n"
-             "    FOR v_given IN SELECT u.q, u.a FROM unnest(p_questions, p_answers) WITH "
-             "ORDINALITY AS u(q, a, n) ORDER BY u.n LOOP\n"
-             "    INSERT INTO public.history_change (made_at, made_by, action, survey_id, "
+             "    WITH given AS (\n"
+             "        SELECT DISTINCT ON (u.q) u.q, u.a, u.n\n"
+             "        FROM unnest(p_questions, p_answers) WITH ORDINALITY AS u(q, a, n)\n"
+             "        ORDER BY u.q, u.n),\n"
+             "    held AS (\n"
+             "        SELECT g.q, g.a, g.n, count(*) AS answers\n"
+             "        FROM given g JOIN public.survey_results r\n"
+             "        ON r.survey_id = p_survey AND r.question_id = g.q\n"
+             "        GROUP BY g.q, g.a, g.n),\n"
+             "    changes AS (\n"
+             "        INSERT INTO public.history_change (made_at, made_by, action, survey_id, "
              "question_id, new_value, answers)\n"
-             "    VALUES (" QUELT_NOW ", session_user, 'replaced', p_survey, v_given.q, "
-             "v_given.a::text, 0)\n"
-             "    RETURNING id INTO v_change;\n" QUELT_MOVE_ANSWERS(
-                 "survey_id = p_survey AND question_id = v_given.q") "    END LOOP;\n"
-                                                                     "    INSERT INTO "
-                                                                     "public.survey_results "
-                                                                     "(survey_id, question_id, "
-                                                                     "answer, "
-                                                                     "stored_by, stored_at)\n"
-                                                                     "    SELECT p_survey, u.q, "
-                                                                     "u.a, session_user, now()\n"
-                                                                     "    FROM unnest(p_questions, "
-                                                                     "p_answers) WITH ORDINALITY "
-                                                                     "AS u(q, a, n)\n"
-                                                                     "    ORDER BY u.n;\n"
-                                                                     "    GET DIAGNOSTICS v_stored "
-                                                                     "= ROW_COUNT;\n"
-                                                                     "    RETURN v_stored;\n"
-                                                                     "END\n"),
+             "        SELECT " QUELT_NOW ", session_user, 'replaced', p_survey, h.q, h.a::text, "
+             "h.answers\n"
+             "        FROM held h ORDER BY h.n\n"
+             "        RETURNING id, question_id),\n"
+             "    gone AS (\n"
+             "        DELETE FROM public.survey_results r USING changes c\n"
+             "        WHERE r.survey_id = p_survey AND r.question_id = c.question_id\n"
+             "        RETURNING c.id AS change, r.survey_id, r.question_id, r.answer, r.entry, "
+             "r.stored_by, r.stored_at)\n"
+             "    INSERT INTO public.history_answer (change_id, survey_id, question_id, answer, "
+             "stored_by, stored_at)\n"
+             "    SELECT gone.change, gone.survey_id, gone.question_id, gone.answer, "
+             "gone.stored_by, gone.stored_at\n"
+             "    FROM gone ORDER BY gone.change, gone.entry;\n"
+             "    INSERT INTO public.survey_results (survey_id, question_id, answer, "
+             "stored_by, stored_at)\n"
+             "    SELECT p_survey, u.q, u.a, session_user, now()\n"
+             "    FROM unnest(p_questions, p_answers) WITH ORDINALITY AS u(q, a, n)\n"
+             "    ORDER BY u.n;\n"
+             "    GET DIAGNOSTICS v_stored = ROW_COUNT;\n"
+             "    RETURN v_stored;\n"
+             "END\n"),
          kHistoryVersion},
         {QStringLiteral("public.quelt_withdraw_cell(integer,integer,integer)"),
          QStringLiteral("public.quelt_withdraw_cell(p_survey integer, p_row integer, p_col "

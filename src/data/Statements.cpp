@@ -194,15 +194,24 @@ QString CountAnswers(const QString& answers)
     return QStringLiteral("SELECT count(*) AS v FROM survey_results WHERE ") + answers;
 }
 
+QString CountAnswersByQuestion(const QString& answers)
+{
+    return QStringLiteral("SELECT question_id, count(*) AS n FROM survey_results WHERE ") +
+           answers + QStringLiteral(" GROUP BY question_id");
+}
+
 QString SelectAnswers(const QString& answers)
 {
     return QStringLiteral("SELECT question_id, answer FROM survey_results WHERE ") + answers;
 }
 
-QString AnswersOfQuestion(qint64 surveyId, qint64 questionId)
+QString AnswersOfQuestions(qint64 surveyId, const QList<qint64>& questionIds)
 {
-    return QStringLiteral("survey_id = %1 AND question_id = %2")
-        .arg(DecimalText(surveyId), DecimalText(questionId));
+    QStringList numbers;
+    for (qint64 id : questionIds)
+        numbers.append(DecimalText(id));
+    return QStringLiteral("survey_id = %1 AND question_id IN (%2)")
+        .arg(DecimalText(surveyId), numbers.join(QStringLiteral(", ")));
 }
 
 QString AnswersInCell(qint64 surveyId, qint64 rowNumber, qint64 colNumber)
@@ -221,23 +230,34 @@ QString numberOrNull(const std::optional<qint64>& number)
 
 } // namespace
 
-QString InsertAnswerChange(const AnswerChange& change)
+QString InsertAnswerChanges(const QList<AnswerChange>& changes)
 {
+    QStringList rows;
+    for (const AnswerChange& c : changes)
+        rows.append(QStringLiteral("(%1, %2, %3, %4, %5, %6, %7, %8, %9, %10)")
+                        .arg(DecimalText(c.id), Quote(c.madeAt), Quote(c.madeBy), Quote(c.action),
+                             DecimalText(c.surveyId), numberOrNull(c.questionId),
+                             numberOrNull(c.rowNumber), numberOrNull(c.colNumber),
+                             c.newScore ? Quote(DecimalText(*c.newScore)) : QStringLiteral("NULL"))
+                        .arg(DecimalText(c.answers)));
     return QStringLiteral("INSERT INTO history_change (id, made_at, made_by, action, survey_id, "
-                          "question_id, row_id, col_id, new_value, answers) VALUES (%1, %2, %3, "
-                          "%4, %5, %6, %7, %8, %9, %10)")
-        .arg(DecimalText(change.id), Quote(change.madeAt), Quote(change.madeBy),
-             Quote(change.action), DecimalText(change.surveyId), numberOrNull(change.questionId),
-             numberOrNull(change.rowNumber), numberOrNull(change.colNumber),
-             change.newScore ? Quote(DecimalText(*change.newScore)) : QStringLiteral("NULL"))
-        .arg(DecimalText(change.answers));
+                          "question_id, row_id, col_id, new_value, answers) VALUES ") +
+           rows.join(QStringLiteral(", "));
 }
 
-QString CopyAnswersToHistory(qint64 changeId, const QString& answers)
+QString CopyAnswersToHistory(const QString& changeId, const QString& answers)
 {
     return QStringLiteral("INSERT INTO history_answer (change_id, survey_id, question_id, answer) "
                           "SELECT %1, survey_id, question_id, answer FROM survey_results WHERE %2")
-        .arg(DecimalText(changeId), answers);
+        .arg(changeId, answers);
+}
+
+QString ChangeOfQuestion(const QList<QPair<qint64, qint64>>& changes)
+{
+    QString sql = QStringLiteral("CASE question_id");
+    for (const auto& [question, change] : changes)
+        sql += QStringLiteral(" WHEN %1 THEN %2").arg(DecimalText(question), DecimalText(change));
+    return sql + QStringLiteral(" END");
 }
 
 QString DeleteAnswers(const QString& answers)

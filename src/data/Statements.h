@@ -79,14 +79,15 @@ QString SelectHistoryTables();
 // What a correction stores under: one more than the largest change number,
 // as column v.
 QString SelectNextChangeNumber();
-// How many answers a set of answers (see AnswersOfQuestion, AnswersInCell)
-// holds, as column v; and the answers themselves, as question_id and
-// answer.
+// How many answers a set of answers (see AnswersOfQuestions, AnswersInCell)
+// holds, as column v; the same for each question, as question_id and n;
+// and the answers themselves, as question_id and answer.
 QString CountAnswers(const QString& answers);
+QString CountAnswersByQuestion(const QString& answers);
 QString SelectAnswers(const QString& answers);
-// The answers of one survey to one question, and to every question of one
-// cell: conditions on survey_results for the statements below.
-QString AnswersOfQuestion(qint64 surveyId, qint64 questionId);
+// The answers of one survey to the questions given, and to every question
+// of one cell: conditions on survey_results for the statements below.
+QString AnswersOfQuestions(qint64 surveyId, const QList<qint64>& questionIds);
 QString AnswersInCell(qint64 surveyId, qint64 rowNumber, qint64 colNumber);
 // A change that moves answers: action 'replaced' (the question and its new
 // score given) or 'withdrawn' (the cell given); what is not given is null.
@@ -103,11 +104,14 @@ struct AnswerChange
     std::optional<qint64> newScore;
     qint64 answers = 0;
 };
-QString InsertAnswerChange(const AnswerChange& change);
-// Copies the answers into the history under the change, and takes them out
-// of survey_results.
-QString CopyAnswersToHistory(qint64 changeId, const QString& answers);
+// The changes, in one statement.
+QString InsertAnswerChanges(const QList<AnswerChange>& changes);
+// Copies the answers into the history under the change `changeId` gives
+// (a number, or ChangeOfQuestion), and takes them out of survey_results.
+QString CopyAnswersToHistory(const QString& changeId, const QString& answers);
 QString DeleteAnswers(const QString& answers);
+// The change number of each question's answers: (question, change) pairs.
+QString ChangeOfQuestion(const QList<QPair<qint64, qint64>>& changes);
 // A header's or a question's text corrected: the change with the stored
 // value as its old one, copied as stored; then the new value in its place.
 // `column` is completed_by or company of survey, label or question_text

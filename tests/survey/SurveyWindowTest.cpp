@@ -627,6 +627,9 @@ private Q_SLOTS:
         for (const QString& t : taken)
             expected << answer(1, ids[t.section(u'/', 0, 0).toInt()], t.section(u'/', 1).toInt());
         QCOMPARE(moved(db), expected);
+        QCOMPARE(db.value(QStringLiteral("SELECT coalesce(sum(answers), 0) FROM history_change"))
+                     .toInt(),
+                 taken.size());
         // Every answer ever stored is in the table or in the history.
         qint64 added = 0;
         for (int score : chosen)
