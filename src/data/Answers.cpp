@@ -12,11 +12,10 @@
 #include <QLocale>
 #include <algorithm>
 
-namespace {
-
-// The server's function stores the cell's answers in one statement, each
-// checked and recorded with who stored it; the only way a consultant can.
-void storeThroughFunction(Database& db, SurveyNumber survey, const QList<Answer>& answers)
+// The function stores the cell's answers in one statement, each checked
+// and recorded with who stored it; the only way a consultant can.
+void StoreThroughFunction(Database& db, SurveyNumber survey, const QList<Answer>& answers,
+                          ServerAnswersCall call)
 {
     QList<qint16> questions;
     QList<qint16> scores;
@@ -24,12 +23,24 @@ void storeThroughFunction(Database& db, SurveyNumber survey, const QList<Answer>
         questions.append(answer.questionId);
         scores.append(answer.score);
     }
-    const QueryDef call =
-        db.CreateQueryDef(Sql::Server::CallStoreAnswers(survey, questions, scores));
-    const qint64 stored = call.OpenRecordset().FieldInt64(QStringLiteral("stored"));
+    const QueryDef statement = db.CreateQueryDef(call(survey, questions, scores));
+    const qint64 stored = statement.OpenRecordset().FieldInt64(QStringLiteral("stored"));
     if (stored != answers.size())
-        RequireOneRow(db, call.SQL(), stored,
+        RequireOneRow(db, statement.SQL(), stored,
                       QStringLiteral("each answer of survey %1").arg(survey));
+}
+
+namespace {
+
+StoredInCell storeInCell(Database& db, SurveyNumber survey, const QList<Answer>& answers,
+                         qint64 rowNumber, qint64 colNumber,
+                         void (*store)(Database&, SurveyNumber, const QList<Answer>&))
+{
+    Transaction batch(db);
+    store(db, survey, answers);
+    const StoredInCell stored = ReadStoredInCell(db, survey, rowNumber, colNumber);
+    batch.Commit();
+    return stored;
 }
 
 } // namespace
@@ -37,21 +48,13 @@ void storeThroughFunction(Database& db, SurveyNumber survey, const QList<Answer>
 StoredInCell StoreCellAnswers(Database& db, SurveyNumber survey, const QList<Answer>& answers,
                               qint64 rowNumber, qint64 colNumber)
 {
-    Transaction batch(db);
-    StoreAnswers(db, survey, answers);
-    const StoredInCell stored = ReadStoredInCell(db, survey, rowNumber, colNumber);
-    batch.Commit();
-    return stored;
+    return storeInCell(db, survey, answers, rowNumber, colNumber, StoreAnswers);
 }
 
 StoredInCell ReplaceCellAnswers(Database& db, SurveyNumber survey, const QList<Answer>& answers,
                                 qint64 rowNumber, qint64 colNumber)
 {
-    Transaction batch(db);
-    ReplaceAnswers(db, survey, answers);
-    const StoredInCell stored = ReadStoredInCell(db, survey, rowNumber, colNumber);
-    batch.Commit();
-    return stored;
+    return storeInCell(db, survey, answers, rowNumber, colNumber, ReplaceAnswers);
 }
 
 // A server gets the inserts in one round trip; each is still held to its
@@ -59,7 +62,7 @@ StoredInCell ReplaceCellAnswers(Database& db, SurveyNumber survey, const QList<A
 void StoreAnswers(Database& db, SurveyNumber survey, const QList<Answer>& answers)
 {
     if (Schema::WritesThroughFunctions(db))
-        return storeThroughFunction(db, survey, answers);
+        return StoreThroughFunction(db, survey, answers, Sql::Server::CallStoreAnswers);
     QStringList inserts;
     inserts.reserve(answers.size());
     for (const Answer& answer : answers)

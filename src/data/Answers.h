@@ -41,6 +41,11 @@ StoredInCell StoreCellAnswers(Database& db, SurveyNumber survey, const QList<Ans
                               qint64 rowNumber, qint64 colNumber);
 // Stores answers within a batch the caller has begun.
 void StoreAnswers(Database& db, SurveyNumber survey, const QList<Answer>& answers);
+// The same through a server's function that takes a survey, its questions
+// and their scores (Sql::Server::CallStoreAnswers, CallReplaceAnswers).
+using ServerAnswersCall = QString (*)(qint16, const QList<qint16>&, const QList<qint16>&);
+void StoreThroughFunction(Database& db, SurveyNumber survey, const QList<Answer>& answers,
+                          ServerAnswersCall call);
 // The same, each scored question's answers of the survey that are stored
 // already moved into the history first (see Corrections.h); what the cell
 // then holds, as StoreCellAnswers gives it.

@@ -219,21 +219,8 @@ QList<TextCorrection> correctTexts(Database& db, const QString& table, const QSt
 void ReplaceAnswers(Database& db, SurveyNumber survey, const QList<Answer>& answers)
 {
     Schema::RequireHistory(db);
-    if (db.IsServer()) {
-        QList<qint16> questions;
-        QList<qint16> scores;
-        for (const Answer& answer : answers) {
-            questions.append(answer.questionId);
-            scores.append(answer.score);
-        }
-        const QueryDef call =
-            db.CreateQueryDef(Sql::Server::CallReplaceAnswers(survey, questions, scores));
-        const qint64 stored = call.OpenRecordset().FieldInt64(QStringLiteral("stored"));
-        if (stored != answers.size())
-            RequireOneRow(db, call.SQL(), stored,
-                          QStringLiteral("each answer of survey %1").arg(survey));
-        return;
-    }
+    if (db.IsServer())
+        return StoreThroughFunction(db, survey, answers, Sql::Server::CallReplaceAnswers);
     FileHistory(db).MoveAnswersOf(survey, answers);
     StoreAnswers(db, survey, answers);
 }

@@ -271,21 +271,25 @@ QList<CopiedTable> copyAll(const Database& from, Database& to)
     QList<CopiedTable> copied;
     ReadTransaction snapshot(from);
     QList<TableShape> tables = shapes();
+    // Tables an administrator made beforehand may lack the history; an
+    // empty one need not go.
     if (Schema::HasHistoryTables(from)) {
-        if (!Schema::HasHistoryTables(to))
+        if (Schema::HasHistoryTables(to))
+            tables += historyShapes();
+        else if (readTotals(from, historyShapes().first()).rows > 0)
             throw QueltError(QStringLiteral("The target database has no tables for the history "
                                             "of corrections that the original keeps; its owner "
                                             "runs quelt-db upgrade on it first. Nothing was "
                                             "copied."),
                              {}, {}, to.FileName());
-        tables += historyShapes();
     }
     refuseUncarried(from, to, tables);
     for (const TableShape& table : tables)
         copied.append({table.name, copyTable(from, to, table)});
     if (to.IsServer()) {
         to.Execute(Sql::Server::AdvanceQuestionNumbers());
-        to.Execute(Sql::Server::AdvanceChangeNumbers());
+        if (tables.size() > shapes().size())
+            to.Execute(Sql::Server::AdvanceChangeNumbers());
     }
     for (const TableShape& table : tables) {
         const Totals source = readTotals(from, table);

@@ -47,17 +47,12 @@ frmCorrectQuestion::frmCorrectQuestion()
     butCancel = Control<QPushButton>("butCancel", 2160, 6000, 1455, 375);
     butCancel->setText(QStringLiteral("Cancel"));
 
-    for (QListWidget* numbers : {lstModelRow, lstModelCol}) {
-        numbers->setFocusPolicy(Qt::NoFocus);
-        numbers->hide();
-    }
+    HideModelNumbers(lstModelRow, lstModelCol);
     NameBy(cmbModelRow, Label4);
     NameBy(cmbModelCol, Label5);
     NameBy(cmbQuestion, Label6);
     NameBy(txtLabel, Label2);
     NameBy(txtQuestion, Label3);
-    lstModelRow->setAccessibleName(QStringLiteral("Row numbers"));
-    lstModelCol->setAccessibleName(QStringLiteral("Column numbers"));
     SetReturnButton(butSubmit);
     SetTabOrder(
         {cmbModelRow, cmbModelCol, cmbQuestion, txtLabel, txtQuestion, butSubmit, butCancel});

@@ -72,6 +72,7 @@ private Q_SLOTS:
             QCOMPARE(mc.messages.size(), i >= 3 ? 2 : 1);
             QCOMPARE(mc.messages.last(), QStringLiteral("Survey Submitted"));
             mc.messages.clear();
+            mc.parents.clear();
             QCoreApplication::processEvents();
         }
         const qint64 seconds = clock.elapsed() / 1000;

@@ -11,6 +11,15 @@ TextBox* box(const QWidget* w, const char* name)
     return Ui::Find<TextBox>(w, QLatin1String(name));
 }
 
+// Two surveys, and "Correct Survey Header" opened from the main menu.
+QWidget* openOnTwoSurveys(const TestDb& db)
+{
+    db.addSurvey(1, QStringLiteral("Bob"), QStringLiteral("Other"));
+    db.addSurvey(2, QStringLiteral("Ann"), QStringLiteral("Acme"));
+    Ui::MenuItem(QStringLiteral("miCorrectSurvey"));
+    return Ui::FindWindow(QStringLiteral("frmCorrectSurvey"));
+}
+
 } // namespace
 
 class CorrectSurveyTest : public QObject
@@ -58,11 +67,8 @@ private Q_SLOTS:
         QFETCH(QStringList, header);
         QFETCH(QStringList, history);
         TestDb db;
-        db.addSurvey(1, QStringLiteral("Bob"), QStringLiteral("Other"));
-        db.addSurvey(2, QStringLiteral("Ann"), QStringLiteral("Acme"));
         MessageCapture mc;
-        Ui::MenuItem(QStringLiteral("miCorrectSurvey"));
-        QWidget* w = Ui::FindWindow(QStringLiteral("frmCorrectSurvey"));
+        QWidget* w = openOnTwoSurveys(db);
         // Nothing can be typed before a survey is chosen.
         QCOMPARE(box(w, "txtCompany")->isReadOnly(), true);
         if (choose) {
@@ -90,11 +96,8 @@ private Q_SLOTS:
     void typedCorrectionsAreKept()
     {
         TestDb db;
-        db.addSurvey(1, QStringLiteral("Bob"), QStringLiteral("Other"));
-        db.addSurvey(2, QStringLiteral("Ann"), QStringLiteral("Acme"));
         MessageCapture mc;
-        Ui::MenuItem(QStringLiteral("miCorrectSurvey"));
-        QWidget* w = Ui::FindWindow(QStringLiteral("frmCorrectSurvey"));
+        QWidget* w = openOnTwoSurveys(db);
         Ui::PickText(w, QStringLiteral("cmbSurveyID"), QStringLiteral("2"));
         box(w, "txtCompany")->setText(QStringLiteral("Typed"));
         const QString discard = QStringLiteral("The correction typed in Correct Survey Header is "

@@ -147,6 +147,29 @@ private Q_SLOTS:
         QCOMPARE(quelt_db({"check", there}).status, 0);
     }
 
+    // Tables an administrator made without the history take a copy whose
+    // history is empty, and refuse one that has a history, copying nothing.
+    void copyTakesAHistoryOnlyWhereItCanBeKept()
+    {
+        const Demo demo(false);
+        const QString server = NewServerDatabase();
+        QCOMPARE(quelt_db({"init", server, "--rows", "R", "--cols", "C"}).status, 0);
+        QCOMPARE(consumer("psql", {server, "-qc",
+                                   "DROP TABLE history_answer, history_change; DELETE FROM "
+                                   "model_row; DELETE FROM model_column"})
+                     .status,
+                 0);
+        QCOMPARE(demo.run({"withdraw", "--survey", "1", "--row", "0", "--col", "0"}).status, 0);
+        const Run refused = quelt_db({"copy", demo.location, server});
+        QCOMPARE(refused.status, 1);
+        QVERIFY2(refused.err.contains("no tables for the history"), qPrintable(refused.err));
+        QCOMPARE(quelt_db({"export", server}).out.count(u'\n'), 1);
+
+        execute(demo.location, {"DELETE FROM history_answer", "DELETE FROM history_change"});
+        QCOMPARE(quelt_db({"copy", demo.location, server}).status, 0);
+        QCOMPARE(quelt_db({"export", server}).out, demo.run({"export"}).out);
+    }
+
     // What does not exist, or cannot be meant, is refused, and nothing
     // changes: not a byte of the file, no change in the history.
     void refusalsChangeNothing_data()
