@@ -285,6 +285,29 @@ QString CountScoresOutsideRange()
         "SELECT count(*) AS v FROM survey_results WHERE answer NOT BETWEEN 0 AND 4");
 }
 
+QString SelectSurveyHeaders()
+{
+    return QStringLiteral("SELECT id, completed_by, company FROM survey");
+}
+
+// Grouped by the question's number alone: the other columns of a question
+// follow from it (a server's key says so).
+QString SelectQuestionScores(const QString& surveySet, bool bySurvey)
+{
+    const QString survey = bySurvey ? QStringLiteral(", survey_results.survey_id") : QString();
+    return QStringLiteral("SELECT question.id AS id, question.label AS label, "
+                          "question.question_text AS question_text, question.row_id AS row_id, "
+                          "question.col_id AS col_id") %
+           survey %
+           QStringLiteral(", SUM(survey_results.answer) AS iSum, "
+                          "COUNT(survey_results.answer) AS iCount "
+                          "FROM question LEFT JOIN survey_results "
+                          "ON survey_results.question_id = question.id "
+                          "AND survey_results.survey_id IN (") %
+           surveySet % QStringLiteral(") GROUP BY question.id") % survey %
+           QStringLiteral(" ORDER BY question.row_id, question.col_id, question.id") % survey;
+}
+
 namespace Server {
 
 // A server's survey.id is an integer column: no text can hold a number there.

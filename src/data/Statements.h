@@ -64,6 +64,16 @@ QString SelectCellOverSurveys(const QString& surveySet, qint64 rowNumber, qint64
 // cell, one JSON array a row (see ReadAnswerLines).
 QString SelectAnswerLines();
 
+// ---- What reports read beside the grid.
+
+// Every survey's number and header, in the order the engine gives them.
+QString SelectSurveyHeaders();
+// Every question with its cell and the sum and count of the answers the set
+// of surveys gave it (null and 0 for none), in cell and number order; with
+// `bySurvey`, one row per question and survey that answered it (survey_id,
+// null where none did).
+QString SelectQuestionScores(const QString& surveySet, bool bySurvey);
+
 // ---- What the program's own safety checks run.
 
 // The entries of the engine's catalogue that may act on a table beyond its

@@ -1,8 +1,8 @@
-#include "Csv.h"
 #include "ToolRun.h"
 #include "analysis/Results.h"
 #include "common/TestRegistry.h"
 #include "common/Ui.h"
+#include "data/Csv.h"
 #include "platform/DbEngine.h"
 #include "platform/Twips.h"
 
