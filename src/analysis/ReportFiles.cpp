@@ -697,6 +697,16 @@ QByteArray ReportSvg(const Report& report, bool colour, const QString& creator)
     return text;
 }
 
+QSize ReportPictureSize(const Report& report, const QPaintDevice& device)
+{
+    return pictureSize(report, device);
+}
+
+void PaintReport(QPainter& painter, const Report& report, bool colour, const QSize& size)
+{
+    paintReport(painter, report, colour, size);
+}
+
 void PrintReport(QPagedPaintDevice& device, const Report& report, bool colour)
 {
     QPainter painter(&device);

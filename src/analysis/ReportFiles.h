@@ -4,9 +4,12 @@
 
 #include <QByteArray>
 #include <QImage>
+#include <QSize>
 #include <QString>
 
 class QPagedPaintDevice;
+class QPaintDevice;
+class QPainter;
 struct Report;
 
 // The files a report is written as, the same from quelt-db and from the
@@ -31,6 +34,11 @@ QByteArray ReportSvg(const Report& report, bool colour, const QString& creator);
 QByteArray ReportPdf(const Report& report, bool colour, Paper paper, const QString& creator);
 // The same pages onto a printer, or any device that takes pages.
 void PrintReport(QPagedPaintDevice& device, const Report& report, bool colour);
+
+// The picture on a painter of its own (a window's picture box): its size on
+// `device`, then the drawing over it.
+QSize ReportPictureSize(const Report& report, const QPaintDevice& device);
+void PaintReport(QPainter& painter, const Report& report, bool colour, const QSize& size);
 
 // The grid as tab-separated lines, names first, as a spreadsheet pastes it.
 QString ReportTabText(const Report& report);

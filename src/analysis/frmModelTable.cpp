@@ -1,6 +1,7 @@
 #include "analysis/frmModelTable.h"
 
 #include "analysis/PictureBox.h"
+#include "analysis/ReportMenu.h"
 #include "analysis/Results.h"
 #include "analysis/ResultsDrawing.h"
 #include "data/SurveyFile.h"
@@ -86,6 +87,7 @@ frmModelTable::frmModelTable()
     picTableArea->setAccessibleName(QStringLiteral("Results"));
 
     SetTabOrder({picTableArea, cmbSurvey, butResults, chkColorCoding});
+    mnuReport = new ReportMenu(this, {picTableArea, picTable});
 
     connect(butResults, &QPushButton::clicked, this,
             Handler(this, &frmModelTable::butResults_Click));
@@ -192,6 +194,7 @@ void frmModelTable::butResults_Click()
     DrawGrid();
     m_shownSurvey = cmbSurvey->currentText();
     m_shownColour = chkColorCoding->isChecked();
+    mnuReport->Show(surveyId, results, m_shownColour);
     ShowWhatIsShown();
 }
 

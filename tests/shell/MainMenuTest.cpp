@@ -95,10 +95,12 @@ private Q_SLOTS:
         }
         QVERIFY2(!menuKeys.contains(QString()) && menuKeys.removeDuplicates() == 0,
                  qPrintable(menuKeys.join(u' ')));
-        QCOMPARE(structure, (QStringList{"menuQuestion=Questions", "miAddQuestion=Add Question",
-                                         "menuSurvey=Survey", "miCompleteSurvey=Answer New Survey",
-                                         "miModifySurveyAnswers=Modify Survey Answers",
-                                         "menuAnalysis=Analysis", "miQueltTable=Quelt Analysis"}));
+        QCOMPARE(structure,
+                 (QStringList{"menuQuestion=Questions", "miAddQuestion=Add Question",
+                              "menuSurvey=Survey", "miCompleteSurvey=Answer New Survey",
+                              "miModifySurveyAnswers=Modify Survey Answers",
+                              "menuAnalysis=Analysis", "miQueltTable=Quelt Analysis",
+                              "miCompareSurveys=Compare Surveys", "miCompanyTrend=Company Trend"}));
     }
 
     void eachItemShowsItsWindowOnce_data()
@@ -110,6 +112,12 @@ private Q_SLOTS:
         QTest::newRow("new survey") << "miCompleteSurvey" << "frmNewSurvey" << "Answer New Survey";
         QTest::newRow("answers") << "miModifySurveyAnswers" << "frmSurvey" << "Complete Survey";
         QTest::newRow("analysis") << "miQueltTable" << "frmModelTable" << "Quelt Analysis";
+        QTest::newRow("comparison") << "miCompareSurveys"
+                                    << "frmCompareSurveys"
+                                    << "Compare Surveys";
+        QTest::newRow("trend") << "miCompanyTrend"
+                               << "frmCompanyTrend"
+                               << "Company Trend";
     }
 
     void eachItemShowsItsWindowOnce()
@@ -151,9 +159,11 @@ private Q_SLOTS:
             << QList<QKeyCombination>{alt(Qt::Key_S), Qt::Key_M} << "frmSurvey";
         QTest::newRow("F10, Left wraps round")
             << QList<QKeyCombination>{Qt::Key_F10, Qt::Key_Left, Qt::Key_Down, Qt::Key_Enter}
-            << "frmModelTable";
+            << "frmCompareSurveys";
         QTest::newRow("Alt+A, access key")
             << QList<QKeyCombination>{alt(Qt::Key_A), Qt::Key_Q} << "frmModelTable";
+        QTest::newRow("Alt+A, T") << QList<QKeyCombination>{alt(Qt::Key_A), Qt::Key_T}
+                                  << "frmCompanyTrend";
     }
 
     void keyboardReachesEveryItem()
