@@ -16,7 +16,9 @@ namespace BenchReport {
 
 namespace {
 
-enum class Kind { Time, PeakMemory, Reference };
+// TimeUnder: the program's time itself is held to `goal` ms; the limit is
+// shown beside it for scale.
+enum class Kind { Time, PeakMemory, Reference, TimeUnder };
 
 struct Figure
 {
@@ -68,6 +70,12 @@ const Figure kFigures[] = {
     {"Export of every answer (3,075,200 CSV lines) to /dev/null, whole process, processor time",
      "BM_Export_Program", "the engine's own shell (sqlite3 -csv) running the same join",
      "BM_Export_Limit_Shell", 1.5},
+    {"Report: a one-survey PDF of the 31 x 31 model (a page of grid, then 30,752 questions), "
+     "whole process",
+     "BM_Report_Pdf", "a one-survey PNG report, whole process", "BM_Report_Survey", 2000.0,
+     Kind::TimeUnder},
+    {"Report: two surveys compared, PNG, whole process", "BM_Report_Compare",
+     "a one-survey PNG report, whole process", "BM_Report_Survey", 2.0},
     {"Peak resident memory (VmHWM) after Show Results at scale", "BM_Memory_Program",
      "the minimal Qt program", "BM_Memory_Minimal", 80.0, Kind::PeakMemory},
 };
@@ -206,6 +214,9 @@ Table figures(const Collector& c)
                 << formatRatio(ratio) << " | ";
             if (f.kind == Kind::Reference)
                 out << "none | |\n";
+            else if (f.kind == Kind::TimeUnder)
+                out << "under " << formatMs(f.goal) << " | " << (p < f.goal ? "yes" : "**no**")
+                    << " |\n";
             else
                 out << "at most " << formatRatio(f.goal) << " | "
                     << (ratio <= f.goal ? "yes" : "**no**") << " |\n";

@@ -186,4 +186,38 @@ BENCHMARK(BM_Export_Limit_Shell)
     ->Iterations(1)
     ->Repetitions(3);
 
+// quelt-db report on the large file, written to /dev/null: the whole process,
+// so reading, drawing and writing all count.
+void report(benchmark::State& state, std::vector<std::string> choice, const char* format)
+{
+    std::vector<std::string> args = {"report", BenchData::LargeDb().toStdString()};
+    args.insert(args.end(), choice.begin(), choice.end());
+    for (const char* a : {"--format", format, "--output", "/dev/null"})
+        args.emplace_back(a);
+    for (auto _ : state) {
+        if (run(BenchData::QueltDbTool().toStdString().c_str(), args, true).status != 0) {
+            state.SkipWithError("the report failed");
+            break;
+        }
+    }
+}
+
+void BM_Report_Survey(benchmark::State& state)
+{
+    report(state, {"--survey", "1"}, "png");
+}
+BENCHMARK(BM_Report_Survey)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(1);
+
+void BM_Report_Compare(benchmark::State& state)
+{
+    report(state, {"--compare", "1,2"}, "png");
+}
+BENCHMARK(BM_Report_Compare)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(1);
+
+void BM_Report_Pdf(benchmark::State& state)
+{
+    report(state, {"--survey", "1"}, "pdf");
+}
+BENCHMARK(BM_Report_Pdf)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(1);
+
 } // namespace
