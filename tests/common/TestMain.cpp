@@ -1,7 +1,6 @@
 #include "common/Fail.h"
 #include "common/TestRegistry.h"
-
-#include "platform/Toolkit.h"
+#include "common/Ui.h"
 
 #include <QApplication>
 #include <QMetaMethod>
@@ -120,7 +119,7 @@ int main(int argc, char* argv[])
                                                                        : qgetenv("QT_QPA_PLATFORM"));
     QApplication app(argc, argv);
     g_previousHandler = qInstallMessageHandler(dropPlatformChatter);
-    InitToolkit(app);
+    Ui::InitTestToolkit(app);
     app.setQuitOnLastWindowClosed(false);
 
     QStringList args = app.arguments();

@@ -20,6 +20,11 @@ namespace Ui {
 
 using Where = std::source_location;
 
+// The toolkit as the program sets it up, at the design font the layout tables
+// give, and with the settings (where windows were left) in a folder of this
+// process's own, never the user's.
+void InitTestToolkit(QApplication& app);
+
 // Closes every window with its close box and lets Qt destroy them, unsubmitted
 // work and all.
 void CloseAllWindows();

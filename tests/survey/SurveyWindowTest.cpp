@@ -463,16 +463,17 @@ private Q_SLOTS:
         Ui::Key(Qt::Key_Down);
         QCOMPARE(w.row(11)->Get_QuestionID(), qint16(ids[11]));
 
-        // Each row is one stop; a digit scores the row, Down goes on.
+        // Each row is one stop; a digit scores the row and goes on to the
+        // next, into view, in the same column as Down does.
         QCOMPARE(tabs(3), (QStringList{"VScroll1", "0/optChoice(0)", "1/optChoice(0)"}));
         QCOMPARE(tabs(1, Qt::ShiftModifier), QStringList{"0/optChoice(0)"});
         QList<int> chosen;
         for (int i = 0; i < 12; ++i) {
             chosen << (i * 3) % 5;
             Ui::Key(Qt::Key_0 + chosen.last());
-            QCOMPARE(focused(), QStringLiteral("%1/optChoice(%2)").arg(i).arg(chosen.last()));
-            QVERIFY2(inView(w, i), qPrintable(QString::number(i)));
-            Ui::Key(Qt::Key_Down);
+            const int next = std::min(i + 1, 11);
+            QCOMPARE(focused(), QStringLiteral("%1/optChoice(%2)").arg(next).arg(chosen.last()));
+            QVERIFY2(inView(w, next), qPrintable(QString::number(next)));
         }
         QCOMPARE(w.scores(12), chosen);
         QVERIFY(w.scrolled() > 0);
@@ -503,6 +504,23 @@ private Q_SLOTS:
         QStringList expected;
         for (int i = 0; i < 12; ++i)
             expected << answer(1, ids[i], chosen[i]);
+        QCOMPARE(stored(db), expected);
+
+        // Ctrl+Page Down and Up go to the next and the previous cell, row by
+        // row, with the keys on the first question; Alt+S submits.
+        Ui::Key(Qt::Key_PageDown, Qt::ControlModifier);
+        QCOMPARE(w.combo("cmbModelCol")->currentIndex(), 1);
+        QVERIFY(w.showsNothing(0));
+        Ui::Key(Qt::Key_PageUp, Qt::ControlModifier);
+        QCOMPARE(w.combo("cmbModelCol")->currentIndex(), 0);
+        QCOMPARE(focused(), QStringLiteral("0/optChoice(0)"));
+        Ui::Key(Qt::Key_PageUp, Qt::ControlModifier); // no cell before the first
+        QCOMPARE(w.combo("cmbModelRow")->currentIndex(), 0);
+        Ui::Key(Qt::Key_4);
+        Ui::Key(Qt::Key_S, Qt::AltModifier);
+        // A button pressed by its key shows itself pressed a moment first.
+        QTRY_COMPARE(mc.messages, (QStringList{"Survey Submitted", "Survey Submitted"}));
+        expected.insert(1, answer(1, ids[0], 4));
         QCOMPARE(stored(db), expected);
     }
 

@@ -21,7 +21,6 @@
 
 #include "platform/DbEngine.h"
 #include "platform/TextBox.h"
-#include "platform/Toolkit.h"
 #include "survey/SurveyQuestionControl.h"
 
 #include <QApplication>
@@ -171,7 +170,7 @@ int submitHeaders(const QString& tag, int count)
 int main(int argc, char* argv[])
 {
     QApplication app(argc, argv);
-    InitToolkit(app);
+    Ui::InitTestToolkit(app);
     app.setQuitOnLastWindowClosed(false);
     const QStringList args = app.arguments();
     if (args.size() < 3 || !QDir::setCurrent(args[2]))
