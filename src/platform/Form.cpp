@@ -117,16 +117,27 @@ void Form::RestorePlacement()
     // A size chosen at another font no longer fits the controls it held.
     if (!qFuzzyCompare(settings.value(placementKey(this, "scale")).toDouble(), LayoutScale()))
         resize(designed);
-    const QRect available = availableAt(geometry().center());
-    if (available.isValid()) {
-        resize(size().boundedTo(available.size()));
-        QRect placed = frameGeometry();
-        placed.moveLeft(
-            qBound(available.left(), placed.left(), available.right() - placed.width() + 1));
-        placed.moveTop(
-            qBound(available.top(), placed.top(), available.bottom() - placed.height() + 1));
-        move(placed.topLeft());
-    }
+}
+
+void Form::KeepOnScreen()
+{
+    const QRect available = availableAt(frameGeometry().center());
+    if (!available.isValid())
+        return;
+    // The frame as the desktop has drawn it, if it has by now.
+    const QRect outer = frameGeometry();
+    const QRect inner = geometry();
+    const QSize frame = outer.size() - inner.size();
+    const QSize most = available.size() - frame;
+    if (inner.width() > most.width() || inner.height() > most.height())
+        resize(inner.size().boundedTo(most));
+    QRect placed = frameGeometry();
+    if (available.contains(placed))
+        return;
+    placed.moveLeft(
+        qBound(available.left(), placed.left(), available.right() - placed.width() + 1));
+    placed.moveTop(qBound(available.top(), placed.top(), available.bottom() - placed.height() + 1));
+    move(placed.topLeft());
 }
 
 void Form::SavePlacement() const

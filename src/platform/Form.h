@@ -98,8 +98,10 @@ private:
     // The window at its client area's size (by default its layout's), no
     // larger than the screen's area for windows.
     void SizeToClient(QSize client = QSize());
-    // Back where the user last left it, on a screen that exists.
+    // Back where the user last left it (Qt puts it on a screen that exists).
     void RestorePlacement();
+    // No larger than the screen it is on, and wholly on it.
+    void KeepOnScreen();
     void SavePlacement() const;
     // Brings the focused control into view, once the window has moved
     // whatever scrolls inside it.
@@ -162,6 +164,8 @@ T* ShowForm()
         form->showNormal();
     else
         form->show();
+    if (isNew)
+        static_cast<Form*>(form)->KeepOnScreen();
     form->raise();
     form->activateWindow();
     Form* shown = form;

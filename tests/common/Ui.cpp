@@ -21,6 +21,18 @@ void InitTestToolkit(QApplication& app)
     QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, settings.path());
 }
 
+AppFont::AppFont(double points) : m_previous(QApplication::font())
+{
+    QFont font = m_previous;
+    font.setPointSizeF(points);
+    QApplication::setFont(font);
+}
+
+AppFont::~AppFont()
+{
+    QApplication::setFont(m_previous);
+}
+
 void Settle()
 {
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);

@@ -107,10 +107,19 @@ private Q_SLOTS:
         QTest::addColumn<QString>("item");
         QTest::addColumn<QString>("window");
         QTest::addColumn<QString>("title");
-        QTest::newRow("questions") << "miAddQuestion" << "frmQuestion" << "Form1";
-        QTest::newRow("new survey") << "miCompleteSurvey" << "frmNewSurvey" << "Answer New Survey";
-        QTest::newRow("answers") << "miModifySurveyAnswers" << "frmSurvey" << "Complete Survey";
-        QTest::newRow("analysis") << "miQueltTable" << "frmModelTable" << "Quelt Analysis";
+        QTest::addColumn<bool>("escapes"); // Escape closes it
+        QTest::newRow("questions") << "miAddQuestion"
+                                   << "frmQuestion"
+                                   << "Form1" << true;
+        QTest::newRow("new survey") << "miCompleteSurvey"
+                                    << "frmNewSurvey"
+                                    << "Answer New Survey" << true;
+        QTest::newRow("answers") << "miModifySurveyAnswers"
+                                 << "frmSurvey"
+                                 << "Complete Survey" << false;
+        QTest::newRow("analysis") << "miQueltTable"
+                                  << "frmModelTable"
+                                  << "Quelt Analysis" << true;
     }
 
     void eachItemShowsItsWindowOnce()
@@ -131,6 +140,18 @@ private Q_SLOTS:
         for (QWidget* w : QApplication::topLevelWidgets())
             count += w->objectName() == window && w->isVisible();
         QCOMPARE(count, 1);
+        QVERIFY(menu->isVisible());
+        // The desktop's menu entry's icon, in the title bar too.
+        QVERIFY(!shown->windowIcon().pixmap(32).isNull());
+
+        // Escape closes a window as its close box does, the answering window
+        // excepted, where one key would be too easy a way to lose a cell's
+        // scores.
+        QFETCH(bool, escapes);
+        Ui::Activate(shown);
+        Ui::Key(Qt::Key_Escape);
+        Ui::Settle();
+        QCOMPARE(Ui::Window(window) == nullptr, escapes);
         QVERIFY(menu->isVisible());
         QVERIFY2(box.messages.isEmpty(), qPrintable(box.last()));
     }

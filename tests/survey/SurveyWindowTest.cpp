@@ -5,6 +5,7 @@
 #include "platform/TextBox.h"
 #include "survey/SurveyQuestionControl.h"
 
+#include <QAccessible>
 #include <QComboBox>
 #include <QFrame>
 #include <QLabel>
@@ -522,6 +523,42 @@ private Q_SLOTS:
         QTRY_COMPARE(mc.messages, (QStringList{"Survey Submitted", "Survey Submitted"}));
         expected.insert(1, answer(1, ids[0], 4));
         QCOMPARE(stored(db), expected);
+    }
+
+    // To a screen reader each question row is a group named by the
+    // question's label and text, holding the five scores, with the score
+    // chosen as its value; an empty row is not there at all. The row the
+    // keys are on stands out from the others.
+    void rowsReadAsQuestionGroups()
+    {
+        TestDb db;
+        db.addSurvey(1);
+        db.addQuestion(0, 0, QStringLiteral("How often?"), QStringLiteral("1.a"));
+        db.addQuestion(0, 0, QStringLiteral("Who checks?"), QStringLiteral("1.b"));
+        Window w;
+        w.open();
+        w.pickCell(0, 0);
+        w.choose(1, 3);
+        QAccessibleInterface* panel = QAccessible::queryAccessibleInterface(w.find("Picture2"));
+        QCOMPARE(panel->childCount(), 2);
+        QStringList read;
+        for (int i = 0; i < panel->childCount(); ++i) {
+            QAccessibleInterface* group = panel->child(i);
+            QCOMPARE(group->role(), QAccessible::Grouping);
+            read << group->text(QAccessible::Name) + u'=' + group->text(QAccessible::Value);
+            for (int j = 0; j < group->childCount(); ++j) {
+                if (group->child(j)->role() == QAccessible::RadioButton)
+                    read << group->child(j)->text(QAccessible::Name);
+            }
+        }
+        QCOMPARE(read, (QStringList{"1.a: How often?=No score", "Score 0", "Score 1", "Score 2",
+                                    "Score 3", "Score 4", "1.b: Who checks?=Score 3", "Score 0",
+                                    "Score 1", "Score 2", "Score 3", "Score 4"}));
+
+        Ui::Activate(w.form);
+        const QImage unmarked = w.row(0)->grab().toImage();
+        Ui::Option(w.row(0), 0)->setFocus();
+        QVERIFY(w.row(0)->grab().toImage().pixel(2, 2) != unmarked.pixel(2, 2));
     }
 
     void submitRefusals_data()
