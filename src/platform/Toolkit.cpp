@@ -22,7 +22,7 @@ void InitToolkit(QApplication& app)
 {
     app.setApplicationName(QStringLiteral("Quelt Analysis Software"));
     // The desktop finds the program's entry, and with it its icon, by this.
-    app.setDesktopFileName(QStringLiteral("quelt"));
+    app.setDesktopFileName(QStringLiteral("example.quelt.quelt"));
     app.setWindowIcon(ProgramIcon());
     app.setQuitOnLastWindowClosed(true);
 }
