@@ -41,6 +41,7 @@ void ResultsPicture::SetCurrentCell(int row, int col)
     m_row = row;
     m_col = col;
     update(CellRect(m_row, m_col));
+    updateMicroFocus();
     Q_EMIT CurrentCellChanged(CellRect(m_row, m_col));
     if (hasFocus() && QAccessible::isActive()) {
         // The table's children are the column headings, then each row's
@@ -73,6 +74,13 @@ QRect ResultsPicture::CellRect(int row, int col) const
     return FromDrawing(CellRectPx(row, col, *this));
 }
 
+QVariant ResultsPicture::inputMethodQuery(Qt::InputMethodQuery query) const
+{
+    if (query == Qt::ImCursorRectangle && m_row >= 0)
+        return CellRect(m_row, m_col);
+    return PictureBox::inputMethodQuery(query);
+}
+
 void ResultsPicture::keyPressEvent(QKeyEvent* event)
 {
     int row = m_row;
@@ -103,7 +111,11 @@ void ResultsPicture::focusInEvent(QFocusEvent* event)
 {
     PictureBox::focusInEvent(event);
     update(CellRect(m_row, m_col));
-    if (m_row >= 0)
+    // Tabbed to, the picture shows where the keys stand; a window that opens
+    // with the focus here shows its grid from the start.
+    const bool tabbed =
+        event->reason() == Qt::TabFocusReason || event->reason() == Qt::BacktabFocusReason;
+    if (m_row >= 0 && tabbed)
         Q_EMIT CurrentCellChanged(CellRect(m_row, m_col));
 }
 

@@ -30,6 +30,10 @@ public:
     // A cell in the box's pixels.
     QRect CellRect(int row, int col) const;
 
+    // The current cell is where the picture's focus stands, for whatever
+    // follows the focus (a magnifier, the scroll area it is in).
+    QVariant inputMethodQuery(Qt::InputMethodQuery query) const override;
+
 Q_SIGNALS:
     // The current cell moved; the window scrolls it into view.
     void CurrentCellChanged(const QRect& cell);
