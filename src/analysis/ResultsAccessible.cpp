@@ -3,6 +3,7 @@
 // "no answers") and its band, all read from what the picture shows.
 
 #include "analysis/ResultsPicture.h"
+#include "platform/Accessible.h"
 
 #include <QAccessibleWidget>
 #include <QHash>
@@ -253,20 +254,9 @@ QAccessibleInterface* GridCellAccessible::table() const
     return m_table;
 }
 
-QAccessibleInterface* resultsInterface(const QString& className, QObject* object)
-{
-    if (className == QLatin1String("ResultsPicture"))
-        return new ResultsTableAccessible(static_cast<ResultsPicture*>(object));
-    return nullptr;
-}
-
 } // namespace
 
 void InstallResultsAccessibility()
 {
-    static const bool installed = [] {
-        QAccessible::installFactory(resultsInterface);
-        return true;
-    }();
-    Q_UNUSED(installed);
+    UseAccessibleInterface<ResultsPicture, ResultsTableAccessible>();
 }

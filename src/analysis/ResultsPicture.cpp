@@ -7,6 +7,7 @@
 #include <QPainter>
 #include <algorithm>
 
+// The grid as a screen reader reads it (ResultsAccessible.cpp).
 void InstallResultsAccessibility();
 
 ResultsPicture::ResultsPicture(QWidget* parent) : PictureBox(parent)

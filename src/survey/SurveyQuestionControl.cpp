@@ -59,13 +59,6 @@ private:
     }
 };
 
-QAccessibleInterface* rowInterface(const QString& className, QObject* object)
-{
-    if (className == QLatin1String("SurveyQuestionControl"))
-        return new RowAccessible(static_cast<SurveyQuestionControl*>(object));
-    return nullptr;
-}
-
 // The question's label. Its text stays the whole question; what it paints of
 // a text longer than its lines is cut at the last line with "…", instead of
 // being cut off mid-word by the row's edge.
@@ -169,11 +162,7 @@ private:
 
 SurveyQuestionControl::SurveyQuestionControl(QWidget* parent) : QWidget(parent)
 {
-    static const bool accessible = [] {
-        QAccessible::installFactory(rowInterface);
-        return true;
-    }();
-    Q_UNUSED(accessible);
+    UseAccessibleInterface<SurveyQuestionControl, RowAccessible>();
     resize(TwipsToPxX(kDesignWidth), TwipsToPxY(kDesignHeight));
 
     lblQuestion = NewControl<QuestionLabel>(this, QStringLiteral("lblQuestion"), 120, 0, 5415, 495);
