@@ -2,6 +2,8 @@
 #include "common/TestRegistry.h"
 #include "common/Ui.h"
 
+#include "platform/Toolkit.h"
+
 #include <QApplication>
 #include <QMetaMethod>
 #include <QTest>
@@ -118,8 +120,9 @@ int main(int argc, char* argv[])
     qputenv("QT_QPA_PLATFORM", qgetenv("QT_QPA_PLATFORM").isEmpty() ? "offscreen"
                                                                        : qgetenv("QT_QPA_PLATFORM"));
     QApplication app(argc, argv);
+    Ui::UseTestToolkit();
     g_previousHandler = qInstallMessageHandler(dropPlatformChatter);
-    Ui::InitTestToolkit(app);
+    InitToolkit(app);
     app.setQuitOnLastWindowClosed(false);
 
     QStringList args = app.arguments();

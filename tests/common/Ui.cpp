@@ -13,10 +13,9 @@
 
 namespace Ui {
 
-void InitTestToolkit(QApplication& app)
+void UseTestToolkit()
 {
-    InitToolkit(app);
-    app.setFont(ToolkitFont());
+    QApplication::setFont(ToolkitFont());
     static QTemporaryDir settings;
     QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, settings.path());
 }

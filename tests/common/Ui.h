@@ -21,10 +21,10 @@ namespace Ui {
 
 using Where = std::source_location;
 
-// The toolkit as the program sets it up, at the design font the layout tables
-// give, and with the settings (where windows were left) in a folder of this
-// process's own, never the user's.
-void InitTestToolkit(QApplication& app);
+// The toolkit at the design font the layout tables give, and with the
+// settings (where windows were left) in a folder of this process's own, never
+// the user's. Called once the application exists.
+void UseTestToolkit();
 
 // The application's font at this size (the design font is 8.25 pt) for as
 // long as it lives; windows opened meanwhile are laid out for it.

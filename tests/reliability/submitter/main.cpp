@@ -21,6 +21,7 @@
 
 #include "platform/DbEngine.h"
 #include "platform/TextBox.h"
+#include "platform/Toolkit.h"
 #include "survey/SurveyQuestionControl.h"
 
 #include <QApplication>
@@ -170,7 +171,8 @@ int submitHeaders(const QString& tag, int count)
 int main(int argc, char* argv[])
 {
     QApplication app(argc, argv);
-    Ui::InitTestToolkit(app);
+    Ui::UseTestToolkit();
+    InitToolkit(app);
     app.setQuitOnLastWindowClosed(false);
     const QStringList args = app.arguments();
     if (args.size() < 3 || !QDir::setCurrent(args[2]))
