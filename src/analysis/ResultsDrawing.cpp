@@ -125,16 +125,21 @@ struct Legend
 };
 
 // A mean in each band, so the legend shows the very fills the cells take.
-Legend layOutLegend(const ResultsGrid& grid, const QFontMetricsF& metrics, const TwipScale& scale)
+QList<LegendEntry> legendEntries()
 {
     const auto band = [](qint64 mean) { return BandColour(ResultsCell{mean, 1}); };
+    return {{band(0), QStringLiteral("below 1")},
+            {band(1), QStringLiteral("1 to 2")},
+            {band(3), QStringLiteral("above 2 to 3")},
+            {band(4), QStringLiteral("above 3 to 4")},
+            {band(5), QStringLiteral("above 4")},
+            {NoAnswersColour(), QStringLiteral("a = no answers")}};
+}
+
+Legend layOutLegend(const ResultsGrid& grid, const QFontMetricsF& metrics, const TwipScale& scale)
+{
     Legend legend;
-    legend.entries = {{band(0), QStringLiteral("below 1")},
-                      {band(1), QStringLiteral("1 to 2")},
-                      {band(3), QStringLiteral("above 2 to 3")},
-                      {band(4), QStringLiteral("above 3 to 4")},
-                      {band(5), QStringLiteral("above 4")},
-                      {NoAnswersColour(), QStringLiteral("a = no answers")}};
+    legend.entries = legendEntries();
     legend.lineHeight = std::max<double>(kSwatch, scale.ToTwipsY(metrics.height()));
     const double right = double(lineAt(grid.ColCount()));
     double x = kNameBand;
@@ -337,4 +342,22 @@ QSize GridSizePx(const ResultsGrid& grid, const QFont& font, const QPaintDevice&
     const qint64 far = kNameBand;
     return QSize(scale.X(qint64(std::ceil(right)) + far) + 1,
                  scale.Y(qint64(std::ceil(bottom)) + far) + 1);
+}
+
+QString BandText(const ResultsCell& cell)
+{
+    if (!cell.HasAnswers())
+        return QStringLiteral("no answers");
+    const QColor fill = BandColour(cell);
+    for (const LegendEntry& entry : legendEntries()) {
+        if (entry.fill == fill)
+            return entry.text;
+    }
+    return {};
+}
+
+QRect CellRectPx(int row, int col, const QPaintDevice& device)
+{
+    const TwipScale scale(device);
+    return QRect(scale.At(lineAt(col), lineAt(row)), scale.At(lineAt(col + 1), lineAt(row + 1)));
 }

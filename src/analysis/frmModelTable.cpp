@@ -1,8 +1,8 @@
 #include "analysis/frmModelTable.h"
 
-#include "analysis/PictureBox.h"
 #include "analysis/Results.h"
 #include "analysis/ResultsDrawing.h"
+#include "analysis/ResultsPicture.h"
 #include "data/SurveyFile.h"
 #include "data/Surveys.h"
 #include "platform/DbEngine.h"
@@ -19,6 +19,14 @@
 #include <QToolTip>
 
 namespace {
+
+constexpr int kClientWidth = 11235;
+constexpr int kClientHeight = 11085;
+// The picture's place in the layout.
+constexpr int kPictureLeft = 240;
+constexpr int kPictureTop = 1320;
+constexpr int kPictureWidth = 10575;
+constexpr int kPictureHeight = 9495;
 
 void fillList(QListWidget* list, const QStringList& names, const QList<qint64>& numbers)
 {
@@ -39,12 +47,11 @@ void readList(const QListWidget* list, QStringList& names, QList<qint64>& number
 } // namespace
 
 frmModelTable::frmModelTable()
-    : Form("frmModelTable", QStringLiteral("Quelt Analysis"), 11235, 11085)
+    : Form("frmModelTable", QStringLiteral("Quelt Analysis"), kClientWidth, kClientHeight)
 {
     Label1 = Control<QLabel>("Label1", 240, 120, 6495, 375);
     Label1->setText(QStringLiteral("Results of the Personnel Behavior Based Quelt Model"));
     QFont heading = Label1->font();
-    heading.setPointSizeF(8.25);
     heading.setBold(true);
     Label1->setFont(heading);
 
@@ -62,11 +69,14 @@ frmModelTable::frmModelTable()
     chkColorCoding->setChecked(true);
 
     // The frame is the picture's border; inside it, the picture itself.
-    picTableArea = Control<QScrollArea>("picTableArea", 240, 1320, 10575, 9495);
+    picTableArea = Control<QScrollArea>("picTableArea", kPictureLeft, kPictureTop, kPictureWidth,
+                                        kPictureHeight);
     picTableArea->setFrameStyle(QFrame::StyledPanel | QFrame::Sunken);
     picTableArea->setWidgetResizable(true);
-    picTableArea->setFocusPolicy(Qt::StrongFocus);
-    picTable = new PictureBox;
+    // The picture takes the focus, and its keys move cell by cell; the rest
+    // of them scroll it.
+    picTableArea->setFocusPolicy(Qt::NoFocus);
+    picTable = new ResultsPicture;
     picTable->setObjectName(QStringLiteral("picTable"));
     picTableArea->setWidget(picTable);
 
@@ -85,7 +95,15 @@ frmModelTable::frmModelTable()
     picTable->installEventFilter(this);
     picTableArea->setAccessibleName(QStringLiteral("Results"));
 
-    SetTabOrder({picTableArea, cmbSurvey, butResults, chkColorCoding});
+    SetTabOrder({picTable, cmbSurvey, butResults, chkColorCoding});
+    SetEscapeCloses(true);
+    // The top controls stay whole; the picture shrinks to a few cells.
+    SetClientMinimumTwips(4695, 4000);
+    connect(picTable, &ResultsPicture::CurrentCellChanged, this, [this](const QRect& cell) {
+        const QPoint centre = cell.center();
+        picTableArea->ensureVisible(centre.x(), centre.y(), cell.width() / 2 + 4,
+                                    cell.height() / 2 + 4);
+    });
 
     connect(butResults, &QPushButton::clicked, this,
             Handler(this, &frmModelTable::butResults_Click));
@@ -145,15 +163,26 @@ void frmModelTable::Form_Load()
         LoadSurveyIds(db);
     }
     FitPicture();
+    picTable->SetShown(ModelGrid());
     DrawGrid();
     ShowWhatIsShown();
+}
+
+void frmModelTable::Form_Resize()
+{
+    if (!picTableArea)
+        return;
+    const QSize more =
+        Client()->size() - QSize(TwipsToPxX(kClientWidth), TwipsToPxY(kClientHeight));
+    const QRect placed = TwipsRect(kPictureLeft, kPictureTop, kPictureWidth, kPictureHeight);
+    picTableArea->setGeometry(placed.adjusted(0, 0, more.width(), more.height()));
 }
 
 bool frmModelTable::eventFilter(QObject* watched, QEvent* event)
 {
     if (watched == picTable && event->type() == QEvent::ToolTip) {
         const auto* help = static_cast<QHelpEvent*>(event);
-        const QString name = NameAt(ModelGrid(), help->pos(), *picTable);
+        const QString name = NameAt(ModelGrid(), picTable->ToDrawing(help->pos()), *picTable);
         // As rich text, a long name wraps to a readable width; escaped, a
         // name is never read as markup.
         if (name.isEmpty())
@@ -188,6 +217,7 @@ void frmModelTable::butResults_Click()
     ComputeResults(OpenSurveyDatabase(DBEngine::SurveyDatabaseName()), surveyId, results);
 
     picTable->Cls();
+    picTable->SetShown(results);
     DrawResults(results);
     DrawGrid();
     m_shownSurvey = cmbSurvey->currentText();
@@ -218,7 +248,7 @@ void frmModelTable::LoadSurveyIds(const Database& db)
 
 void frmModelTable::FitPicture()
 {
-    picTable->SetPictureSize(GridSizePx(ModelGrid(), picTable->font(), *picTable));
+    picTable->SetPictureSize(GridSizePx(ModelGrid(), picTable->DrawingFont(), *picTable));
 }
 
 void frmModelTable::DrawGrid()

@@ -545,6 +545,63 @@ private Q_SLOTS:
                  qPrintable(described));
     }
 
+    // A screen reader reads the grid as a table: the model's full names as
+    // its headings, each cell's mean or "no answers" and its band. The arrow
+    // keys move cell by cell, and the picture scrolls to the cell reached.
+    void gridReadsAsATable()
+    {
+        TestDb db;
+        setModel(db, numbers(3), numbers(12));
+        db.exec(
+            QStringLiteral("UPDATE model_row SET name = '%1' WHERE row_number = 0").arg(kLongRow));
+        db.addSurvey(1);
+        answerCell(db, 1, 1, 2, {2, 3});
+        ModelTable w;
+        QAccessibleInterface* face = QAccessible::queryAccessibleInterface(w.picTable);
+        QCOMPARE(face->role(), QAccessible::Table);
+        QAccessibleTableInterface* table = face->tableInterface();
+        QVERIFY(table);
+        QCOMPARE(table->rowCount(), 3);
+        QCOMPARE(table->columnCount(), 12);
+        QCOMPARE(table->rowDescription(0), kLongRow);
+        QCOMPARE(table->columnDescription(11), QStringLiteral("C11"));
+        const auto says = [table](int row, int col) {
+            const QAccessibleInterface* cell = table->cellAt(row, col);
+            return cell->text(QAccessible::Name) + u'|' + cell->text(QAccessible::Description);
+        };
+        QCOMPARE(says(1, 2), QStringLiteral("no survey shown|"));
+        w.showResults(QStringLiteral("1"));
+        QCOMPARE(says(1, 2), QStringLiteral("2.50|band above 2 to 3"));
+        QCOMPARE(says(0, 0), QStringLiteral("no answers|"));
+        QAccessibleTableCellInterface* cell = table->cellAt(0, 2)->tableCellInterface();
+        QCOMPARE(cell->rowHeaderCells().value(0)->text(QAccessible::Name), kLongRow);
+        QCOMPARE(cell->columnHeaderCells().value(0)->text(QAccessible::Name), QStringLiteral("C2"));
+        // Headings and cells are the table's children, each found again.
+        QCOMPARE(face->childCount(), 12 + 3 * 13);
+        for (int i = 0; i < face->childCount(); ++i) {
+            QCOMPARE(face->child(i)->parent(), face);
+            QCOMPARE(face->indexOfChild(face->child(i)), i);
+        }
+
+        Ui::Activate(w.form);
+        w.picTable->setFocus();
+        for (int i = 0; i < 12; ++i) // the last one goes nowhere
+            Ui::Key(Qt::Key_Right);
+        Ui::Key(Qt::Key_Down);
+        QCOMPARE(face->focusChild(), table->cellAt(1, 11));
+        QVERIFY(face->focusChild()->state().focused);
+        const auto* area = Ui::Find<QScrollArea>(w.form, QStringLiteral("picTableArea"));
+        const auto inView = [area, table] {
+            return QRect(area->viewport()->mapToGlobal(QPoint(0, 0)), area->viewport()->size())
+                .contains(table->cellAt(1, 11)->rect());
+        };
+        QVERIFY(area->horizontalScrollBar()->value() > 0);
+        QVERIFY(inView());
+        // Leaving the picture leaves it where it was.
+        Ui::Key(Qt::Key_Tab);
+        QVERIFY(inView());
+    }
+
     void showingAgainAddsNewSurveys()
     {
         TestDb db;
