@@ -194,6 +194,9 @@ void refuseLargePicture(const ResultsGrid& grid, const QString& path)
 
 Report compute(const Request& request)
 {
+    // As long as the results window may take, whatever the file's indexes
+    // and statistics make of the reading.
+    const EngineAction reading(DBEngine::kWindowLimitMs);
     const Database db = OpenSurveyDatabaseForReading(request.file);
     const QString path = db.FileName();
     const QList<qint64> stored = storedSurveys(db);
@@ -231,7 +234,7 @@ Report compute(const Request& request)
         ReadCombinedTotals(db, request.all ? QList<SurveyNumber>() : ids, report.grid.rowNumbers,
                            report.grid.colNumbers);
     for (const CellTotals& cell : totals) {
-        report.grid.cells.append({cell.sum, cell.count});
+        report.grid.cells.append({cell.sum, cell.count, cell.outside});
         report.surveysAnswered.append(cell.surveys);
     }
     return report;
@@ -344,7 +347,7 @@ void writeCsv(QTextStream& out, const Report& report, CsvTexts texts)
             if (report.combined)
                 fields << DecimalText(
                     report.surveysAnswered.at(qsizetype(row) * grid.ColCount() + col));
-            fields << DecimalText(cell.count) << DecimalText(cell.sum)
+            fields << DecimalText(cell.count) << SumText(cell.sum)
                    << (cell.HasAnswers() ? MeanText(cell) : QString());
             out << CsvRecord(fields, texts);
         }
@@ -523,6 +526,9 @@ int RunReport(const QStringList& args, QTextStream& out)
     const Request request = parse(args);
     RefuseOutputOverDatabase(request.output, request.file);
     const Report report = compute(request);
+    if (const QString note = OutsideScoresNote(shownNames(report.grid)); !note.isEmpty())
+        QTextStream(stderr) << "quelt-db report: note: " << note << "; run quelt-db check on the "
+                            << "file.\n";
     switch (request.format) {
     case Format::Text: {
         const bool ansi = request.colour && request.output.isEmpty() && colourWanted();

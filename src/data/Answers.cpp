@@ -1,5 +1,6 @@
 #include "data/Answers.h"
 
+#include "data/FileChecks.h"
 #include "data/Statements.h"
 #include "data/SurveyFile.h"
 #include "platform/Convert.h"
@@ -52,6 +53,85 @@ StoredInCell ReadStoredInCell(const Database& db, SurveyNumber survey, qint64 ro
 
 namespace {
 
+using CellKey = QPair<qint64, qint64>;
+
+// The cells the numbers span, row by row; those nothing was read for have no
+// answers. A number the model holds twice gets its cell twice.
+QList<CellTotals> inGridOrder(const QHash<CellKey, CellTotals>& answered,
+                              const QList<qint64>& rowNumbers, const QList<qint64>& colNumbers)
+{
+    QList<CellTotals> cells;
+    cells.reserve(rowNumbers.size() * colNumbers.size());
+    for (qint64 row : rowNumbers)
+        for (qint64 col : colNumbers)
+            cells.append(answered.value({row, col}));
+    return cells;
+}
+
+// A server answers every cell in one statement, one round trip whatever the
+// model's size.
+QList<CellTotals> readServerTotals(const Database& db, const QString& sql,
+                                   const QList<qint64>& rowNumbers, const QList<qint64>& colNumbers,
+                                   bool combined)
+{
+    QHash<CellKey, CellTotals> answered;
+    Recordset rs = db.CreateQueryDef(sql).OpenRecordset();
+    while (!rs.Eof()) {
+        CellTotals cell;
+        cell.count = rs.FieldInt64(QStringLiteral("iCount"));
+        if (cell.count > 0)
+            cell.sum = rs.FieldInt64(QStringLiteral("iSum"));
+        cell.outside = rs.FieldInt64(QStringLiteral("iOutside"));
+        if (combined)
+            cell.surveys = rs.FieldInt64(QStringLiteral("iSurveys"));
+        answered.insert(
+            {rs.FieldInt64(QStringLiteral("row_id")), rs.FieldInt64(QStringLiteral("col_id"))},
+            cell);
+        rs.MoveNext();
+    }
+    return inGridOrder(answered, rowNumbers, colNumbers);
+}
+
+// Whether the engine runs a statement by reading the rows of its first table
+// once and finding everything else by look-up: no scan after the first and
+// nothing run again for every row. Its work then follows the rows read,
+// whatever the file's statistics made the engine expect.
+bool boundedPlan(const Database& db, const QString& sql)
+{
+    Recordset rs = db.CreateQueryDef(Sql::ExplainPlan(sql)).OpenRecordset();
+    int loops = 0;
+    for (; !rs.Eof(); rs.MoveNext()) {
+        const QString detail = rs.FieldText(QStringLiteral("detail"));
+        if (detail.startsWith(QLatin1String("CORRELATED")))
+            return false;
+        const bool scan = detail.startsWith(QLatin1String("SCAN "));
+        if (rs.FieldInt64(QStringLiteral("parent")) != 0 ||
+            (!scan && !detail.startsWith(QLatin1String("SEARCH "))))
+            continue;
+        if (scan && loops > 0)
+            return false;
+        ++loops;
+    }
+    return true;
+}
+
+// The index the grid's answers are read through, question by question, when
+// the file has one the engine can use so; empty for a single pass over the
+// answers.
+QString answerIndex(const Database& db, const Sql::SurveySet& surveys,
+                    const QList<qint64>& rowNumbers, const QList<qint64>& colNumbers)
+{
+    const IndexesLike like =
+        FindIndexesLike(db, {QString(),
+                             QStringLiteral("survey_results"),
+                             {QStringLiteral("question_id"), QStringLiteral("survey_id")},
+                             QString()});
+    if (like.complete.isEmpty() ||
+        !boundedPlan(db, Sql::SelectGridTotals(surveys, rowNumbers, colNumbers, like.complete)))
+        return {};
+    return like.complete;
+}
+
 QString shownValue(const QVariant& value)
 {
     if (value.typeId() == QMetaType::QByteArray) {
@@ -62,122 +142,106 @@ QString shownValue(const QVariant& value)
     return u'"' + (text.size() > 40 ? text.left(40) + QStringLiteral("...") : text) + u'"';
 }
 
-// The engine sums a text it cannot read as a number as 0, and a blob as
-// whatever number its bytes begin with. A sum that is not a whole number
-// means some answer behind it is not: each such answer is looked at, and one
-// that is not a whole number stops the cell from being shown at all, since
-// its mean would be wrong without a sign of it.
-qint64 sumOfWholeNumbers(const Database& db, const QVariant& sum, const QString& surveySet,
-                         qint64 rowNumber, qint64 colNumber)
+qint64 wholeOrNone(const Recordset& rs, const QString& field)
 {
-    Recordset rs =
-        db.CreateQueryDef(Sql::SelectOddAnswers(surveySet, rowNumber, colNumber)).OpenRecordset();
+    return rs.Fields(field).isNull() ? 0 : rs.FieldInt64(field);
+}
+
+// What an answer added to the engine's sums, from its two halves.
+AnswerSum halves(const Recordset& rs)
+{
+    return AnswerSum(wholeOrNone(rs, QStringLiteral("iHigh"))) * (AnswerSum(1) << 32) +
+           wholeOrNone(rs, QStringLiteral("iLow"));
+}
+
+// The engine reads a text that is not a number as 0, and a blob or 2.5 as
+// the number it begins with: each answer it does not hold as a whole number
+// is looked at here, and what the engine made of it taken back out. A whole
+// number stored as text or as 3.0 counts as that number; anything else stops
+// the first cell that holds one from being shown at all, since its mean
+// would be wrong without a sign of it.
+void correctOddAnswers(const Database& db, const QString& sql, QHash<CellKey, CellTotals>& answered,
+                       const QList<qint64>& rowNumbers, const QList<qint64>& colNumbers)
+{
+    QHash<CellKey, QString> refused;
+    Recordset rs = db.CreateQueryDef(sql).OpenRecordset();
     for (; !rs.Eof(); rs.MoveNext()) {
+        const CellKey key{rs.FieldInt64(QStringLiteral("row_number")),
+                          rs.FieldInt64(QStringLiteral("col_number"))};
+        CellTotals& cell = answered[key];
+        cell.sum -= halves(rs);
+        cell.outside -= wholeOrNone(rs, QStringLiteral("iOutside"));
         const QVariant answer = rs.Fields(QStringLiteral("answer"));
-        if (answer.isNull())
-            continue;
-        // A whole number stored as text or as 3.0 is summed right; a blob,
-        // whatever its bytes, is no number.
         if (answer.typeId() != QMetaType::QByteArray) {
             try {
-                CInt64(answer, QString());
+                const qint64 whole = CInt64(answer, QString());
+                cell.sum += whole;
+                cell.outside += whole < 0 || whole > 4 ? 1 : 0;
                 continue;
             } catch (const QueltError&) {
             }
         }
+        if (refused.contains(key))
+            continue;
         bool number = false;
         answer.toString().trimmed().toDouble(&number);
-        throw QueltError(
-            QStringLiteral("Survey %1 has the answer %2 to question %3, which is not %4, so the "
-                           "results of its cell (model row %5, model column %6) cannot be shown; "
-                           "run quelt-db check on the file.")
-                .arg(CText(rs.Fields(QStringLiteral("survey"))), shownValue(answer),
-                     CText(rs.Fields(QStringLiteral("question"))),
-                     number ? QStringLiteral("a whole number") : QStringLiteral("a number"))
-                .arg(rowNumber)
-                .arg(colNumber),
-            {}, {}, db.FileName());
+        refused.insert(
+            key, QStringLiteral("Survey %1 has the answer %2 to question %3, which is not %4, so "
+                                "the results of its cell (model row %5, model column %6) cannot "
+                                "be shown; run quelt-db check on the file.")
+                     .arg(CText(rs.Fields(QStringLiteral("survey"))), shownValue(answer),
+                          CText(rs.Fields(QStringLiteral("question"))),
+                          number ? QStringLiteral("a whole number") : QStringLiteral("a number"))
+                     .arg(key.first)
+                     .arg(key.second));
     }
-    return CInt64(sum, QStringLiteral("The sum of the answers in model row %1, model column %2")
-                           .arg(rowNumber)
-                           .arg(colNumber));
-}
-
-CellTotals readTotals(const Database& db, const QString& sql, bool combined,
-                      const QString& surveySet, qint64 rowNumber, qint64 colNumber)
-{
-    Recordset rs = db.CreateQueryDef(sql).OpenRecordset();
-    CellTotals cell;
-    if (rs.Eof())
-        return cell;
-    cell.count = rs.FieldInt64(QStringLiteral("iCount"));
-    if (combined)
-        cell.surveys = rs.FieldInt64(QStringLiteral("iSurveys"));
-    // The sum of no answers is null.
-    if (cell.count == 0)
-        return cell;
-    const QVariant sum = rs.Fields(QStringLiteral("iSum"));
-    if (sum.typeId() == QMetaType::LongLong) {
-        cell.sum = sum.toLongLong();
-        return cell;
-    }
-    rs.Close();
-    cell.sum = sumOfWholeNumbers(db, sum, surveySet, rowNumber, colNumber);
-    return cell;
-}
-
-// A server answers every cell in one statement, one round trip whatever the
-// model's size; the cells it leaves out have no answers, as the per-cell
-// statement gives them.
-QList<CellTotals> readGroupedTotals(const Database& db, const QString& sql,
-                                    const QList<qint64>& rowNumbers,
-                                    const QList<qint64>& colNumbers, bool combined)
-{
-    QHash<QPair<qint64, qint64>, CellTotals> answered;
-    Recordset rs = db.CreateQueryDef(sql).OpenRecordset();
-    while (!rs.Eof()) {
-        CellTotals cell;
-        cell.count = rs.FieldInt64(QStringLiteral("iCount"));
-        if (cell.count > 0)
-            cell.sum = rs.FieldInt64(QStringLiteral("iSum"));
-        if (combined)
-            cell.surveys = rs.FieldInt64(QStringLiteral("iSurveys"));
-        answered.insert(
-            {rs.FieldInt64(QStringLiteral("row_id")), rs.FieldInt64(QStringLiteral("col_id"))},
-            cell);
-        rs.MoveNext();
-    }
-    QList<CellTotals> cells;
-    cells.reserve(rowNumbers.size() * colNumbers.size());
     for (qint64 row : rowNumbers)
         for (qint64 col : colNumbers)
-            cells.append(answered.value({row, col}));
-    return cells;
+            if (refused.contains({row, col}))
+                throw QueltError(refused.value({row, col}), {}, {}, db.FileName());
+}
+
+// A file's cells in one grouped statement, every answer summed by the
+// engine in two halves, and what it does not hold as a whole number put
+// right by the program.
+QList<CellTotals> readFileTotals(const Database& db, const Sql::SurveySet& surveys,
+                                 const QList<qint64>& rowNumbers, const QList<qint64>& colNumbers)
+{
+    ReadTransaction snapshot(db);
+    const QString index = answerIndex(db, surveys, rowNumbers, colNumbers);
+    QHash<CellKey, CellTotals> answered;
+    bool odd = false;
+    Recordset rs = db.CreateQueryDef(Sql::SelectGridTotals(surveys, rowNumbers, colNumbers, index))
+                       .OpenRecordset();
+    for (; !rs.Eof(); rs.MoveNext()) {
+        // The cell's groups, should values the engine groups apart (3 and
+        // '3') both address it.
+        CellTotals& cell = answered[{rs.FieldInt64(QStringLiteral("row_number")),
+                                     rs.FieldInt64(QStringLiteral("col_number"))}];
+        cell.count += rs.FieldInt64(QStringLiteral("iCount"));
+        cell.sum += halves(rs);
+        cell.outside += wholeOrNone(rs, QStringLiteral("iOutside"));
+        if (surveys.several)
+            cell.surveys += rs.FieldInt64(QStringLiteral("iSurveys"));
+        odd = odd || wholeOrNone(rs, QStringLiteral("iOdd")) > 0;
+    }
+    rs.Close();
+    if (odd)
+        correctOddAnswers(db, Sql::SelectGridOddAnswers(surveys, rowNumbers, colNumbers, index),
+                          answered, rowNumbers, colNumbers);
+    snapshot.Commit();
+    return inGridOrder(answered, rowNumbers, colNumbers);
 }
 
 } // namespace
-
-CellTotals ReadCellTotals(const Database& db, SurveyNumber survey, qint64 rowNumber,
-                          qint64 colNumber)
-{
-    return readTotals(db, Sql::SelectCellSum(survey, rowNumber, colNumber), false,
-                      DecimalText(survey), rowNumber, colNumber);
-}
 
 QList<CellTotals> ReadSurveyTotals(const Database& db, SurveyNumber survey,
                                    const QList<qint64>& rowNumbers, const QList<qint64>& colNumbers)
 {
     if (db.IsServer())
-        return readGroupedTotals(db, Sql::Server::SelectSurveyCellSums(survey), rowNumbers,
-                                 colNumbers, false);
-    QList<CellTotals> cells;
-    cells.reserve(rowNumbers.size() * colNumbers.size());
-    ReadTransaction snapshot(db);
-    for (qint64 row : rowNumbers)
-        for (qint64 col : colNumbers)
-            cells.append(ReadCellTotals(db, survey, row, col));
-    snapshot.Commit();
-    return cells;
+        return readServerTotals(db, Sql::Server::SelectSurveyCellSums(survey), rowNumbers,
+                                colNumbers, false);
+    return readFileTotals(db, {DecimalText(survey), false}, rowNumbers, colNumbers);
 }
 
 QList<CellTotals> ReadCombinedTotals(const Database& db, const QList<SurveyNumber>& surveys,
@@ -193,17 +257,9 @@ QList<CellTotals> ReadCombinedTotals(const Database& db, const QList<SurveyNumbe
         set = numbers.join(u',');
     }
     if (db.IsServer())
-        return readGroupedTotals(db, Sql::Server::SelectCellsOverSurveys(set), rowNumbers,
-                                 colNumbers, true);
-    QList<CellTotals> cells;
-    cells.reserve(rowNumbers.size() * colNumbers.size());
-    ReadTransaction snapshot(db);
-    for (qint64 row : rowNumbers)
-        for (qint64 col : colNumbers)
-            cells.append(
-                readTotals(db, Sql::SelectCellOverSurveys(set, row, col), true, set, row, col));
-    snapshot.Commit();
-    return cells;
+        return readServerTotals(db, Sql::Server::SelectCellsOverSurveys(set), rowNumbers,
+                                colNumbers, true);
+    return readFileTotals(db, {set, true}, rowNumbers, colNumbers);
 }
 
 namespace {

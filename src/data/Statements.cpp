@@ -13,6 +13,13 @@ QString Quote(const QString& text)
     return u'\'' + quoted + u'\'';
 }
 
+QString QuoteName(const QString& name)
+{
+    QString quoted = name;
+    quoted.replace(u'"', QStringLiteral("\"\""));
+    return u'"' + quoted + u'"';
+}
+
 QString SelectModelRows()
 {
     return QStringLiteral("SELECT row_number, name FROM model_row");
@@ -56,19 +63,6 @@ QString SelectRowNamesOrdered()
 {
     return QStringLiteral("SELECT row_number, name ") + QStringLiteral("FROM model_row ") +
            QStringLiteral("ORDER BY row_number");
-}
-
-// Joined in one go (%): the results window makes this text once per cell,
-// and joining piece by piece made a new string at every piece.
-QString SelectCellSum(qint64 surveyId, qint64 rowNumber, qint64 colNumber)
-{
-    return QStringLiteral("SELECT SUM(answer) as iSum, ") %
-           QStringLiteral("COUNT(answer) as iCount ") %
-           QStringLiteral("FROM survey_results, question ") %
-           QStringLiteral("WHERE survey_results.question_id = question.id ") %
-           QStringLiteral("AND survey_id = ") % DecimalText(surveyId) % QStringLiteral(" ") %
-           QStringLiteral("AND row_id = ") % DecimalText(rowNumber) % QStringLiteral(" ") %
-           QStringLiteral("AND col_id = ") % DecimalText(colNumber);
 }
 
 QString SelectCellStored(qint64 surveyId, qint64 rowNumber, qint64 colNumber)
@@ -127,15 +121,75 @@ QString SelectMaxQuestionId()
     return QStringLiteral("SELECT MAX(id) as iMax FROM question");
 }
 
-QString SelectCellOverSurveys(const QString& surveySet, qint64 rowNumber, qint64 colNumber)
+namespace {
+
+QString numberList(const QList<qint64>& numbers)
 {
-    return QStringLiteral("SELECT COUNT(DISTINCT CASE WHEN answer IS NOT NULL THEN survey_id END) "
-                          "as iSurveys, SUM(answer) as iSum, COUNT(answer) as iCount "
-                          "FROM survey_results, question "
-                          "WHERE survey_results.question_id = question.id "
-                          "AND survey_id IN (") %
-           surveySet % QStringLiteral(") AND row_id = ") % DecimalText(rowNumber) %
-           QStringLiteral(" AND col_id = ") % DecimalText(colNumber);
+    QStringList texts;
+    texts.reserve(numbers.size());
+    for (qint64 n : numbers)
+        texts.append(DecimalText(n));
+    return texts.join(u',');
+}
+
+// The answers of a set of surveys to the questions of the grid's cells, as
+// the engine is told to read them: question by question through the index
+// on the answers, or the answers once over with each one's question looked up.
+// A cell is addressed as `row_id = n` addresses it; IN compares as = does.
+// Several surveys are a test on each answer rather than a look-up each: a
+// look-up per survey and question grows with both.
+QString gridAnswers(const SurveySet& surveys, const QList<qint64>& rowNumbers,
+                    const QList<qint64>& colNumbers, const QString& answerIndex)
+{
+    const QString from =
+        answerIndex.isEmpty()
+            ? QStringLiteral("FROM survey_results AS r NOT INDEXED CROSS JOIN question AS q ")
+            : QStringLiteral("FROM question AS q CROSS JOIN survey_results AS r INDEXED BY ") %
+                  QuoteName(answerIndex) % u' ';
+    const QString chosen =
+        surveys.several
+            ? QStringLiteral("(r.survey_id IN (") % surveys.set % QStringLiteral(")) = 1")
+            : QStringLiteral("r.survey_id IN (") % surveys.set % QStringLiteral(")");
+    return from % QStringLiteral("WHERE r.question_id = q.id AND ") % chosen %
+           QStringLiteral(" AND q.row_id IN (") % numberList(rowNumbers) %
+           QStringLiteral(") AND q.col_id IN (") % numberList(colNumbers) % u')';
+}
+
+} // namespace
+
+// Grouped by the columns themselves, not by numbers made of them: read
+// through the index on the cells, the questions come in that order already,
+// and nothing is sorted.
+QString SelectGridTotals(const SurveySet& surveys, const QList<qint64>& rowNumbers,
+                         const QList<qint64>& colNumbers, const QString& answerIndex)
+{
+    return QStringLiteral("SELECT CAST(q.row_id AS INTEGER) AS row_number, "
+                          "CAST(q.col_id AS INTEGER) AS col_number, COUNT(r.answer) AS iCount, "
+                          "SUM(r.answer >> 32) AS iHigh, SUM(r.answer & 4294967295) AS iLow, "
+                          "SUM(CAST(r.answer AS INTEGER) <> r.answer) AS iOdd, "
+                          "SUM(CAST(r.answer AS INTEGER) NOT BETWEEN 0 AND 4) AS iOutside") %
+           (surveys.several ? QStringLiteral(", COUNT(DISTINCT CASE WHEN r.answer IS NOT NULL "
+                                             "THEN r.survey_id END) AS iSurveys ")
+                            : QStringLiteral(" ")) %
+           gridAnswers(surveys, rowNumbers, colNumbers, answerIndex) %
+           QStringLiteral(" GROUP BY q.row_id, q.col_id");
+}
+
+QString SelectGridOddAnswers(const SurveySet& surveys, const QList<qint64>& rowNumbers,
+                             const QList<qint64>& colNumbers, const QString& answerIndex)
+{
+    return QStringLiteral("SELECT CAST(q.row_id AS INTEGER) AS row_number, "
+                          "CAST(q.col_id AS INTEGER) AS col_number, r.survey_id AS survey, "
+                          "r.question_id AS question, r.answer AS answer, "
+                          "r.answer >> 32 AS iHigh, r.answer & 4294967295 AS iLow, "
+                          "CAST(r.answer AS INTEGER) NOT BETWEEN 0 AND 4 AS iOutside ") %
+           gridAnswers(surveys, rowNumbers, colNumbers, answerIndex) %
+           QStringLiteral(" AND CAST(r.answer AS INTEGER) <> r.answer");
+}
+
+QString ExplainPlan(const QString& sql)
+{
+    return QStringLiteral("EXPLAIN QUERY PLAN ") + sql;
 }
 
 // The joined tables are reduced to one row per number first, so a file that
@@ -180,17 +234,6 @@ QString SelectSurveyNumberHolders(qint64 surveyId)
     return QStringLiteral("SELECT id AS v FROM survey WHERE id = %1 OR (typeof(id) IN ('text', "
                           "'blob') AND CAST(id AS REAL) = %1)")
         .arg(DecimalText(surveyId));
-}
-
-QString SelectOddAnswers(const QString& surveySet, qint64 rowNumber, qint64 colNumber)
-{
-    return QStringLiteral("SELECT survey_id AS survey, question_id AS question, answer "
-                          "FROM survey_results, question "
-                          "WHERE survey_results.question_id = question.id "
-                          "AND survey_id IN (") %
-           surveySet % QStringLiteral(") AND row_id = ") % DecimalText(rowNumber) %
-           QStringLiteral(" AND col_id = ") % DecimalText(colNumber) %
-           QStringLiteral(" AND typeof(answer) <> 'integer'");
 }
 
 QString SelectIntegrityCheck()
@@ -322,7 +365,8 @@ QString LockSurveyNumbers()
 
 QString SelectSurveyCellSums(qint64 surveyId)
 {
-    return QStringLiteral("SELECT row_id, col_id, SUM(answer) AS iSum, COUNT(answer) AS iCount "
+    return QStringLiteral("SELECT row_id, col_id, SUM(answer) AS iSum, COUNT(answer) AS iCount, "
+                          "COUNT(CASE WHEN answer NOT BETWEEN 0 AND 4 THEN 1 END) AS iOutside "
                           "FROM survey_results, question "
                           "WHERE survey_results.question_id = question.id AND survey_id = ") %
            DecimalText(surveyId) % QStringLiteral(" GROUP BY row_id, col_id");
@@ -332,7 +376,8 @@ QString SelectCellsOverSurveys(const QString& surveySet)
 {
     return QStringLiteral("SELECT row_id, col_id, "
                           "COUNT(DISTINCT CASE WHEN answer IS NOT NULL THEN survey_id END) "
-                          "AS iSurveys, SUM(answer) AS iSum, COUNT(answer) AS iCount "
+                          "AS iSurveys, SUM(answer) AS iSum, COUNT(answer) AS iCount, "
+                          "COUNT(CASE WHEN answer NOT BETWEEN 0 AND 4 THEN 1 END) AS iOutside "
                           "FROM survey_results, question "
                           "WHERE survey_results.question_id = question.id "
                           "AND survey_id IN (") %

@@ -14,6 +14,9 @@ namespace Sql {
 // Encloses a text in single quotes, doubling every quote inside it, so any
 // typed text is stored exactly as typed and cannot change the statement.
 QString Quote(const QString& text);
+// The same for a name the file's catalogue gives (an index's), in double
+// quotes.
+QString QuoteName(const QString& name);
 
 // ---- What the windows run. The texts are fixed byte for byte: other
 // programs that share the file see exactly these.
@@ -34,8 +37,6 @@ QString SelectMaxSurveyId();
 // row or column that stands there, however the model is numbered.
 QString SelectColumnNamesOrdered();
 QString SelectRowNamesOrdered();
-// The sum and count of one survey's answers in one cell.
-QString SelectCellSum(qint64 surveyId, qint64 rowNumber, qint64 colNumber);
 // How many of one cell's questions hold answers of one survey, and how many
 // answers they hold.
 QString SelectCellStored(qint64 surveyId, qint64 rowNumber, qint64 colNumber);
@@ -56,10 +57,34 @@ QString InsertModelColumn(qint64 colNumber, const QString& name);
 QString SelectQuestionCells();
 // The largest question number.
 QString SelectMaxQuestionId();
-// The combined sum and count of one cell over a set of surveys, and how many
-// of them answered there: the per-cell statement widened to a set, given as a
-// list of numbers or as a statement that selects them.
-QString SelectCellOverSurveys(const QString& surveySet, qint64 rowNumber, qint64 colNumber);
+// One survey's number, or several: a list of numbers or a statement that
+// selects them.
+struct SurveySet
+{
+    QString set;
+    bool several = false;
+};
+
+// The answers of a set of surveys to the questions of the cells the model's
+// numbers span, grouped by cell, in one statement whose work the file's
+// statistics cannot change: the engine goes question by question through
+// `answerIndex` (an index on survey_results that begins with question_id
+// and survey_id), or with none through the answers once, looking up each
+// one's question. row_number and col_number address the cell; iCount counts
+// the answers; iHigh and iLow sum their high 32 bits and their low 32 bits,
+// which no number of answers overflows; iOdd counts those the engine does
+// not hold as whole numbers (whose parts in the sums are the engine's
+// guesses), iOutside those outside 0 to 4, and iSurveys (several surveys
+// only) the surveys that answered.
+QString SelectGridTotals(const SurveySet& surveys, const QList<qint64>& rowNumbers,
+                         const QList<qint64>& colNumbers, const QString& answerIndex);
+// The answers behind the same cells that the engine does not hold as whole
+// numbers, with what each added to the totals: row_number, col_number,
+// survey, question, answer, iHigh, iLow, iOutside.
+QString SelectGridOddAnswers(const SurveySet& surveys, const QList<qint64>& rowNumbers,
+                             const QList<qint64>& colNumbers, const QString& answerIndex);
+// How the engine will run a statement, one line a step: id, parent, detail.
+QString ExplainPlan(const QString& sql);
 // Every answer once, in the order entered, with its survey, question and
 // cell, one JSON array a row (see ReadAnswerLines).
 QString SelectAnswerLines();
@@ -78,11 +103,6 @@ QString SelectGeneratedColumns();
 // The headers whose number is `surveyId` when compared as numbers, whatever
 // the column holds: as column v, for the caller to convert.
 QString SelectSurveyNumberHolders(qint64 surveyId);
-// The answers behind one cell (over a set of surveys, as in
-// SelectCellOverSurveys) that the engine does not hold as whole numbers:
-// survey, question and answer.
-QString SelectOddAnswers(const QString& surveySet, qint64 rowNumber, qint64 colNumber);
-
 // What quelt-db check and index look at: the engine's own catalogue and checks.
 QString SelectIntegrityCheck();
 // Computed columns too, as a window reads them by name like the others.
@@ -129,11 +149,11 @@ QString SelectCellQuestions(qint16 rowNumber, qint16 colNumber);
 QString LockSurveyNumbers();
 
 // One survey's sum and count of answers for every cell that has any, in one
-// statement: row_id, col_id, iSum, iCount. The join and the counting are the
-// per-cell statement's, grouped by cell.
+// statement: row_id, col_id, iSum, iCount, and iOutside as in
+// SelectGridTotals.
 QString SelectSurveyCellSums(qint64 surveyId);
 // The same over a set of surveys (numbers or a statement that selects
-// them), with iSurveys as in SelectCellOverSurveys.
+// them), with iSurveys as in SelectGridTotals.
 QString SelectCellsOverSurveys(const QString& surveySet);
 // As SelectAnswerLines, in the order entered.
 QString SelectAnswerLines();
