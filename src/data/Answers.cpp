@@ -371,9 +371,12 @@ private:
 
 void ReadAnswerLines(const Database& db, const std::function<void(const QList<QStringView>&)>& line)
 {
-    Recordset rs = db.CreateQueryDef(db.IsServer() ? Sql::Server::SelectAnswerLines()
-                                                   : Sql::SelectAnswerLines())
-                       .OpenRecordset();
+    Recordset rs =
+        db.CreateQueryDef(db.IsServer()
+                              ? Sql::Server::SelectAnswerLines()
+                              : Sql::SelectAnswerLines(StoredOrder(
+                                    db, QStringLiteral("survey_results"), QStringLiteral("r."))))
+            .OpenRecordset();
     AnswerLineReader reader;
     const QString column = QStringLiteral("line");
     while (!rs.Eof()) {

@@ -197,21 +197,34 @@ QString ExplainPlan(const QString& sql)
 // question is missing still appears, with those values null. Each line comes
 // as one array of values: reading eleven fields by name costs the engine
 // layer far more per row than the query itself.
-QString SelectAnswerLines()
+QString SelectAnswerLines(const QString& order)
 {
     return QStringLiteral(
-        "SELECT json_array(r.survey_id, s.completed_by, s.company, r.question_id, q.label, "
-        "q.question_text, q.row_id, mr.name, q.col_id, mc.name, r.answer) AS line "
-        "FROM survey_results r "
-        "LEFT JOIN (SELECT id, completed_by, company FROM survey GROUP BY id) s "
-        "ON s.id = r.survey_id "
-        "LEFT JOIN (SELECT id, label, question_text, row_id, col_id FROM question GROUP BY id) q "
-        "ON q.id = r.question_id "
-        "LEFT JOIN (SELECT row_number, name FROM model_row GROUP BY row_number) mr "
-        "ON mr.row_number = q.row_id "
-        "LEFT JOIN (SELECT col_number, name FROM model_column GROUP BY col_number) mc "
-        "ON mc.col_number = q.col_id "
-        "ORDER BY r.rowid");
+               "SELECT json_array(r.survey_id, s.completed_by, s.company, r.question_id, q.label, "
+               "q.question_text, q.row_id, mr.name, q.col_id, mc.name, r.answer) AS line "
+               "FROM survey_results r "
+               "LEFT JOIN (SELECT id, completed_by, company FROM survey GROUP BY id) s "
+               "ON s.id = r.survey_id "
+               "LEFT JOIN (SELECT id, label, question_text, row_id, col_id FROM question GROUP BY "
+               "id) q "
+               "ON q.id = r.question_id "
+               "LEFT JOIN (SELECT row_number, name FROM model_row GROUP BY row_number) mr "
+               "ON mr.row_number = q.row_id "
+               "LEFT JOIN (SELECT col_number, name FROM model_column GROUP BY col_number) mc "
+               "ON mc.col_number = q.col_id "
+               "ORDER BY ") +
+           order;
+}
+
+QString SelectIsWithoutRowid(const QString& table)
+{
+    return QStringLiteral("SELECT wr AS v FROM pragma_table_list(%1)").arg(Quote(table));
+}
+
+QString SelectPrimaryKey(const QString& table)
+{
+    return QStringLiteral("SELECT name FROM pragma_table_info(%1) WHERE pk > 0 ORDER BY pk")
+        .arg(Quote(table));
 }
 
 QString SelectSchemaObjects()
@@ -234,6 +247,31 @@ QString SelectSurveyNumberHolders(qint64 surveyId)
     return QStringLiteral("SELECT id AS v FROM survey WHERE id = %1 OR (typeof(id) IN ('text', "
                           "'blob') AND CAST(id AS REAL) = %1)")
         .arg(DecimalText(surveyId));
+}
+
+QString SelectTableDefinitions()
+{
+    return QStringLiteral("SELECT type, name, sql FROM sqlite_master WHERE type IN ('table', "
+                          "'index') AND sql IS NOT NULL AND lower(tbl_name) IN ('model_row', "
+                          "'model_column', 'question', 'survey', 'survey_results') "
+                          "ORDER BY type = 'index', rowid");
+}
+
+QString SelectStatistics()
+{
+    return QStringLiteral("SELECT lower(tbl) AS tbl, idx, stat FROM sqlite_stat1 WHERE lower(tbl) "
+                          "IN ('model_row', 'model_column', 'question', 'survey', "
+                          "'survey_results')");
+}
+
+QString CountRows(const QString& table)
+{
+    return QStringLiteral("SELECT count(*) AS v FROM %1").arg(table);
+}
+
+QString CountDistinct(const QString& table, const QString& column)
+{
+    return QStringLiteral("SELECT count(DISTINCT %2) AS v FROM %1").arg(table, QuoteName(column));
 }
 
 QString SelectIntegrityCheck()
@@ -461,9 +499,10 @@ QString CountUnnumbered(const QString& table, const QString& column)
 } // namespace Server
 
 // Table and column names come from the program's own list of the five tables.
-QString SelectTableRows(const QString& table, const QStringList& columns, bool server)
+QString SelectTableRows(const QString& table, const QStringList& columns, bool server,
+                        const QString& fileOrder)
 {
-    QString order = QStringLiteral("rowid");
+    QString order = fileOrder;
     if (server)
         order =
             table == QLatin1String("survey_results") ? QStringLiteral("entry") : columns.first();

@@ -86,8 +86,13 @@ QString SelectGridOddAnswers(const SurveySet& surveys, const QList<qint64>& rowN
 // How the engine will run a statement, one line a step: id, parent, detail.
 QString ExplainPlan(const QString& sql);
 // Every answer once, in the order entered, with its survey, question and
-// cell, one JSON array a row (see ReadAnswerLines).
-QString SelectAnswerLines();
+// cell, one JSON array a row (see ReadAnswerLines); `order` is what orders
+// the answers as stored (StoredOrder).
+QString SelectAnswerLines(const QString& order = QStringLiteral("r.rowid"));
+// Whether a table is declared WITHOUT ROWID (1) or not (0), as column v.
+QString SelectIsWithoutRowid(const QString& table);
+// The columns of a table's primary key, in its order: name.
+QString SelectPrimaryKey(const QString& table);
 
 // ---- What the program's own safety checks run.
 
@@ -103,6 +108,17 @@ QString SelectGeneratedColumns();
 // The headers whose number is `surveyId` when compared as numbers, whatever
 // the column holds: as column v, for the caller to convert.
 QString SelectSurveyNumberHolders(qint64 surveyId);
+// The definitions of the five tables and of their indexes, tables first:
+// type, name, sql.
+QString SelectTableDefinitions();
+// The engine's planner statistics about the five tables (sqlite_stat1): tbl
+// (in lower case), idx, stat.
+QString SelectStatistics();
+// Rows of one of the five tables, and distinct values of a column the file
+// names, as column v.
+QString CountRows(const QString& table);
+QString CountDistinct(const QString& table, const QString& column);
+
 // What quelt-db check and index look at: the engine's own catalogue and checks.
 QString SelectIntegrityCheck();
 // Computed columns too, as a window reads them by name like the others.
@@ -177,8 +193,10 @@ QString CountUnnumbered(const QString& table, const QString& column);
 // ---- quelt-db copy: whole tables, as stored.
 
 // Every row of a table, its columns in the order given, in the order stored
-// (a file's rowid; on a server the key, or the order answers were entered).
-QString SelectTableRows(const QString& table, const QStringList& columns, bool server);
+// (on a file `fileOrder`, see StoredOrder; on a server the key, or the order
+// answers were entered).
+QString SelectTableRows(const QString& table, const QStringList& columns, bool server,
+                        const QString& fileOrder = QStringLiteral("rowid"));
 // Several rows at once, each a list of values in the order of `columns`.
 QString InsertRows(const QString& table, const QStringList& columns,
                    const QList<QVariantList>& rows);

@@ -2,6 +2,7 @@
 
 #include "data/Schema.h"
 #include "data/Statements.h"
+#include "data/SurveyFile.h"
 #include "platform/DbEngine.h"
 #include "platform/QueltError.h"
 
@@ -55,8 +56,10 @@ Totals readTotals(const Database& db, const TableShape& table)
 qint64 copyTable(const Database& from, Database& to, const TableShape& table)
 {
     const QStringList columns = table.Columns();
-    Recordset rs = from.CreateQueryDef(Sql::SelectTableRows(table.name, columns, from.IsServer()))
-                       .OpenRecordset();
+    const QString order = from.IsServer() ? QString() : StoredOrder(from, table.name);
+    Recordset rs =
+        from.CreateQueryDef(Sql::SelectTableRows(table.name, columns, from.IsServer(), order))
+            .OpenRecordset();
     QList<QVariantList> batch;
     qint64 copied = 0;
     const auto flush = [&] {

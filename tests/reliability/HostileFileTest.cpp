@@ -126,7 +126,7 @@ private Q_SLOTS:
         QTest::addColumn<QStringList>("making");
         QTest::addColumn<QList<Action>>("failing");
         QTest::addColumn<QString>("says");
-        QTest::addColumn<QString>("checkSays"); // empty: check finds nothing wrong
+        QTest::addColumn<QString>("checkSays"); // empty or a note: check finds nothing wrong
         const auto row = [](const char* tag, QStringList making, QList<Action> failing,
                             const char* says, const char* checkSays) {
             QTest::newRow(tag) << making << failing << QString::fromUtf8(says)
@@ -204,10 +204,12 @@ private Q_SLOTS:
              "answer)",
              "INSERT INTO survey_results VALUES ('1', 1, 3)"},
             {}, "", "problem: survey_results.survey_id: 1 number is stored as text");
-        // Before: the Submit ran for as long as the file's expression did.
+        // Before: the Submit ran for as long as the file's expression did,
+        // and check saw nothing.
         row("an insert that runs for seconds", {"DROP TABLE survey_results", slowInsertTable()},
             {Action::Answers},
-            "the file made a statement run for more than 0.3 s; run quelt-db check", "");
+            "the file made a statement run for more than 0.3 s; run quelt-db check",
+            "note: storing an answer of 0 in a copy of this file's tables took more than 1 s");
     }
 
     void hostileFile()
@@ -252,7 +254,8 @@ private Q_SLOTS:
 
         const ToolRun check = QueltDb({QStringLiteral("check"), db.path()});
         QVERIFY2(check.out.contains(checkSays), qPrintable(check.out + check.err));
-        QCOMPARE(check.status, checkSays.isEmpty() ? 0 : 1);
+        QCOMPARE(check.status,
+                 checkSays.isEmpty() || checkSays.startsWith(QLatin1String("note:")) ? 0 : 1);
     }
 
     // What lies at or beside the file reaches beyond it: a journal naming
