@@ -23,6 +23,7 @@
 #include <QPageSize>
 #include <QPainter>
 #include <QPdfWriter>
+#include <QSet>
 #include <QSvgGenerator>
 #include <QXmlStreamWriter>
 #include <algorithm>
@@ -130,10 +131,14 @@ struct Report
 QList<qint64> storedSurveys(const Database& db)
 {
     QList<qint64> ids;
+    // A set beside the list: a file holds up to 32,767 surveys.
+    QSet<qint64> seen;
     for (const QString& text : ReadSurveyNumbers(db)) {
         const qint64 n = CInt64(text, QStringLiteral("A survey number"));
-        if (!ids.contains(n))
+        if (!seen.contains(n)) {
+            seen.insert(n);
             ids.append(n);
+        }
     }
     return ids;
 }
@@ -210,8 +215,9 @@ Report compute(const Request& request)
         std::sort(ids.begin(), ids.end());
     }
     QStringList missing;
+    const QSet<qint64> known(stored.begin(), stored.end());
     for (SurveyNumber id : ids)
-        if (!stored.contains(id))
+        if (!known.contains(id))
             missing.append(DecimalText(id));
     if (!missing.isEmpty())
         throw QueltError(QStringLiteral("%1 has no survey numbered %2; %3.")

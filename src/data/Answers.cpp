@@ -115,21 +115,30 @@ bool boundedPlan(const Database& db, const QString& sql)
     return true;
 }
 
-// The index the grid's answers are read through, question by question, when
-// the file has one the engine can use so; empty for a single pass over the
-// answers.
-QString answerIndex(const Database& db, const Sql::SurveySet& surveys,
-                    const QList<qint64>& rowNumbers, const QList<qint64>& colNumbers)
+// The first way of reading the grid's answers, of those the file's indexes
+// allow, that the engine runs as it is told: for one survey a range of its
+// answers, for several (most often all) question by question, which finds
+// them in the cells' order, else the other; failing both, every answer once
+// over, whatever the engine makes of that, within the action's limit.
+Sql::AnswerPlan choosePlan(const Database& db, const Sql::SurveySet& surveys,
+                           const QList<qint64>& rowNumbers, const QList<qint64>& colNumbers)
 {
-    const IndexesLike like =
-        FindIndexesLike(db, {QString(),
-                             QStringLiteral("survey_results"),
-                             {QStringLiteral("question_id"), QStringLiteral("survey_id")},
-                             QString()});
-    if (like.complete.isEmpty() ||
-        !boundedPlan(db, Sql::SelectGridTotals(surveys, rowNumbers, colNumbers, like.complete)))
-        return {};
-    return like.complete;
+    using Kind = Sql::AnswerPlan::Kind;
+    const Kind order[2] = {surveys.several ? Kind::ByQuestion : Kind::BySurvey,
+                           surveys.several ? Kind::BySurvey : Kind::ByQuestion};
+    for (const Kind kind : order) {
+        const QStringList columns =
+            kind == Kind::BySurvey
+                ? QStringList{QStringLiteral("survey_id")}
+                : QStringList{QStringLiteral("question_id"), QStringLiteral("survey_id")};
+        const Sql::AnswerPlan plan{
+            kind, FindIndexesLike(db, {QString(), QStringLiteral("survey_results"), columns, {}})
+                      .complete};
+        if (!plan.index.isEmpty() &&
+            boundedPlan(db, Sql::SelectGridSums(surveys, rowNumbers, colNumbers, plan)))
+            return plan;
+    }
+    return {};
 }
 
 QString shownValue(const QVariant& value)
@@ -201,17 +210,49 @@ void correctOddAnswers(const Database& db, const QString& sql, QHash<CellKey, Ce
                 throw QueltError(refused.value({row, col}), {}, {}, db.FileName());
 }
 
-// A file's cells in one grouped statement, every answer summed by the
-// engine in two halves, and what it does not hold as a whole number put
-// right by the program.
-QList<CellTotals> readFileTotals(const Database& db, const Sql::SurveySet& surveys,
-                                 const QList<qint64>& rowNumbers, const QList<qint64>& colNumbers)
+// The usual file, every answer a whole number from 0 to 4: the engine's own
+// sums are right. False, with nothing kept, where an answer is anything
+// else, or so large that the engine's sum fails.
+bool readPlainTotals(const Database& db, const QString& sql, QHash<CellKey, CellTotals>& answered,
+                     bool several)
 {
-    ReadTransaction snapshot(db);
-    const QString index = answerIndex(db, surveys, rowNumbers, colNumbers);
-    QHash<CellKey, CellTotals> answered;
+    const auto score = [](const QVariant& v) {
+        return v.typeId() == QMetaType::LongLong && v.toLongLong() >= 0 && v.toLongLong() <= 4;
+    };
+    try {
+        Recordset rs = db.CreateQueryDef(sql).OpenRecordset();
+        for (; !rs.Eof(); rs.MoveNext()) {
+            CellTotals& cell = answered[{rs.FieldInt64(QStringLiteral("row_number")),
+                                         rs.FieldInt64(QStringLiteral("col_number"))}];
+            const qint64 count = rs.FieldInt64(QStringLiteral("iCount"));
+            if (count > 0 && (rs.Fields(QStringLiteral("iSum")).typeId() != QMetaType::LongLong ||
+                              !score(rs.Fields(QStringLiteral("iLowest"))) ||
+                              !score(rs.Fields(QStringLiteral("iHighest"))))) {
+                answered.clear();
+                return false;
+            }
+            cell.count += count;
+            cell.sum += count > 0 ? rs.FieldInt64(QStringLiteral("iSum")) : 0;
+            if (several)
+                cell.surveys += rs.FieldInt64(QStringLiteral("iSurveys"));
+        }
+    } catch (const QueltError& e) {
+        if (e.engineText() != QLatin1String("integer overflow"))
+            throw;
+        answered.clear();
+        return false;
+    }
+    return true;
+}
+
+// Every answer summed by the engine in two halves, and what it does not
+// hold as a whole number put right by the program.
+void readExactTotals(const Database& db, const Sql::SurveySet& surveys,
+                     const QList<qint64>& rowNumbers, const QList<qint64>& colNumbers,
+                     const Sql::AnswerPlan& plan, QHash<CellKey, CellTotals>& answered)
+{
     bool odd = false;
-    Recordset rs = db.CreateQueryDef(Sql::SelectGridTotals(surveys, rowNumbers, colNumbers, index))
+    Recordset rs = db.CreateQueryDef(Sql::SelectGridTotals(surveys, rowNumbers, colNumbers, plan))
                        .OpenRecordset();
     for (; !rs.Eof(); rs.MoveNext()) {
         // The cell's groups, should values the engine groups apart (3 and
@@ -227,8 +268,21 @@ QList<CellTotals> readFileTotals(const Database& db, const Sql::SurveySet& surve
     }
     rs.Close();
     if (odd)
-        correctOddAnswers(db, Sql::SelectGridOddAnswers(surveys, rowNumbers, colNumbers, index),
+        correctOddAnswers(db, Sql::SelectGridOddAnswers(surveys, rowNumbers, colNumbers, plan),
                           answered, rowNumbers, colNumbers);
+}
+
+// A file's cells in one grouped statement, or two where an answer is not a
+// score.
+QList<CellTotals> readFileTotals(const Database& db, const Sql::SurveySet& surveys,
+                                 const QList<qint64>& rowNumbers, const QList<qint64>& colNumbers)
+{
+    ReadTransaction snapshot(db);
+    const Sql::AnswerPlan plan = choosePlan(db, surveys, rowNumbers, colNumbers);
+    QHash<CellKey, CellTotals> answered;
+    if (!readPlainTotals(db, Sql::SelectGridSums(surveys, rowNumbers, colNumbers, plan), answered,
+                         surveys.several))
+        readExactTotals(db, surveys, rowNumbers, colNumbers, plan, answered);
     snapshot.Commit();
     return inGridOrder(answered, rowNumbers, colNumbers);
 }

@@ -69,7 +69,7 @@ QString SelectCellStored(qint64 surveyId, qint64 rowNumber, qint64 colNumber)
 {
     return QStringLiteral("SELECT COUNT(DISTINCT CASE WHEN answer IS NOT NULL THEN question_id "
                           "END) as iQuestions, COUNT(answer) as iAnswers "
-                          "FROM survey_results, question "
+                          "FROM question CROSS JOIN survey_results "
                           "WHERE survey_results.question_id = question.id AND survey_id = ") %
            DecimalText(surveyId) % QStringLiteral(" AND row_id = ") % DecimalText(rowNumber) %
            QStringLiteral(" AND col_id = ") % DecimalText(colNumber);
@@ -133,21 +133,29 @@ QString numberList(const QList<qint64>& numbers)
 }
 
 // The answers of a set of surveys to the questions of the grid's cells, as
-// the engine is told to read them: question by question through the index
-// on the answers, or the answers once over with each one's question looked up.
-// A cell is addressed as `row_id = n` addresses it; IN compares as = does.
-// Several surveys are a test on each answer rather than a look-up each: a
-// look-up per survey and question grows with both.
+// the engine is told to read them. A cell is addressed as `row_id = n`
+// addresses it; IN compares as = does. Read question by question, several
+// surveys are a test on each answer rather than a look-up each: a look-up
+// per survey and question grows with both.
 QString gridAnswers(const SurveySet& surveys, const QList<qint64>& rowNumbers,
-                    const QList<qint64>& colNumbers, const QString& answerIndex)
+                    const QList<qint64>& colNumbers, const AnswerPlan& plan)
 {
-    const QString from =
-        answerIndex.isEmpty()
-            ? QStringLiteral("FROM survey_results AS r NOT INDEXED CROSS JOIN question AS q ")
-            : QStringLiteral("FROM question AS q CROSS JOIN survey_results AS r INDEXED BY ") %
-                  QuoteName(answerIndex) % u' ';
+    QString from;
+    switch (plan.kind) {
+    case AnswerPlan::BySurvey:
+        from = QStringLiteral("FROM survey_results AS r INDEXED BY ") % QuoteName(plan.index) %
+               QStringLiteral(" CROSS JOIN question AS q ");
+        break;
+    case AnswerPlan::ByQuestion:
+        from = QStringLiteral("FROM question AS q CROSS JOIN survey_results AS r INDEXED BY ") %
+               QuoteName(plan.index) % u' ';
+        break;
+    case AnswerPlan::Once:
+        from = QStringLiteral("FROM survey_results AS r NOT INDEXED CROSS JOIN question AS q ");
+        break;
+    }
     const QString chosen =
-        surveys.several
+        surveys.several && plan.kind == AnswerPlan::ByQuestion
             ? QStringLiteral("(r.survey_id IN (") % surveys.set % QStringLiteral(")) = 1")
             : QStringLiteral("r.survey_id IN (") % surveys.set % QStringLiteral(")");
     return from % QStringLiteral("WHERE r.question_id = q.id AND ") % chosen %
@@ -155,35 +163,56 @@ QString gridAnswers(const SurveySet& surveys, const QList<qint64>& rowNumbers,
            QStringLiteral(") AND q.col_id IN (") % numberList(colNumbers) % u')';
 }
 
-} // namespace
-
-// Grouped by the columns themselves, not by numbers made of them: read
-// through the index on the cells, the questions come in that order already,
-// and nothing is sorted.
-QString SelectGridTotals(const SurveySet& surveys, const QList<qint64>& rowNumbers,
-                         const QList<qint64>& colNumbers, const QString& answerIndex)
+// The cell a row of gridAnswers falls in, as the numbers that address it.
+QString selectGridCell()
 {
     return QStringLiteral("SELECT CAST(q.row_id AS INTEGER) AS row_number, "
-                          "CAST(q.col_id AS INTEGER) AS col_number, COUNT(r.answer) AS iCount, "
-                          "SUM(r.answer >> 32) AS iHigh, SUM(r.answer & 4294967295) AS iLow, "
+                          "CAST(q.col_id AS INTEGER) AS col_number, ");
+}
+
+// How many of several surveys answered in a cell.
+QString surveysAnswered(const SurveySet& surveys)
+{
+    return surveys.several ? QStringLiteral(", COUNT(DISTINCT CASE WHEN r.answer IS NOT NULL "
+                                            "THEN r.survey_id END) AS iSurveys ")
+                           : QStringLiteral(" ");
+}
+
+} // namespace
+
+// Each grouped by the columns themselves, not by numbers made of them: read
+// through the index on the cells, the questions come in that order already,
+// and nothing is sorted.
+QString SelectGridSums(const SurveySet& surveys, const QList<qint64>& rowNumbers,
+                       const QList<qint64>& colNumbers, const AnswerPlan& plan)
+{
+    return selectGridCell() %
+           QStringLiteral("COUNT(r.answer) AS iCount, SUM(r.answer) AS iSum, MIN(r.answer) AS "
+                          "iLowest, MAX(r.answer) AS iHighest") %
+           surveysAnswered(surveys) % gridAnswers(surveys, rowNumbers, colNumbers, plan) %
+           QStringLiteral(" GROUP BY q.row_id, q.col_id");
+}
+
+QString SelectGridTotals(const SurveySet& surveys, const QList<qint64>& rowNumbers,
+                         const QList<qint64>& colNumbers, const AnswerPlan& plan)
+{
+    return selectGridCell() %
+           QStringLiteral("COUNT(r.answer) AS iCount, SUM(r.answer >> 32) AS iHigh, "
+                          "SUM(r.answer & 4294967295) AS iLow, "
                           "SUM(CAST(r.answer AS INTEGER) <> r.answer) AS iOdd, "
                           "SUM(CAST(r.answer AS INTEGER) NOT BETWEEN 0 AND 4) AS iOutside") %
-           (surveys.several ? QStringLiteral(", COUNT(DISTINCT CASE WHEN r.answer IS NOT NULL "
-                                             "THEN r.survey_id END) AS iSurveys ")
-                            : QStringLiteral(" ")) %
-           gridAnswers(surveys, rowNumbers, colNumbers, answerIndex) %
+           surveysAnswered(surveys) % gridAnswers(surveys, rowNumbers, colNumbers, plan) %
            QStringLiteral(" GROUP BY q.row_id, q.col_id");
 }
 
 QString SelectGridOddAnswers(const SurveySet& surveys, const QList<qint64>& rowNumbers,
-                             const QList<qint64>& colNumbers, const QString& answerIndex)
+                             const QList<qint64>& colNumbers, const AnswerPlan& plan)
 {
-    return QStringLiteral("SELECT CAST(q.row_id AS INTEGER) AS row_number, "
-                          "CAST(q.col_id AS INTEGER) AS col_number, r.survey_id AS survey, "
-                          "r.question_id AS question, r.answer AS answer, "
+    return selectGridCell() %
+           QStringLiteral("r.survey_id AS survey, r.question_id AS question, r.answer AS answer, "
                           "r.answer >> 32 AS iHigh, r.answer & 4294967295 AS iLow, "
                           "CAST(r.answer AS INTEGER) NOT BETWEEN 0 AND 4 AS iOutside ") %
-           gridAnswers(surveys, rowNumbers, colNumbers, answerIndex) %
+           gridAnswers(surveys, rowNumbers, colNumbers, plan) %
            QStringLiteral(" AND CAST(r.answer AS INTEGER) <> r.answer");
 }
 

@@ -38,7 +38,8 @@ QString SelectMaxSurveyId();
 QString SelectColumnNamesOrdered();
 QString SelectRowNamesOrdered();
 // How many of one cell's questions hold answers of one survey, and how many
-// answers they hold.
+// answers they hold: from the cell's questions, whatever the answers'
+// indexes.
 QString SelectCellStored(qint64 surveyId, qint64 rowNumber, qint64 colNumber);
 // A new question in a cell; the engine gives it its number.
 QString InsertQuestion(const QString& label, const QString& questionText, qint16 rowNumber,
@@ -65,24 +66,36 @@ struct SurveySet
     bool several = false;
 };
 
+// How the engine is told to read the answers behind a grid: through `index`
+// beginning with survey_id, one range of each survey's answers, each one's
+// question looked up; through `index` beginning with question_id and
+// survey_id, question by question; or with neither, every answer once over,
+// each one's question looked up.
+struct AnswerPlan
+{
+    enum Kind { BySurvey, ByQuestion, Once } kind = Once;
+    QString index;
+};
+
 // The answers of a set of surveys to the questions of the cells the model's
 // numbers span, grouped by cell, in one statement whose work the file's
-// statistics cannot change: the engine goes question by question through
-// `answerIndex` (an index on survey_results that begins with question_id
-// and survey_id), or with none through the answers once, looking up each
-// one's question. row_number and col_number address the cell; iCount counts
-// the answers; iHigh and iLow sum their high 32 bits and their low 32 bits,
-// which no number of answers overflows; iOdd counts those the engine does
-// not hold as whole numbers (whose parts in the sums are the engine's
-// guesses), iOutside those outside 0 to 4, and iSurveys (several surveys
-// only) the surveys that answered.
+// statistics cannot change, read as `plan` says. row_number and col_number address the cell; iCount
+// counts the answers; iSum, iLowest and iHighest are the engine's sum, lowest and highest answer
+// (the sum fails past 64 bits); iSurveys (several surveys only) counts the surveys that answered.
+QString SelectGridSums(const SurveySet& surveys, const QList<qint64>& rowNumbers,
+                       const QList<qint64>& colNumbers, const AnswerPlan& plan);
+// The same cells read so that no answer can upset the sums: iHigh and iLow
+// sum the answers' high 32 bits and their low 32 bits, which no number of
+// answers overflows; iOdd counts those the engine does not hold as whole
+// numbers (whose parts in the sums are the engine's guesses), iOutside those
+// outside 0 to 4.
 QString SelectGridTotals(const SurveySet& surveys, const QList<qint64>& rowNumbers,
-                         const QList<qint64>& colNumbers, const QString& answerIndex);
+                         const QList<qint64>& colNumbers, const AnswerPlan& plan);
 // The answers behind the same cells that the engine does not hold as whole
 // numbers, with what each added to the totals: row_number, col_number,
 // survey, question, answer, iHigh, iLow, iOutside.
 QString SelectGridOddAnswers(const SurveySet& surveys, const QList<qint64>& rowNumbers,
-                             const QList<qint64>& colNumbers, const QString& answerIndex);
+                             const QList<qint64>& colNumbers, const AnswerPlan& plan);
 // How the engine will run a statement, one line a step: id, parent, detail.
 QString ExplainPlan(const QString& sql);
 // Every answer once, in the order entered, with its survey, question and

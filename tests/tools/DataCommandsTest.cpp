@@ -284,9 +284,11 @@ private Q_SLOTS:
         Run r = quelt_db({"index", db.path});
         QCOMPARE(r.status, 0);
         QCOMPARE(r.out, QStringLiteral("question_cell: present (as mine)\n"
+                                       "survey_results_survey: present\n"
                                        "survey_results_question: created\n"));
         QCOMPARE(query(db.path, "SELECT name FROM sqlite_master WHERE type = 'index' ORDER BY 1"),
-                 (QList<QVariantList>{{"mine"}, {"part"}, {"survey_results_question"}}));
+                 (QList<QVariantList>{
+                     {"mine"}, {"part"}, {"survey_results_question"}, {"survey_results_survey"}}));
         QVERIFY(!quelt_db({"check", db.path}).out.contains(QStringLiteral("no index")));
 
         const QByteArray before = fileBytes(db.path);
