@@ -34,7 +34,9 @@ struct Figure
 
 const Figure kFigures[] = {
     {"Show Results, 31 x 31 cells, 100 surveys: the whole click and its repaint",
-     "BM_ShowResults_Program", "(a) the 961 per-cell statements the click once ran, C API",
+     "BM_ShowResults_Program",
+     "(a) the 961 per-cell statements the click once ran, C API, on a copy without the "
+     "survey's index",
      "BM_ShowResults_Limit_PerCellStatements", 1.3},
     {"Show Results, as above", "BM_ShowResults_Program",
      "(b) one grouped statement, on a copy indexed for it",

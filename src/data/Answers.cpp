@@ -9,6 +9,7 @@
 
 #include <QHash>
 #include <QLocale>
+#include <optional>
 
 StoredInCell StoreCellAnswers(Database& db, SurveyNumber survey, const QList<Answer>& answers,
                               qint64 rowNumber, qint64 colNumber)
@@ -126,14 +127,13 @@ Sql::AnswerPlan choosePlan(const Database& db, const Sql::SurveySet& surveys,
     using Kind = Sql::AnswerPlan::Kind;
     const Kind order[2] = {surveys.several ? Kind::ByQuestion : Kind::BySurvey,
                            surveys.several ? Kind::BySurvey : Kind::ByQuestion};
+    const QList<IndexShape> indexes = ReadIndexShapes(db, QStringLiteral("survey_results"));
     for (const Kind kind : order) {
         const QStringList columns =
             kind == Kind::BySurvey
                 ? QStringList{QStringLiteral("survey_id")}
                 : QStringList{QStringLiteral("question_id"), QStringLiteral("survey_id")};
-        const Sql::AnswerPlan plan{
-            kind, FindIndexesLike(db, {QString(), QStringLiteral("survey_results"), columns, {}})
-                      .complete};
+        const Sql::AnswerPlan plan{kind, IndexesBeginningWith(indexes, columns).complete};
         if (!plan.index.isEmpty() &&
             boundedPlan(db, Sql::SelectGridSums(surveys, rowNumbers, colNumbers, plan)))
             return plan;
@@ -210,27 +210,60 @@ void correctOddAnswers(const Database& db, const QString& sql, QHash<CellKey, Ce
                 throw QueltError(refused.value({row, col}), {}, {}, db.FileName());
 }
 
-// The usual file, every answer a whole number from 0 to 4: the engine's own
-// sums are right. False, with nothing kept, where an answer is anything
-// else, or so large that the engine's sum fails.
+// A cell's row_id or col_id as stored, as the number `row_id = n` finds it
+// by, when the engine holds it as a number: a whole number as it is, a whole
+// 3.0 as 3; nothing for one that no number finds (2.5, null, a blob).
+// `text` is set for a text, which only the column's own type can tell.
+std::optional<qint64> cellNumber(const QVariant& value, bool& text)
+{
+    switch (value.typeId()) {
+    case QMetaType::LongLong:
+        return value.toLongLong();
+    case QMetaType::Double: {
+        const double d = value.toDouble();
+        if (d >= -9.2e18 && d <= 9.2e18 && d == double(qint64(d)))
+            return qint64(d);
+        return std::nullopt;
+    }
+    case QMetaType::QString:
+        text = !value.isNull();
+        return std::nullopt;
+    default:
+        return std::nullopt;
+    }
+}
+
+// The usual file, every answer a whole number from 0 to 4 and every cell
+// numbered by numbers: the engine's own sums are right. False, with nothing
+// kept, where an answer is anything else, or so large that the engine's sum
+// fails, or a cell is numbered by a text.
 bool readPlainTotals(const Database& db, const QString& sql, QHash<CellKey, CellTotals>& answered,
                      bool several)
 {
     const auto score = [](const QVariant& v) {
         return v.typeId() == QMetaType::LongLong && v.toLongLong() >= 0 && v.toLongLong() <= 4;
     };
+    const auto giveUp = [&answered] {
+        answered.clear();
+        return false;
+    };
     try {
         Recordset rs = db.CreateQueryDef(sql).OpenRecordset();
         for (; !rs.Eof(); rs.MoveNext()) {
-            CellTotals& cell = answered[{rs.FieldInt64(QStringLiteral("row_number")),
-                                         rs.FieldInt64(QStringLiteral("col_number"))}];
+            bool text = false;
+            const std::optional<qint64> row =
+                cellNumber(rs.Fields(QStringLiteral("row_value")), text);
+            const std::optional<qint64> col =
+                cellNumber(rs.Fields(QStringLiteral("col_value")), text);
             const qint64 count = rs.FieldInt64(QStringLiteral("iCount"));
-            if (count > 0 && (rs.Fields(QStringLiteral("iSum")).typeId() != QMetaType::LongLong ||
-                              !score(rs.Fields(QStringLiteral("iLowest"))) ||
-                              !score(rs.Fields(QStringLiteral("iHighest"))))) {
-                answered.clear();
-                return false;
-            }
+            if (text ||
+                (count > 0 && (rs.Fields(QStringLiteral("iSum")).typeId() != QMetaType::LongLong ||
+                               !score(rs.Fields(QStringLiteral("iLowest"))) ||
+                               !score(rs.Fields(QStringLiteral("iHighest"))))))
+                return giveUp();
+            if (!row || !col)
+                continue;
+            CellTotals& cell = answered[{*row, *col}];
             cell.count += count;
             cell.sum += count > 0 ? rs.FieldInt64(QStringLiteral("iSum")) : 0;
             if (several)
@@ -239,8 +272,7 @@ bool readPlainTotals(const Database& db, const QString& sql, QHash<CellKey, Cell
     } catch (const QueltError& e) {
         if (e.engineText() != QLatin1String("integer overflow"))
             throw;
-        answered.clear();
-        return false;
+        return giveUp();
     }
     return true;
 }

@@ -228,37 +228,53 @@ QList<WantedIndex> WantedIndexes()
 
 // A partial index holds only the rows its WHERE clause selects, so the
 // planner cannot use it for the program's queries, which need every row.
-IndexesLike FindIndexesLike(const Database& db, const WantedIndex& wanted)
+QList<IndexShape> ReadIndexShapes(const Database& db, const QString& table)
 {
-    const bool server = db.IsServer();
-    QList<QPair<QString, bool>> indexes;
-    Recordset rs = db.CreateQueryDef(server ? Sql::Server::SelectIndexes(wanted.table)
-                                            : Sql::SelectIndexes(wanted.table))
-                       .OpenRecordset();
-    while (!rs.Eof()) {
-        indexes.append(
-            {rs.FieldText(QStringLiteral("name")), rs.FieldInt64(QStringLiteral("partial")) != 0});
-        rs.MoveNext();
+    QList<IndexShape> shapes;
+    if (!db.IsServer()) {
+        Recordset rs = db.CreateQueryDef(Sql::SelectIndexShapes(table)).OpenRecordset();
+        for (; !rs.Eof(); rs.MoveNext()) {
+            const QString name = rs.FieldText(QStringLiteral("name"));
+            if (shapes.isEmpty() || shapes.last().name != name)
+                shapes.append({name, rs.FieldInt64(QStringLiteral("partial")) != 0, {}});
+            shapes.last().columns.append(rs.FieldText(QStringLiteral("col")));
+        }
+        return shapes;
     }
+    Recordset rs = db.CreateQueryDef(Sql::Server::SelectIndexes(table)).OpenRecordset();
+    for (; !rs.Eof(); rs.MoveNext())
+        shapes.append({rs.FieldText(QStringLiteral("name")),
+                       rs.FieldInt64(QStringLiteral("partial")) != 0,
+                       {}});
     rs.Close();
+    for (IndexShape& shape : shapes)
+        shape.columns =
+            textColumn(db, Sql::Server::SelectIndexColumns(shape.name), QStringLiteral("name"));
+    return shapes;
+}
+
+IndexesLike IndexesBeginningWith(const QList<IndexShape>& indexes, const QStringList& columns)
+{
     IndexesLike like;
-    for (const auto& [name, partial] : indexes) {
-        const QStringList columns = textColumn(
-            db, server ? Sql::Server::SelectIndexColumns(name) : Sql::SelectIndexColumns(name),
-            QStringLiteral("name"));
-        if (columns.size() < wanted.columns.size())
+    for (const IndexShape& index : indexes) {
+        if (index.columns.size() < columns.size())
             continue;
         bool same = true;
-        for (qsizetype i = 0; i < wanted.columns.size() && same; ++i)
-            same = columns.at(i).compare(wanted.columns.at(i), Qt::CaseInsensitive) == 0;
+        for (qsizetype i = 0; i < columns.size() && same; ++i)
+            same = index.columns.at(i).compare(columns.at(i), Qt::CaseInsensitive) == 0;
         if (!same)
             continue;
-        if (partial)
-            like.partial.append(name);
+        if (index.partial)
+            like.partial.append(index.name);
         else if (like.complete.isEmpty())
-            like.complete = name;
+            like.complete = index.name;
     }
     return like;
+}
+
+IndexesLike FindIndexesLike(const Database& db, const WantedIndex& wanted)
+{
+    return IndexesBeginningWith(ReadIndexShapes(db, wanted.table), wanted.columns);
 }
 
 namespace {
@@ -385,6 +401,9 @@ QStringList ReadMisleadingStatistics(const Database& db)
     const auto farOff = [](qint64 said, qint64 held) {
         return said > 10 * qMax<qint64>(held, 1) || held > 10 * qMax<qint64>(said, 1);
     };
+    const auto rowsOf = [](qint64 n) {
+        return QStringLiteral("%1 row%2").arg(n).arg(n == 1 ? "" : "s");
+    };
     QHash<QString, qint64> rows;
     for (const Statistic& statistic : statistics) {
         if (!rows.contains(statistic.table))
@@ -393,8 +412,8 @@ QStringList ReadMisleadingStatistics(const Database& db)
         const QString about = statistic.index.isEmpty() ? statistic.table : statistic.index;
         QStringList off;
         if (farOff(statistic.figures.first(), held))
-            off.append(QStringLiteral("%1 rows where the file holds %2")
-                           .arg(statistic.figures.first())
+            off.append(QStringLiteral("%1 where the file holds %2")
+                           .arg(rowsOf(statistic.figures.first()))
                            .arg(held));
         const QStringList columns =
             statistic.index.isEmpty() || statistic.figures.size() < 2
@@ -405,9 +424,8 @@ QStringList ReadMisleadingStatistics(const Database& db)
                 held /
                 qMax<qint64>(count(db, Sql::CountDistinct(statistic.table, columns.first())), 1);
             if (farOff(statistic.figures.at(1), each))
-                off.append(QStringLiteral("%1 rows for each %2 where the file has %3")
-                               .arg(statistic.figures.at(1))
-                               .arg(columns.first())
+                off.append(QStringLiteral("%1 for each %2 where the file has %3")
+                               .arg(rowsOf(statistic.figures.at(1)), columns.first())
                                .arg(each));
         }
         if (!off.isEmpty())

@@ -98,6 +98,18 @@ struct IndexesLike
 };
 IndexesLike FindIndexesLike(const Database& db, const WantedIndex& wanted);
 
+// A table's indexes, each with its columns in order (a column the index
+// computes has an empty name) and whether it is partial.
+struct IndexShape
+{
+    QString name;
+    bool partial = false;
+    QStringList columns;
+};
+QList<IndexShape> ReadIndexShapes(const Database& db, const QString& table);
+// Of those, the ones that begin with `columns`, as FindIndexesLike gives them.
+IndexesLike IndexesBeginningWith(const QList<IndexShape>& indexes, const QStringList& columns);
+
 // What the program's own writes meet in the file's five tables, tried on a
 // copy of their definitions and indexes in memory, nothing written to the
 // file: a question in the cell (row, col), a survey header, an answer with

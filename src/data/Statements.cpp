@@ -134,11 +134,15 @@ QString numberList(const QList<qint64>& numbers)
 
 // The answers of a set of surveys to the questions of the grid's cells, as
 // the engine is told to read them. A cell is addressed as `row_id = n`
-// addresses it; IN compares as = does. Read question by question, several
-// surveys are a test on each answer rather than a look-up each: a look-up
-// per survey and question grows with both.
+// addresses it; IN compares as = does. A list is a look-up for each of its
+// values only on the table read first (the cells' questions, or each
+// survey's range); on the other one it is a test, written (x IN (...)) = 1,
+// which compares the same: a look-up for every survey, or every cell, of
+// every row read would multiply the work by the list. With `allCells`, the
+// cells' test is left out where the questions are not read first, for the
+// caller to make on each cell's numbers.
 QString gridAnswers(const SurveySet& surveys, const QList<qint64>& rowNumbers,
-                    const QList<qint64>& colNumbers, const AnswerPlan& plan)
+                    const QList<qint64>& colNumbers, const AnswerPlan& plan, bool allCells)
 {
     QString from;
     switch (plan.kind) {
@@ -154,13 +158,20 @@ QString gridAnswers(const SurveySet& surveys, const QList<qint64>& rowNumbers,
         from = QStringLiteral("FROM survey_results AS r NOT INDEXED CROSS JOIN question AS q ");
         break;
     }
-    const QString chosen =
-        surveys.several && plan.kind == AnswerPlan::ByQuestion
-            ? QStringLiteral("(r.survey_id IN (") % surveys.set % QStringLiteral(")) = 1")
-            : QStringLiteral("r.survey_id IN (") % surveys.set % QStringLiteral(")");
-    return from % QStringLiteral("WHERE r.question_id = q.id AND ") % chosen %
-           QStringLiteral(" AND q.row_id IN (") % numberList(rowNumbers) %
-           QStringLiteral(") AND q.col_id IN (") % numberList(colNumbers) % u')';
+    const auto in = [](const QString& column, const QString& list, bool lookUp) {
+        const QString test = column % QStringLiteral(" IN (") % list % u')';
+        return lookUp ? test : u'(' + test + QStringLiteral(") = 1");
+    };
+    const bool questionsFirst = plan.kind == AnswerPlan::ByQuestion;
+    const QString answers =
+        from % QStringLiteral("WHERE r.question_id = q.id AND ") %
+        in(QStringLiteral("r.survey_id"), surveys.set, !questionsFirst || !surveys.several);
+    if (allCells && !questionsFirst)
+        return answers;
+    return answers % QStringLiteral(" AND ") %
+           in(QStringLiteral("q.row_id"), numberList(rowNumbers), questionsFirst) %
+           QStringLiteral(" AND ") %
+           in(QStringLiteral("q.col_id"), numberList(colNumbers), questionsFirst);
 }
 
 // The cell a row of gridAnswers falls in, as the numbers that address it.
@@ -186,10 +197,10 @@ QString surveysAnswered(const SurveySet& surveys)
 QString SelectGridSums(const SurveySet& surveys, const QList<qint64>& rowNumbers,
                        const QList<qint64>& colNumbers, const AnswerPlan& plan)
 {
-    return selectGridCell() %
-           QStringLiteral("COUNT(r.answer) AS iCount, SUM(r.answer) AS iSum, MIN(r.answer) AS "
-                          "iLowest, MAX(r.answer) AS iHighest") %
-           surveysAnswered(surveys) % gridAnswers(surveys, rowNumbers, colNumbers, plan) %
+    return QStringLiteral("SELECT q.row_id AS row_value, q.col_id AS col_value, COUNT(r.answer) "
+                          "AS iCount, SUM(r.answer) AS iSum, MIN(r.answer) AS iLowest, "
+                          "MAX(r.answer) AS iHighest") %
+           surveysAnswered(surveys) % gridAnswers(surveys, rowNumbers, colNumbers, plan, true) %
            QStringLiteral(" GROUP BY q.row_id, q.col_id");
 }
 
@@ -201,7 +212,7 @@ QString SelectGridTotals(const SurveySet& surveys, const QList<qint64>& rowNumbe
                           "SUM(r.answer & 4294967295) AS iLow, "
                           "SUM(CAST(r.answer AS INTEGER) <> r.answer) AS iOdd, "
                           "SUM(CAST(r.answer AS INTEGER) NOT BETWEEN 0 AND 4) AS iOutside") %
-           surveysAnswered(surveys) % gridAnswers(surveys, rowNumbers, colNumbers, plan) %
+           surveysAnswered(surveys) % gridAnswers(surveys, rowNumbers, colNumbers, plan, false) %
            QStringLiteral(" GROUP BY q.row_id, q.col_id");
 }
 
@@ -212,7 +223,7 @@ QString SelectGridOddAnswers(const SurveySet& surveys, const QList<qint64>& rowN
            QStringLiteral("r.survey_id AS survey, r.question_id AS question, r.answer AS answer, "
                           "r.answer >> 32 AS iHigh, r.answer & 4294967295 AS iLow, "
                           "CAST(r.answer AS INTEGER) NOT BETWEEN 0 AND 4 AS iOutside ") %
-           gridAnswers(surveys, rowNumbers, colNumbers, plan) %
+           gridAnswers(surveys, rowNumbers, colNumbers, plan, false) %
            QStringLiteral(" AND CAST(r.answer AS INTEGER) <> r.answer");
 }
 
@@ -313,9 +324,12 @@ QString SelectTableColumns(const QString& table)
     return QStringLiteral("SELECT name FROM pragma_table_xinfo(%1)").arg(Quote(table));
 }
 
-QString SelectIndexes(const QString& table)
+QString SelectIndexShapes(const QString& table)
 {
-    return QStringLiteral("SELECT name, partial FROM pragma_index_list(%1)").arg(Quote(table));
+    return QStringLiteral("SELECT l.name AS name, l.partial AS partial, i.name AS col FROM "
+                          "pragma_index_list(%1) AS l, pragma_index_info(l.name) AS i "
+                          "ORDER BY l.seq, i.seqno")
+        .arg(Quote(table));
 }
 
 QString SelectIndexColumns(const QString& index)

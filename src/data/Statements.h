@@ -77,14 +77,19 @@ struct AnswerPlan
     QString index;
 };
 
-// The answers of a set of surveys to the questions of the cells the model's
-// numbers span, grouped by cell, in one statement whose work the file's
-// statistics cannot change, read as `plan` says. row_number and col_number address the cell; iCount
-// counts the answers; iSum, iLowest and iHighest are the engine's sum, lowest and highest answer
-// (the sum fails past 64 bits); iSurveys (several surveys only) counts the surveys that answered.
+// The answers of a set of surveys, grouped by cell, in one statement whose
+// work the file's statistics cannot change, read as `plan` says: the cells
+// the model's numbers span, and read any other way than question by
+// question also the cells beyond, which the caller leaves out. row_value
+// and col_value are the cell's row_id and col_id as stored; iCount counts
+// the answers; iSum, iLowest and iHighest are the engine's sum, lowest and
+// highest answer (the sum fails past 64 bits); iSurveys (several surveys
+// only) counts the surveys that answered.
 QString SelectGridSums(const SurveySet& surveys, const QList<qint64>& rowNumbers,
                        const QList<qint64>& colNumbers, const AnswerPlan& plan);
-// The same cells read so that no answer can upset the sums: iHigh and iLow
+// The cells the model's numbers span, read so that no answer and no cell's
+// numbers can upset the sums: row_number and col_number address the cell;
+// iHigh and iLow
 // sum the answers' high 32 bits and their low 32 bits, which no number of
 // answers overflows; iOdd counts those the engine does not hold as whole
 // numbers (whose parts in the sums are the engine's guesses), iOutside those
@@ -136,8 +141,10 @@ QString CountDistinct(const QString& table, const QString& column);
 QString SelectIntegrityCheck();
 // Computed columns too, as a window reads them by name like the others.
 QString SelectTableColumns(const QString& table);
-QString SelectIndexes(const QString& table);
 QString SelectIndexColumns(const QString& index);
+// Every index of a table with its columns, one row a column in order: name,
+// partial, col.
+QString SelectIndexShapes(const QString& table);
 QString CountNulls(const QString& table, const QString& column);
 // The catalogue's type and definition of a table or view: type, sql.
 QString SelectTableDefinition(const QString& table);

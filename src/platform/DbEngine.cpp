@@ -307,13 +307,13 @@ int Recordset::current(const QString& name) const
 {
     if (Eof())
         fail(QStringLiteral("The field \"%1\" was read where there is no current row.").arg(name));
-    if (m_lastIndex >= 0 && name == m_lastName)
-        return m_lastIndex;
+    for (const auto& [known, index] : m_known)
+        if (known == name)
+            return index;
     const QStringList& names = m_cursor->ColumnNames();
     for (int i = 0; i < names.size(); ++i) {
         if (names.at(i).compare(name, Qt::CaseInsensitive) == 0) {
-            m_lastName = name;
-            m_lastIndex = i;
+            m_known.append({name, i});
             return i;
         }
     }

@@ -61,9 +61,9 @@ private:
     std::unique_ptr<dbengine_detail::Cursor> m_cursor;
     bool m_onRow = false;
     bool m_atEnd = false;
-    // The field last asked for, as a loop over the rows asks for the same.
-    mutable QString m_lastName;
-    mutable int m_lastIndex = -1;
+    // The fields asked for so far and their columns, as a loop over the rows
+    // asks for the same ones at every row.
+    mutable QList<QPair<QString, int>> m_known;
     QString m_sql;
 };
 

@@ -179,6 +179,47 @@ private Q_SLOTS:
         }
     }
 
+    // A cell's numbers as a file made by other means stores them are found
+    // as `row_id = 1` finds them: 1.0 is 1, and '1' is 1 only in a column
+    // declared as text. The answer is counted or not as the engine compares.
+    void cellNumbersAsStored_data()
+    {
+        QTest::addColumn<QString>("rowType");
+        QTest::addColumn<QString>("rowId");
+        QTest::addColumn<qint64>("counted");
+        QTest::newRow("whole number") << "INTEGER"
+                                      << "1" << qint64(1);
+        QTest::newRow("1.0") << ""
+                             << "1.0" << qint64(1);
+        QTest::newRow("'1' in a text column") << "TEXT"
+                                              << "'1'" << qint64(1);
+        QTest::newRow("'1' in a column of no type") << ""
+                                                    << "'1'" << qint64(0);
+        QTest::newRow("'01' in a text column") << "TEXT"
+                                               << "'01'" << qint64(0);
+    }
+
+    void cellNumbersAsStored()
+    {
+        QFETCH(QString, rowType);
+        QFETCH(QString, rowId);
+        QFETCH(qint64, counted);
+        QUELT_FILE_ONLY("typeless columns holding text");
+        TestDb db({QStringLiteral("R0"), QStringLiteral("R1")}, {QStringLiteral("C")});
+        db.exec(QStringLiteral("DROP TABLE question"));
+        db.exec(QStringLiteral("CREATE TABLE question (id INTEGER PRIMARY KEY, label, "
+                               "question_text, row_id %1, col_id)")
+                    .arg(rowType));
+        db.exec(QStringLiteral("INSERT INTO question VALUES (1, 'L', 'Q', %1, 0)").arg(rowId));
+        db.addSurvey(1);
+        db.addAnswer(1, 1, 3);
+        Database file = DBEngine::OpenDatabase(DBEngine::SurveyDatabaseName());
+        ResultsGrid grid = LoadModelGrid(file);
+        ComputeResults(file, 1, grid);
+        QCOMPARE(grid.Cell(1, 0).count, counted);
+        QCOMPARE(grid.Cell(0, 0).count, qint64(0));
+    }
+
     // Answers at the ends of what the file can hold are summed exactly, and
     // those outside 0 to 4 are counted. Before: -2^63 gave a mean off by a
     // quarter without a word, and 2^63 - 1 twice an "integer overflow".

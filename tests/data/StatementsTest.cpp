@@ -30,21 +30,19 @@ private Q_SLOTS:
                            << "SELECT row_number, name FROM model_row ORDER BY row_number";
         QTest::newRow("9")
             << Sql::SelectGridSums({QStringLiteral("7"), false}, {2}, {3, 4},
-                                   {Sql::AnswerPlan::ByQuestion, QStringLiteral("by \"question\"")})
-            << "SELECT CAST(q.row_id AS INTEGER) AS row_number, CAST(q.col_id AS INTEGER) AS "
-               "col_number, COUNT(r.answer) AS iCount, SUM(r.answer) AS iSum, MIN(r.answer) AS "
-               "iLowest, MAX(r.answer) AS iHighest FROM question AS q CROSS JOIN survey_results "
-               "AS r INDEXED BY \"by \"\"question\"\"\" WHERE r.question_id = q.id AND "
-               "r.survey_id IN (7) AND q.row_id IN (2) AND q.col_id IN (3,4) GROUP BY q.row_id, "
-               "q.col_id";
-        QTest::newRow("9, several surveys, by survey")
+                                   {Sql::AnswerPlan::BySurvey, QStringLiteral("by \"survey\"")})
+            << "SELECT q.row_id AS row_value, q.col_id AS col_value, COUNT(r.answer) AS iCount, "
+               "SUM(r.answer) AS iSum, MIN(r.answer) AS iLowest, MAX(r.answer) AS iHighest FROM "
+               "survey_results AS r INDEXED BY \"by \"\"survey\"\"\" CROSS JOIN question AS q "
+               "WHERE r.question_id = q.id AND r.survey_id IN (7) GROUP BY q.row_id, q.col_id";
+        QTest::newRow("9, several surveys, by question")
             << Sql::SelectGridOddAnswers({QStringLiteral("1,3"), true}, {0}, {1},
-                                         {Sql::AnswerPlan::BySurvey, QStringLiteral("s")})
+                                         {Sql::AnswerPlan::ByQuestion, QStringLiteral("q")})
             << "SELECT CAST(q.row_id AS INTEGER) AS row_number, CAST(q.col_id AS INTEGER) AS "
                "col_number, r.survey_id AS survey, r.question_id AS question, r.answer AS answer, "
                "r.answer >> 32 AS iHigh, r.answer & 4294967295 AS iLow, CAST(r.answer AS INTEGER) "
-               "NOT BETWEEN 0 AND 4 AS iOutside FROM survey_results AS r INDEXED BY \"s\" CROSS "
-               "JOIN question AS q WHERE r.question_id = q.id AND r.survey_id IN (1,3) AND "
+               "NOT BETWEEN 0 AND 4 AS iOutside FROM question AS q CROSS JOIN survey_results AS r "
+               "INDEXED BY \"q\" WHERE r.question_id = q.id AND (r.survey_id IN (1,3)) = 1 AND "
                "q.row_id IN (0) AND q.col_id IN (1) AND CAST(r.answer AS INTEGER) <> r.answer";
         QTest::newRow("10") << Sql::InsertQuestion(QStringLiteral("4"), QStringLiteral("Why"), 2, 3)
                             << "INSERT INTO question (label, question_text, row_id, col_id) VALUES ('4', 'Why', 2, 3)";
