@@ -181,12 +181,16 @@ QString selectGridCell()
                           "CAST(q.col_id AS INTEGER) AS col_number, ");
 }
 
-// How many of several surveys answered in a cell.
-QString surveysAnswered(const SurveySet& surveys)
+// The rest of a statement grouping gridAnswers by cell, after its own
+// columns: how many of several surveys answered in each.
+QString byCell(const SurveySet& surveys, const QList<qint64>& rowNumbers,
+               const QList<qint64>& colNumbers, const AnswerPlan& plan, bool allCells)
 {
-    return surveys.several ? QStringLiteral(", COUNT(DISTINCT CASE WHEN r.answer IS NOT NULL "
-                                            "THEN r.survey_id END) AS iSurveys ")
-                           : QStringLiteral(" ");
+    return (surveys.several ? QStringLiteral(", COUNT(DISTINCT CASE WHEN r.answer IS NOT NULL "
+                                             "THEN r.survey_id END) AS iSurveys ")
+                            : QStringLiteral(" ")) %
+           gridAnswers(surveys, rowNumbers, colNumbers, plan, allCells) %
+           QStringLiteral(" GROUP BY q.row_id, q.col_id");
 }
 
 } // namespace
@@ -200,8 +204,7 @@ QString SelectGridSums(const SurveySet& surveys, const QList<qint64>& rowNumbers
     return QStringLiteral("SELECT q.row_id AS row_value, q.col_id AS col_value, COUNT(r.answer) "
                           "AS iCount, SUM(r.answer) AS iSum, MIN(r.answer) AS iLowest, "
                           "MAX(r.answer) AS iHighest") %
-           surveysAnswered(surveys) % gridAnswers(surveys, rowNumbers, colNumbers, plan, true) %
-           QStringLiteral(" GROUP BY q.row_id, q.col_id");
+           byCell(surveys, rowNumbers, colNumbers, plan, true);
 }
 
 QString SelectGridTotals(const SurveySet& surveys, const QList<qint64>& rowNumbers,
@@ -212,8 +215,7 @@ QString SelectGridTotals(const SurveySet& surveys, const QList<qint64>& rowNumbe
                           "SUM(r.answer & 4294967295) AS iLow, "
                           "SUM(CAST(r.answer AS INTEGER) <> r.answer) AS iOdd, "
                           "SUM(CAST(r.answer AS INTEGER) NOT BETWEEN 0 AND 4) AS iOutside") %
-           surveysAnswered(surveys) % gridAnswers(surveys, rowNumbers, colNumbers, plan, false) %
-           QStringLiteral(" GROUP BY q.row_id, q.col_id");
+           byCell(surveys, rowNumbers, colNumbers, plan, false);
 }
 
 QString SelectGridOddAnswers(const SurveySet& surveys, const QList<qint64>& rowNumbers,
