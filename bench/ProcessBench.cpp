@@ -186,4 +186,53 @@ BENCHMARK(BM_Export_Limit_Shell)
     ->Iterations(1)
     ->Repetitions(3);
 
+// report --all over the largest model, a whole process writing its CSV to
+// /dev/null: as made, without its indexes, with forged statistics.
+void reportAll(benchmark::State& state, void (*change)(const QString&) = nullptr)
+{
+    Bench::Folder folder(BenchData::HundredDb(),
+                         change ? Bench::Folder::Copy : Bench::Folder::Share);
+    if (change)
+        change(folder.FilePath());
+    const std::string tool = BenchData::QueltDbTool().toStdString();
+    for (auto _ : state) {
+        if (run(tool.c_str(),
+                {"report", folder.FilePath().toStdString(), "--all", "--format", "csv"}, true)
+                .status != 0) {
+            state.SkipWithError("the report failed");
+            break;
+        }
+    }
+}
+
+void BM_Hundred_ReportAll_Program(benchmark::State& state)
+{
+    reportAll(state);
+}
+BENCHMARK(BM_Hundred_ReportAll_Program)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime()
+    ->Iterations(1)
+    ->Repetitions(3);
+
+void BM_Hundred_ReportAll_NoIndex(benchmark::State& state)
+{
+    reportAll(state, BenchData::DropIndexes);
+}
+BENCHMARK(BM_Hundred_ReportAll_NoIndex)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime()
+    ->Iterations(1)
+    ->Repetitions(3);
+
+void BM_Hundred_ReportAll_Forged(benchmark::State& state)
+{
+    reportAll(state, BenchData::ForgeStatistics);
+}
+BENCHMARK(BM_Hundred_ReportAll_Forged)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime()
+    ->Iterations(1)
+    ->Repetitions(3);
+
 } // namespace

@@ -23,6 +23,7 @@
 #include <QPageSize>
 #include <QPainter>
 #include <QPdfWriter>
+#include <QSet>
 #include <QSvgGenerator>
 #include <QXmlStreamWriter>
 #include <algorithm>
@@ -130,10 +131,14 @@ struct Report
 QList<qint64> storedSurveys(const Database& db)
 {
     QList<qint64> ids;
+    // A set beside the list: a file holds up to 32,767 surveys.
+    QSet<qint64> seen;
     for (const QString& text : ReadSurveyNumbers(db)) {
         const qint64 n = CInt64(text, QStringLiteral("A survey number"));
-        if (!ids.contains(n))
+        if (!seen.contains(n)) {
+            seen.insert(n);
             ids.append(n);
+        }
     }
     return ids;
 }
@@ -193,6 +198,9 @@ void refuseLargePicture(const ResultsGrid& grid, const QString& path)
 
 Report compute(const Request& request)
 {
+    // As long as the results window may take, whatever the file's indexes
+    // and statistics make of the reading.
+    const EngineAction reading(DBEngine::kWindowLimitMs);
     const Database db = OpenSurveyDatabaseForReading(request.file);
     const QString path = db.FileName();
     const QList<qint64> stored = storedSurveys(db);
@@ -206,8 +214,9 @@ Report compute(const Request& request)
         std::sort(ids.begin(), ids.end());
     }
     QStringList missing;
+    const QSet<qint64> known(stored.begin(), stored.end());
     for (SurveyNumber id : ids)
-        if (!stored.contains(id))
+        if (!known.contains(id))
             missing.append(DecimalText(id));
     if (!missing.isEmpty())
         throw QueltError(QStringLiteral("%1 has no survey numbered %2; %3.")
@@ -230,7 +239,7 @@ Report compute(const Request& request)
         ReadCombinedTotals(db, request.all ? QList<SurveyNumber>() : ids, report.grid.rowNumbers,
                            report.grid.colNumbers);
     for (const CellTotals& cell : totals) {
-        report.grid.cells.append({cell.sum, cell.count});
+        report.grid.cells.append({cell.sum, cell.count, cell.outside});
         report.surveysAnswered.append(cell.surveys);
     }
     return report;
@@ -343,7 +352,7 @@ void writeCsv(QTextStream& out, const Report& report, CsvTexts texts, CsvTarget 
             if (report.combined)
                 fields << DecimalText(
                     report.surveysAnswered.at(qsizetype(row) * grid.ColCount() + col));
-            fields << DecimalText(cell.count) << DecimalText(cell.sum)
+            fields << DecimalText(cell.count) << SumText(cell.sum)
                    << (cell.HasAnswers() ? MeanText(cell) : QString());
             out << CsvRecord(fields, texts, target);
         }
@@ -520,6 +529,9 @@ int RunReport(const QStringList& args, QTextStream& out)
     const Request request = parse(args);
     RefuseOutputOverDatabase(request.output, request.file);
     const Report report = compute(request);
+    if (const QString note = OutsideScoresNote(shownNames(report.grid)); !note.isEmpty())
+        QTextStream(stderr) << "quelt-db report: note: " << note << "; run quelt-db check on the "
+                            << "file.\n";
     switch (request.format) {
     case Format::Text: {
         const bool ansi = request.colour && request.output.isEmpty() && colourWanted();

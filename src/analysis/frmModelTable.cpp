@@ -7,6 +7,7 @@
 #include "data/Surveys.h"
 #include "platform/DbEngine.h"
 #include "platform/ErrorReport.h"
+#include "platform/MessageBox.h"
 #include "platform/TextSet.h"
 
 #include <QCheckBox>
@@ -211,10 +212,13 @@ void frmModelTable::butResults_Click()
         return;
     const SurveyNumber surveyId = ParseSurveyNumber(cmbSurvey->currentText());
 
-    // Everything is read before the picture is touched: a failed query leaves
-    // the previous picture as it was.
+    // One limit for the whole click, however many statements the file makes
+    // it take. Everything is read before the picture is touched: a failed
+    // query leaves the previous picture as it was.
+    const EngineAction click;
     ResultsGrid results = ModelGrid();
-    ComputeResults(OpenSurveyDatabase(DBEngine::SurveyDatabaseName()), surveyId, results);
+    const Database db = OpenSurveyDatabase(DBEngine::SurveyDatabaseName());
+    ComputeResults(db, surveyId, results);
 
     picTable->Cls();
     picTable->SetShown(results);
@@ -223,6 +227,10 @@ void frmModelTable::butResults_Click()
     m_shownSurvey = cmbSurvey->currentText();
     m_shownColour = chkColorCoding->isChecked();
     ShowWhatIsShown();
+    if (const QString note = OutsideScoresNote(results); !note.isEmpty())
+        MessageBox::Show(QStringLiteral("Survey %1: %2; run quelt-db check on %3.")
+                             .arg(m_shownSurvey, note, db.FileName()),
+                         this);
 }
 
 void frmModelTable::LoadColumnNames(const Database& db)

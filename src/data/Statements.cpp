@@ -65,24 +65,11 @@ QString SelectRowNamesOrdered()
            QStringLiteral("ORDER BY row_number");
 }
 
-// Joined in one go (%): the results window makes this text once per cell,
-// and joining piece by piece made a new string at every piece.
-QString SelectCellSum(qint64 surveyId, qint64 rowNumber, qint64 colNumber)
-{
-    return QStringLiteral("SELECT SUM(answer) as iSum, ") %
-           QStringLiteral("COUNT(answer) as iCount ") %
-           QStringLiteral("FROM survey_results, question ") %
-           QStringLiteral("WHERE survey_results.question_id = question.id ") %
-           QStringLiteral("AND survey_id = ") % DecimalText(surveyId) % QStringLiteral(" ") %
-           QStringLiteral("AND row_id = ") % DecimalText(rowNumber) % QStringLiteral(" ") %
-           QStringLiteral("AND col_id = ") % DecimalText(colNumber);
-}
-
 QString SelectCellStored(qint64 surveyId, qint64 rowNumber, qint64 colNumber)
 {
     return QStringLiteral("SELECT COUNT(DISTINCT CASE WHEN answer IS NOT NULL THEN question_id "
                           "END) as iQuestions, COUNT(answer) as iAnswers "
-                          "FROM survey_results, question "
+                          "FROM question CROSS JOIN survey_results "
                           "WHERE survey_results.question_id = question.id AND survey_id = ") %
            DecimalText(surveyId) % QStringLiteral(" AND row_id = ") % DecimalText(rowNumber) %
            QStringLiteral(" AND col_id = ") % DecimalText(colNumber);
@@ -134,15 +121,117 @@ QString SelectMaxQuestionId()
     return QStringLiteral("SELECT MAX(id) as iMax FROM question");
 }
 
-QString SelectCellOverSurveys(const QString& surveySet, qint64 rowNumber, qint64 colNumber)
+namespace {
+
+QString numberList(const QList<qint64>& numbers)
 {
-    return QStringLiteral("SELECT COUNT(DISTINCT CASE WHEN answer IS NOT NULL THEN survey_id END) "
-                          "as iSurveys, SUM(answer) as iSum, COUNT(answer) as iCount "
-                          "FROM survey_results, question "
-                          "WHERE survey_results.question_id = question.id "
-                          "AND survey_id IN (") %
-           surveySet % QStringLiteral(") AND row_id = ") % DecimalText(rowNumber) %
-           QStringLiteral(" AND col_id = ") % DecimalText(colNumber);
+    QStringList texts;
+    texts.reserve(numbers.size());
+    for (qint64 n : numbers)
+        texts.append(DecimalText(n));
+    return texts.join(u',');
+}
+
+// The answers of a set of surveys to the questions of the grid's cells, as
+// the engine is told to read them. A cell is addressed as `row_id = n`
+// addresses it; IN compares as = does. A list is a look-up for each of its
+// values only on the table read first (the cells' questions, or each
+// survey's range); on the other one it is a test, written (x IN (...)) = 1,
+// which compares the same: a look-up for every survey, or every cell, of
+// every row read would multiply the work by the list. With `allCells`, the
+// cells' test is left out where the questions are not read first, for the
+// caller to make on each cell's numbers.
+QString gridAnswers(const SurveySet& surveys, const QList<qint64>& rowNumbers,
+                    const QList<qint64>& colNumbers, const AnswerPlan& plan, bool allCells)
+{
+    QString from;
+    switch (plan.kind) {
+    case AnswerPlan::BySurvey:
+        from = QStringLiteral("FROM survey_results AS r INDEXED BY ") % QuoteName(plan.index) %
+               QStringLiteral(" CROSS JOIN question AS q ");
+        break;
+    case AnswerPlan::ByQuestion:
+        from = QStringLiteral("FROM question AS q CROSS JOIN survey_results AS r INDEXED BY ") %
+               QuoteName(plan.index) % u' ';
+        break;
+    case AnswerPlan::Once:
+        from = QStringLiteral("FROM survey_results AS r NOT INDEXED CROSS JOIN question AS q ");
+        break;
+    }
+    const auto in = [](const QString& column, const QString& list, bool lookUp) {
+        const QString test = column % QStringLiteral(" IN (") % list % u')';
+        return lookUp ? test : u'(' + test + QStringLiteral(") = 1");
+    };
+    const bool questionsFirst = plan.kind == AnswerPlan::ByQuestion;
+    const QString answers =
+        from % QStringLiteral("WHERE r.question_id = q.id AND ") %
+        in(QStringLiteral("r.survey_id"), surveys.set, !questionsFirst || !surveys.several);
+    if (allCells && !questionsFirst)
+        return answers;
+    return answers % QStringLiteral(" AND ") %
+           in(QStringLiteral("q.row_id"), numberList(rowNumbers), questionsFirst) %
+           QStringLiteral(" AND ") %
+           in(QStringLiteral("q.col_id"), numberList(colNumbers), questionsFirst);
+}
+
+// The cell a row of gridAnswers falls in, as the numbers that address it.
+QString selectGridCell()
+{
+    return QStringLiteral("SELECT CAST(q.row_id AS INTEGER) AS row_number, "
+                          "CAST(q.col_id AS INTEGER) AS col_number, ");
+}
+
+// The rest of a statement grouping gridAnswers by cell, after its own
+// columns: how many of several surveys answered in each.
+QString byCell(const SurveySet& surveys, const QList<qint64>& rowNumbers,
+               const QList<qint64>& colNumbers, const AnswerPlan& plan, bool allCells)
+{
+    return (surveys.several ? QStringLiteral(", COUNT(DISTINCT CASE WHEN r.answer IS NOT NULL "
+                                             "THEN r.survey_id END) AS iSurveys ")
+                            : QStringLiteral(" ")) %
+           gridAnswers(surveys, rowNumbers, colNumbers, plan, allCells) %
+           QStringLiteral(" GROUP BY q.row_id, q.col_id");
+}
+
+} // namespace
+
+// Each grouped by the columns themselves, not by numbers made of them: read
+// through the index on the cells, the questions come in that order already,
+// and nothing is sorted.
+QString SelectGridSums(const SurveySet& surveys, const QList<qint64>& rowNumbers,
+                       const QList<qint64>& colNumbers, const AnswerPlan& plan)
+{
+    return QStringLiteral("SELECT q.row_id AS row_value, q.col_id AS col_value, COUNT(r.answer) "
+                          "AS iCount, SUM(r.answer) AS iSum, MIN(r.answer) AS iLowest, "
+                          "MAX(r.answer) AS iHighest") %
+           byCell(surveys, rowNumbers, colNumbers, plan, true);
+}
+
+QString SelectGridTotals(const SurveySet& surveys, const QList<qint64>& rowNumbers,
+                         const QList<qint64>& colNumbers, const AnswerPlan& plan)
+{
+    return selectGridCell() %
+           QStringLiteral("COUNT(r.answer) AS iCount, SUM(r.answer >> 32) AS iHigh, "
+                          "SUM(r.answer & 4294967295) AS iLow, "
+                          "SUM(CAST(r.answer AS INTEGER) <> r.answer) AS iOdd, "
+                          "SUM(CAST(r.answer AS INTEGER) NOT BETWEEN 0 AND 4) AS iOutside") %
+           byCell(surveys, rowNumbers, colNumbers, plan, false);
+}
+
+QString SelectGridOddAnswers(const SurveySet& surveys, const QList<qint64>& rowNumbers,
+                             const QList<qint64>& colNumbers, const AnswerPlan& plan)
+{
+    return selectGridCell() %
+           QStringLiteral("r.survey_id AS survey, r.question_id AS question, r.answer AS answer, "
+                          "r.answer >> 32 AS iHigh, r.answer & 4294967295 AS iLow, "
+                          "CAST(r.answer AS INTEGER) NOT BETWEEN 0 AND 4 AS iOutside ") %
+           gridAnswers(surveys, rowNumbers, colNumbers, plan, false) %
+           QStringLiteral(" AND CAST(r.answer AS INTEGER) <> r.answer");
+}
+
+QString ExplainPlan(const QString& sql)
+{
+    return QStringLiteral("EXPLAIN QUERY PLAN ") + sql;
 }
 
 // The joined tables are reduced to one row per number first, so a file that
@@ -150,21 +239,34 @@ QString SelectCellOverSurveys(const QString& surveySet, qint64 rowNumber, qint64
 // question is missing still appears, with those values null. Each line comes
 // as one array of values: reading eleven fields by name costs the engine
 // layer far more per row than the query itself.
-QString SelectAnswerLines()
+QString SelectAnswerLines(const QString& order)
 {
     return QStringLiteral(
-        "SELECT json_array(r.survey_id, s.completed_by, s.company, r.question_id, q.label, "
-        "q.question_text, q.row_id, mr.name, q.col_id, mc.name, r.answer) AS line "
-        "FROM survey_results r "
-        "LEFT JOIN (SELECT id, completed_by, company FROM survey GROUP BY id) s "
-        "ON s.id = r.survey_id "
-        "LEFT JOIN (SELECT id, label, question_text, row_id, col_id FROM question GROUP BY id) q "
-        "ON q.id = r.question_id "
-        "LEFT JOIN (SELECT row_number, name FROM model_row GROUP BY row_number) mr "
-        "ON mr.row_number = q.row_id "
-        "LEFT JOIN (SELECT col_number, name FROM model_column GROUP BY col_number) mc "
-        "ON mc.col_number = q.col_id "
-        "ORDER BY r.rowid");
+               "SELECT json_array(r.survey_id, s.completed_by, s.company, r.question_id, q.label, "
+               "q.question_text, q.row_id, mr.name, q.col_id, mc.name, r.answer) AS line "
+               "FROM survey_results r "
+               "LEFT JOIN (SELECT id, completed_by, company FROM survey GROUP BY id) s "
+               "ON s.id = r.survey_id "
+               "LEFT JOIN (SELECT id, label, question_text, row_id, col_id FROM question GROUP BY "
+               "id) q "
+               "ON q.id = r.question_id "
+               "LEFT JOIN (SELECT row_number, name FROM model_row GROUP BY row_number) mr "
+               "ON mr.row_number = q.row_id "
+               "LEFT JOIN (SELECT col_number, name FROM model_column GROUP BY col_number) mc "
+               "ON mc.col_number = q.col_id "
+               "ORDER BY ") +
+           order;
+}
+
+QString SelectIsWithoutRowid(const QString& table)
+{
+    return QStringLiteral("SELECT wr AS v FROM pragma_table_list(%1)").arg(Quote(table));
+}
+
+QString SelectPrimaryKey(const QString& table)
+{
+    return QStringLiteral("SELECT name FROM pragma_table_info(%1) WHERE pk > 0 ORDER BY pk")
+        .arg(Quote(table));
 }
 
 QString SelectSchemaObjects()
@@ -189,15 +291,29 @@ QString SelectSurveyNumberHolders(qint64 surveyId)
         .arg(DecimalText(surveyId));
 }
 
-QString SelectOddAnswers(const QString& surveySet, qint64 rowNumber, qint64 colNumber)
+QString SelectTableDefinitions()
 {
-    return QStringLiteral("SELECT survey_id AS survey, question_id AS question, answer "
-                          "FROM survey_results, question "
-                          "WHERE survey_results.question_id = question.id "
-                          "AND survey_id IN (") %
-           surveySet % QStringLiteral(") AND row_id = ") % DecimalText(rowNumber) %
-           QStringLiteral(" AND col_id = ") % DecimalText(colNumber) %
-           QStringLiteral(" AND typeof(answer) <> 'integer'");
+    return QStringLiteral("SELECT type, name, sql FROM sqlite_master WHERE type IN ('table', "
+                          "'index') AND sql IS NOT NULL AND lower(tbl_name) IN ('model_row', "
+                          "'model_column', 'question', 'survey', 'survey_results') "
+                          "ORDER BY type = 'index', rowid");
+}
+
+QString SelectStatistics()
+{
+    return QStringLiteral("SELECT lower(tbl) AS tbl, idx, stat FROM sqlite_stat1 WHERE lower(tbl) "
+                          "IN ('model_row', 'model_column', 'question', 'survey', "
+                          "'survey_results')");
+}
+
+QString CountRows(const QString& table)
+{
+    return QStringLiteral("SELECT count(*) AS v FROM %1").arg(table);
+}
+
+QString CountDistinct(const QString& table, const QString& column)
+{
+    return QStringLiteral("SELECT count(DISTINCT %2) AS v FROM %1").arg(table, QuoteName(column));
 }
 
 QString SelectIntegrityCheck()
@@ -210,9 +326,12 @@ QString SelectTableColumns(const QString& table)
     return QStringLiteral("SELECT name FROM pragma_table_xinfo(%1)").arg(Quote(table));
 }
 
-QString SelectIndexes(const QString& table)
+QString SelectIndexShapes(const QString& table)
 {
-    return QStringLiteral("SELECT name, partial FROM pragma_index_list(%1)").arg(Quote(table));
+    return QStringLiteral("SELECT l.name AS name, l.partial AS partial, i.name AS col FROM "
+                          "pragma_index_list(%1) AS l, pragma_index_info(l.name) AS i "
+                          "ORDER BY l.seq, i.seqno")
+        .arg(Quote(table));
 }
 
 QString SelectIndexColumns(const QString& index)
@@ -469,7 +588,8 @@ QString LockSurveyNumbers()
 
 QString SelectSurveyCellSums(qint64 surveyId)
 {
-    return QStringLiteral("SELECT row_id, col_id, SUM(answer) AS iSum, COUNT(answer) AS iCount "
+    return QStringLiteral("SELECT row_id, col_id, SUM(answer) AS iSum, COUNT(answer) AS iCount, "
+                          "COUNT(CASE WHEN answer NOT BETWEEN 0 AND 4 THEN 1 END) AS iOutside "
                           "FROM survey_results, question "
                           "WHERE survey_results.question_id = question.id AND survey_id = ") %
            DecimalText(surveyId) % QStringLiteral(" GROUP BY row_id, col_id");
@@ -479,7 +599,8 @@ QString SelectCellsOverSurveys(const QString& surveySet)
 {
     return QStringLiteral("SELECT row_id, col_id, "
                           "COUNT(DISTINCT CASE WHEN answer IS NOT NULL THEN survey_id END) "
-                          "AS iSurveys, SUM(answer) AS iSum, COUNT(answer) AS iCount "
+                          "AS iSurveys, SUM(answer) AS iSum, COUNT(answer) AS iCount, "
+                          "COUNT(CASE WHEN answer NOT BETWEEN 0 AND 4 THEN 1 END) AS iOutside "
                           "FROM survey_results, question "
                           "WHERE survey_results.question_id = question.id "
                           "AND survey_id IN (") %
@@ -592,9 +713,10 @@ QString CountUnnumbered(const QString& table, const QString& column)
 } // namespace Server
 
 // Table and column names come from the program's own list of the five tables.
-QString SelectTableRows(const QString& table, const QStringList& columns, bool server)
+QString SelectTableRows(const QString& table, const QStringList& columns, bool server,
+                        const QString& fileOrder)
 {
-    QString order = QStringLiteral("rowid");
+    QString order = fileOrder;
     if (server)
         order =
             table == QLatin1String("survey_results") ? QStringLiteral("entry") : columns.first();

@@ -238,6 +238,15 @@ private Q_SLOTS:
         // Lines lie on top of the fills.
         QVERIFY(isDark(image, lineAt(2) + 500, lineAt(1)));
         QVERIFY(isDark(image, lineAt(2), lineAt(1) + 500));
+        // An answer no window stores is said, not only counted.
+        if (std::any_of(answers.begin(), answers.end(), [](int a) { return a < 0 || a > 4; })) {
+            QCOMPARE(m_messages->messages.size(), 1);
+            QVERIFY2(m_messages->last().startsWith(QLatin1String(
+                         "Survey 1: 1 answer outside 0 to 4 (in Row B / Col C) is counted in the "
+                         "means as stored; run quelt-db check on ")),
+                     qPrintable(m_messages->last()));
+            m_messages->messages.clear();
+        }
     }
 
     void colourCodingOffFillsNothing()

@@ -136,6 +136,26 @@ private Q_SLOTS:
         }
     }
 
+    // Answers no window stores are summed exactly and said, on standard
+    // error so that the output stays as it is. Before: 2^63 - 1 twice failed
+    // with "integer overflow", and other answers outside 0 to 4 went unsaid.
+    void answersOutsideTheScoresAreSaid()
+    {
+        DemoFile demo;
+        execute(demo.path, {QStringLiteral("INSERT INTO survey VALUES (5, 'Odd', 'Values')"),
+                            QStringLiteral("INSERT INTO survey_results SELECT 5, id, "
+                                           "9223372036854775807 FROM question WHERE row_id = 0 "
+                                           "AND col_id = 0 ORDER BY id LIMIT 2")});
+        const Run r = quelt_db({"report", demo.path, "--survey", "5", "--format", "csv"});
+        QCOMPARE(r.status, 0);
+        QCOMPARE(r.err, QStringLiteral("quelt-db report: note: 2 answers outside 0 to 4 (in "
+                                       "Leadership / Awareness) are counted in the means as "
+                                       "stored; run quelt-db check on the file.\n"));
+        const CsvText csv = ParseCsv(r.out);
+        QCOMPARE(csv.rows.at(1).fields.mid(4),
+                 (QStringList{"2", "18446744073709551614", "9223372036854775807.00"}));
+    }
+
     void textTableIsAligned()
     {
         DemoFile demo;
