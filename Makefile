@@ -21,9 +21,10 @@ PACKAGES := g++ cmake ninja-build qt6-base-dev qt6-svg-dev libqt6sql6-sqlite fon
             poppler-utils qpdf fonts-ipaexfont-gothic \
             libqt6sql6-psql libpq-dev postgresql postgresql-common
 # ... and those `make package` and its test need: dpkg-shlibdeps (with file,
-# which tells it the programs), lintian, man for the pages' warnings, and
-# bash-completion to try the completion in.
-PACKAGES += dpkg-dev file lintian man-db bash-completion
+# which tells it the programs), lintian, man for the pages' warnings,
+# bash-completion to try the completion in, and the validators of the
+# desktop's menu entry and of the software centre's description.
+PACKAGES += dpkg-dev file lintian man-db bash-completion desktop-file-utils appstream
 
 # Every build the Makefile makes treats a compiler warning as an error.
 CONFIGURE := cmake -S . -G Ninja -DCMAKE_COMPILE_WARNING_AS_ERROR=ON

@@ -1,5 +1,6 @@
 #include "BenchSupport.h"
 
+#include "data/SurveyFile.h"
 #include "platform/DbEngine.h"
 #include "platform/MessageBox.h"
 
@@ -65,7 +66,7 @@ Messages::~Messages()
 AnswersAdded::AnswersAdded(const QString& location, int survey)
     : m_location(location), m_survey(survey)
 {
-    const Database db = DBEngine::OpenDatabase(m_location);
+    const Database db = OpenSurveyDatabaseAsIs(m_location, false);
     // The order answers were stored in: the file's row order, the server's
     // entry numbers.
     m_order = db.IsServer() ? QStringLiteral("entry") : QStringLiteral("rowid");
@@ -77,7 +78,7 @@ AnswersAdded::AnswersAdded(const QString& location, int survey)
 
 void AnswersAdded::TakeAway() const
 {
-    DBEngine::OpenDatabase(m_location)
+    OpenSurveyDatabaseAsIs(m_location, false)
         .Execute(QStringLiteral("DELETE FROM survey_results WHERE survey_id = %1 AND %2 > %3")
                      .arg(m_survey)
                      .arg(m_order)

@@ -2,12 +2,14 @@
 
 #include "data/FileChecks.h"
 #include "data/Schema.h"
+#include "data/ServerChecks.h"
 #include "data/SurveyFile.h"
 #include "data/Transfer.h"
 #include "platform/Convert.h"
 #include "platform/DbEngine.h"
 #include "platform/TerminalText.h"
 
+#include <QHash>
 #include <QLocale>
 #include <QMap>
 #include <QSet>
@@ -78,7 +80,9 @@ public:
         for (const QString& line : ReadIntegrityProblems(m_db))
             problems.append(QStringLiteral("the engine's integrity check: %1").arg(line));
         for (const QString& hazard : ReadSchemaHazards(m_db))
-            problems.append(hazard + QStringLiteral("; the program refuses the file while it is"));
+            problems.append(
+                hazard +
+                QStringLiteral("; the program refuses the %1 while it is").arg(DatabaseNoun(m_db)));
         m_computed = ReadComputedColumns(m_db);
         for (const TableRule& rule : kTables)
             Table(rule);
@@ -98,6 +102,19 @@ public:
         Outliers();
         Indexes();
         UncarriedTexts();
+        if (m_db.IsServer())
+            Server();
+        const WriteTrial trial = TryProgramWrites(m_db, lowest(QStringLiteral("model_row")),
+                                                  lowest(QStringLiteral("model_column")));
+        problems.append(trial.refused);
+        if (!trial.slow.isEmpty())
+            notes.append(QStringLiteral("storing %1 in a copy of this file's tables took more "
+                                        "than %2 s, as its own rules run at every insert; a "
+                                        "window stops a statement after %3 s")
+                             .arg(trial.slow)
+                             .arg(kTrialLimitMs / 1000.0)
+                             .arg(DBEngine::kWindowLimitMs / 1000));
+        notes.append(ReadMisleadingStatistics(m_db));
     }
 
 private:
@@ -221,6 +238,7 @@ private:
             return 0;
         }
         Repeated(table, column, noun);
+        m_lowest.insert(table, numbering.lowest);
         if (numbering.lowest != 0 || numbering.highest != numbering.distinct - 1)
             notes.append(QStringLiteral("the %1 are numbered %2 to %3, not 0 to %4 without gaps")
                              .arg(what)
@@ -275,8 +293,9 @@ private:
             if (!found.complete.isEmpty())
                 continue;
             QString note = QStringLiteral("no index on %1 (%2): results are slower on a large "
-                                          "file; 'quelt-db index' adds it")
-                               .arg(wanted.table, wanted.columns.join(QStringLiteral(", ")));
+                                          "%3; 'quelt-db index' adds it")
+                               .arg(wanted.table, wanted.columns.join(QStringLiteral(", ")),
+                                    DatabaseNoun(m_db));
             if (!found.partial.isEmpty())
                 note += QStringLiteral(" (not %1: a partial index holds only the rows its "
                                        "WHERE clause selects)")
@@ -309,8 +328,44 @@ private:
         }
     }
 
+    // Who may write around the program's functions, which rows carry no
+    // record of who stored them, and tables that only look like the five.
+    void Server()
+    {
+        if (m_db.SchemaVersion() < Schema::kServerVersion)
+            problems.append(QStringLiteral("the database was made by an earlier version of the "
+                                           "program: nothing keeps out what the program would "
+                                           "show wrongly, and no record says who stored what; "
+                                           "its owner runs 'quelt-db upgrade' on it"));
+        for (const DirectWriter& writer : ReadDirectWriters(m_db))
+            problems.append(
+                QStringLiteral("the role %1 may %2 on %3 directly, around the "
+                               "program's checks; 'quelt-db upgrade' takes that away")
+                    .arg(writer.login, writer.rights.join(QStringLiteral(", ")), writer.table));
+        for (const QString& table : {QStringLiteral("question"), QStringLiteral("survey"),
+                                     QStringLiteral("survey_results")}) {
+            const qint64 n = CountUnrecordedRows(m_db, table);
+            if (n > 0)
+                notes.append(QStringLiteral("%1: %2 with no record of who stored them or when "
+                                            "(stored before the upgrade, or by other means)")
+                                 .arg(table, counted(n, QStringLiteral("row"))));
+        }
+        for (const QString& elsewhere : ReadTablesElsewhere(m_db))
+            notes.append(QStringLiteral("%1 is not the program's table, which is in the schema "
+                                        "public; the program never uses it")
+                             .arg(elsewhere));
+    }
+
+    // A model's lowest number, where one can be read: the cell in which
+    // the program's writes are tried.
+    qint16 lowest(const QString& table) const
+    {
+        return qint16(qBound(qint64(-32768), m_lowest.value(table), qint64(32767)));
+    }
+
     const Database& m_db;
     QStringList m_computed;
+    QHash<QString, qint64> m_lowest;
     // "table.column" for each column whose values are all there to read as
     // the program reads them.
     QSet<QString> m_readable;
@@ -322,7 +377,7 @@ int RunCheck(const QStringList& args, QTextStream& out)
 {
     const Options options(args, {});
     const QString file = options.expect(1, QStringLiteral("one LOCATION")).first();
-    const Database db = DBEngine::OpenDatabaseForReading(file);
+    const Database db = OpenSurveyDatabaseAsIs(file, true);
     Checker checker(db);
     checker.Run();
 
@@ -333,11 +388,11 @@ int RunCheck(const QStringList& args, QTextStream& out)
         out << "note: " << Visible(note) << '\n';
     const QString path = Visible(db.FileName());
     if (checker.problems.isEmpty()) {
-        out << path << ": the program can use this file.\n";
+        out << path << ": the program can use this " << DatabaseNoun(db) << ".\n";
         return 0;
     }
     out << path << ": " << checker.problems.size()
         << (checker.problems.size() == 1 ? " problem" : " problems")
-        << "; the program cannot rely on this file.\n";
+        << "; the program cannot rely on this " << DatabaseNoun(db) << ".\n";
     return 1;
 }

@@ -51,6 +51,7 @@ int RunImportQuestions(const QStringList& args, QTextStream& out);
 int RunCheck(const QStringList& args, QTextStream& out);
 int RunIndex(const QStringList& args, QTextStream& out);
 int RunCopy(const QStringList& args, QTextStream& out);
+int RunUpgrade(const QStringList& args, QTextStream& out);
 
 // Splits "A;B;C" into trimmed names; empty input gives no names.
 QStringList SplitNames(const QString& list);

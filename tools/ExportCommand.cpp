@@ -3,8 +3,10 @@
 #include "data/Csv.h"
 
 #include "data/Answers.h"
+#include "data/Schema.h"
 #include "data/SurveyFile.h"
 #include "platform/DbEngine.h"
+#include "platform/QueltError.h"
 
 #include <optional>
 
@@ -17,11 +19,19 @@ const QStringList kColumns = {
     QStringLiteral("col_name"),    QStringLiteral("answer"),
 };
 
+// Who stored the answer, its survey's header and its question, and when.
+const QStringList kStorerColumns = {
+    QStringLiteral("stored_by"),          QStringLiteral("stored_at"),
+    QStringLiteral("survey_stored_by"),   QStringLiteral("survey_stored_at"),
+    QStringLiteral("question_stored_by"), QStringLiteral("question_stored_at"),
+};
+
 } // namespace
 
 int RunExport(const QStringList& args, QTextStream& out)
 {
-    const Options options(args, {QStringLiteral("output")}, {QStringLiteral("raw")});
+    const Options options(args, {QStringLiteral("output")},
+                          {QStringLiteral("raw"), QStringLiteral("stored-by")});
     const QString file = options.expect(1, QStringLiteral("one LOCATION")).first();
     const QString path = options.value(QStringLiteral("output"));
     const CsvTexts texts =
@@ -29,19 +39,30 @@ int RunExport(const QStringList& args, QTextStream& out)
     RefuseOutputOverDatabase(path, file);
 
     const Database db = OpenSurveyDatabaseForReading(file);
+    const bool storers = options.has(QStringLiteral("stored-by"));
+    if (storers && !db.IsServer())
+        throw UsageError(QStringLiteral("--stored-by is for a server database; a file records "
+                                        "no logins"));
+    if (storers && !Schema::WritesThroughFunctions(db))
+        throw QueltError(QStringLiteral("The database %1 records no logins yet: it was made by an "
+                                        "earlier version, and its owner upgrades it with "
+                                        "quelt-db upgrade.")
+                             .arg(db.FileName()),
+                         {}, {}, db.FileName());
     out.flush();
     std::optional<Output> named;
     Output& output = path.isEmpty() ? Output::Standard() : named.emplace(path);
     // Millions of lines: each is made in UTF-8 in one reused buffer, and a
     // failed write stops the export at once.
     const CsvTarget target = output.IsTerminal() ? CsvTarget::Terminal : CsvTarget::File;
-    QByteArray record = CsvRecord(kColumns).toUtf8();
+    QByteArray record = CsvRecord(storers ? kColumns + kStorerColumns : kColumns).toUtf8();
     output.Put(record);
-    ReadAnswerLines(db, [&](const QList<QByteArrayView>& fields) {
+    const auto write = [&](const QList<QByteArrayView>& fields) {
         record.resize(0);
         AppendCsvRecord(record, fields, texts, target);
         output.Put(record);
-    });
+    };
+    ReadAnswerLines(db, write, storers);
     output.Finish();
     return 0;
 }

@@ -38,18 +38,29 @@ QStringList modelNames(const Options& options, const QString& option, const QStr
     return names;
 }
 
+// The group given the consultants' rights on a server; a file has none.
+QString consultants(const Options& options, const QString& location)
+{
+    if (!options.has(QStringLiteral("consultants")))
+        return Schema::DefaultConsultants();
+    if (!DBEngine::IsServer(location))
+        throw UsageError(QStringLiteral("--consultants is for a database on a server"));
+    return options.value(QStringLiteral("consultants"));
+}
+
 } // namespace
 
 int RunInit(const QStringList& args, QTextStream& out)
 {
-    const Options options(args, {QStringLiteral("rows"), QStringLiteral("cols")},
-                          {QStringLiteral("allow-duplicate-names")});
+    const Options options(
+        args, {QStringLiteral("rows"), QStringLiteral("cols"), QStringLiteral("consultants")},
+        {QStringLiteral("allow-duplicate-names")});
     const QString file = options.expect(1, QStringLiteral("one LOCATION")).first();
     if (!options.has(QStringLiteral("rows")) || !options.has(QStringLiteral("cols")))
         throw UsageError(QStringLiteral("both --rows and --cols are required"));
     const QStringList rows = modelNames(options, QStringLiteral("rows"), QStringLiteral("row"));
     const QStringList cols = modelNames(options, QStringLiteral("cols"), QStringLiteral("column"));
-    Schema::CreateSurveyDatabase(file, rows, cols);
+    Schema::CreateSurveyDatabase(file, rows, cols, {}, consultants(options, file));
     out << "Created " << Visible(file) << " with "
         << Counted(rows.size(), QStringLiteral("model row")) << " and "
         << Counted(cols.size(), QStringLiteral("model column")) << ".\n";
@@ -103,12 +114,12 @@ const QList<QPair<QString, QString>> kDemoSurveys = {
 
 int RunDemo(const QStringList& args, QTextStream& out)
 {
-    const Options options(args, {});
+    const Options options(args, {QStringLiteral("consultants")});
     const QString file = options.expect(1, QStringLiteral("one LOCATION")).first();
     int questions = 0;
     // Filled in the transaction that makes the tables: a failure leaves no
     // half-made demo, neither a file nor tables on a server.
-    Schema::CreateSurveyDatabase(file, kDemoRows, kDemoCols, [&](Database& db) {
+    const auto fill = [&](Database& db) {
         // A fixed seed: every demo file is the same, so screenshots compare.
         QRandomGenerator random(20261207);
         for (qint16 row = 0; row < kDemoRows.size(); ++row) {
@@ -137,7 +148,8 @@ int RunDemo(const QStringList& args, QTextStream& out)
             }
             StoreAnswers(db, surveyId, answers);
         }
-    });
+    };
+    Schema::CreateSurveyDatabase(file, kDemoRows, kDemoCols, fill, consultants(options, file));
     out << "Created " << Visible(file) << ": a " << kDemoRows.size() << " x " << kDemoCols.size()
         << " model, " << questions << " questions, " << kDemoSurveys.size()
         << " surveys with answers.\n";

@@ -12,6 +12,7 @@
 #include "platform/QueltError.h"
 
 #include <QFileInfo>
+#include <QSet>
 #include <algorithm>
 #include <sys/ioctl.h>
 #include <unistd.h>
@@ -55,10 +56,13 @@ SurveyNumber surveyNumber(const QString& text)
 QList<SurveyNumber> surveyList(const QString& text)
 {
     QList<SurveyNumber> surveys;
+    QSet<SurveyNumber> named;
     for (const QString& part : text.split(u',')) {
         const SurveyNumber n = surveyNumber(part);
-        if (!surveys.contains(n))
+        if (!named.contains(n)) {
+            named.insert(n);
             surveys.append(n);
+        }
     }
     return surveys;
 }
@@ -158,6 +162,9 @@ void refuseLargePicture(const ResultsGrid& grid, const QString& path)
 
 Report compute(const Request& request)
 {
+    // As long as the results window may take, whatever the file's indexes
+    // and statistics make of the reading.
+    const EngineAction reading(DBEngine::kWindowLimitMs);
     const Database db = OpenSurveyDatabaseForReading(request.file);
     Report report = ComputeReport(db, request.report);
     if (drawn(request.format))
@@ -209,11 +216,7 @@ QString ansiBackground(const QColor& c, const QString& text)
 // first, down to their values, then the row names, each with "…".
 void writeText(QTextStream& out, const Report& report, bool ansi, int fit)
 {
-    ResultsGrid grid = report.grid;
-    for (QString& name : grid.rowNames)
-        name = Visible(name);
-    for (QString& name : grid.colNames)
-        name = Visible(name);
+    const ResultsGrid grid = ShownNames(report.grid);
     const int rows = grid.RowCount();
     const int cols = grid.ColCount();
     QList<QStringList> cells(rows);
@@ -292,6 +295,12 @@ int RunReport(const QStringList& args, QTextStream& out)
     RefuseOutputOverDatabase(request.output, request.file);
     const Report report = compute(request);
     const QString creator = QStringLiteral("quelt-db");
+    // On standard error, so that the output stays as it is.
+    Report named = report;
+    named.grid = ShownNames(report.grid);
+    if (const QString note = OutsideScoresNote(named); !note.isEmpty())
+        QTextStream(stderr) << "quelt-db report: note: " << note << "; run quelt-db check on the "
+                            << "file.\n";
     switch (request.format) {
     case Format::Text: {
         const bool ansi = request.output.isEmpty() && colourWanted(request.colour);

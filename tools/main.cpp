@@ -23,10 +23,20 @@ namespace {
     "postgresql://user@host:5432/quelt or postgresql:///?service=quelt. A server's\n"              \
     "password goes in ~/.pgpass, a service file or PGPASSWORD, never into LOCATION.\n"
 
+// What init makes on a server, said once for init.
+#define SERVER_SETUP_HELP                                                                          \
+    "On a server, run as the role that is to own the tables, init also makes\n"                    \
+    "CHECK and foreign-key constraints that refuse what the program would show\n"                  \
+    "wrongly, columns that record which login stored each header, question and\n"                  \
+    "answer and when, and the functions through which consultants write. The\n"                    \
+    "group ROLE (--consultants, quelt_consultant unless given), which the server's\n"              \
+    "administrator makes first, may read the tables and run those functions, and\n"                \
+    "nothing else.\n"
+
 const Command kCommands[] = {
     {"init", "create an empty survey database with a named model",
      "Usage: quelt-db init LOCATION --rows \"Name;Name;...\" --cols \"Name;Name;...\"\n"
-     "                         [--allow-duplicate-names]\n"
+     "                         [--allow-duplicate-names] [--consultants ROLE]\n"
      "\n"
      "Creates the five tables of the survey database: a new file at LOCATION, or\n"
      "in the existing server database LOCATION names (postgresql://...). The model\n"
@@ -35,15 +45,17 @@ const Command kCommands[] = {
      "Both --rows and --cols are required (either may be \"\").\n"
      "Every name needs some text: an empty name or a \";\" at the end is refused,\n"
      "and so is a name given twice unless --allow-duplicate-names. The program\n"
-     "supports models of up to 100 rows and 100 columns.\n" LOCATION_HELP,
+     "supports models of up to 100 rows and 100 columns.\n"
+     "\n" SERVER_SETUP_HELP LOCATION_HELP,
      RunInit},
     {"demo", "create a demo database with questions and answered surveys",
-     "Usage: quelt-db demo LOCATION\n"
+     "Usage: quelt-db demo LOCATION [--consultants ROLE]\n"
      "\n"
      "Creates the survey database at LOCATION, as init does, with a named 6 x 6\n"
      "model, two to four questions in every cell and three surveys that answer\n"
      "every question. An existing file is never overwritten, nor a server\n"
-     "database that holds the tables.\n" LOCATION_HELP,
+     "database that holds the tables. On a server it makes what init makes;\n"
+     "--consultants ROLE as there.\n" LOCATION_HELP,
      RunDemo},
     {"report", "the mean score of every cell: one survey, several, compared or as a trend",
      "Usage: quelt-db report LOCATION (--survey N | --surveys N,M,... [--trend] | --all [--trend]\n"
@@ -86,7 +98,7 @@ const Command kCommands[] = {
      "or FORCE_COLOR bring them into a pipe. The database is only read.\n" LOCATION_HELP,
      RunReport, ReportDraws},
     {"export", "every stored answer as CSV, one line per answer",
-     "Usage: quelt-db export LOCATION [--output PATH] [--raw]\n"
+     "Usage: quelt-db export LOCATION [--output PATH] [--raw] [--stored-by]\n"
      "\n"
      "Writes every answer in the order it was entered, with its survey (number,\n"
      "completed by, company), its question (number, label, text), the question's\n"
@@ -101,6 +113,9 @@ const Command kCommands[] = {
      "                 a pipe is written straight through\n"
      "  --raw          every text exactly as stored, byte for byte, for statistics\n"
      "                 packages\n"
+     "  --stored-by    (a server database) six more fields: the login that stored\n"
+     "                 the answer and when (UTC), and the same of its survey's\n"
+     "                 header and of its question; empty where nothing was recorded\n"
      "The database is only read.\n" LOCATION_HELP,
      RunExport},
     {"import-questions", "add questions from a CSV file, all of them or none",
@@ -116,20 +131,31 @@ const Command kCommands[] = {
      "line is named and nothing is added; otherwise all questions are added at "
      "once.\n" LOCATION_HELP,
      RunImportQuestions},
-    {"check", "whether the program can use a file; never writes to it",
+    {"check", "whether the program can use a database; never writes to it",
      "Usage: quelt-db check LOCATION\n"
      "\n"
      "Checks the five tables and their columns, that no name, number, question text,\n"
      "completed by or company is null, that every number is whole, within\n"
      "-32768..32767 and stored as a number, that no survey or model number is stored\n"
-     "twice, that no text is longer than the program reads, that the model is within\n"
-     "the 100 x 100 the program supports, that no trigger, view, conflict clause or\n"
-     "computed column acts on the tables, and the database engine's own integrity\n"
-     "check. Prints one line per problem and exits with 1 when there is any, 0\n"
-     "otherwise. Notes on what the program copes with (a model not numbered 0, 1, 2,\n"
-     "..., questions or answers that nothing refers to, a missing index, texts a\n"
-     "server cannot hold) leave the exit status 0. The file is opened read-only: a\n"
-     "journal left by an interrupted write is reported, never rolled back.\n" LOCATION_HELP,
+     "twice, that no text is longer than the program reads, and that the model is\n"
+     "within the 100 x 100 the program supports. Prints one line per problem and\n"
+     "exits with 1 when there is any, 0 otherwise. Notes on what the program copes\n"
+     "with (a model not numbered 0, 1, 2, ..., questions or answers that nothing\n"
+     "refers to, a missing index, texts a server cannot hold) leave the exit status 0.\n"
+     "\n"
+     "In a file it also checks that no trigger, view, virtual table, conflict\n"
+     "clause or computed column acts on the tables, and runs the database engine's\n"
+     "own integrity check. The file is opened read-only: a journal left by an\n"
+     "interrupted write is reported, never rolled back.\n"
+     "\n"
+     "On a server it also checks that no trigger, rule, row-level security or\n"
+     "policy, view or other relation in place of a table, table inheriting from one,\n"
+     "or computed column acts on the tables; that the writing functions are the ones\n"
+     "init made, running as the tables' owner with the search path pinned; that the\n"
+     "database is of this version (else 'quelt-db upgrade'); and that no role but\n"
+     "the owner may change the tables directly. Notes name rows with no record of\n"
+     "who stored them, and tables named like the five in other schemas. The\n"
+     "server checks its own storage; the session is read-only.\n" LOCATION_HELP,
      RunCheck},
     {"index", "give a file the indexes that init makes",
      "Usage: quelt-db index LOCATION\n"
@@ -139,7 +165,7 @@ const Command kCommands[] = {
      "by other means. Writes nothing else.\n" LOCATION_HELP,
      RunIndex},
     {"copy", "copy a whole survey database to a new place, all or nothing",
-     "Usage: quelt-db copy FROM TO\n"
+     "Usage: quelt-db copy FROM TO [--consultants ROLE]\n"
      "\n"
      "Copies every model row and column, question, survey and answer from the\n"
      "database FROM to TO, as stored and in the order stored: a file to a server to\n"
@@ -153,8 +179,23 @@ const Command kCommands[] = {
      "the copy); to a server, a text with a NUL or bytes that are not UTF-8.\n"
      "Each table's rows and totals (every byte of its texts included) are compared\n"
      "at both ends before the copy is committed: it is stored whole or not at all.\n"
-     "FROM is only read.\n" LOCATION_HELP,
+     "FROM is only read. Tables made on a server get what init gives them\n"
+     "(--consultants ROLE as there), and refuse what they refuse: a file whose rows\n"
+     "they do not take is not copied ('quelt-db check' on it tells which). The\n"
+     "copied rows are recorded as stored by the login that copies them.\n" LOCATION_HELP,
      RunCopy},
+    {"upgrade", "give a server database made by the previous version this one's safeguards",
+     "Usage: quelt-db upgrade LOCATION [--consultants ROLE]\n"
+     "\n"
+     "Run by the tables' owner on a server database that the previous version made.\n"
+     "Adds what init now makes: the constraints, the record of who stored each\n"
+     "header, question and answer (empty for the rows already there), and the\n"
+     "writing functions, granted to the consultants' group ROLE (quelt_consultant\n"
+     "unless given); and takes from every role but the owner the rights to change\n"
+     "the tables directly. All of it or nothing: rows the constraints refuse leave\n"
+     "the database as it was ('quelt-db check' lists them). A database that is up\n"
+     "to date is left as it is; a file needs no upgrade.\n" LOCATION_HELP,
+     RunUpgrade},
 };
 
 void printOverview(QTextStream& out)

@@ -4,8 +4,9 @@
 #include "platform/Convert.h"
 #include "platform/DbEngine.h"
 #include "platform/QueltError.h"
+#include "platform/TextSet.h"
 
-#include <QSet>
+#include <QHash>
 #include <algorithm>
 
 namespace {
@@ -60,15 +61,20 @@ QString listTitle(const QList<SurveyNumber>& ids)
 QList<SurveyEntry> chosen(const QList<SurveyEntry>& stored, const QList<SurveyNumber>& ids,
                           const QString& path)
 {
+    // Looked up, not searched for: a file holds up to 32,767 surveys, and
+    // --surveys may name each of them.
+    QHash<SurveyNumber, qsizetype> at;
+    at.reserve(stored.size());
+    for (qsizetype i = 0; i < stored.size(); ++i)
+        at.insert(stored.at(i).id, i);
     QList<SurveyEntry> entries;
     QStringList missing;
     for (SurveyNumber id : ids) {
-        const auto at = std::find_if(stored.begin(), stored.end(),
-                                     [id](const SurveyEntry& e) { return e.id == id; });
-        if (at == stored.end())
+        const auto found = at.constFind(id);
+        if (found == at.constEnd())
             missing.append(DecimalText(id));
         else
-            entries.append(*at);
+            entries.append(stored.at(*found));
     }
     if (!missing.isEmpty())
         throw QueltError(QStringLiteral("%1 has no survey numbered %2; %3.")
@@ -80,12 +86,10 @@ QList<SurveyEntry> ofCompany(const QList<SurveyEntry>& stored, const QString& co
                              const QString& path)
 {
     QList<SurveyEntry> entries;
-    QStringList companies;
+    const QStringList companies = CompaniesOf(stored);
     for (const SurveyEntry& entry : stored) {
         if (entry.header.company == company.trimmed())
             entries.append(entry);
-        if (!companies.contains(entry.header.company))
-            companies.append(entry.header.company);
     }
     if (entries.isEmpty()) {
         constexpr qsizetype kNamed = 10;
@@ -167,7 +171,7 @@ Report ComputeReport(const Database& db, const ReportRequest& request)
             ReadCombinedTotals(db, request.all ? QList<SurveyNumber>() : ids,
                                report.grid.rowNumbers, report.grid.colNumbers);
         for (const CellTotals& cell : totals) {
-            report.grid.cells.append({cell.sum, cell.count});
+            report.grid.cells.append({cell.sum, cell.count, cell.outside});
             report.surveysAnswered.append(cell.surveys);
         }
         break;
@@ -288,6 +292,31 @@ QColor CellColour(const Report& report, int row, int col)
         return BandColour(report.series.last().at(at));
     }
     return {};
+}
+
+QStringList CompaniesOf(const QList<SurveyEntry>& surveys)
+{
+    QStringList companies;
+    TextSet seen;
+    for (const SurveyEntry& entry : surveys)
+        if (seen.Insert(entry.header.company))
+            companies.append(entry.header.company);
+    return companies;
+}
+
+QString OutsideScoresNote(const Report& report)
+{
+    if (report.series.isEmpty())
+        return OutsideScoresNote(report.grid);
+    QStringList notes;
+    for (qsizetype i = 0; i < report.series.size(); ++i) {
+        ResultsGrid one = report.grid;
+        one.cells = report.series.at(i);
+        if (const QString note = OutsideScoresNote(one); !note.isEmpty())
+            notes.append(
+                QStringLiteral("survey %1: %2").arg(DecimalText(report.surveys.at(i).id), note));
+    }
+    return notes.join(QStringLiteral("; "));
 }
 
 QString SurveyNumbers(const Report& report)

@@ -92,5 +92,14 @@ QColor CellColour(const Report& report, int row, int col);
 // A sentence on what the cells hold, for the foot of a table or picture.
 QString CellExplanation(const Report& report);
 
+// The companies of the surveys, each once, in the order of its first.
+QStringList CompaniesOf(const QList<SurveyEntry>& surveys);
+
+// Where the report's means count answers outside the scores 0 to 4, as
+// OutsideScoresNote of the grid says it; in a comparison or trend, for each
+// survey that has any ("survey 3: 2 answers ..."), joined by "; ". Empty
+// when there are none.
+QString OutsideScoresNote(const Report& report);
+
 // The surveys as a list of numbers, "1, 3, 5".
 QString SurveyNumbers(const Report& report);

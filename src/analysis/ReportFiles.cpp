@@ -23,18 +23,6 @@
 
 namespace {
 
-// The names with their control characters written visibly, as a terminal or
-// a picture shows them.
-ResultsGrid shownNames(const ResultsGrid& grid)
-{
-    ResultsGrid shown = grid;
-    for (QString& name : shown.rowNames)
-        name = Visible(name);
-    for (QString& name : shown.colNames)
-        name = Visible(name);
-    return shown;
-}
-
 qsizetype cellIndex(const Report& report, int row, int col)
 {
     return qsizetype(row) * report.grid.ColCount() + col;
@@ -120,26 +108,15 @@ QList<CellFace> facesOf(const Report& report, bool colour)
     return faces;
 }
 
+// A drawing made without a window is printed in the design font.
 QSize pictureSize(const Report& report, const QPaintDevice& device)
 {
-    return GridSizePx(shownNames(report.grid), ToolkitFont(), device, legendOf(report));
+    return ReportPictureSize(report, ToolkitFont(), device);
 }
 
-// As the results window paints its picture: fills and values, then names and
-// lines on top, then the key.
 void paintReport(QPainter& painter, const Report& report, bool colour, const QSize& size)
 {
-    const ResultsGrid grid = shownNames(report.grid);
-    painter.fillRect(QRect(QPoint(0, 0), size), Qt::white);
-    painter.setFont(ToolkitFont());
-    if (report.kind == ReportKind::Survey)
-        DrawResults(painter, grid, colour);
-    else
-        DrawCells(painter, grid, facesOf(report, colour));
-    if (report.kind == ReportKind::Trend)
-        DrawTrends(painter, grid, report.series);
-    DrawGrid(painter, grid);
-    DrawLegend(painter, grid, legendOf(report));
+    PaintReport(painter, report, colour, size, ToolkitFont());
 }
 
 void checkPainter(const QPainter& painter)
@@ -164,12 +141,12 @@ QString onPaper(const QString& text)
     return shown.left(cut) + QStringLiteral("… (%1 characters in all)").arg(shown.size());
 }
 
-QString scoreText(qint64 sum, qint64 count)
+QString scoreText(AnswerSum sum, qint64 count)
 {
     if (count == 0)
         return QStringLiteral("a");
     if (count == 1)
-        return DecimalText(sum);
+        return SumText(sum);
     return QStringLiteral("%1 (%2 answers)").arg(MeanText(ResultsCell{sum, count})).arg(count);
 }
 
@@ -335,7 +312,7 @@ private:
         m_grid = QRectF(0, m_y, size.width() * scale, size.height() * scale);
         m_gridSize = size;
         m_y += m_grid.height() + spacing(kBody);
-        const ResultsGrid shown = shownNames(m_report.grid);
+        const ResultsGrid shown = ShownNames(m_report.grid);
         for (const QString& name : shown.rowNames + shown.colNames)
             note(name);
         for (const LegendEntry& entry : legendOf(m_report))
@@ -358,7 +335,7 @@ private:
             }
             return sides.join(QStringLiteral(" → "));
         }
-        qint64 sum = 0;
+        AnswerSum sum = 0;
         qint64 count = 0;
         for (const QuestionScore& s : entries) {
             sum += s.sum;
@@ -386,7 +363,7 @@ private:
         m_y += spacing(kBody) / 2;
 
         const ResultsGrid& grid = m_report.grid;
-        const ResultsGrid shown = shownNames(grid);
+        const ResultsGrid shown = ShownNames(grid);
         QHash<qint64, int> rowAt;
         QHash<qint64, int> colAt;
         for (int i = 0; i < grid.RowCount(); ++i)
@@ -557,7 +534,7 @@ QByteArray xmpMetadata(const Report& report, const QString& creator)
     };
     alternative(QStringLiteral("dc:title"), Visible(report.title));
     alternative(QStringLiteral("dc:description"),
-                subjectOf(report) + u'\n' + NamesInFull(shownNames(report.grid)));
+                subjectOf(report) + u'\n' + NamesInFull(ShownNames(report.grid)));
     xml.writeStartElement(QStringLiteral("dc:creator"));
     xml.writeStartElement(QStringLiteral("rdf:Seq"));
     xml.writeTextElement(QStringLiteral("rdf:li"), authorOf(report));
@@ -574,6 +551,16 @@ QByteArray xmpMetadata(const Report& report, const QString& creator)
 } // namespace
 
 // ---------------------------------------------------------------- files
+
+ResultsGrid ShownNames(const ResultsGrid& grid)
+{
+    ResultsGrid shown = grid;
+    for (QString& name : shown.rowNames)
+        name = Visible(name);
+    for (QString& name : shown.colNames)
+        name = Visible(name);
+    return shown;
+}
 
 QString ReportCsv(const Report& report, CsvTexts texts, CsvTarget target)
 {
@@ -614,12 +601,12 @@ QString ReportCsv(const Report& report, CsvTexts texts, CsvTarget target)
                 [[fallthrough]];
             case ReportKind::Survey: {
                 const ResultsCell& cell = grid.Cell(row, col);
-                fields << DecimalText(cell.count) << DecimalText(cell.sum) << mean(cell);
+                fields << DecimalText(cell.count) << SumText(cell.sum) << mean(cell);
                 break;
             }
             case ReportKind::Comparison: {
                 for (const QList<ResultsCell>& cells : report.series)
-                    fields << DecimalText(cells.at(at).count) << DecimalText(cells.at(at).sum)
+                    fields << DecimalText(cells.at(at).count) << SumText(cells.at(at).sum)
                            << mean(cells.at(at));
                 const QString change = ChangeText(report.Before(row, col), report.After(row, col));
                 fields << (change == QLatin1String("a") ? QString() : change);
@@ -678,7 +665,7 @@ QByteArray ReportSvg(const Report& report, bool colour, const QString& creator)
     // The generator writes both as they are given: as markup.
     svg.setTitle(Visible(report.title).toHtmlEscaped());
     svg.setDescription(
-        (subjectOf(report) + u'\n' + NamesInFull(shownNames(report.grid)) + u'\n' + creator)
+        (subjectOf(report) + u'\n' + NamesInFull(ShownNames(report.grid)) + u'\n' + creator)
             .toHtmlEscaped());
     const QSize size = pictureSize(report, svg);
     svg.setSize(size);
@@ -697,14 +684,27 @@ QByteArray ReportSvg(const Report& report, bool colour, const QString& creator)
     return text;
 }
 
-QSize ReportPictureSize(const Report& report, const QPaintDevice& device)
+QSize ReportPictureSize(const Report& report, const QFont& font, const QPaintDevice& device)
 {
-    return pictureSize(report, device);
+    return GridSizePx(ShownNames(report.grid), font, device, legendOf(report));
 }
 
-void PaintReport(QPainter& painter, const Report& report, bool colour, const QSize& size)
+// As the results window paints its picture: fills and values, then names and
+// lines on top, then the key.
+void PaintReport(QPainter& painter, const Report& report, bool colour, const QSize& size,
+                 const QFont& font)
 {
-    paintReport(painter, report, colour, size);
+    const ResultsGrid grid = ShownNames(report.grid);
+    painter.fillRect(QRect(QPoint(0, 0), size), Qt::white);
+    painter.setFont(font);
+    if (report.kind == ReportKind::Survey)
+        DrawResults(painter, grid, colour);
+    else
+        DrawCells(painter, grid, facesOf(report, colour));
+    if (report.kind == ReportKind::Trend)
+        DrawTrends(painter, grid, report.series);
+    DrawGrid(painter, grid);
+    DrawLegend(painter, grid, legendOf(report));
 }
 
 void PrintReport(QPagedPaintDevice& device, const Report& report, bool colour)
@@ -739,7 +739,7 @@ QByteArray ReportPdf(const Report& report, bool colour, Paper paper, const QStri
 
 QString ReportTabText(const Report& report)
 {
-    const ResultsGrid grid = shownNames(report.grid);
+    const ResultsGrid grid = ShownNames(report.grid);
     QString text = Visible(report.title) + u'\n';
     QStringList header = {QString()};
     header += grid.colNames;

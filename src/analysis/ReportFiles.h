@@ -7,15 +7,21 @@
 #include <QSize>
 #include <QString>
 
+class QFont;
 class QPagedPaintDevice;
 class QPaintDevice;
 class QPainter;
 struct Report;
+struct ResultsGrid;
 
 // The files a report is written as, the same from quelt-db and from the
 // windows. Each is made whole in memory; the caller puts it in place.
 
 enum class Paper { A4, Letter };
+
+// The names with their control characters written visibly, as a terminal or
+// a picture shows them.
+ResultsGrid ShownNames(const ResultsGrid& grid);
 
 // One line per cell, row by row: the cell's numbers and names, then its
 // counts, sums and means (with each survey's for a comparison or trend).
@@ -36,9 +42,10 @@ QByteArray ReportPdf(const Report& report, bool colour, Paper paper, const QStri
 void PrintReport(QPagedPaintDevice& device, const Report& report, bool colour);
 
 // The picture on a painter of its own (a window's picture box): its size on
-// `device`, then the drawing over it.
-QSize ReportPictureSize(const Report& report, const QPaintDevice& device);
-void PaintReport(QPainter& painter, const Report& report, bool colour, const QSize& size);
+// `device` when laid out in `font`, then the drawing over it.
+QSize ReportPictureSize(const Report& report, const QFont& font, const QPaintDevice& device);
+void PaintReport(QPainter& painter, const Report& report, bool colour, const QSize& size,
+                 const QFont& font);
 
 // The grid as tab-separated lines, names first, as a spreadsheet pastes it.
 QString ReportTabText(const Report& report);

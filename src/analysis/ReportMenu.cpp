@@ -76,7 +76,12 @@ ReportMenu::ReportMenu(QWidget* window, std::initializer_list<QWidget*> pictures
         auto* key = new QShortcut(QKeySequence(Qt::SHIFT | Qt::Key_F10), picture);
         key->setContext(Qt::WidgetShortcut);
         connect(key, &QShortcut::activated, this, [this, picture] {
-            popUp(picture, QPoint(picture->width() / 4, picture->height() / 4));
+            // Where the menu key would open it: at the focus point (the
+            // current cell of a results grid), within the part in view.
+            const QRect shown = picture->visibleRegion().boundingRect();
+            const QRect focus =
+                picture->inputMethodQuery(Qt::ImCursorRectangle).toRect().intersected(shown);
+            popUp(picture, (focus.isEmpty() ? shown : focus).center());
         });
     }
 }
@@ -106,6 +111,7 @@ void ReportMenu::Show(Report report, bool colour)
 const Report& ReportMenu::shown()
 {
     if (m_survey) {
+        const EngineAction reading;
         const Database db = OpenSurveyDatabase(DBEngine::SurveyDatabaseName());
         m_report = SurveyReport(db, *m_survey, m_report->grid);
         m_survey.reset();
@@ -116,6 +122,8 @@ const Report& ReportMenu::shown()
 Report ReportMenu::withQuestions()
 {
     Report report = shown();
+    // Read as a click reads, under one limit; never while a dialog is open.
+    const EngineAction reading;
     LoadReportQuestions(OpenSurveyDatabase(DBEngine::SurveyDatabaseName()), report);
     return report;
 }

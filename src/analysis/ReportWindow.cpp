@@ -3,16 +3,22 @@
 #include "analysis/PictureBox.h"
 #include "analysis/ReportFiles.h"
 #include "analysis/ReportMenu.h"
+#include "analysis/ResultsLayout.h"
+#include "data/SurveyFile.h"
 #include "platform/Convert.h"
+#include "platform/DbEngine.h"
+#include "platform/MessageBox.h"
 
 #include <QCheckBox>
 #include <QLabel>
 #include <QPainter>
 #include <QScrollArea>
 
+using namespace ResultsLayout;
+
 ReportWindow::ReportWindow(const char* name, const QString& title, const QString& heading,
-                           const char* pictureName)
-    : Form(name, title, 11235, 11085)
+                           const char* pictureName, const QString& spoken, int minimumWidth)
+    : Form(name, title, kClientWidth, kClientHeight)
 {
     Label1 = Control<QLabel>("Label1", 240, 120, 8000, 375);
     Label1->setText(heading);
@@ -27,15 +33,28 @@ ReportWindow::ReportWindow(const char* name, const QString& title, const QString
     lblShown->setText(QStringLiteral("Nothing shown yet."));
 
     const QString pictureId = QString::fromLatin1(pictureName);
-    pictureArea =
-        NewControl<QScrollArea>(this, pictureId + QStringLiteral("Area"), 240, 1320, 10575, 9495);
+    pictureArea = NewControl<QScrollArea>(Client(), pictureId + QStringLiteral("Area"),
+                                          kPictureLeft, kPictureTop, kPictureWidth, kPictureHeight);
     pictureArea->setFrameStyle(QFrame::StyledPanel | QFrame::Sunken);
     pictureArea->setWidgetResizable(true);
     pictureArea->setFocusPolicy(Qt::StrongFocus);
+    pictureArea->setAccessibleName(spoken);
     picture = new PictureBox;
     picture->setObjectName(pictureId);
+    picture->setAccessibleName(spoken + QStringLiteral(" grid"));
     pictureArea->setWidget(picture);
     mnuReport = new ReportMenu(this, {pictureArea, picture});
+
+    SetEscapeCloses(true);
+    // The top controls stay whole; the picture shrinks to a few cells.
+    SetClientMinimumTwips(minimumWidth, 4000);
+}
+
+void ReportWindow::Form_Resize()
+{
+    if (pictureArea)
+        pictureArea->setGeometry(
+            GrownTwipsRect(kPictureLeft, kPictureTop, kPictureWidth, kPictureHeight));
 }
 
 QStringList ReportWindow::SurveyChoices(const QList<SurveyEntry>& surveys)
@@ -51,15 +70,30 @@ SurveyNumber ReportWindow::ChosenSurvey(const QString& choice)
     return ParseSurveyNumber(choice.section(u' ', 0, 0));
 }
 
-void ReportWindow::ShowReport(Report report, const QString& shown)
+void ReportWindow::ShowReport(const ReportRequest& request,
+                              const std::function<QString(const Report&)>& shown)
 {
+    // One limit for the whole click, however many surveys it reads.
+    // Everything is read before the picture is touched: a failed query
+    // leaves the previous picture as it was.
+    const EngineAction click;
+    const Database db = OpenSurveyDatabase(DBEngine::SurveyDatabaseName());
+    Report report = ComputeReport(db, request);
     const bool colour = chkColorCoding->isChecked();
+    const QFont font = picture->DrawingFont();
+    const QSize size = ReportPictureSize(report, font, *picture);
     picture->Cls();
-    const QSize size = ReportPictureSize(report, *picture);
     picture->SetPictureSize(size);
-    picture->Draw(
-        [report, colour, size](QPainter& painter) { PaintReport(painter, report, colour, size); });
-    lblShown->setText(shown);
-    picture->setAccessibleDescription(shown + u'\n' + NamesInFull(report.grid));
+    picture->Draw([report, colour, size, font](QPainter& painter) {
+        PaintReport(painter, report, colour, size, font);
+    });
+    const QString said = shown(report);
+    lblShown->setText(said);
+    picture->setAccessibleDescription(said + u'\n' + NamesInFull(report.grid));
+    pictureArea->setAccessibleDescription(picture->accessibleDescription());
+    const QString note = OutsideScoresNote(report);
     mnuReport->Show(std::move(report), colour);
+    if (!note.isEmpty())
+        MessageBox::Show(
+            QStringLiteral("In %1; run quelt-db check on %2.").arg(note, db.FileName()), this);
 }

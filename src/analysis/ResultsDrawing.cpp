@@ -445,3 +445,21 @@ QSize GridSizePx(const ResultsGrid& grid, const QFont& font, const QPaintDevice&
     return QSize(scale.X(qint64(std::ceil(right)) + far) + 1,
                  scale.Y(qint64(std::ceil(bottom)) + far) + 1);
 }
+
+QString BandText(const ResultsCell& cell)
+{
+    if (!cell.HasAnswers())
+        return QStringLiteral("no answers");
+    const QColor fill = BandColour(cell);
+    for (const LegendEntry& entry : BandLegend()) {
+        if (entry.fill == fill)
+            return entry.text;
+    }
+    return {};
+}
+
+QRect CellRectPx(int row, int col, const QPaintDevice& device)
+{
+    const TwipScale scale(device);
+    return QRect(scale.At(lineAt(col), lineAt(row)), scale.At(lineAt(col + 1), lineAt(row + 1)));
+}

@@ -9,6 +9,7 @@ class QFont;
 class QPaintDevice;
 class QPainter;
 class QPoint;
+class QRect;
 struct ResultsCell;
 struct ResultsGrid;
 
@@ -71,6 +72,14 @@ void DrawTrends(QPainter& painter, const ResultsGrid& grid,
 // The full name of the model row or column whose name stands at `px` (pixels
 // of `device`), or an empty text: the picture may show it cut short.
 QString NameAt(const ResultsGrid& grid, const QPoint& px, const QPaintDevice& device);
+
+// The legend's words for the band of a cell's mean ("below 1" ... "above 4"),
+// or "no answers".
+QString BandText(const ResultsCell& cell);
+
+// Cell (row, col) in pixels of `device`, from its top-left line to the lines
+// after it.
+QRect CellRectPx(int row, int col, const QPaintDevice& device);
 
 // The pixels on `device` that hold the whole grid with its names and the
 // legend below it, and a margin like the one before the names.

@@ -15,7 +15,8 @@
 
 frmCompanyTrend::frmCompanyTrend()
     : ReportWindow("frmCompanyTrend", QStringLiteral("Company Trend"),
-                   QStringLiteral("Every survey of one company, in number order"), "picTrend")
+                   QStringLiteral("Every survey of one company, in number order"), "picTrend",
+                   QStringLiteral("Trend"), 6735)
 {
     Label2 = Caption("Label2", 240, 480, 1080, 375, QStringLiteral("Company"));
     cmbCompany = Control<QComboBox>("cmbCompany", 1320, 480, 3615, 315);
@@ -41,12 +42,8 @@ void frmCompanyTrend::Form_Show()
 // first survey.
 void frmCompanyTrend::LoadCompanies()
 {
-    QStringList companies;
-    for (const SurveyEntry& entry :
-         ReadSurveyEntries(OpenSurveyDatabase(DBEngine::SurveyDatabaseName())))
-        if (!companies.contains(entry.header.company))
-            companies.append(entry.header.company);
-    AddNewItems(cmbCompany, companies);
+    AddNewItems(cmbCompany,
+                CompaniesOf(ReadSurveyEntries(OpenSurveyDatabase(DBEngine::SurveyDatabaseName()))));
 }
 
 void frmCompanyTrend::butTrend_Click()
@@ -58,9 +55,9 @@ void frmCompanyTrend::butTrend_Click()
     ReportRequest request;
     request.kind = ReportKind::Trend;
     request.company = cmbCompany->currentText();
-    Report report = ComputeReport(OpenSurveyDatabase(DBEngine::SurveyDatabaseName()), request);
-    const QString shown = QStringLiteral("Showing %1 of %2: %3.")
-                              .arg(Counted(report.surveys.size(), QStringLiteral("survey")),
-                                   report.company, SurveyNumbers(report));
-    ShowReport(std::move(report), shown);
+    ShowReport(request, [](const Report& report) {
+        return QStringLiteral("Showing %1 of %2: %3.")
+            .arg(Counted(report.surveys.size(), QStringLiteral("survey")), report.company,
+                 SurveyNumbers(report));
+    });
 }

@@ -14,12 +14,13 @@
 
 frmCompareSurveys::frmCompareSurveys()
     : ReportWindow("frmCompareSurveys", QStringLiteral("Compare Surveys"),
-                   QStringLiteral("Two surveys of the model compared, cell by cell"), "picCompare")
+                   QStringLiteral("Two surveys of the model compared, cell by cell"), "picCompare",
+                   QStringLiteral("Comparison"), 9495)
 {
     Label2 = Caption("Label2", 240, 480, 1080, 375, QStringLiteral("First survey"));
     cmbFirstSurvey = Control<QComboBox>("cmbFirstSurvey", 1320, 480, 2415, 315);
-    Label3 = Caption("Label3", 3960, 480, 1200, 375, QStringLiteral("Second survey"));
-    cmbSecondSurvey = Control<QComboBox>("cmbSecondSurvey", 5160, 480, 2415, 315);
+    Label3 = Caption("Label3", 3840, 480, 1440, 375, QStringLiteral("Second survey"));
+    cmbSecondSurvey = Control<QComboBox>("cmbSecondSurvey", 5280, 480, 2415, 315);
     butCompare = Control<QPushButton>("butCompare", 7800, 480, 1455, 375);
     butCompare->setText(QStringLiteral("Compare"));
     NameBy(cmbFirstSurvey, Label2);
@@ -63,7 +64,7 @@ void frmCompareSurveys::butCompare_Click()
     ReportRequest request;
     request.kind = ReportKind::Comparison;
     request.surveys = {first, second};
-    Report report = ComputeReport(OpenSurveyDatabase(DBEngine::SurveyDatabaseName()), request);
-    ShowReport(std::move(report),
-               QStringLiteral("Showing survey %1 compared with survey %2.").arg(first).arg(second));
+    ShowReport(request, [first, second](const Report&) {
+        return QStringLiteral("Showing survey %1 compared with survey %2.").arg(first).arg(second);
+    });
 }

@@ -3,7 +3,7 @@
 #include "platform/Form.h"
 
 class Database;
-class PictureBox;
+class ResultsPicture;
 class QCheckBox;
 class QComboBox;
 class QLabel;
@@ -28,7 +28,7 @@ public:
     QCheckBox* chkColorCoding = nullptr;
     // Takes the picture's place and scrolls it when the grid is larger.
     QScrollArea* picTableArea = nullptr;
-    PictureBox* picTable = nullptr;
+    ResultsPicture* picTable = nullptr;
     // Names of the grid's rows and columns, each item holding its model
     // number as data, so a grid position finds the row or column standing
     // there.
@@ -42,6 +42,9 @@ public:
 protected:
     void Form_Load() override;
     void Form_Show() override;
+    // The picture takes what room the window has beyond its layout, or
+    // gives it up, so that its scroll bars stay in view.
+    void Form_Resize() override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:

@@ -1,9 +1,11 @@
 #include "data/Questions.h"
 
+#include "data/Schema.h"
 #include "data/Statements.h"
 #include "data/SurveyFile.h"
 #include "platform/Convert.h"
 #include "platform/DbEngine.h"
+#include "platform/QueltError.h"
 
 #include <limits>
 
@@ -28,6 +30,16 @@ QList<CellQuestion> ReadCellQuestions(const Database& db, qint16 rowNumber, qint
 
 void StoreQuestion(Database& db, const NewQuestion& question)
 {
+    if (Schema::WritesThroughFunctions(db)) {
+        Recordset rs = db.CreateQueryDef(
+                             Sql::Server::CallStoreQuestion(question.label, question.text,
+                                                            question.rowNumber, question.colNumber))
+                           .OpenRecordset();
+        if (rs.Fields(QStringLiteral("id")).isNull())
+            throw QueltError(
+                QStringLiteral("No further question number is available; nothing was stored."));
+        return;
+    }
     StoreOneRow(
         db,
         Sql::InsertQuestion(question.label, question.text, question.rowNumber, question.colNumber),

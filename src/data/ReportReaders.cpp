@@ -53,7 +53,8 @@ QList<QuestionScore> ReadQuestionScores(const Database& db, const QList<SurveyNu
         score.text = rs.FieldText(QStringLiteral("question_text"));
         score.count = rs.FieldInt64(QStringLiteral("iCount"));
         if (score.count > 0) {
-            score.sum = rs.FieldInt64(QStringLiteral("iSum"));
+            score.sum = AnswerSum(rs.FieldInt64(QStringLiteral("iHigh"))) * (AnswerSum(1) << 32) +
+                        rs.FieldInt64(QStringLiteral("iLow"));
             if (bySurvey)
                 score.survey = rs.FieldInt64(QStringLiteral("survey_id"));
         }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "data/Answers.h"
 #include "data/Surveys.h"
 
 #include <QList>
@@ -30,7 +31,7 @@ struct QuestionScore
     // With bySurvey: the survey these answers are of; 0 for a question none
     // of the surveys answered.
     qint64 survey = 0;
-    qint64 sum = 0;
+    AnswerSum sum = 0;
     qint64 count = 0;
 };
 

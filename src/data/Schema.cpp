@@ -2,6 +2,7 @@
 
 #include "data/Model.h"
 #include "data/Statements.h"
+#include "data/SurveyFile.h"
 #include "platform/DbEngine.h"
 #include "platform/QueltError.h"
 
@@ -30,13 +31,15 @@ QStringList CreateTableStatements()
 
 QStringList CreateIndexStatements()
 {
-    // No index may lead with survey_results.survey_id: without statistics the
-    // planner would then start every per-cell query from all of a survey's
-    // answers instead of the few questions of the cell.
+    // The statements that read a cell name the question as the table they
+    // start from, so that the survey's index never leads a planner without
+    // statistics to start there from all of a survey's answers.
     return {
         QStringLiteral("CREATE INDEX IF NOT EXISTS question_cell ON question (row_id, col_id)"),
         QStringLiteral("CREATE INDEX IF NOT EXISTS survey_results_question "
                        "ON survey_results (question_id, survey_id, answer)"),
+        QStringLiteral("CREATE INDEX IF NOT EXISTS survey_results_survey "
+                       "ON survey_results (survey_id, question_id, answer)"),
     };
 }
 
@@ -62,9 +65,242 @@ QStringList CreateServerTableStatements()
 
 QStringList CreateServerIndexStatements()
 {
-    return CreateIndexStatements() +
-           QStringList{QStringLiteral("CREATE INDEX IF NOT EXISTS survey_results_survey "
-                                      "ON survey_results (survey_id, question_id, answer)")};
+    return CreateIndexStatements();
+}
+
+namespace {
+
+const QString kSearchPath = QStringLiteral("pg_catalog, pg_temp");
+
+struct ServerFunction
+{
+    QString signature;
+    QString header;
+    QString body;
+};
+
+// The one narrow path by which a consultant writes: each function stores
+// what a window stores, with the login and the time, as the tables' owner.
+// The constraints check every value; a header's number is the next one,
+// taken under the lock that desktops storing a header share. Where no
+// number is left for a question or a header, nothing is stored and the
+// function gives null.
+const QList<ServerFunction>& serverFunctions()
+{
+    static const QList<ServerFunction> functions = {
+        {QStringLiteral("public.quelt_store_question(text,text,integer,integer)"),
+         QStringLiteral("public.quelt_store_question(p_label text, p_question_text text, "
+                        "p_row integer, p_col integer) RETURNS integer"),
+         QStringLiteral("\nDECLARE\n"
+                        "    stored integer;\n"
+                        "    refused text;\n"
+                        "BEGIN\n"
+                        "    INSERT INTO public.question (label, question_text, row_id, col_id, "
+                        "stored_by, stored_at)\n"
+                        "    VALUES (p_label, p_question_text, p_row, p_col, session_user, now())\n"
+                        "    RETURNING id INTO stored;\n"
+                        "    RETURN stored;\n"
+                        "EXCEPTION WHEN check_violation THEN\n"
+                        "    GET STACKED DIAGNOSTICS refused = CONSTRAINT_NAME;\n"
+                        "    IF refused = 'question_id_check' THEN\n"
+                        "        RETURN NULL;\n"
+                        "    END IF;\n"
+                        "    RAISE;\n"
+                        "END\n")},
+        {QStringLiteral("public.quelt_store_survey(text,text)"),
+         QStringLiteral("public.quelt_store_survey(p_completed_by text, p_company text) "
+                        "RETURNS integer"),
+         QStringLiteral("\nDECLARE\n"
+                        "    stored integer;\n"
+                        "BEGIN\n"
+                        "    PERFORM pg_advisory_xact_lock(7421, 1);\n"
+                        "    SELECT coalesce(max(id), 0) + 1 INTO stored FROM public.survey;\n"
+                        "    IF stored > 32767 THEN\n"
+                        "        RETURN NULL;\n"
+                        "    END IF;\n"
+                        "    INSERT INTO public.survey (id, completed_by, company, stored_by, "
+                        "stored_at)\n"
+                        "    VALUES (stored, p_completed_by, p_company, session_user, now());\n"
+                        "    RETURN stored;\n"
+                        "END\n")},
+        {QStringLiteral("public.quelt_store_answers(integer,integer[],integer[])"),
+         QStringLiteral("public.quelt_store_answers(p_survey integer, p_questions integer[], "
+                        "p_answers integer[]) RETURNS integer"),
+         QStringLiteral(
+             "\nDECLARE\n"
+             "    stored integer;\n"
+             "BEGIN\n"
+             "    IF cardinality(p_questions) IS DISTINCT FROM cardinality(p_answers) "
+             "THEN\n"
+             "        RAISE EXCEPTION 'as many answers as questions are needed';\n"
+             "    END IF;\n"
+             "    INSERT INTO public.survey_results (survey_id, question_id, answer, "
+             "stored_by, stored_at)\n"
+             "    SELECT p_survey, given.q, given.a, session_user, now()\n"
+             "    FROM unnest(p_questions, p_answers) WITH ORDINALITY AS given(q, a, n)\n"
+             "    ORDER BY given.n;\n"
+             "    GET DIAGNOSTICS stored = ROW_COUNT;\n"
+             "    RETURN stored;\n"
+             "END\n")},
+    };
+    return functions;
+}
+
+// Read by check and by every opening of the database; upgrade replaces it.
+const QString kVersionFunction = QStringLiteral("public.quelt_schema_version()");
+
+QString versionBody()
+{
+    return QStringLiteral("SELECT %1").arg(kServerVersion);
+}
+
+// What the program would show wrongly, refused whoever stores it: numbers
+// beyond 16 bits, texts longer than a window reads, scores outside 0 to 4,
+// answers and questions that refer to nothing. The record of who stored a
+// row: empty for the rows of an earlier version, which nobody recorded.
+QStringList safeguardStatements(const QString& consultants)
+{
+    const QString longest = QString::number(DBEngine::LongestValueBytes());
+    const QString number = QStringLiteral("ADD CHECK (%1 BETWEEN -32768 AND 32767)");
+    const QString text = QStringLiteral("ADD CHECK (octet_length(%1) <= ") + longest + u')';
+    const QString recorded =
+        QStringLiteral("ADD COLUMN stored_by text, ADD COLUMN stored_at timestamptz, ALTER "
+                       "stored_by SET DEFAULT session_user, ALTER stored_at SET DEFAULT now()");
+    const QString tables =
+        QStringLiteral("public.model_row, public.model_column, public.question, public.survey, "
+                       "public.survey_results");
+    QStringList functions;
+    for (const ServerFunction& f : serverFunctions())
+        functions.append(f.signature);
+    const QString group = Sql::QuoteName(consultants);
+    QStringList statements = {
+        QStringLiteral("ALTER TABLE public.model_row %1, %2")
+            .arg(number.arg(QStringLiteral("row_number")), text.arg(QStringLiteral("name"))),
+        QStringLiteral("ALTER TABLE public.model_column %1, %2")
+            .arg(number.arg(QStringLiteral("col_number")), text.arg(QStringLiteral("name"))),
+        QStringLiteral("ALTER TABLE public.question %1, %2, %3, ADD FOREIGN KEY (row_id) "
+                       "REFERENCES public.model_row, ADD FOREIGN KEY (col_id) REFERENCES "
+                       "public.model_column, %4")
+            .arg(number.arg(QStringLiteral("id")), text.arg(QStringLiteral("label")),
+                 text.arg(QStringLiteral("question_text")), recorded),
+        QStringLiteral("ALTER TABLE public.survey %1, %2, %3, %4")
+            .arg(number.arg(QStringLiteral("id")), text.arg(QStringLiteral("completed_by")),
+                 text.arg(QStringLiteral("company")), recorded),
+        QStringLiteral("ALTER TABLE public.survey_results ADD CHECK (answer BETWEEN 0 AND 4), ADD "
+                       "FOREIGN KEY (survey_id) REFERENCES public.survey, ADD FOREIGN KEY "
+                       "(question_id) REFERENCES public.question, %1")
+            .arg(recorded),
+    };
+    for (const ServerFunction& f : serverFunctions())
+        statements.append(QStringLiteral("CREATE OR REPLACE FUNCTION %1 LANGUAGE plpgsql "
+                                         "SECURITY DEFINER SET search_path = %2 AS $$%3$$")
+                              .arg(f.header, kSearchPath, f.body));
+    statements += {
+        QStringLiteral("CREATE OR REPLACE FUNCTION %1 RETURNS integer LANGUAGE sql IMMUTABLE AS "
+                       "$$%2$$")
+            .arg(kVersionFunction, versionBody()),
+        QStringLiteral("REVOKE ALL ON TABLE %1 FROM PUBLIC").arg(tables),
+        QStringLiteral("GRANT SELECT ON TABLE %1 TO %2").arg(tables, group),
+        QStringLiteral("REVOKE ALL ON FUNCTION %1 FROM PUBLIC").arg(functions.join(u',')),
+        QStringLiteral("GRANT EXECUTE ON FUNCTION %1 TO %2").arg(functions.join(u','), group),
+        QStringLiteral("GRANT USAGE ON SCHEMA public TO %1").arg(group),
+    };
+    return statements;
+}
+
+void requireConsultants(const Database& db, const QString& consultants)
+{
+    Recordset rs = db.CreateQueryDef(Sql::Server::CountRoles(consultants)).OpenRecordset();
+    if (rs.FieldInt64(QStringLiteral("v")) == 0)
+        throw QueltError(QStringLiteral("The server has no role %1 for the consultants to belong "
+                                        "to: its administrator makes it first (createuser "
+                                        "--no-login %1), or --consultants names another.")
+                             .arg(consultants),
+                         {}, {}, db.FileName());
+}
+
+} // namespace
+
+QString DefaultConsultants()
+{
+    return QStringLiteral("quelt_consultant");
+}
+
+bool WritesThroughFunctions(const Database& db)
+{
+    return db.IsServer() && db.SchemaVersion() >= kServerVersion;
+}
+
+QList<QPair<QString, QString>> ServerFunctions()
+{
+    QList<QPair<QString, QString>> functions;
+    for (const ServerFunction& f : serverFunctions())
+        functions.append({f.signature, f.body});
+    functions.append({kVersionFunction, versionBody()});
+    return functions;
+}
+
+void CreateServerTables(Database& db, const QString& consultants)
+{
+    requireConsultants(db, consultants);
+    for (const QString& sql : CreateServerTableStatements() + CreateServerIndexStatements() +
+                                  safeguardStatements(consultants))
+        db.Execute(sql);
+    db.SetSchemaVersion(kServerVersion);
+}
+
+QStringList UpgradeServerDatabase(Database& db, const QString& consultants)
+{
+    QStringList done;
+    Transaction batch(db);
+    if (ReadPresentTables(db).size() != TableNames().size())
+        throw QueltError(QStringLiteral("The database does not hold the five survey tables, so "
+                                        "there is nothing to upgrade; init makes them."),
+                         {}, {}, db.FileName());
+    if (db.SchemaVersion() > kServerVersion)
+        throw QueltError(QStringLiteral("The database was made by a later version of the program "
+                                        "(version %1); this one knows version %2 at most.")
+                             .arg(db.SchemaVersion())
+                             .arg(kServerVersion),
+                         {}, {}, db.FileName());
+    if (db.SchemaVersion() == kServerVersion)
+        return done;
+    requireConsultants(db, consultants);
+    // Every right to change the tables directly goes; only the functions write.
+    Recordset writers = db.CreateQueryDef(Sql::Server::SelectDirectWriters()).OpenRecordset();
+    QStringList revokes;
+    for (; !writers.Eof(); writers.MoveNext()) {
+        const QString login = writers.FieldText(QStringLiteral("login"));
+        const QString table = writers.FieldText(QStringLiteral("tbl"));
+        const QString right = writers.FieldText(QStringLiteral("privilege"));
+        revokes.append(QStringLiteral("REVOKE %1 ON %2 public.%3 FROM %4")
+                           .arg(right,
+                                table.endsWith(QLatin1String("_seq")) ? QStringLiteral("SEQUENCE")
+                                                                      : QStringLiteral("TABLE"),
+                                table,
+                                login == QLatin1String("PUBLIC") ? login : Sql::QuoteName(login)));
+        done.append(QStringLiteral("took %1 on %2 from %3").arg(right, table, login));
+    }
+    writers.Close();
+    try {
+        for (const QString& sql : safeguardStatements(consultants) + revokes)
+            db.Execute(sql);
+    } catch (const QueltError& e) {
+        // A row the new constraints refuse: the server names the constraint.
+        if (!e.engineText().contains(QLatin1String("violate")))
+            throw;
+        throw QueltError(QStringLiteral("The database holds rows that the program would show "
+                                        "wrongly, which the new constraints refuse; quelt-db "
+                                        "check lists them. Nothing was changed."),
+                         e.engineText(), e.statement(), db.FileName());
+    }
+    batch.Commit();
+    db.SetSchemaVersion(kServerVersion);
+    done.prepend(QStringLiteral("gave %1 the consultants' rights").arg(consultants));
+    done.prepend(QStringLiteral("made the writing functions, constraints and records of who "
+                                "stored what (version %1)")
+                     .arg(kServerVersion));
+    return done;
 }
 
 QStringList TableNames()
@@ -89,18 +325,17 @@ namespace {
 // A server's tables are made in one transaction with everything else, so a
 // failure leaves the database as empty as it was.
 void createOnServer(const QString& location, const QStringList& rowNames,
-                    const QStringList& columnNames, const std::function<void(Database&)>& fill)
+                    const QStringList& columnNames, const std::function<void(Database&)>& fill,
+                    const QString& consultants)
 {
     Database db = DBEngine::CreateDatabase(location);
+    NameSchema(db);
     Transaction batch(db);
     if (!ReadPresentTables(db).isEmpty())
         throw QueltError(QStringLiteral("The database already holds survey tables; it was left "
                                         "as it was."),
                          {}, {}, db.FileName());
-    for (const QString& sql : CreateServerTableStatements())
-        db.Execute(sql);
-    for (const QString& sql : CreateServerIndexStatements())
-        db.Execute(sql);
+    CreateServerTables(db, consultants);
     StoreModel(db, rowNames, columnNames);
     if (fill)
         fill(db);
@@ -111,7 +346,7 @@ void createOnServer(const QString& location, const QStringList& rowNames,
 
 void CreateSurveyDatabase(const QString& path, const QStringList& rowNames,
                           const QStringList& columnNames,
-                          const std::function<void(Database&)>& fill)
+                          const std::function<void(Database&)>& fill, const QString& consultants)
 {
     if (rowNames.size() > kLargestModel || columnNames.size() > kLargestModel)
         throw QueltError(QStringLiteral("A model of %1 x %2 is larger than the program "
@@ -120,15 +355,15 @@ void CreateSurveyDatabase(const QString& path, const QStringList& rowNames,
                              .arg(columnNames.size())
                              .arg(kLargestModel));
     if (DBEngine::IsServer(path))
-        return createOnServer(path, rowNames, columnNames, fill);
+        return createOnServer(path, rowNames, columnNames, fill, consultants);
     bool created = false;
     try {
         Database db = DBEngine::CreateDatabase(path);
         created = true;
-        // Large pages, set while the file is still empty. The results window
-        // runs one statement per cell, and each looks up a few dozen answers
-        // scattered through the answers' index; together they read most of
-        // that index once, and in 64 KiB pages that takes 16 times fewer
+        // Large pages, set while the file is still empty: a file made by an
+        // earlier version, without the survey's index, has its results read
+        // question by question through the answers' index, which reads most
+        // of that index once, and in 64 KiB pages that takes 16 times fewer
         // reads than in the engine's usual 4 KiB.
         db.Execute(QStringLiteral("PRAGMA page_size = 65536"));
         Transaction batch(db);

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <QList>
+#include <QPair>
 #include <QString>
 #include <QStringList>
 #include <functional>
@@ -18,17 +20,51 @@ constexpr qsizetype kLargestModel = 100;
 
 QStringList CreateTableStatements();
 
-// Indexes that give the per-cell results query a good plan even on a file
-// filled later without statistics: questions found by cell, answers by
-// question and survey, with the score in the index so no table row is read.
+// Indexes for what the windows read, with the score in the answers' indexes
+// so no table row is read: questions found by cell; a cell's answers of one
+// survey found question by question (the answering window); a survey's
+// answers read in one range (the results).
 QStringList CreateIndexStatements();
 
 // The same on a database server: its types, the question number handed out
 // by an identity column, and answers that keep the order they were entered
-// in. The server gathers statistics, so there an index leading with the
-// survey serves Show Results' one grouped statement.
+// in.
 QStringList CreateServerTableStatements();
 QStringList CreateServerIndexStatements();
+
+// A server database's safeguards beyond its tables, in the version `init`
+// and `upgrade` make: CHECK and foreign-key constraints that keep out what
+// the program would show wrongly, whoever stores it; a record of the login
+// that stored each header, question and answer, and when; and the one
+// narrow path by which consultants write, functions that run as the
+// tables' owner with the search path pinned. The program's functions are
+// told apart by it; a database without them, as the previous version made
+// it, is version 0.
+constexpr int kServerVersion = 2;
+
+// The group of roles that init and upgrade give the consultants' rights:
+// reading the five tables and running the writing functions.
+QString DefaultConsultants();
+
+// Whether the program writes to this database through the server's
+// functions (a server database of kServerVersion) rather than with INSERTs.
+bool WritesThroughFunctions(const Database& db);
+
+// The program's functions as the server's catalogue shows them: signature
+// (public.name(types)) and body, for telling them from changed ones.
+QList<QPair<QString, QString>> ServerFunctions();
+
+// Makes the tables, indexes and safeguards in a server database that holds
+// none of the tables, within the transaction the caller has begun.
+// `consultants` names an existing role; a missing one is refused.
+void CreateServerTables(Database& db, const QString& consultants);
+
+// Gives a server database made by the previous version the safeguards of
+// this one, all or nothing, and takes from every role but the owner the
+// rights to change the tables directly. Gives one line for each thing done.
+// A database whose rows the constraints refuse is left as it was, and so is
+// one that is up to date already (nothing to do).
+QStringList UpgradeServerDatabase(Database& db, const QString& consultants);
 
 // The five tables' names, in the order a copy fills them.
 QStringList TableNames();
@@ -41,8 +77,11 @@ QStringList ReadPresentTables(const Database& db);
 // location the tables go into the existing database, which must hold none of
 // them yet. `fill` then stores more in the same transaction: the database is
 // made whole or not at all.
+// On a server the safeguards are made too, with `consultants` given the
+// consultants' rights.
 void CreateSurveyDatabase(const QString& location, const QStringList& rowNames,
                           const QStringList& columnNames,
-                          const std::function<void(Database&)>& fill = {});
+                          const std::function<void(Database&)>& fill = {},
+                          const QString& consultants = DefaultConsultants());
 
 } // namespace Schema

@@ -13,6 +13,13 @@ QString Quote(const QString& text)
     return u'\'' + quoted + u'\'';
 }
 
+QString QuoteName(const QString& name)
+{
+    QString quoted = name;
+    quoted.replace(u'"', QStringLiteral("\"\""));
+    return u'"' + quoted + u'"';
+}
+
 QString SelectModelRows()
 {
     return QStringLiteral("SELECT row_number, name FROM model_row");
@@ -58,24 +65,11 @@ QString SelectRowNamesOrdered()
            QStringLiteral("ORDER BY row_number");
 }
 
-// Joined in one go (%): the results window makes this text once per cell,
-// and joining piece by piece made a new string at every piece.
-QString SelectCellSum(qint64 surveyId, qint64 rowNumber, qint64 colNumber)
-{
-    return QStringLiteral("SELECT SUM(answer) as iSum, ") %
-           QStringLiteral("COUNT(answer) as iCount ") %
-           QStringLiteral("FROM survey_results, question ") %
-           QStringLiteral("WHERE survey_results.question_id = question.id ") %
-           QStringLiteral("AND survey_id = ") % DecimalText(surveyId) % QStringLiteral(" ") %
-           QStringLiteral("AND row_id = ") % DecimalText(rowNumber) % QStringLiteral(" ") %
-           QStringLiteral("AND col_id = ") % DecimalText(colNumber);
-}
-
 QString SelectCellStored(qint64 surveyId, qint64 rowNumber, qint64 colNumber)
 {
     return QStringLiteral("SELECT COUNT(DISTINCT CASE WHEN answer IS NOT NULL THEN question_id "
                           "END) as iQuestions, COUNT(answer) as iAnswers "
-                          "FROM survey_results, question "
+                          "FROM question CROSS JOIN survey_results "
                           "WHERE survey_results.question_id = question.id AND survey_id = ") %
            DecimalText(surveyId) % QStringLiteral(" AND row_id = ") % DecimalText(rowNumber) %
            QStringLiteral(" AND col_id = ") % DecimalText(colNumber);
@@ -127,15 +121,117 @@ QString SelectMaxQuestionId()
     return QStringLiteral("SELECT MAX(id) as iMax FROM question");
 }
 
-QString SelectCellOverSurveys(const QString& surveySet, qint64 rowNumber, qint64 colNumber)
+namespace {
+
+QString numberList(const QList<qint64>& numbers)
 {
-    return QStringLiteral("SELECT COUNT(DISTINCT CASE WHEN answer IS NOT NULL THEN survey_id END) "
-                          "as iSurveys, SUM(answer) as iSum, COUNT(answer) as iCount "
-                          "FROM survey_results, question "
-                          "WHERE survey_results.question_id = question.id "
-                          "AND survey_id IN (") %
-           surveySet % QStringLiteral(") AND row_id = ") % DecimalText(rowNumber) %
-           QStringLiteral(" AND col_id = ") % DecimalText(colNumber);
+    QStringList texts;
+    texts.reserve(numbers.size());
+    for (qint64 n : numbers)
+        texts.append(DecimalText(n));
+    return texts.join(u',');
+}
+
+// The answers of a set of surveys to the questions of the grid's cells, as
+// the engine is told to read them. A cell is addressed as `row_id = n`
+// addresses it; IN compares as = does. A list is a look-up for each of its
+// values only on the table read first (the cells' questions, or each
+// survey's range); on the other one it is a test, written (x IN (...)) = 1,
+// which compares the same: a look-up for every survey, or every cell, of
+// every row read would multiply the work by the list. With `allCells`, the
+// cells' test is left out where the questions are not read first, for the
+// caller to make on each cell's numbers.
+QString gridAnswers(const SurveySet& surveys, const QList<qint64>& rowNumbers,
+                    const QList<qint64>& colNumbers, const AnswerPlan& plan, bool allCells)
+{
+    QString from;
+    switch (plan.kind) {
+    case AnswerPlan::BySurvey:
+        from = QStringLiteral("FROM survey_results AS r INDEXED BY ") % QuoteName(plan.index) %
+               QStringLiteral(" CROSS JOIN question AS q ");
+        break;
+    case AnswerPlan::ByQuestion:
+        from = QStringLiteral("FROM question AS q CROSS JOIN survey_results AS r INDEXED BY ") %
+               QuoteName(plan.index) % u' ';
+        break;
+    case AnswerPlan::Once:
+        from = QStringLiteral("FROM survey_results AS r NOT INDEXED CROSS JOIN question AS q ");
+        break;
+    }
+    const auto in = [](const QString& column, const QString& list, bool lookUp) {
+        const QString test = column % QStringLiteral(" IN (") % list % u')';
+        return lookUp ? test : u'(' + test + QStringLiteral(") = 1");
+    };
+    const bool questionsFirst = plan.kind == AnswerPlan::ByQuestion;
+    const QString answers =
+        from % QStringLiteral("WHERE r.question_id = q.id AND ") %
+        in(QStringLiteral("r.survey_id"), surveys.set, !questionsFirst || !surveys.several);
+    if (allCells && !questionsFirst)
+        return answers;
+    return answers % QStringLiteral(" AND ") %
+           in(QStringLiteral("q.row_id"), numberList(rowNumbers), questionsFirst) %
+           QStringLiteral(" AND ") %
+           in(QStringLiteral("q.col_id"), numberList(colNumbers), questionsFirst);
+}
+
+// The cell a row of gridAnswers falls in, as the numbers that address it.
+QString selectGridCell()
+{
+    return QStringLiteral("SELECT CAST(q.row_id AS INTEGER) AS row_number, "
+                          "CAST(q.col_id AS INTEGER) AS col_number, ");
+}
+
+// The rest of a statement grouping gridAnswers by cell, after its own
+// columns: how many of several surveys answered in each.
+QString byCell(const SurveySet& surveys, const QList<qint64>& rowNumbers,
+               const QList<qint64>& colNumbers, const AnswerPlan& plan, bool allCells)
+{
+    return (surveys.several ? QStringLiteral(", COUNT(DISTINCT CASE WHEN r.answer IS NOT NULL "
+                                             "THEN r.survey_id END) AS iSurveys ")
+                            : QStringLiteral(" ")) %
+           gridAnswers(surveys, rowNumbers, colNumbers, plan, allCells) %
+           QStringLiteral(" GROUP BY q.row_id, q.col_id");
+}
+
+} // namespace
+
+// Each grouped by the columns themselves, not by numbers made of them: read
+// through the index on the cells, the questions come in that order already,
+// and nothing is sorted.
+QString SelectGridSums(const SurveySet& surveys, const QList<qint64>& rowNumbers,
+                       const QList<qint64>& colNumbers, const AnswerPlan& plan)
+{
+    return QStringLiteral("SELECT q.row_id AS row_value, q.col_id AS col_value, COUNT(r.answer) "
+                          "AS iCount, SUM(r.answer) AS iSum, MIN(r.answer) AS iLowest, "
+                          "MAX(r.answer) AS iHighest") %
+           byCell(surveys, rowNumbers, colNumbers, plan, true);
+}
+
+QString SelectGridTotals(const SurveySet& surveys, const QList<qint64>& rowNumbers,
+                         const QList<qint64>& colNumbers, const AnswerPlan& plan)
+{
+    return selectGridCell() %
+           QStringLiteral("COUNT(r.answer) AS iCount, SUM(r.answer >> 32) AS iHigh, "
+                          "SUM(r.answer & 4294967295) AS iLow, "
+                          "SUM(CAST(r.answer AS INTEGER) <> r.answer) AS iOdd, "
+                          "SUM(CAST(r.answer AS INTEGER) NOT BETWEEN 0 AND 4) AS iOutside") %
+           byCell(surveys, rowNumbers, colNumbers, plan, false);
+}
+
+QString SelectGridOddAnswers(const SurveySet& surveys, const QList<qint64>& rowNumbers,
+                             const QList<qint64>& colNumbers, const AnswerPlan& plan)
+{
+    return selectGridCell() %
+           QStringLiteral("r.survey_id AS survey, r.question_id AS question, r.answer AS answer, "
+                          "r.answer >> 32 AS iHigh, r.answer & 4294967295 AS iLow, "
+                          "CAST(r.answer AS INTEGER) NOT BETWEEN 0 AND 4 AS iOutside ") %
+           gridAnswers(surveys, rowNumbers, colNumbers, plan, false) %
+           QStringLiteral(" AND CAST(r.answer AS INTEGER) <> r.answer");
+}
+
+QString ExplainPlan(const QString& sql)
+{
+    return QStringLiteral("EXPLAIN QUERY PLAN ") + sql;
 }
 
 // The joined tables are reduced to one row per number first, so a file that
@@ -143,21 +239,34 @@ QString SelectCellOverSurveys(const QString& surveySet, qint64 rowNumber, qint64
 // question is missing still appears, with those values null. Each line comes
 // as one array of values: reading eleven fields by name costs the engine
 // layer far more per row than the query itself.
-QString SelectAnswerLines()
+QString SelectAnswerLines(const QString& order)
 {
     return QStringLiteral(
-        "SELECT json_array(r.survey_id, s.completed_by, s.company, r.question_id, q.label, "
-        "q.question_text, q.row_id, mr.name, q.col_id, mc.name, r.answer) AS line "
-        "FROM survey_results r "
-        "LEFT JOIN (SELECT id, completed_by, company FROM survey GROUP BY id) s "
-        "ON s.id = r.survey_id "
-        "LEFT JOIN (SELECT id, label, question_text, row_id, col_id FROM question GROUP BY id) q "
-        "ON q.id = r.question_id "
-        "LEFT JOIN (SELECT row_number, name FROM model_row GROUP BY row_number) mr "
-        "ON mr.row_number = q.row_id "
-        "LEFT JOIN (SELECT col_number, name FROM model_column GROUP BY col_number) mc "
-        "ON mc.col_number = q.col_id "
-        "ORDER BY r.rowid");
+               "SELECT json_array(r.survey_id, s.completed_by, s.company, r.question_id, q.label, "
+               "q.question_text, q.row_id, mr.name, q.col_id, mc.name, r.answer) AS line "
+               "FROM survey_results r "
+               "LEFT JOIN (SELECT id, completed_by, company FROM survey GROUP BY id) s "
+               "ON s.id = r.survey_id "
+               "LEFT JOIN (SELECT id, label, question_text, row_id, col_id FROM question GROUP BY "
+               "id) q "
+               "ON q.id = r.question_id "
+               "LEFT JOIN (SELECT row_number, name FROM model_row GROUP BY row_number) mr "
+               "ON mr.row_number = q.row_id "
+               "LEFT JOIN (SELECT col_number, name FROM model_column GROUP BY col_number) mc "
+               "ON mc.col_number = q.col_id "
+               "ORDER BY ") +
+           order;
+}
+
+QString SelectIsWithoutRowid(const QString& table)
+{
+    return QStringLiteral("SELECT wr AS v FROM pragma_table_list(%1)").arg(Quote(table));
+}
+
+QString SelectPrimaryKey(const QString& table)
+{
+    return QStringLiteral("SELECT name FROM pragma_table_info(%1) WHERE pk > 0 ORDER BY pk")
+        .arg(Quote(table));
 }
 
 QString SelectSchemaObjects()
@@ -182,15 +291,29 @@ QString SelectSurveyNumberHolders(qint64 surveyId)
         .arg(DecimalText(surveyId));
 }
 
-QString SelectOddAnswers(const QString& surveySet, qint64 rowNumber, qint64 colNumber)
+QString SelectTableDefinitions()
 {
-    return QStringLiteral("SELECT survey_id AS survey, question_id AS question, answer "
-                          "FROM survey_results, question "
-                          "WHERE survey_results.question_id = question.id "
-                          "AND survey_id IN (") %
-           surveySet % QStringLiteral(") AND row_id = ") % DecimalText(rowNumber) %
-           QStringLiteral(" AND col_id = ") % DecimalText(colNumber) %
-           QStringLiteral(" AND typeof(answer) <> 'integer'");
+    return QStringLiteral("SELECT type, name, sql FROM sqlite_master WHERE type IN ('table', "
+                          "'index') AND sql IS NOT NULL AND lower(tbl_name) IN ('model_row', "
+                          "'model_column', 'question', 'survey', 'survey_results') "
+                          "ORDER BY type = 'index', rowid");
+}
+
+QString SelectStatistics()
+{
+    return QStringLiteral("SELECT lower(tbl) AS tbl, idx, stat FROM sqlite_stat1 WHERE lower(tbl) "
+                          "IN ('model_row', 'model_column', 'question', 'survey', "
+                          "'survey_results')");
+}
+
+QString CountRows(const QString& table)
+{
+    return QStringLiteral("SELECT count(*) AS v FROM %1").arg(table);
+}
+
+QString CountDistinct(const QString& table, const QString& column)
+{
+    return QStringLiteral("SELECT count(DISTINCT %2) AS v FROM %1").arg(table, QuoteName(column));
 }
 
 QString SelectIntegrityCheck()
@@ -203,9 +326,12 @@ QString SelectTableColumns(const QString& table)
     return QStringLiteral("SELECT name FROM pragma_table_xinfo(%1)").arg(Quote(table));
 }
 
-QString SelectIndexes(const QString& table)
+QString SelectIndexShapes(const QString& table)
 {
-    return QStringLiteral("SELECT name, partial FROM pragma_index_list(%1)").arg(Quote(table));
+    return QStringLiteral("SELECT l.name AS name, l.partial AS partial, i.name AS col FROM "
+                          "pragma_index_list(%1) AS l, pragma_index_info(l.name) AS i "
+                          "ORDER BY l.seq, i.seqno")
+        .arg(Quote(table));
 }
 
 QString SelectIndexColumns(const QString& index)
@@ -291,7 +417,9 @@ QString SelectSurveyHeaders()
 }
 
 // Grouped by the question's number alone: the other columns of a question
-// follow from it (a server's key says so).
+// follow from it (a server's key says so). Summed in two halves, as the
+// grid's totals are, so that no answers overflow the engine's sum; each a
+// 64-bit number first, which a server's answers are not.
 QString SelectQuestionScores(const QString& surveySet, bool bySurvey)
 {
     const QString survey = bySurvey ? QStringLiteral(", survey_results.survey_id") : QString();
@@ -299,7 +427,8 @@ QString SelectQuestionScores(const QString& surveySet, bool bySurvey)
                           "question.question_text AS question_text, question.row_id AS row_id, "
                           "question.col_id AS col_id") %
            survey %
-           QStringLiteral(", SUM(survey_results.answer) AS iSum, "
+           QStringLiteral(", SUM(CAST(survey_results.answer AS BIGINT) >> 32) AS iHigh, "
+                          "SUM(CAST(survey_results.answer AS BIGINT) & 4294967295) AS iLow, "
                           "COUNT(survey_results.answer) AS iCount "
                           "FROM question LEFT JOIN survey_results "
                           "ON survey_results.question_id = question.id "
@@ -309,6 +438,146 @@ QString SelectQuestionScores(const QString& surveySet, bool bySurvey)
 }
 
 namespace Server {
+
+namespace {
+
+bool isNameCharacter(QChar c)
+{
+    return c.isLetterOrNumber() || c == u'_' || c == u'$';
+}
+
+} // namespace
+
+QString Qualified(const QString& sql)
+{
+    static const QStringList tables = {QStringLiteral("model_row"), QStringLiteral("model_column"),
+                                       QStringLiteral("question"), QStringLiteral("survey"),
+                                       QStringLiteral("survey_results")};
+    QString out;
+    out.reserve(sql.size() + 64);
+    const qsizetype n = sql.size();
+    qsizetype i = 0;
+    QChar before; // the last character copied that is not blank
+    while (i < n) {
+        const QChar c = sql.at(i);
+        qsizetype end = i + 1;
+        if (c == u'\'' || c == u'"') {
+            // A doubled quote inside ends one run and begins the next.
+            while (end < n && sql.at(end) != c)
+                ++end;
+            end = std::min(end + 1, n);
+        } else if (c == u'$' && !isNameCharacter(before)) {
+            // $$ or $tag$: everything up to the same tag again.
+            qsizetype tagEnd = end;
+            while (tagEnd < n && sql.at(tagEnd) != u'$' && isNameCharacter(sql.at(tagEnd)))
+                ++tagEnd;
+            if (tagEnd < n && sql.at(tagEnd) == u'$') {
+                const QString tag = sql.mid(i, tagEnd + 1 - i);
+                const qsizetype close = sql.indexOf(tag, tagEnd + 1);
+                end = close < 0 ? n : close + tag.size();
+            }
+        } else if (c.isLetter() || c == u'_') {
+            while (end < n && isNameCharacter(sql.at(end)))
+                ++end;
+            if (before != u'.' && tables.contains(sql.mid(i, end - i)))
+                out += QStringLiteral("public.");
+        }
+        out += QStringView(sql).sliced(i, end - i);
+        if (!sql.at(end - 1).isSpace())
+            before = sql.at(end - 1);
+        i = end;
+    }
+    return out;
+}
+
+QString SelectSchemaObjects()
+{
+    return QStringLiteral(
+        "WITH t AS (SELECT c.oid, c.relname::text AS tbl, c.relkind, c.relrowsecurity, "
+        "c.relowner FROM pg_class c WHERE c.relnamespace = (SELECT oid FROM pg_namespace WHERE "
+        "nspname = 'public') AND c.relname IN ('model_row', 'model_column', 'question', "
+        "'survey', 'survey_results')) "
+        "SELECT 'relation' AS kind, tbl, relkind::text AS name, '' AS secure, '' AS body "
+        "FROM t WHERE relkind <> 'r' "
+        "UNION ALL SELECT 'trigger', t.tbl, g.tgname::text, '', '' FROM pg_trigger g "
+        "JOIN t ON g.tgrelid = t.oid WHERE NOT g.tgisinternal "
+        "UNION ALL SELECT 'rule', t.tbl, r.rulename::text, '', '' FROM pg_rewrite r "
+        "JOIN t ON r.ev_class = t.oid WHERE r.rulename <> '_RETURN' "
+        "UNION ALL SELECT 'policy', t.tbl, p.polname::text, '', '' FROM pg_policy p "
+        "JOIN t ON p.polrelid = t.oid "
+        "UNION ALL SELECT 'security', tbl, '', '', '' FROM t WHERE relrowsecurity "
+        "UNION ALL SELECT 'child', t.tbl, h.inhrelid::regclass::text, '', '' FROM pg_inherits h "
+        "JOIN t ON h.inhparent = t.oid "
+        "UNION ALL SELECT 'computed', t.tbl, a.attname::text, '', '' FROM pg_attribute a "
+        "JOIN t ON a.attrelid = t.oid WHERE a.attgenerated <> '' AND NOT a.attisdropped "
+        "UNION ALL SELECT 'function', '', f.oid::regprocedure::text, coalesce(f.prosecdef AND "
+        "f.proowner = ALL (SELECT relowner FROM t) AND f.proconfig = "
+        "ARRAY['search_path=pg_catalog, pg_temp'], false)::text, f.prosrc FROM pg_proc f "
+        "WHERE f.pronamespace = (SELECT oid FROM pg_namespace WHERE nspname = 'public') "
+        "AND f.proname LIKE 'quelt\\_%'");
+}
+
+QString CallStoreQuestion(const QString& label, const QString& questionText, qint16 rowNumber,
+                          qint16 colNumber)
+{
+    return QStringLiteral("SELECT public.quelt_store_question(%1, %2, %3, %4) AS id")
+        .arg(Quote(label), Quote(questionText), DecimalText(rowNumber), DecimalText(colNumber));
+}
+
+QString CallStoreSurvey(const QString& completedBy, const QString& company)
+{
+    return QStringLiteral("SELECT public.quelt_store_survey(%1, %2) AS id")
+        .arg(Quote(completedBy), Quote(company));
+}
+
+QString CallStoreAnswers(qint16 surveyId, const QList<qint16>& questionIds,
+                         const QList<qint16>& answers)
+{
+    const auto array = [](const QList<qint16>& numbers) {
+        QStringList texts;
+        texts.reserve(numbers.size());
+        for (qint16 number : numbers)
+            texts.append(DecimalText(number));
+        return QStringLiteral("ARRAY[") + texts.join(QStringLiteral(", ")) +
+               QStringLiteral("]::integer[]");
+    };
+    return QStringLiteral("SELECT public.quelt_store_answers(%1, %2, %3) AS stored")
+        .arg(DecimalText(surveyId), array(questionIds), array(answers));
+}
+
+QString CountRoles(const QString& name)
+{
+    return QStringLiteral("SELECT count(*) AS v FROM pg_roles WHERE rolname = %1").arg(Quote(name));
+}
+
+QString SelectDirectWriters()
+{
+    return QStringLiteral(
+        "SELECT CASE WHEN a.grantee = 0 THEN 'PUBLIC' ELSE pg_get_userbyid(a.grantee)::text END "
+        "AS login, c.relname::text AS tbl, a.privilege_type AS privilege "
+        "FROM pg_class c, aclexplode(c.relacl) a "
+        "WHERE c.relnamespace = (SELECT oid FROM pg_namespace WHERE nspname = 'public') "
+        "AND c.relname IN ('model_row', 'model_column', 'question', 'survey', 'survey_results', "
+        "'question_id_seq') AND a.grantee <> c.relowner AND a.privilege_type IN ('INSERT', "
+        "'UPDATE', 'DELETE', 'TRUNCATE', 'REFERENCES', 'TRIGGER', 'USAGE') ORDER BY 1, 2, 3");
+}
+
+QString CountUnrecorded(const QString& table)
+{
+    return QStringLiteral(
+               "SELECT count(*) AS v FROM %1 WHERE stored_by IS NULL OR stored_at IS NULL")
+        .arg(table);
+}
+
+QString SelectTablesElsewhere()
+{
+    return QStringLiteral(
+        "SELECT n.nspname::text AS schema, c.relname::text AS tbl FROM pg_class c "
+        "JOIN pg_namespace n ON n.oid = c.relnamespace WHERE c.relname IN ('model_row', "
+        "'model_column', 'question', 'survey', 'survey_results') AND c.relkind IN ('r', 'v', "
+        "'m', 'f', 'p') AND n.nspname NOT IN ('public', 'information_schema') "
+        "AND n.nspname NOT LIKE 'pg\\_%' ORDER BY 1, 2");
+}
 
 // A server's survey.id is an integer column: no text can hold a number there.
 QString SelectSurveyNumberHolders(qint64 surveyId)
@@ -345,7 +614,8 @@ QString LockSurveyNumbers()
 
 QString SelectSurveyCellSums(qint64 surveyId)
 {
-    return QStringLiteral("SELECT row_id, col_id, SUM(answer) AS iSum, COUNT(answer) AS iCount "
+    return QStringLiteral("SELECT row_id, col_id, SUM(answer) AS iSum, COUNT(answer) AS iCount, "
+                          "COUNT(CASE WHEN answer NOT BETWEEN 0 AND 4 THEN 1 END) AS iOutside "
                           "FROM survey_results, question "
                           "WHERE survey_results.question_id = question.id AND survey_id = ") %
            DecimalText(surveyId) % QStringLiteral(" GROUP BY row_id, col_id");
@@ -355,24 +625,47 @@ QString SelectCellsOverSurveys(const QString& surveySet)
 {
     return QStringLiteral("SELECT row_id, col_id, "
                           "COUNT(DISTINCT CASE WHEN answer IS NOT NULL THEN survey_id END) "
-                          "AS iSurveys, SUM(answer) AS iSum, COUNT(answer) AS iCount "
+                          "AS iSurveys, SUM(answer) AS iSum, COUNT(answer) AS iCount, "
+                          "COUNT(CASE WHEN answer NOT BETWEEN 0 AND 4 THEN 1 END) AS iOutside "
                           "FROM survey_results, question "
                           "WHERE survey_results.question_id = question.id "
                           "AND survey_id IN (") %
            surveySet % QStringLiteral(") GROUP BY row_id, col_id");
 }
 
+namespace {
+
+// Every answer with its survey, question and cell, in the order entered.
+const QString kAnswersJoined =
+    QStringLiteral("FROM survey_results r "
+                   "LEFT JOIN survey s ON s.id = r.survey_id "
+                   "LEFT JOIN question q ON q.id = r.question_id "
+                   "LEFT JOIN model_row mr ON mr.row_number = q.row_id "
+                   "LEFT JOIN model_column mc ON mc.col_number = q.col_id "
+                   "ORDER BY r.entry");
+
+} // namespace
+
 QString SelectAnswerLines()
 {
     return QStringLiteral(
-        "SELECT json_build_array(r.survey_id, s.completed_by, s.company, r.question_id, "
-        "q.label, q.question_text, q.row_id, mr.name, q.col_id, mc.name, r.answer)::text AS line "
-        "FROM survey_results r "
-        "LEFT JOIN survey s ON s.id = r.survey_id "
-        "LEFT JOIN question q ON q.id = r.question_id "
-        "LEFT JOIN model_row mr ON mr.row_number = q.row_id "
-        "LEFT JOIN model_column mc ON mc.col_number = q.col_id "
-        "ORDER BY r.entry");
+               "SELECT json_build_array(r.survey_id, s.completed_by, s.company, r.question_id, "
+               "q.label, q.question_text, q.row_id, mr.name, q.col_id, mc.name, r.answer)::text "
+               "AS line ") +
+           kAnswersJoined;
+}
+
+QString SelectAnswerLinesWithStorers()
+{
+    const QString when = QStringLiteral(
+        "to_char(%1.stored_at AT TIME ZONE 'UTC', 'YYYY-MM-DD\"T\"HH24:MI:SS\"Z\"')");
+    return QStringLiteral(
+               "SELECT json_build_array(r.survey_id, s.completed_by, s.company, r.question_id, "
+               "q.label, q.question_text, q.row_id, mr.name, q.col_id, mc.name, r.answer, "
+               "r.stored_by, %1, s.stored_by, %2, q.stored_by, %3)::text AS line ")
+               .arg(when.arg(QStringLiteral("r")), when.arg(QStringLiteral("s")),
+                    when.arg(QStringLiteral("q"))) +
+           kAnswersJoined;
 }
 
 // Found through the search path, as the program's statements find them.
@@ -380,28 +673,35 @@ QString SelectSurveyTables()
 {
     return QStringLiteral("SELECT name FROM unnest(ARRAY['model_row', 'model_column', "
                           "'question', 'survey', 'survey_results']) AS name "
-                          "WHERE to_regclass(name) IS NOT NULL");
+                          "WHERE to_regclass('public.' || name) IS NOT NULL");
 }
 
 QString AdvanceQuestionNumbers()
 {
-    return QStringLiteral("SELECT setval(pg_get_serial_sequence('question', 'id'), MAX(id)) "
-                          "AS v FROM question HAVING MAX(id) IS NOT NULL");
+    return QStringLiteral("SELECT setval(pg_get_serial_sequence('public.question', 'id'), "
+                          "MAX(id)) AS v FROM question HAVING MAX(id) IS NOT NULL");
 }
 
+// Names in quotes are looked up as given: with the schema.
 QString SelectTableColumns(const QString& table)
 {
     return QStringLiteral("SELECT attname AS name FROM pg_attribute WHERE attrelid = "
                           "to_regclass(%1) AND attnum > 0 AND NOT attisdropped ORDER BY attnum")
-        .arg(Quote(table));
+        .arg(Quote(QStringLiteral("public.") + table));
+}
+
+QString SelectRelationKind(const QString& table)
+{
+    return QStringLiteral("SELECT relkind::text AS v FROM pg_class WHERE oid = to_regclass(%1)")
+        .arg(Quote(QStringLiteral("public.") + table));
 }
 
 QString SelectIndexes(const QString& table)
 {
-    return QStringLiteral("SELECT indexrelid::regclass::text AS name, "
-                          "(indpred IS NOT NULL)::int AS partial FROM pg_index "
-                          "WHERE indrelid = to_regclass(%1)")
-        .arg(Quote(table));
+    return QStringLiteral("SELECT c.relname::text AS name, (i.indpred IS NOT NULL)::int AS "
+                          "partial FROM pg_index i JOIN pg_class c ON c.oid = i.indexrelid "
+                          "WHERE i.indrelid = to_regclass(%1)")
+        .arg(Quote(QStringLiteral("public.") + table));
 }
 
 QString SelectIndexColumns(const QString& index)
@@ -410,7 +710,7 @@ QString SelectIndexColumns(const QString& index)
                           "WHERE i.indexrelid = to_regclass(%1) AND a.attrelid = i.indrelid "
                           "AND a.attnum = ANY (i.indkey) "
                           "ORDER BY array_position(i.indkey::int2[], a.attnum)")
-        .arg(Quote(index));
+        .arg(Quote(QStringLiteral("public.") + index));
 }
 
 // A column made by other means may hold text: only whole numbers within
@@ -439,9 +739,10 @@ QString CountUnnumbered(const QString& table, const QString& column)
 } // namespace Server
 
 // Table and column names come from the program's own list of the five tables.
-QString SelectTableRows(const QString& table, const QStringList& columns, bool server)
+QString SelectTableRows(const QString& table, const QStringList& columns, bool server,
+                        const QString& fileOrder)
 {
-    QString order = QStringLiteral("rowid");
+    QString order = fileOrder;
     if (server)
         order =
             table == QLatin1String("survey_results") ? QStringLiteral("entry") : columns.first();

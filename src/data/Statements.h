@@ -14,6 +14,10 @@ namespace Sql {
 // Encloses a text in single quotes, doubling every quote inside it, so any
 // typed text is stored exactly as typed and cannot change the statement.
 QString Quote(const QString& text);
+// Encloses a name (a role's, or an index's the file's catalogue gives) in
+// double quotes, doubling every double quote inside it, so the engine takes
+// it exactly as given.
+QString QuoteName(const QString& name);
 
 // ---- What the windows run. The texts are fixed byte for byte: other
 // programs that share the file see exactly these.
@@ -34,10 +38,9 @@ QString SelectMaxSurveyId();
 // row or column that stands there, however the model is numbered.
 QString SelectColumnNamesOrdered();
 QString SelectRowNamesOrdered();
-// The sum and count of one survey's answers in one cell.
-QString SelectCellSum(qint64 surveyId, qint64 rowNumber, qint64 colNumber);
 // How many of one cell's questions hold answers of one survey, and how many
-// answers they hold.
+// answers they hold: from the cell's questions, whatever the answers'
+// indexes.
 QString SelectCellStored(qint64 surveyId, qint64 rowNumber, qint64 colNumber);
 // A new question in a cell; the engine gives it its number.
 QString InsertQuestion(const QString& label, const QString& questionText, qint16 rowNumber,
@@ -56,20 +59,67 @@ QString InsertModelColumn(qint64 colNumber, const QString& name);
 QString SelectQuestionCells();
 // The largest question number.
 QString SelectMaxQuestionId();
-// The combined sum and count of one cell over a set of surveys, and how many
-// of them answered there: the per-cell statement widened to a set, given as a
-// list of numbers or as a statement that selects them.
-QString SelectCellOverSurveys(const QString& surveySet, qint64 rowNumber, qint64 colNumber);
+// One survey's number, or several: a list of numbers or a statement that
+// selects them.
+struct SurveySet
+{
+    QString set;
+    bool several = false;
+};
+
+// How the engine is told to read the answers behind a grid: through `index`
+// beginning with survey_id, one range of each survey's answers, each one's
+// question looked up; through `index` beginning with question_id and
+// survey_id, question by question; or with neither, every answer once over,
+// each one's question looked up.
+struct AnswerPlan
+{
+    enum Kind { BySurvey, ByQuestion, Once } kind = Once;
+    QString index;
+};
+
+// The answers of a set of surveys, grouped by cell, in one statement whose
+// work the file's statistics cannot change, read as `plan` says: the cells
+// the model's numbers span, and read any other way than question by
+// question also the cells beyond, which the caller leaves out. row_value
+// and col_value are the cell's row_id and col_id as stored; iCount counts
+// the answers; iSum, iLowest and iHighest are the engine's sum, lowest and
+// highest answer (the sum fails past 64 bits); iSurveys (several surveys
+// only) counts the surveys that answered.
+QString SelectGridSums(const SurveySet& surveys, const QList<qint64>& rowNumbers,
+                       const QList<qint64>& colNumbers, const AnswerPlan& plan);
+// The cells the model's numbers span, read so that no answer and no cell's
+// numbers can upset the sums: row_number and col_number address the cell;
+// iHigh and iLow
+// sum the answers' high 32 bits and their low 32 bits, which no number of
+// answers overflows; iOdd counts those the engine does not hold as whole
+// numbers (whose parts in the sums are the engine's guesses), iOutside those
+// outside 0 to 4.
+QString SelectGridTotals(const SurveySet& surveys, const QList<qint64>& rowNumbers,
+                         const QList<qint64>& colNumbers, const AnswerPlan& plan);
+// The answers behind the same cells that the engine does not hold as whole
+// numbers, with what each added to the totals: row_number, col_number,
+// survey, question, answer, iHigh, iLow, iOutside.
+QString SelectGridOddAnswers(const SurveySet& surveys, const QList<qint64>& rowNumbers,
+                             const QList<qint64>& colNumbers, const AnswerPlan& plan);
+// How the engine will run a statement, one line a step: id, parent, detail.
+QString ExplainPlan(const QString& sql);
 // Every answer once, in the order entered, with its survey, question and
-// cell, one JSON array a row (see ReadAnswerLines).
-QString SelectAnswerLines();
+// cell, one JSON array a row (see ReadAnswerLines); `order` is what orders
+// the answers as stored (StoredOrder).
+QString SelectAnswerLines(const QString& order = QStringLiteral("r.rowid"));
+// Whether a table is declared WITHOUT ROWID (1) or not (0), as column v.
+QString SelectIsWithoutRowid(const QString& table);
+// The columns of a table's primary key, in its order: name.
+QString SelectPrimaryKey(const QString& table);
 
 // ---- What reports read beside the grid.
 
 // Every survey's number and header, in the order the engine gives them.
 QString SelectSurveyHeaders();
-// Every question with its cell and the sum and count of the answers the set
-// of surveys gave it (null and 0 for none), in cell and number order; with
+// Every question with its cell and the sum (in halves, iHigh and iLow) and
+// count of the answers the set of surveys gave it (null and 0 for none), in
+// cell and number order; with
 // `bySurvey`, one row per question and survey that answered it (survey_id,
 // null where none did).
 QString SelectQuestionScores(const QString& surveySet, bool bySurvey);
@@ -88,17 +138,25 @@ QString SelectGeneratedColumns();
 // The headers whose number is `surveyId` when compared as numbers, whatever
 // the column holds: as column v, for the caller to convert.
 QString SelectSurveyNumberHolders(qint64 surveyId);
-// The answers behind one cell (over a set of surveys, as in
-// SelectCellOverSurveys) that the engine does not hold as whole numbers:
-// survey, question and answer.
-QString SelectOddAnswers(const QString& surveySet, qint64 rowNumber, qint64 colNumber);
+// The definitions of the five tables and of their indexes, tables first:
+// type, name, sql.
+QString SelectTableDefinitions();
+// The engine's planner statistics about the five tables (sqlite_stat1): tbl
+// (in lower case), idx, stat.
+QString SelectStatistics();
+// Rows of one of the five tables, and distinct values of a column the file
+// names, as column v.
+QString CountRows(const QString& table);
+QString CountDistinct(const QString& table, const QString& column);
 
 // What quelt-db check and index look at: the engine's own catalogue and checks.
 QString SelectIntegrityCheck();
 // Computed columns too, as a window reads them by name like the others.
 QString SelectTableColumns(const QString& table);
-QString SelectIndexes(const QString& table);
 QString SelectIndexColumns(const QString& index);
+// Every index of a table with its columns, one row a column in order: name,
+// partial, col.
+QString SelectIndexShapes(const QString& table);
 QString CountNulls(const QString& table, const QString& column);
 // The catalogue's type and definition of a table or view: type, sql.
 QString SelectTableDefinition(const QString& table);
@@ -125,6 +183,13 @@ QString CountScoresOutsideRange();
 // outright.
 namespace Server {
 
+// A statement with the schema of the five tables named on each of them
+// ("FROM survey" becomes "FROM public.survey"): the session's search path
+// holds only the server's catalogue, so that no table, function or operator
+// of anyone else's can stand in for the program's. Texts in quotes and
+// bodies in dollar quotes are left as they are.
+QString Qualified(const QString& sql);
+
 QString SelectSurveyNumberHolders(qint64 surveyId);
 
 // The windows' pickers and cell questions, in the order a file gives them.
@@ -139,11 +204,11 @@ QString SelectCellQuestions(qint16 rowNumber, qint16 colNumber);
 QString LockSurveyNumbers();
 
 // One survey's sum and count of answers for every cell that has any, in one
-// statement: row_id, col_id, iSum, iCount. The join and the counting are the
-// per-cell statement's, grouped by cell.
+// statement: row_id, col_id, iSum, iCount, and iOutside as in
+// SelectGridTotals.
 QString SelectSurveyCellSums(qint64 surveyId);
 // The same over a set of surveys (numbers or a statement that selects
-// them), with iSurveys as in SelectCellOverSurveys.
+// them), with iSurveys as in SelectGridTotals.
 QString SelectCellsOverSurveys(const QString& surveySet);
 // As SelectAnswerLines, in the order entered.
 QString SelectAnswerLines();
@@ -154,8 +219,43 @@ QString SelectSurveyTables();
 // server hands out follows the largest.
 QString AdvanceQuestionNumbers();
 
+// What on the server acts on the five tables beyond what their columns say,
+// one row each, as kind, tbl, name: a table that is not one ("relation",
+// name its relkind), a trigger, a rule, a row-level security policy,
+// row-level security itself ("security"), a table that inherits from one
+// ("child"), a computed column. And the program's own functions
+// ("function", name the signature) with body, and secure: whether the
+// function runs as the tables' owner with the search path pinned.
+QString SelectSchemaObjects();
+
+// The narrow writing path of a database made by init or upgraded: each
+// call checks what it stores, records who stored it, and gives back the
+// number stored (id), or how many answers (stored).
+QString CallStoreQuestion(const QString& label, const QString& questionText, qint16 rowNumber,
+                          qint16 colNumber);
+QString CallStoreSurvey(const QString& completedBy, const QString& company);
+QString CallStoreAnswers(qint16 surveyId, const QList<qint16>& questionIds,
+                         const QList<qint16>& answers);
+
+// Whether a role of that name exists, as column v.
+QString CountRoles(const QString& name);
+// The roles other than the tables' owner that may change the five tables or
+// hand out question numbers directly, with what they may do: login,
+// tbl, privilege.
+QString SelectDirectWriters();
+// Rows of a table without a record of who stored them and when, as column v.
+QString CountUnrecorded(const QString& table);
+// Tables named like the five in other schemas, which the program never
+// uses: schema, tbl.
+QString SelectTablesElsewhere();
+// As SelectAnswerLines, each line with who stored the answer, its survey's
+// header and its question, and when (UTC, ISO 8601).
+QString SelectAnswerLinesWithStorers();
+
 // The catalogue and checks of quelt-db check and index.
 QString SelectTableColumns(const QString& table);
+// The kind of relation the name stands for (r for a plain table), as v.
+QString SelectRelationKind(const QString& table);
 QString SelectIndexes(const QString& table);
 QString SelectIndexColumns(const QString& index);
 QString SelectOddNumbers(const QString& table, const QString& column);
@@ -167,8 +267,10 @@ QString CountUnnumbered(const QString& table, const QString& column);
 // ---- quelt-db copy: whole tables, as stored.
 
 // Every row of a table, its columns in the order given, in the order stored
-// (a file's rowid; on a server the key, or the order answers were entered).
-QString SelectTableRows(const QString& table, const QStringList& columns, bool server);
+// (on a file `fileOrder`, see StoredOrder; on a server the key, or the order
+// answers were entered).
+QString SelectTableRows(const QString& table, const QStringList& columns, bool server,
+                        const QString& fileOrder);
 // `rows` rows at once, their values bound row by row, each row's in the order
 // of `columns` (as ? on a file, $1, $2, ... on a server): no stored value is
 // ever part of the text.

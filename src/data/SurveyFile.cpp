@@ -1,10 +1,12 @@
 #include "data/SurveyFile.h"
 
+#include "data/Schema.h"
 #include "data/Statements.h"
 #include "platform/Convert.h"
 #include "platform/DbEngine.h"
 #include "platform/QueltError.h"
 
+#include <QHash>
 #include <QLocale>
 
 namespace {
@@ -61,29 +63,138 @@ QString conflictClause(const QStringList& words)
     return {};
 }
 
+struct ServerSchema
+{
+    QStringList hazards;
+    int version = 0;
+};
+
+QString relationKind(const QString& relkind)
+{
+    if (relkind == QLatin1String("v"))
+        return QStringLiteral("a view");
+    if (relkind == QLatin1String("m"))
+        return QStringLiteral("a materialized view");
+    if (relkind == QLatin1String("f"))
+        return QStringLiteral("a foreign table");
+    if (relkind == QLatin1String("p"))
+        return QStringLiteral("a partitioned table");
+    return QStringLiteral("not a plain table");
+}
+
+// Whoever may create objects on a server could hang a trigger, a rule or a
+// policy on a table, or put a view in its place, each of which changes
+// what the program's statements do; and the functions that consultants
+// write through must be the program's own. One statement, one round trip.
+ServerSchema readServerSchema(const Database& db)
+{
+    ServerSchema schema;
+    QHash<QString, QString> bodies;
+    QHash<QString, bool> secure;
+    Recordset rs = db.CreateQueryDef(Sql::Server::SelectSchemaObjects()).OpenRecordset();
+    for (; !rs.Eof(); rs.MoveNext()) {
+        const QString kind = rs.FieldText(QStringLiteral("kind"));
+        const QString table = rs.FieldText(QStringLiteral("tbl"));
+        const QString name = rs.FieldText(QStringLiteral("name"));
+        if (kind == QLatin1String("relation"))
+            schema.hazards.append(QStringLiteral("public.%1 is %2").arg(table, relationKind(name)));
+        else if (kind == QLatin1String("trigger"))
+            schema.hazards.append(QStringLiteral("the trigger \"%1\" acts on %2").arg(name, table));
+        else if (kind == QLatin1String("rule"))
+            schema.hazards.append(
+                QStringLiteral("the rule \"%1\" rewrites statements on %2").arg(name, table));
+        else if (kind == QLatin1String("policy"))
+            schema.hazards.append(
+                QStringLiteral("the row-level security policy \"%1\" filters %2").arg(name, table));
+        else if (kind == QLatin1String("security"))
+            schema.hazards.append(
+                QStringLiteral("row-level security is enabled on %1, hiding rows").arg(table));
+        else if (kind == QLatin1String("child"))
+            schema.hazards.append(
+                QStringLiteral("the table %1 inherits from %2, so its rows count as %2's")
+                    .arg(name, table));
+        else if (kind == QLatin1String("computed"))
+            schema.hazards.append(
+                QStringLiteral("%1.%2 is computed by the server, not stored").arg(table, name));
+        else if (kind == QLatin1String("function")) {
+            bodies.insert(name, rs.Fields(QStringLiteral("body")).toString());
+            secure.insert(name, rs.FieldText(QStringLiteral("secure")) == QLatin1String("true"));
+        }
+    }
+    const QList<QPair<QString, QString>> own = Schema::ServerFunctions();
+    const QString versionFunction = own.last().first;
+    const QString versionText = bodies.value(versionFunction);
+    if (versionText.startsWith(QLatin1String("SELECT ")))
+        schema.version = versionText.mid(7).toInt();
+    if (schema.version < Schema::kServerVersion)
+        return schema;
+    for (const auto& [signature, body] : own.sliced(0, own.size() - 1)) {
+        if (!bodies.contains(signature))
+            schema.hazards.append(
+                QStringLiteral("the function %1, through which consultants write, is missing")
+                    .arg(signature));
+        else if (bodies.value(signature) != body)
+            schema.hazards.append(
+                QStringLiteral("the function %1 is not the one the program made").arg(signature));
+        else if (!secure.value(signature))
+            schema.hazards.append(QStringLiteral("the function %1 does not run as the tables' "
+                                                 "owner with the search path pinned")
+                                      .arg(signature));
+    }
+    return schema;
+}
+
 Database refuseHazards(Database db)
 {
-    const QStringList hazards = ReadSchemaHazards(db);
+    NameSchema(db);
+    QStringList hazards;
+    if (db.IsServer()) {
+        const ServerSchema schema = readServerSchema(db);
+        db.SetSchemaVersion(schema.version);
+        hazards = schema.hazards;
+    } else {
+        hazards = ReadSchemaHazards(db);
+    }
     if (!hazards.isEmpty())
-        throw QueltError(QStringLiteral("The file %1 cannot be used safely: %2. Nothing was read "
-                                        "or stored; run quelt-db check on it.")
-                             .arg(db.FileName(), hazards.join(QStringLiteral("; "))),
-                         {}, {}, db.FileName());
+        throw QueltError(
+            QStringLiteral("The %1 %2 cannot be used safely: %3. Nothing was read "
+                           "or stored; run quelt-db check on it.")
+                .arg(DatabaseNoun(db), db.FileName(), hazards.join(QStringLiteral("; "))),
+            {}, {}, db.FileName());
     return db;
 }
 
 } // namespace
+
+QString DatabaseNoun(const Database& db)
+{
+    return db.IsServer() ? QStringLiteral("database") : QStringLiteral("file");
+}
+
+void NameSchema(Database& db)
+{
+    if (db.IsServer())
+        db.SetStatementFilter(&Sql::Server::Qualified);
+}
+
+Database OpenSurveyDatabaseAsIs(const QString& location, bool forReading)
+{
+    Database db =
+        forReading ? DBEngine::OpenDatabaseForReading(location) : DBEngine::OpenDatabase(location);
+    NameSchema(db);
+    if (db.IsServer())
+        db.SetSchemaVersion(readServerSchema(db).version);
+    return db;
+}
 
 QStringList ReadSchemaHazards(const Database& db)
 {
     static const QStringList tables = {QStringLiteral("model_row"), QStringLiteral("model_column"),
                                        QStringLiteral("question"), QStringLiteral("survey"),
                                        QStringLiteral("survey_results")};
-    QStringList hazards;
-    // A server's triggers and views are its administrator's, set up on
-    // purpose; a file's come with whoever sent it.
     if (db.IsServer())
-        return hazards;
+        return readServerSchema(db).hazards;
+    QStringList hazards;
     bool mayCompute = false;
     Recordset rs = db.CreateQueryDef(Sql::SelectSchemaObjects()).OpenRecordset();
     for (; !rs.Eof(); rs.MoveNext()) {
@@ -131,13 +242,27 @@ Database OpenSurveyDatabaseForReading(const QString& location)
     return refuseHazards(DBEngine::OpenDatabaseForReading(location));
 }
 
+QString StoredOrder(const Database& db, const QString& table, const QString& prefix)
+{
+    {
+        Recordset rs = db.CreateQueryDef(Sql::SelectIsWithoutRowid(table)).OpenRecordset();
+        if (rs.Eof() || rs.FieldInt64(QStringLiteral("v")) == 0)
+            return prefix + QStringLiteral("rowid");
+    }
+    QStringList columns;
+    Recordset rs = db.CreateQueryDef(Sql::SelectPrimaryKey(table)).OpenRecordset();
+    for (; !rs.Eof(); rs.MoveNext())
+        columns.append(prefix + Sql::QuoteName(rs.FieldText(QStringLiteral("name"))));
+    return columns.join(QStringLiteral(", "));
+}
+
 void RefuseRowsBeyondShown(const Database& db, const QString& what)
 {
-    throw QueltError(
-        QStringLiteral("%1 in %2 holds more than %3 rows, more than a window can "
-                       "show; run quelt-db check on the file.")
-            .arg(what, db.FileName(), QLocale(QLocale::English).toString(kMostRowsShown)),
-        {}, {}, db.FileName());
+    throw QueltError(QStringLiteral("%1 in %2 holds more than %3 rows, more than a window can "
+                                    "show; run quelt-db check on the %4.")
+                         .arg(what, db.FileName(),
+                              QLocale(QLocale::English).toString(kMostRowsShown), DatabaseNoun(db)),
+                     {}, {}, db.FileName());
 }
 
 void StoreOneRow(Database& db, const QString& sql, const QString& what)
@@ -149,9 +274,9 @@ void RequireOneRow(const Database& db, const QString& sql, qint64 changed, const
 {
     if (changed == 1)
         return;
-    throw QueltError(QStringLiteral("The file did not store %1 as one new row (%2 changed), "
+    throw QueltError(QStringLiteral("The %3 did not store %1 as one new row (%2 changed), "
                                     "so nothing of this step was stored; run quelt-db check on "
-                                    "the file.")
-                         .arg(what, Counted(changed, QStringLiteral("row"))),
+                                    "the %3.")
+                         .arg(what, Counted(changed, QStringLiteral("row")), DatabaseNoun(db)),
                      {}, sql, db.FileName());
 }

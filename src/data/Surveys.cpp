@@ -1,5 +1,6 @@
 #include "data/Surveys.h"
 
+#include "data/Schema.h"
 #include "data/Statements.h"
 #include "data/SurveyFile.h"
 #include "platform/Convert.h"
@@ -56,8 +57,9 @@ qint64 storedNumber(const Database& db, const QVariant& value)
     try {
         return CInt64(value, QStringLiteral("A stored survey number"));
     } catch (const QueltError& e) {
-        throw QueltError(e.action() + QStringLiteral(" Run quelt-db check on the file."), {}, {},
-                         db.FileName());
+        throw QueltError(e.action() +
+                             QStringLiteral(" Run quelt-db check on the %1.").arg(DatabaseNoun(db)),
+                         {}, {}, db.FileName());
     }
 }
 
@@ -132,6 +134,19 @@ void holdSurveyNumbersOnServer(Database& db)
         db.Execute(Sql::Server::LockSurveyNumbers());
 }
 
+// The server's function takes the next number under the same lock, and
+// is the only way a consultant stores a header.
+std::optional<SurveyNumber> storeThroughFunction(Database& db, const SurveyHeader& header)
+{
+    Recordset rs =
+        db.CreateQueryDef(Sql::Server::CallStoreSurvey(header.completedBy, header.company))
+            .OpenRecordset();
+    const QVariant id = rs.Fields(QStringLiteral("id"));
+    if (id.isNull())
+        return std::nullopt;
+    return CInt16(id, QStringLiteral("The number the survey was stored under"));
+}
+
 } // namespace
 
 NewSurveyOutcome StoreNewSurvey(Database& db, std::optional<SurveyNumber> proposed,
@@ -139,13 +154,22 @@ NewSurveyOutcome StoreNewSurvey(Database& db, std::optional<SurveyNumber> propos
 {
     NewSurveyOutcome outcome;
     Transaction batch(db);
-    holdSurveyNumbersOnServer(db);
-    outcome.next = ReadNextSurveyNumber(db);
-    if (outcome.next && proposed && *proposed >= *outcome.next &&
-        !SurveyNumberTaken(db, *proposed)) {
-        StoreSurveyHeader(db, *proposed, header);
-        batch.Commit();
-        outcome.stored = true;
+    if (proposed && Schema::WritesThroughFunctions(db)) {
+        outcome.stored = storeThroughFunction(db, header);
+        outcome.next = outcome.stored;
+    } else {
+        holdSurveyNumbersOnServer(db);
+        outcome.next = ReadNextSurveyNumber(db);
+        if (outcome.next && proposed) {
+            if (*proposed >= *outcome.next && !SurveyNumberTaken(db, *proposed))
+                outcome.stored = proposed;
+            else if (!SurveyNumberTaken(db, *outcome.next))
+                outcome.stored = outcome.next;
+        }
+        if (outcome.stored)
+            StoreSurveyHeader(db, *outcome.stored, header);
     }
+    if (outcome.stored)
+        batch.Commit();
     return outcome;
 }

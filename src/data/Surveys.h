@@ -45,15 +45,16 @@ void StoreSurveyHeader(Database& db, SurveyNumber survey, const SurveyHeader& he
 // What became of a new survey's header.
 struct NewSurveyOutcome
 {
-    bool stored = false;
+    // The number it was stored under; nothing when it was not stored.
+    std::optional<SurveyNumber> stored;
     // The next free number as read when storing; nothing when none is left.
     std::optional<SurveyNumber> next;
 };
 
 // Stores a new survey's header under the number proposed to the user, if that
-// number is still free. Another copy of the program may have stored a header
-// since the proposal: the check and the insert hold the write lock together.
-// Nothing is stored without a proposal, since only a number the user has seen
-// is ever stored.
+// number is still free, and otherwise under the next free one, which the
+// outcome names. Another copy of the program may have stored a header since
+// the proposal: the check and the insert hold the write lock together.
+// Nothing is stored without a proposal: the user is first shown a number.
 NewSurveyOutcome StoreNewSurvey(Database& db, std::optional<SurveyNumber> proposed,
                                 const SurveyHeader& header);

@@ -37,5 +37,7 @@ QList<UncarriedValue> FindUncarriedTexts(const Database& db, const QString& tabl
 // hold) is refused before anything is copied, naming its row. Before the
 // copy is committed, each table's row count and totals (its numbers, and
 // every byte of its texts) are compared at both ends; any difference stores
-// nothing.
-QList<CopiedTable> CopySurveyDatabase(const Database& from, const QString& to);
+// nothing. Tables made on a server get its safeguards, with `consultants`
+// given their rights.
+QList<CopiedTable> CopySurveyDatabase(const Database& from, const QString& to,
+                                      const QString& consultants);

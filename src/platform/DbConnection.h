@@ -6,6 +6,7 @@
 #include <QString>
 #include <QStringList>
 #include <QVariant>
+#include <functional>
 #include <memory>
 #include <optional>
 
@@ -62,10 +63,25 @@ public:
         return changed;
     }
 
-    // What begins a batch of writes, and a read of one state of the database.
-    virtual QString BeginWrite() const { return QStringLiteral("BEGIN IMMEDIATE"); }
+    // Begins a batch of writes, and commits it.
+    virtual void BeginWrite() { Execute(QStringLiteral("BEGIN IMMEDIATE")); }
+    virtual void Commit() { Execute(QStringLiteral("COMMIT")); }
+    // What begins a read of one state of the database.
     virtual QString BeginRead() const { return QStringLiteral("BEGIN"); }
     virtual bool IsServer() const { return false; }
+
+    // The version of the program's own objects in the database, as the
+    // layer above found it when it opened the database; 0 until then.
+    int SchemaVersion() const { return m_schemaVersion; }
+    void SetSchemaVersion(int version) { m_schemaVersion = version; }
+
+    // The statement as it goes to the engine, through the filter the layer
+    // above set, if any.
+    QString Statement(const QString& sql) const { return m_filter ? m_filter(sql) : sql; }
+    void SetStatementFilter(std::function<QString(const QString&)> filter)
+    {
+        m_filter = std::move(filter);
+    }
 
 protected:
     explicit Connection(QString location) : m_location(std::move(location)) {}
@@ -73,6 +89,8 @@ protected:
 
 private:
     QString m_location;
+    int m_schemaVersion = 0;
+    std::function<QString(const QString&)> m_filter;
 };
 
 } // namespace dbengine_detail

@@ -11,6 +11,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QRegularExpression>
 #include <QStringDecoder>
 #include <cerrno>
 #include <climits>
@@ -29,7 +30,7 @@ namespace {
 int g_busyTimeoutMs = 5000;
 QString g_surveyDatabase = QStringLiteral("quelt.mdb");
 QAtomicInteger<quint64> g_statementsSent;
-int g_statementLimitMs = 10000;
+int g_statementLimitMs = DBEngine::kWindowLimitMs;
 
 dbengine_detail::EngineLimits limits()
 {
@@ -54,6 +55,22 @@ dbengine_detail::EngineLimits limits()
     throw QueltError(QStringLiteral("The database file \"%1\" was not found in the folder %2.")
                          .arg(info.fileName(), FolderOf(file.shown)),
                      {}, {}, file.shown);
+}
+
+// libpq's other form of a server's location, "host=... dbname=...", which
+// may hold a password: refused without repeating it. A file of that name
+// that exists is still a file.
+void refuseKeywordForm(const QString& name)
+{
+    static const QRegularExpression keyword(
+        QStringLiteral("^\\s*(host|hostaddr|port|dbname|user|password|passfile|service|"
+                       "sslmode|options|application_name|connect_timeout)\\s*="));
+    if (!keyword.match(name).hasMatch() || QFileInfo::exists(name))
+        return;
+    throw QueltError(QStringLiteral("The location is written as a server's settings (key=value), "
+                                    "a form the program does not take. Name a server database "
+                                    "as a URI, postgresql://user@host:port/database, and keep "
+                                    "its password in ~/.pgpass."));
 }
 
 std::shared_ptr<Connection> requireOpen(const std::shared_ptr<Connection>& connection)
@@ -107,6 +124,11 @@ bool DBEngine::IsServer(const QString& location)
     return IsServerLocation(location);
 }
 
+void DBEngine::CloseIdleConnections()
+{
+    dbengine_detail::CloseIdleServerConnections();
+}
+
 quint64 DBEngine::StatementsSent()
 {
     return g_statementsSent.loadRelaxed();
@@ -117,7 +139,8 @@ Database DBEngine::CreateDatabase(const QString& name)
     // A server database is made by its administrator; what is new there is
     // the tables, and the data layer checks that none are there yet.
     if (IsServerLocation(name))
-        return Database(OpenServerDatabase(name, false, g_busyTimeoutMs));
+        return Database(OpenServerDatabase(name, false, g_busyTimeoutMs, g_statementLimitMs));
+    refuseKeywordForm(name);
     const QFileInfo info(name);
     const FileLocation file = LocateFile(name);
     const QString& path = file.shown;
@@ -134,13 +157,11 @@ namespace {
 
 std::shared_ptr<Connection> openExisting(const QString& name, OpenMode mode)
 {
+    refuseKeywordForm(name);
     const QFileInfo info(name);
     const FileLocation file = LocateFile(name);
     if (!info.exists())
         missing(info, file);
-    if (info.isDir())
-        throw QueltError(QStringLiteral("\"%1\" is a folder, not a database file.").arg(file.shown),
-                         {}, {}, file.shown);
     return dbengine_detail::OpenSqliteFile(file.shown, file.native, mode, limits());
 }
 
@@ -149,7 +170,7 @@ std::shared_ptr<Connection> openExisting(const QString& name, OpenMode mode)
 Database DBEngine::OpenDatabase(const QString& name)
 {
     if (IsServerLocation(name))
-        return Database(OpenServerDatabase(name, false, g_busyTimeoutMs));
+        return Database(OpenServerDatabase(name, false, g_busyTimeoutMs, g_statementLimitMs));
     return Database(openExisting(name, OpenMode::ReadWrite));
 }
 
@@ -159,8 +180,35 @@ Database DBEngine::OpenDatabase(const QString& name)
 Database DBEngine::OpenDatabaseForReading(const QString& name)
 {
     if (IsServerLocation(name))
-        return Database(OpenServerDatabase(name, true, g_busyTimeoutMs));
+        return Database(OpenServerDatabase(name, true, g_busyTimeoutMs, g_statementLimitMs));
     return Database(openExisting(name, OpenMode::ReadOnly));
+}
+
+Database DBEngine::OpenScratchDatabase()
+{
+    return Database(dbengine_detail::OpenSqliteFile(QStringLiteral("a database in memory"), {},
+                                                    OpenMode::Scratch, limits()));
+}
+
+// ---------------------------------------------------------------- EngineAction
+
+EngineAction::EngineAction(int limitMs)
+{
+    dbengine_detail::ActionLimit limit;
+    if (limitMs > 0) {
+        limit.limitMs = limitMs;
+        limit.deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(limitMs);
+    }
+    m_outer =
+        std::make_unique<dbengine_detail::ActionLimit>(dbengine_detail::SwapActionLimit(limit));
+    // An action within another keeps the other's deadline if that comes first.
+    if (m_outer->limitMs > 0 && (limitMs <= 0 || m_outer->deadline < limit.deadline))
+        dbengine_detail::SwapActionLimit(*m_outer);
+}
+
+EngineAction::~EngineAction()
+{
+    dbengine_detail::SwapActionLimit(*m_outer);
 }
 
 // ---------------------------------------------------------------- Database
@@ -172,7 +220,8 @@ Database::~Database() = default;
 
 QueryDef Database::CreateQueryDef(const QString& sql) const
 {
-    return QueryDef(requireOpen(m_connection), sql);
+    const std::shared_ptr<Connection> connection = requireOpen(m_connection);
+    return QueryDef(connection, connection->Statement(sql));
 }
 
 qint64 Database::Execute(const QString& sql)
@@ -184,21 +233,25 @@ QList<qint64> Database::ExecuteBatch(const QStringList& statements)
 {
     const std::shared_ptr<Connection> connection = requireOpen(m_connection);
     g_statementsSent.fetchAndAddRelaxed(quint64(statements.size()));
-    return connection->ExecuteBatch(statements);
+    QStringList sent;
+    sent.reserve(statements.size());
+    for (const QString& sql : statements)
+        sent.append(connection->Statement(sql));
+    return connection->ExecuteBatch(sent);
 }
 
 qint64 Database::Execute(const QString& sql, const QList<StoredValue>& values)
 {
     const std::shared_ptr<Connection> connection = requireOpen(m_connection);
     g_statementsSent.fetchAndAddRelaxed(1);
-    return connection->Execute(sql, values);
+    return connection->Execute(connection->Statement(sql), values);
 }
 
 qint64 Database::run(const QString& sql) const
 {
     const std::shared_ptr<Connection> connection = requireOpen(m_connection);
     g_statementsSent.fetchAndAddRelaxed(1);
-    return connection->Execute(sql);
+    return connection->Execute(connection->Statement(sql));
 }
 
 bool Database::IsServer() const
@@ -206,14 +259,33 @@ bool Database::IsServer() const
     return requireOpen(m_connection)->IsServer();
 }
 
+int Database::SchemaVersion() const
+{
+    return requireOpen(m_connection)->SchemaVersion();
+}
+
+void Database::SetSchemaVersion(int version)
+{
+    requireOpen(m_connection)->SetSchemaVersion(version);
+}
+
+void Database::SetStatementFilter(std::function<QString(const QString&)> filter)
+{
+    requireOpen(m_connection)->SetStatementFilter(std::move(filter));
+}
+
 void Database::BeginTrans()
 {
-    run(requireOpen(m_connection)->BeginWrite());
+    const std::shared_ptr<Connection> connection = requireOpen(m_connection);
+    g_statementsSent.fetchAndAddRelaxed(1);
+    connection->BeginWrite();
 }
 
 void Database::CommitTrans()
 {
-    run(QStringLiteral("COMMIT"));
+    const std::shared_ptr<Connection> connection = requireOpen(m_connection);
+    g_statementsSent.fetchAndAddRelaxed(1);
+    connection->Commit();
 }
 
 void Database::Rollback()
@@ -290,13 +362,13 @@ int Recordset::current(const QString& name) const
 {
     if (Eof())
         fail(QStringLiteral("The field \"%1\" was read where there is no current row.").arg(name));
-    if (m_lastIndex >= 0 && name == m_lastName)
-        return m_lastIndex;
+    for (const auto& [known, index] : m_known)
+        if (known == name)
+            return index;
     const QStringList& names = m_cursor->ColumnNames();
     for (int i = 0; i < names.size(); ++i) {
         if (names.at(i).compare(name, Qt::CaseInsensitive) == 0) {
-            m_lastName = name;
-            m_lastIndex = i;
+            m_known.append({name, i});
             return i;
         }
     }

@@ -3,6 +3,7 @@
 #include <QString>
 #include <QStringList>
 #include <QVariant>
+#include <functional>
 #include <memory>
 
 // The database engine as the windows use it: open a file, make a temporary
@@ -19,6 +20,7 @@
 namespace dbengine_detail {
 class Connection;
 class Cursor;
+struct ActionLimit;
 } // namespace dbengine_detail
 
 // A value exactly as the database holds it, to be carried elsewhere as it is:
@@ -75,9 +77,9 @@ private:
     std::unique_ptr<dbengine_detail::Cursor> m_cursor;
     bool m_onRow = false;
     bool m_atEnd = false;
-    // The field last asked for, as a loop over the rows asks for the same.
-    mutable QString m_lastName;
-    mutable int m_lastIndex = -1;
+    // The fields asked for so far and their columns, as a loop over the rows
+    // asks for the same ones at every row.
+    mutable QList<QPair<QString, int>> m_known;
     QString m_sql;
 };
 
@@ -134,6 +136,14 @@ public:
     // Whether this is a database server rather than a file: where the
     // dialect or the cost of a round trip differs, the data layer asks.
     bool IsServer() const;
+    // The version of the program's own objects found in the database, for
+    // the layer that opened it to decide how it writes; 0 unless set.
+    int SchemaVersion() const;
+    void SetSchemaVersion(int version);
+    // A function every statement passes through on its way to the engine,
+    // set by the layer that opened the database: there a server's
+    // statements get the schema of their tables named. None unless set.
+    void SetStatementFilter(std::function<QString(const QString&)> filter);
 
 private:
     friend class DBEngine;
@@ -194,6 +204,9 @@ public:
     // Makes a new, empty database file; an existing file is an error and is
     // left as it was. On a server, connects to the existing database.
     static Database CreateDatabase(const QString& name);
+    // A new, empty database in memory, on which nothing is stored anywhere:
+    // for trying statements on a copy of a file's tables.
+    static Database OpenScratchDatabase();
     static bool IsServer(const QString& location);
 
     // How long a statement waits for another program's lock before failing.
@@ -207,6 +220,10 @@ public:
     static int StatementLimitMs();
     static void SetStatementLimitMs(int ms);
 
+    // The windows' limit, for an action of quelt-db's that must answer as
+    // a window does whatever the file (EngineAction).
+    static constexpr int kWindowLimitMs = 10000;
+
     // The longest text or value a connection reads or stores, in bytes.
     static int LongestValueBytes();
 
@@ -215,7 +232,30 @@ public:
     static QString SurveyDatabaseName();
     static void SetSurveyDatabaseName(const QString& location);
 
+    // A server connection let go of is kept for a few seconds for the next
+    // opening of the same database: this closes those kept, so that the next
+    // opening logs in afresh.
+    static void CloseIdleConnections();
+
     // How many statements this process has sent to any database, for tests
     // and benchmarks that count round trips.
     static quint64 StatementsSent();
+};
+
+// One action of several statements, such as a click that reads a whole grid:
+// while it lives, the statements of this thread share one time limit,
+// counted from its start, as well as each having its own. A file that keeps
+// every statement just inside the limit still cannot keep the action busy
+// for longer. 0 ms: no limit of its own (an enclosing action's still holds).
+class EngineAction
+{
+public:
+    explicit EngineAction(int limitMs = DBEngine::StatementLimitMs());
+    ~EngineAction();
+    EngineAction(const EngineAction&) = delete;
+    EngineAction& operator=(const EngineAction&) = delete;
+
+private:
+    // What held before, put back at the end.
+    std::unique_ptr<dbengine_detail::ActionLimit> m_outer;
 };

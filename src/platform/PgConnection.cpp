@@ -3,12 +3,25 @@
 #include "platform/QueltError.h"
 
 #include <QAtomicInteger>
+#include <QCoreApplication>
+#include <QDeadlineTimer>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QHash>
+#include <QLocale>
+#include <QMutex>
 #include <QSqlDatabase>
 #include <QSqlDriver>
 #include <QSqlError>
+#include <QThread>
 #include <algorithm>
+#include <cerrno>
 #include <dlfcn.h>
 #include <libpq-fe.h>
+#include <poll.h>
+#include <pwd.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace dbengine_detail {
 
@@ -21,15 +34,17 @@ QAtomicInteger<quint64> g_serverConnectionCounter;
 // all) cost every start of either program 2.7 ms, file or server. Qt's
 // driver loads the same library when it connects.
 #define QUELT_LIBPQ_FUNCTIONS(X)                                                                   \
+    X(PQbackendPID)                                                                                \
     X(PQclear)                                                                                     \
     X(PQcmdTuples)                                                                                 \
+    X(PQconsumeInput)                                                                              \
     X(PQconninfoFree)                                                                              \
     X(PQconninfoParse)                                                                             \
     X(PQdb)                                                                                        \
     X(PQenterPipelineMode)                                                                         \
     X(PQerrorMessage)                                                                              \
-    X(PQexecParams)                                                                                \
     X(PQexitPipelineMode)                                                                          \
+    X(PQflush)                                                                                     \
     X(PQfname)                                                                                     \
     X(PQfreemem)                                                                                   \
     X(PQftype)                                                                                     \
@@ -38,6 +53,7 @@ QAtomicInteger<quint64> g_serverConnectionCounter;
     X(PQgetlength)                                                                                 \
     X(PQgetvalue)                                                                                  \
     X(PQhost)                                                                                      \
+    X(PQisBusy)                                                                                    \
     X(PQnfields)                                                                                   \
     X(PQntuples)                                                                                   \
     X(PQpipelineSync)                                                                              \
@@ -47,7 +63,10 @@ QAtomicInteger<quint64> g_serverConnectionCounter;
     X(PQresultStatus)                                                                              \
     X(PQsendQueryParams)                                                                           \
     X(PQsetNoticeProcessor)                                                                        \
-    X(PQstatus)
+    X(PQsetnonblocking)                                                                            \
+    X(PQsocket)                                                                                    \
+    X(PQstatus)                                                                                    \
+    X(PQtransactionStatus)
 
 struct LibPq
 {
@@ -99,6 +118,10 @@ constexpr qsizetype kStatementsPerTrip = 64;
 // A server that does not answer is given up after this long, rather than
 // leaving a window frozen until the operating system gives up.
 constexpr int kConnectTimeoutS = 10;
+
+// How long the server is given to end a session that was given up with its
+// COMMIT unanswered, before the outcome is told as not known.
+constexpr int kEndSessionMs = 2000;
 
 const QString kPasswordHelp = QStringLiteral(
     "The database server asks for a password, and none was given. Put it in the file "
@@ -162,43 +185,247 @@ QString serverName(const QMap<QString, QString>& options)
         .arg(host, pick("port", "PGPORT", QStringLiteral("5432")), database);
 }
 
+// Who a message says is logging in: the location's user, or libpq's default.
+QString loginName(const QMap<QString, QString>& options)
+{
+    QString user = options.value(QStringLiteral("user"));
+    if (user.isEmpty())
+        user = qEnvironmentVariable("PGUSER");
+    return user.isEmpty() ? qEnvironmentVariable("USER") : user;
+}
+
+// libpq leaves a password file alone, with a warning on standard error only,
+// when others may read it. The files it would have read, in its order.
+QString ignoredPasswordFile(const QMap<QString, QString>& options)
+{
+    QStringList candidates;
+    if (const QString given = options.value(QStringLiteral("passfile")); !given.isEmpty())
+        candidates.append(given);
+    else if (const QString named = qEnvironmentVariable("PGPASSFILE"); !named.isEmpty())
+        candidates.append(named);
+    else {
+        if (const passwd* account = ::getpwuid(::geteuid()); account && account->pw_dir)
+            candidates.append(QString::fromLocal8Bit(account->pw_dir) + QStringLiteral("/.pgpass"));
+        candidates.append(qEnvironmentVariable("HOME") + QStringLiteral("/.pgpass"));
+    }
+    for (const QString& file : candidates) {
+        struct stat st;
+        if (::stat(QFile::encodeName(file).constData(), &st) != 0)
+            continue;
+        if (S_ISREG(st.st_mode) && (st.st_mode & (S_IRWXG | S_IRWXO)) == 0)
+            return {};
+        return QStringLiteral(
+                   "The database server asks for a password, and none was given: the file %1 is "
+                   "there, but it is ignored because %2 (its mode is %3). Make it the owner's "
+                   "alone with: chmod 600 %1")
+            .arg(file,
+                 S_ISREG(st.st_mode) ? QStringLiteral("others may read it")
+                                     : QStringLiteral("it is not a plain file"),
+                 QStringLiteral("0%1").arg(st.st_mode & 07777, 3, 8, QLatin1Char('0')));
+    }
+    return {};
+}
+
+// What a refused or failed connection was, in the words of what happened.
+QString connectFailure(const QString& said, const QMap<QString, QString>& options)
+{
+    const QString login = loginName(options);
+    if (said.contains(QLatin1String("no password supplied"))) {
+        const QString ignored = ignoredPasswordFile(options);
+        return ignored.isEmpty() ? kPasswordHelp : ignored;
+    }
+    if (said.contains(QLatin1String("password authentication failed")))
+        return QStringLiteral("The database server refused the password given for the login %1. "
+                              "Check the line for it in ~/.pgpass (or the service file, or "
+                              "PGPASSWORD).")
+            .arg(login);
+    if (said.contains(QLatin1String("no pg_hba.conf entry")))
+        return QStringLiteral("The database server does not let the login %1 in from this "
+                              "computer: its administrator allows it in the server's "
+                              "pg_hba.conf.")
+            .arg(login);
+    if (said.contains(QLatin1String("role \"")) && said.contains(QLatin1String("does not exist")))
+        return QStringLiteral("The database server has no login %1.").arg(login);
+    if (said.contains(QLatin1String("database \"")) &&
+        said.contains(QLatin1String("does not exist")))
+        return QStringLiteral("The database server has no database of that name.");
+    if (said.contains(QLatin1String("FATAL")))
+        return QStringLiteral("The database server refused the connection.");
+    return QStringLiteral("The database server could not be reached.");
+}
+
+// Whoever holds locks in the database that a statement of ours could wait
+// on: a table's stronger locks, advisory locks (another desktop storing a
+// survey number), or a transaction left open (row locks). Asked after the
+// wait has failed, so it may name one holder more than the one waited for.
+const QString kLockHolders = QStringLiteral(
+    "SELECT DISTINCT a.usename::text AS login, a.application_name AS program "
+    "FROM pg_locks l JOIN pg_stat_activity a ON a.pid = l.pid "
+    "WHERE l.granted AND l.pid <> pg_backend_pid() AND a.datname = current_database() "
+    "AND (l.locktype = 'advisory' OR a.state = 'idle in transaction' OR "
+    "(l.locktype = 'relation' AND l.mode IN ('ShareLock', 'ShareRowExclusiveLock', "
+    "'ExclusiveLock', 'AccessExclusiveLock'))) ORDER BY 1, 2");
+
+// A connection to the server: Qt's, and libpq's handle under it.
+struct Session
+{
+    QString qtName;
+    PGconn* conn = nullptr;
+    int backendPid = 0;
+    QString location;
+};
+
+void closeSession(const Session& session)
+{
+    {
+        QSqlDatabase db = QSqlDatabase::database(session.qtName, false);
+        if (db.isOpen())
+            db.close();
+    }
+    if (QSqlDatabase::contains(session.qtName))
+        QSqlDatabase::removeDatabase(session.qtName);
+}
+
+// A connection let go of is kept for a few seconds, for the next handler
+// that opens the same database the same way: a window's steps follow one
+// another closely, and each connection costs a login (the server starts a
+// process for it) and that process's first reads of the catalogue, several
+// times a whole Submit. One per location, settings and thread (Qt's
+// connections belong to the thread that made them).
+constexpr qint64 kKeepIdleMs = 10000;
+
+struct IdleSession
+{
+    Session session;
+    QElapsedTimer since;
+};
+
+QHash<QString, IdleSession>& idleSessions()
+{
+    static QHash<QString, IdleSession> idle;
+    return idle;
+}
+
+// Each thread takes and keeps only its own, but they share the list.
+QMutex g_idleLock;
+
+// This thread's kept connections; another thread's are that thread's to close.
+void closeIdleSessions()
+{
+    const QString thread = u'|' + QString::number(quintptr(QThread::currentThread()));
+    QList<Session> mine;
+    {
+        const QMutexLocker locked(&g_idleLock);
+        for (auto it = idleSessions().begin(); it != idleSessions().end();) {
+            if (it.key().endsWith(thread)) {
+                mine.append(it->session);
+                it = idleSessions().erase(it);
+            } else {
+                ++it;
+            }
+        }
+    }
+    for (const Session& session : mine)
+        closeSession(session);
+}
+
+QString poolKey(const QString& connectOptions)
+{
+    // Passwords from the environment or a file name count: a changed one
+    // must log in again.
+    return QStringLiteral("%1|%2|%3|%4")
+        .arg(connectOptions, qEnvironmentVariable("PGPASSWORD"), qEnvironmentVariable("PGPASSFILE"))
+        .arg(quintptr(QThread::currentThread()));
+}
+
+void keepIdle(const QString& key, const Session& session)
+{
+    const QMutexLocker locked(&g_idleLock);
+    static const bool registered = [] {
+        // Qt's drivers must close before the application object goes.
+        qAddPostRoutine(closeIdleSessions);
+        return true;
+    }();
+    Q_UNUSED(registered);
+    if (const auto kept = idleSessions().find(key); kept != idleSessions().end()) {
+        closeSession(kept->session);
+        idleSessions().erase(kept);
+    }
+    IdleSession idle{session, {}};
+    idle.since.start();
+    idleSessions().insert(key, idle);
+}
+
+// A kept connection, if it is still fresh and sound: a server that ended
+// it meanwhile has said so on the socket.
+std::optional<Session> takeIdle(const QString& key)
+{
+    IdleSession idle;
+    {
+        const QMutexLocker locked(&g_idleLock);
+        const auto kept = idleSessions().find(key);
+        if (kept == idleSessions().end())
+            return std::nullopt;
+        idle = *kept;
+        idleSessions().erase(kept);
+    }
+    pollfd probe{Pq().PQsocket(idle.session.conn), POLLIN, 0};
+    const bool spoke = probe.fd >= 0 && ::poll(&probe, 1, 0) > 0;
+    if (idle.since.elapsed() > kKeepIdleMs || probe.fd < 0 ||
+        (spoke && Pq().PQconsumeInput(idle.session.conn) != 1) ||
+        Pq().PQstatus(idle.session.conn) != CONNECTION_OK ||
+        Pq().PQtransactionStatus(idle.session.conn) != PQTRANS_IDLE) {
+        closeSession(idle.session);
+        return std::nullopt;
+    }
+    return idle.session;
+}
+
 class PgConnection final : public Connection
 {
 public:
-    explicit PgConnection(const QString& name)
+    PgConnection(const QString& name, QString connectOptions, QMap<QString, QString> options,
+                 int answerLimitMs, QString poolKey = {})
         : Connection(QStringLiteral("postgresql://") + name),
           m_qtName(QStringLiteral("quelt-server-%1")
-                       .arg(g_serverConnectionCounter.fetchAndAddRelaxed(1) + 1))
+                       .arg(g_serverConnectionCounter.fetchAndAddRelaxed(1) + 1)),
+          m_name(name), m_connectOptions(std::move(connectOptions)), m_options(std::move(options)),
+          m_answerLimitMs(answerLimitMs), m_poolKey(std::move(poolKey))
     {
     }
 
     ~PgConnection() override
     {
-        {
-            QSqlDatabase db = QSqlDatabase::database(m_qtName, false);
-            if (db.isOpen())
-                db.close();
+        if (m_conn && !m_poolKey.isEmpty() && Pq().PQstatus(m_conn) == CONNECTION_OK &&
+            Pq().PQtransactionStatus(m_conn) == PQTRANS_IDLE) {
+            keepIdle(m_poolKey, {m_qtName, m_conn, m_backendPid, Location()});
+            return;
         }
-        QSqlDatabase::removeDatabase(m_qtName);
+        Close();
     }
 
-    void Open(const QString& connectOptions)
+    // Carries on with a connection kept from before.
+    void Resume(const Session& session)
+    {
+        m_qtName = session.qtName;
+        m_conn = session.conn;
+        m_backendPid = session.backendPid;
+        SetLocation(session.location);
+    }
+
+    void Open()
     {
         QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QPSQL"), m_qtName);
         if (!db.isValid())
             throw QueltError(QStringLiteral("This installation has no driver for database "
                                             "servers (Debian package libqt6sql6-psql)."),
                              {}, {}, Location());
-        db.setConnectOptions(connectOptions);
+        db.setConnectOptions(m_connectOptions);
         if (!db.open()) {
             QString said = db.lastError().databaseText().trimmed();
             if (said.isEmpty())
                 said = db.lastError().driverText();
-            if (said.contains(QLatin1String("no password supplied")))
-                throw QueltError(kPasswordHelp, said, {}, Location());
-            throw QueltError(QStringLiteral("The database server could not be reached, or it "
-                                            "refused the connection."),
-                             said, {}, Location());
+            throw QueltError(connectFailure(said, m_options), said, {}, Location());
         }
         const QVariant handle = db.driver()->handle();
         // libpq's PGconn is its struct pg_conn, and Qt names the handle so.
@@ -207,6 +434,10 @@ public:
                              Location());
         m_conn = *static_cast<PGconn* const*>(handle.data());
         Pq().PQsetNoticeProcessor(m_conn, dropNotice, nullptr);
+        // Never blocked on a send: a server that stops reading is given up
+        // at the deadline like one that stops answering.
+        Pq().PQsetnonblocking(m_conn, 1);
+        m_backendPid = Pq().PQbackendPID(m_conn);
         // The server's own words for where it is, now that they are known.
         SetLocation(QStringLiteral("postgresql://%1:%2/%3")
                         .arg(QString::fromUtf8(Pq().PQhost(m_conn)),
@@ -216,7 +447,12 @@ public:
 
     std::unique_ptr<Cursor> Prepare(const QString& sql) override;
 
-    qint64 Execute(const QString& sql) override { return rowsChanged(Run(sql).get()); }
+    qint64 Execute(const QString& sql) override
+    {
+        if (sql == QLatin1String("ROLLBACK"))
+            m_writeXact = 0;
+        return rowsChanged(Run(sql).get());
+    }
 
     // The values travel beside the statement, as libpq's parameters: numbers
     // in decimal, texts as their bytes, blobs in binary.
@@ -255,15 +491,9 @@ public:
             pointers[i] = texts.at(i).constData();
             lengths[i] = int(texts.at(i).size());
         }
-        const QByteArray text = sql.toUtf8();
-        ResultHandle result(Pq().PQexecParams(m_conn, text.constData(), int(values.size()), nullptr,
-                                              pointers.constData(), lengths.constData(),
-                                              formats.constData(), 0));
-        const ExecStatusType status =
-            result ? Pq().PQresultStatus(result.get()) : PGRES_FATAL_ERROR;
-        if (status != PGRES_COMMAND_OK && status != PGRES_TUPLES_OK)
-            Rejected(sql, result.get());
-        return rowsChanged(result.get());
+        return rowsChanged(Run(sql, int(values.size()), pointers.constData(), lengths.constData(),
+                               formats.constData())
+                               .get());
     }
 
     // Sent together and their results read after: one round trip for the
@@ -280,22 +510,62 @@ public:
         return changed;
     }
 
-    QString BeginWrite() const override { return QStringLiteral("BEGIN"); }
-    // One state of the database for several reads, which read committed
-    // would not give.
+    // The transaction's number comes with the BEGIN, in the same round trip:
+    // should the answer to its COMMIT never come, the server can be asked
+    // afterwards what became of it.
+    void BeginWrite() override
+    {
+        const QStringList begin = {QStringLiteral("BEGIN"),
+                                   QStringLiteral("SELECT txid_current() AS xact")};
+        QList<qint64> changed;
+        ResultHandle last;
+        RunTogether(begin, 0, begin.size(), changed, &last);
+        m_writeXact = last && Pq().PQntuples(last.get()) == 1
+                          ? QByteArray(Pq().PQgetvalue(last.get(), 0, 0)).toLongLong()
+                          : 0;
+    }
+
+    void Commit() override
+    {
+        const qint64 xact = std::exchange(m_writeXact, 0);
+        try {
+            Execute(QStringLiteral("COMMIT"));
+        } catch (const QueltError& e) {
+            // Still connected, the server answered: it refused the commit.
+            if (m_conn || xact == 0)
+                throw;
+            Settle(xact, e);
+        }
+    }
+
     QString BeginRead() const override
     {
+        // One state of the database for several reads, which read committed
+        // would not give.
         return QStringLiteral("BEGIN ISOLATION LEVEL REPEATABLE READ READ ONLY");
     }
     bool IsServer() const override { return true; }
 
     // One statement, sent in the extended protocol: the server refuses a
-    // text that holds more than one.
-    ResultHandle Run(const QString& sql)
+    // text that holds more than one. Values for its parameters, if any, go
+    // as libpq takes them.
+    ResultHandle Run(const QString& sql, int count = 0, const char* const* values = nullptr,
+                     const int* lengths = nullptr, const int* formats = nullptr)
     {
+        RequireConnection(sql);
         const QByteArray text = sql.toUtf8();
-        ResultHandle result(
-            Pq().PQexecParams(m_conn, text.constData(), 0, nullptr, nullptr, nullptr, nullptr, 0));
+        if (Pq().PQsendQueryParams(m_conn, text.constData(), count, nullptr, values, lengths,
+                                   formats, 0) != 1)
+            Rejected(sql, nullptr);
+        const QDeadlineTimer deadline = Deadline();
+        ResultHandle result;
+        for (;;) {
+            Await(deadline, sql);
+            ResultHandle next(Pq().PQgetResult(m_conn));
+            if (!next)
+                break;
+            result = std::move(next);
+        }
         const ExecStatusType status =
             result ? Pq().PQresultStatus(result.get()) : PGRES_FATAL_ERROR;
         if (status != PGRES_COMMAND_OK && status != PGRES_TUPLES_OK)
@@ -304,12 +574,124 @@ public:
     }
 
 private:
+    QDeadlineTimer Deadline() const
+    {
+        return m_answerLimitMs > 0 ? QDeadlineTimer(m_answerLimitMs)
+                                   : QDeadlineTimer(QDeadlineTimer::Forever);
+    }
+
+    void RequireConnection(const QString& sql) const
+    {
+        if (!m_conn)
+            throw QueltError(QStringLiteral("The connection to the database server was given up "
+                                            "after a failure, so this step was not done."),
+                             {}, sql, Location());
+    }
+
+    // Waits until libpq can hand over the next result without blocking,
+    // sending on the way what is still queued. A server that answers nothing
+    // before the deadline is given up: the connection is closed and the
+    // window can be used again.
+    void Await(const QDeadlineTimer& deadline, const QString& sql)
+    {
+        for (;;) {
+            const int queued = Pq().PQflush(m_conn);
+            if (queued < 0 || Pq().PQstatus(m_conn) == CONNECTION_BAD)
+                return; // PQgetResult reports the failure at once
+            if (queued == 0 && !Pq().PQisBusy(m_conn))
+                return;
+            pollfd wait{Pq().PQsocket(m_conn), short(POLLIN | (queued ? POLLOUT : 0)), 0};
+            if (wait.fd < 0)
+                return;
+            const qint64 left = deadline.remainingTime();
+            const int ready = left == 0 ? 0 : ::poll(&wait, 1, left < 0 ? -1 : int(left));
+            if (ready < 0 && errno == EINTR)
+                continue;
+            if (ready == 0)
+                GiveUp(sql);
+            if (ready < 0 || Pq().PQconsumeInput(m_conn) != 1)
+                return;
+        }
+    }
+
+    [[noreturn]] void GiveUp(const QString& sql)
+    {
+        Close();
+        m_unanswered = true;
+        throw QueltError(
+            QStringLiteral("The database server gave no answer for %1 seconds, so the program "
+                           "gave up the connection; this step was not done%2.")
+                .arg(QLocale(QLocale::English).toString(m_answerLimitMs / 1000.0, 'g', 3),
+                     m_writeXact ? QStringLiteral(" and nothing of it was stored") : QString()),
+            {}, sql, Location());
+    }
+
+    void Close()
+    {
+        m_conn = nullptr;
+        closeSession({m_qtName, nullptr, 0, {}});
+    }
+
+    // The COMMIT of transaction `xact` went out and no answer came. The
+    // server is asked afresh what became of it: stored, and this returns;
+    // not stored, or not known, and the user is told which.
+    void Settle(qint64 xact, const QueltError& unanswered)
+    {
+        const QString why =
+            m_unanswered
+                ? QStringLiteral("The database server gave no answer to the final step of "
+                                 "storing this")
+                : QStringLiteral("The connection to the database server was lost during the "
+                                 "final step of storing this");
+        QString status;
+        QString said;
+        try {
+            PgConnection again(m_name, m_connectOptions, m_options, m_answerLimitMs);
+            again.Open();
+            const QString ask = QStringLiteral("SELECT txid_status(%1) AS status").arg(xact);
+            status = again.Text(ask);
+            // Still in progress: its session, which no one answers any more,
+            // is ended, so that it cannot store the step later.
+            if (status == QLatin1String("in progress")) {
+                again.Text(QStringLiteral("SELECT pg_terminate_backend(%1, %2)::text AS ended")
+                               .arg(m_backendPid)
+                               .arg(kEndSessionMs));
+                status = again.Text(ask);
+            }
+        } catch (const QueltError& e) {
+            said = e.engineText().isEmpty() ? e.action() : e.engineText();
+        }
+        if (status == QLatin1String("committed"))
+            return;
+        if (status == QLatin1String("aborted"))
+            throw QueltError(why + QStringLiteral(". Connected again, the program found that "
+                                                  "the server had not stored it: nothing of "
+                                                  "this step was stored."),
+                             unanswered.engineText(), unanswered.statement(), Location());
+        throw QueltError(why + QStringLiteral(", and whether the server stored it cannot be "
+                                              "told yet. Look at what is stored before doing "
+                                              "it again."),
+                         said.isEmpty() ? unanswered.engineText() : said, unanswered.statement(),
+                         Location());
+    }
+
+    // The one value of a one-row statement, as text.
+    QString Text(const QString& sql)
+    {
+        const ResultHandle result = Run(sql);
+        if (Pq().PQntuples(result.get()) < 1 || Pq().PQgetisnull(result.get(), 0, 0))
+            return {};
+        return QString::fromUtf8(Pq().PQgetvalue(result.get(), 0, 0));
+    }
+
     // Statements [from, to) in libpq's pipeline: sent without waiting, then
     // one result each. After a failed one the server runs none of the rest
-    // (they come back aborted), and the first failure is reported.
+    // (they come back aborted), and the first failure is reported. `last`
+    // takes the result of the last statement.
     void RunTogether(const QStringList& statements, qsizetype from, qsizetype to,
-                     QList<qint64>& changed)
+                     QList<qint64>& changed, ResultHandle* last = nullptr)
     {
+        RequireConnection(statements.at(from));
         if (Pq().PQenterPipelineMode(m_conn) != 1)
             Rejected(statements.at(from), nullptr);
         for (qsizetype i = from; i < to; ++i) {
@@ -319,18 +701,20 @@ private:
                 // Out of the pipeline first, or the ROLLBACK that follows
                 // could not be sent either.
                 Pq().PQpipelineSync(m_conn);
-                LeavePipeline();
+                LeavePipeline(Deadline(), statements.at(i));
                 Rejected(statements.at(i), nullptr);
             }
         }
+        const QDeadlineTimer deadline = Deadline();
         if (Pq().PQpipelineSync(m_conn) != 1) {
-            LeavePipeline();
+            LeavePipeline(deadline, statements.at(to - 1));
             Rejected(statements.at(to - 1), nullptr);
         }
         const qsizetype before = changed.size();
         qsizetype failedAt = -1;
         ResultHandle failure;
         for (qsizetype i = from; i < to && Pq().PQstatus(m_conn) == CONNECTION_OK; ++i) {
+            Await(deadline, statements.at(i));
             ResultHandle result(Pq().PQgetResult(m_conn));
             if (!result) {
                 if (failedAt < 0)
@@ -340,19 +724,22 @@ private:
             const ExecStatusType status = Pq().PQresultStatus(result.get());
             if (status == PGRES_COMMAND_OK || status == PGRES_TUPLES_OK) {
                 changed.append(rowsChanged(result.get()));
+                if (last && i == to - 1)
+                    *last = std::move(result);
             } else if (status != PGRES_PIPELINE_ABORTED && failedAt < 0) {
                 failedAt = i;
                 failure = std::move(result);
             }
             // A statement's results end with a null; anything else means
             // the results are out of step with the statements.
+            Await(deadline, statements.at(i));
             if (ResultHandle more(Pq().PQgetResult(m_conn)); more) {
                 if (failedAt < 0)
                     failedAt = i;
                 break;
             }
         }
-        LeavePipeline();
+        LeavePipeline(deadline, statements.at(to - 1));
         // A connection lost between two results leaves the rest unanswered.
         if (const qsizetype answered = from + changed.size() - before;
             failedAt < 0 && answered < to)
@@ -364,10 +751,11 @@ private:
     // Reads what is left up to the pipeline's end and leaves it, so that the
     // connection takes statements again: the ROLLBACK after a failure, above
     // all. A lost connection has nothing left to read.
-    void LeavePipeline()
+    void LeavePipeline(const QDeadlineTimer& deadline, const QString& sql)
     {
         int nulls = 0;
         while (Pq().PQstatus(m_conn) == CONNECTION_OK && nulls < 2) {
+            Await(deadline, sql);
             const ResultHandle result(Pq().PQgetResult(m_conn));
             if (!result) {
                 ++nulls;
@@ -386,30 +774,76 @@ private:
         return changed && *changed ? QByteArray(changed).toLongLong() : 0;
     }
 
-    [[noreturn]] void Rejected(const QString& sql, const PGresult* result,
-                               const QString& why = {}) const
+    // Who held the lock a statement gave up waiting for, as far as the
+    // server tells: the statement's transaction is ended first, since an
+    // aborted one answers nothing else.
+    QString LockHolders()
     {
-        QString said =
-            words(result ? Pq().PQresultErrorMessage(result) : Pq().PQerrorMessage(m_conn));
+        QStringList holders;
+        try {
+            if (Pq().PQtransactionStatus(m_conn) == PQTRANS_INERROR) {
+                m_writeXact = 0;
+                Run(QStringLiteral("ROLLBACK"));
+            }
+            const ResultHandle result = Run(kLockHolders);
+            for (int row = 0; row < Pq().PQntuples(result.get()); ++row) {
+                const QString login = QString::fromUtf8(Pq().PQgetvalue(result.get(), row, 0));
+                const QString program = QString::fromUtf8(Pq().PQgetvalue(result.get(), row, 1));
+                if (program == QLatin1String("quelt"))
+                    holders.append(QStringLiteral("another desktop (login %1)").arg(login));
+                else if (program.isEmpty())
+                    holders.append(QStringLiteral("a session of the login %1").arg(login));
+                else
+                    holders.append(QStringLiteral("%1 (login %2)").arg(program, login));
+            }
+        } catch (const QueltError&) {
+            // Who it was is a courtesy; that the step was not done is the news.
+        }
+        holders.removeDuplicates();
+        return holders.isEmpty() ? QStringLiteral("another session")
+                                 : holders.join(QStringLiteral(" or "));
+    }
+
+    [[noreturn]] void Rejected(const QString& sql, const PGresult* result, const QString& why = {})
+    {
+        QString said = words(result ? Pq().PQresultErrorMessage(result)
+                                    : (m_conn ? Pq().PQerrorMessage(m_conn) : ""));
         if (!why.isEmpty())
             said = why;
         const QByteArray state =
             result ? QByteArray(Pq().PQresultErrorField(result, PG_DIAG_SQLSTATE)) : QByteArray();
         QString action = QStringLiteral("The database server rejected a statement.");
-        if (Pq().PQstatus(m_conn) == CONNECTION_BAD)
+        if (!m_conn || Pq().PQstatus(m_conn) == CONNECTION_BAD) {
             action = QStringLiteral("The connection to the database server was lost, so this "
-                                    "step was not done; nothing of it was stored unless the "
-                                    "server had already confirmed it.");
-        else if (state == "55P03")
-            action = QStringLiteral("Another desktop held a lock on the survey database for "
-                                    "longer than this program waits, so this step was not "
-                                    "done. Try again in a moment.");
+                                    "step was not done");
+            action += m_writeXact ? QStringLiteral(" and nothing of it was stored.")
+                                  : QStringLiteral(".");
+            Close();
+        } else if (state == "55P03") {
+            action = QStringLiteral("The survey database was held locked by %1 for longer than "
+                                    "this program waits, so this step was not done. Try again "
+                                    "in a moment.")
+                         .arg(LockHolders());
+        }
         throw QueltError(action, said, sql, Location());
     }
 
     QString m_qtName;
-    // libpq's handle of the open connection; it lives as long as Qt's.
+    QString m_name;
+    // What a second connection to the same database needs.
+    QString m_connectOptions;
+    QMap<QString, QString> m_options;
+    int m_answerLimitMs = 0;
+    // Where the connection is kept for reuse when let go of; empty for never.
+    QString m_poolKey;
+    // libpq's handle of the open connection; it lives as long as Qt's, and
+    // is null once the connection was given up.
     PGconn* m_conn = nullptr;
+    int m_backendPid = 0;
+    // The write transaction under way, 0 for none.
+    qint64 m_writeXact = 0;
+    // Whether the connection was given up for want of an answer.
+    bool m_unanswered = false;
 };
 
 // The whole result arrives with the statement: one round trip, then rows
@@ -522,7 +956,7 @@ bool IsServerLocation(const QString& location)
 }
 
 std::shared_ptr<Connection> OpenServerDatabase(const QString& location, bool readOnly,
-                                               int lockTimeoutMs)
+                                               int lockTimeoutMs, int answerLimitMs)
 {
     char* error = nullptr;
     const std::unique_ptr<PQconninfoOption, FreeOptions> parsed(
@@ -549,12 +983,19 @@ std::shared_ptr<Connection> OpenServerDatabase(const QString& location, bool rea
                          {}, {}, QStringLiteral("postgresql://") + name);
     if (!options.contains(QStringLiteral("connect_timeout")))
         options.insert(QStringLiteral("connect_timeout"), QString::number(kConnectTimeoutS));
-    if (!options.contains(QStringLiteral("application_name")))
-        options.insert(QStringLiteral("application_name"), QStringLiteral("quelt"));
+    // The administrator's view of who holds a lock names the program.
+    if (!options.contains(QStringLiteral("application_name"))) {
+        const QString program = QCoreApplication::applicationName();
+        options.insert(QStringLiteral("application_name"),
+                       program.isEmpty() ? QStringLiteral("quelt") : program);
+    }
     // Settings for the session, sent with the connection rather than as
-    // statements of their own: no extra round trip.
+    // statements of their own: no extra round trip. The search path is the
+    // catalogue's alone, whatever the database or the login sets, so that no
+    // function or operator of anyone else's takes the place of the
+    // server's own; the program names the schema of every table.
     QString settings = options.value(QStringLiteral("options"));
-    settings += QStringLiteral(" -c lock_timeout=%1").arg(lockTimeoutMs);
+    settings += QStringLiteral(" -c search_path=pg_catalog -c lock_timeout=%1").arg(lockTimeoutMs);
     if (readOnly)
         settings += QStringLiteral(" -c default_transaction_read_only=on");
     options.insert(QStringLiteral("options"), settings.trimmed());
@@ -571,9 +1012,20 @@ std::shared_ptr<Connection> OpenServerDatabase(const QString& location, bool rea
         pairs.append(it.key() + u'=' + quotedValue(it.value()));
     }
 
-    auto connection = std::make_shared<PgConnection>(name);
-    connection->Open(pairs.join(u';'));
+    const QString connectOptions = pairs.join(u';');
+    const QString key = poolKey(connectOptions);
+    auto connection =
+        std::make_shared<PgConnection>(name, connectOptions, options, answerLimitMs, key);
+    if (const std::optional<Session> kept = takeIdle(key))
+        connection->Resume(*kept);
+    else
+        connection->Open();
     return connection;
+}
+
+void CloseIdleServerConnections()
+{
+    closeIdleSessions();
 }
 
 } // namespace dbengine_detail

@@ -12,7 +12,6 @@
 #include <QCloseEvent>
 #include <QLabel>
 #include <QMenuBar>
-#include <QVBoxLayout>
 
 namespace {
 
@@ -63,20 +62,13 @@ frmMainMenu::frmMainMenu()
     addAction(openMenus);
     connect(openMenus, &QAction::triggered, this, Handler(this, &frmMainMenu::OpenMenuBar));
 
-    // The twip layout is the client area below the menu bar.
-    auto* client = new QWidget(this);
-    client->setObjectName(QStringLiteral("clientArea"));
-    client->setMinimumSize(TwipsToPxX(kClientWidth), TwipsToPxY(kClientHeight));
-    auto* layout = new QVBoxLayout(this);
-    layout->setContentsMargins(0, 0, 0, 0);
-    layout->setSpacing(0);
-    layout->setMenuBar(menuBar);
-    layout->addWidget(client);
+    SetMenuBar(menuBar);
 
-    Label1 = Control<QLabel>("Label1", 600, 1200, 5295, 615, client);
+    Label1 = Control<QLabel>("Label1", 600, 1200, 5295, 615);
     Label1->setText(QStringLiteral("Quelt Analysis Software"));
     QFont heading = Label1->font();
-    heading.setPointSizeF(24);
+    // 24 pt at the design font, and as much larger as the layout is.
+    heading.setPointSizeF(24 * LayoutScale());
     heading.setWeight(QFont::Normal);
     heading.setItalic(false);
     heading.setUnderline(false);
@@ -84,8 +76,6 @@ frmMainMenu::frmMainMenu()
     // The layout was made for a narrower face: let the title run on rather
     // than cut it, as long as it stays inside the window.
     Label1->resize(qMax(Label1->width(), Label1->sizeHint().width()), Label1->height());
-
-    resize(TwipsToPxX(kClientWidth), TwipsToPxY(kClientHeight) + menuBar->sizeHint().height());
 
     connect(miAddQuestion, &QAction::triggered, this, Handler(this, &frmMainMenu::miAddQuestion_Click));
     connect(miCompleteSurvey, &QAction::triggered, this,

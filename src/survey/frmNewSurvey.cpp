@@ -38,6 +38,7 @@ frmNewSurvey::frmNewSurvey()
     NameBy(txtCompletedBy, Label1);
     NameBy(txtCompany, Label2);
     SetReturnButton(butSubmit);
+    SetEscapeCloses(true);
 
     SetTabOrder({txtSurveyID, txtCompletedBy, txtCompany, butSubmit, butCancel});
     txtSurveyID->setFocus();
@@ -89,6 +90,14 @@ void frmNewSurvey::butSubmit_Click()
     }
 
     if (outcome.stored) {
+        // Another desktop took the proposed number meanwhile: the survey is
+        // stored under the next one rather than making the user submit again.
+        if (outcome.stored != proposed)
+            MessageBox::Show(QStringLiteral("Survey number %1 was taken in the meantime; this "
+                                            "survey was stored as number %2.")
+                                 .arg(*proposed)
+                                 .arg(*outcome.stored),
+                             this);
         // Emptied boxes make the next showing start a new survey (see Form_Show).
         txtSurveyID->setText(QString());
         txtCompletedBy->setText(QString());

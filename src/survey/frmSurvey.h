@@ -6,6 +6,7 @@
 #include <QList>
 #include <vector>
 
+class QAction;
 class QComboBox;
 class QEvent;
 class QFrame;
@@ -56,6 +57,9 @@ public:
     QPushButton* butSubmit = nullptr;
     // What the file holds already for the survey and cell on show.
     QLabel* lblStored = nullptr;
+    // Ctrl+Page Down and Ctrl+Page Up: the next and the previous cell.
+    QAction* actNextCell = nullptr;
+    QAction* actPreviousCell = nullptr;
 
 protected:
     void Form_Load() override;
@@ -93,7 +97,11 @@ private:
     void VScroll1_Change();
     void VScroll1_Scroll();
     void butSubmit_Click();
+    void actNextCell_Click();
+    void actPreviousCell_Click();
     void Row_Focus();
+    // Shows the cell `step` cells on from the one on show, row by row.
+    void MoveToCell(int step);
 
     // The cell whose questions are on show. The combo boxes have already moved
     // to the new pick when their click arrives, so a repeated pick of the same

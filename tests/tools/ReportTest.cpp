@@ -171,6 +171,62 @@ private Q_SLOTS:
         }
     }
 
+    // Answers no window stores are summed exactly and said, on standard
+    // error so that the output stays as it is, whichever report reads them.
+    // Before: 2^63 - 1 twice failed with "integer overflow", and other
+    // answers outside 0 to 4 went unsaid.
+    void answersOutsideTheScoresAreSaid_data()
+    {
+        QTest::addColumn<QStringList>("choice");
+        QTest::addColumn<QString>("where");      // in the note, before the count
+        QTest::addColumn<QStringList>("fields"); // of the first cell, after its names
+        QTest::newRow("one survey")
+            << QStringList{"--survey", "5"} << QString()
+            << QStringList{"2", "18446744073709551614", "9223372036854775807.00"};
+        const QString five = QStringLiteral("survey 5: ");
+        QTest::newRow("compared") << QStringList{"--compare", "1,5"} << five
+                                  << QStringList{"4",
+                                                 "8",
+                                                 "2.00",
+                                                 "2",
+                                                 "18446744073709551614",
+                                                 "9223372036854775807.00",
+                                                 "+9223372036854775805.00"};
+        QTest::newRow("a trend") << QStringList{"--company", "Values"} << five
+                                 << QStringList{"9223372036854775807.00"};
+        QTest::newRow("together") << QStringList{"--surveys", "1,5"} << QString()
+                                  << QStringList{"2", "6", "18446744073709551622",
+                                                 "3074457345618258603.67"};
+    }
+
+    void answersOutsideTheScoresAreSaid()
+    {
+        QFETCH(QStringList, choice);
+        QFETCH(QString, where);
+        QFETCH(QStringList, fields);
+        DemoFile demo;
+        execute(demo.path, {QStringLiteral("INSERT INTO survey VALUES (5, 'Odd', 'Values')"),
+                            QStringLiteral("INSERT INTO survey_results SELECT 5, id, "
+                                           "9223372036854775807 FROM question WHERE row_id = 0 "
+                                           "AND col_id = 0 ORDER BY id LIMIT 2")});
+        const Run r = quelt_db(QStringList{"report", demo.path, "--format", "csv"} + choice);
+        QCOMPARE(r.status, 0);
+        QCOMPARE(r.err, QStringLiteral("quelt-db report: note: ") + where +
+                            QStringLiteral("2 answers outside 0 to 4 (in Leadership / "
+                                           "Awareness) are counted in the means as stored; run "
+                                           "quelt-db check on the file.\n"));
+        const CsvText csv = ParseCsv(r.out);
+        QCOMPARE(csv.rows.at(1).fields.mid(4), fields);
+        // The document's grid and questions say the same, summed as exactly.
+        const QString pdf = demo.dir.filePath(QStringLiteral("r.pdf"));
+        QCOMPARE(quelt_db(QStringList{"report", demo.path, "--output", pdf} + choice).status, 0);
+        const QString text = consumer("pdftotext", {pdf, "-"}).out;
+        QVERIFY2(text.contains(fields.last()), qPrintable(text.left(2000)));
+        QVERIFY(text.contains(choice.first() == QLatin1String("--surveys")
+                                  ? QStringLiteral("4611686018427387905.00")
+                                  : QStringLiteral("9223372036854775807\n")));
+    }
+
     // A comparison and a trend give, cell by cell, what a plain sum and
     // count over the stored answers give.
     void comparisonsAndTrendsMatchTheAnswers_data()
