@@ -88,6 +88,12 @@ const Figure kFigures[] = {
     {"Export of every answer (3,075,200 CSV lines) to /dev/null, whole process, processor time",
      "BM_Export_Program", "the engine's own shell (sqlite3 -csv) running the same join",
      "BM_Export_Limit_Shell", 1.5},
+    {"Report: a one-survey PDF of the 31 x 31 model (a page of grid, then 30,752 questions), "
+     "whole process",
+     "BM_Report_Pdf", "a one-survey PNG report, whole process", "BM_Report_Survey", 2000.0,
+     Kind::Deadline},
+    {"Report: two surveys compared, PNG, whole process", "BM_Report_Compare",
+     "a one-survey PNG report, whole process", "BM_Report_Survey", 2.0},
     {"Peak resident memory (VmHWM) after Show Results at scale", "BM_Memory_Program",
      "the minimal Qt program", "BM_Memory_Minimal", 80.0, Kind::PeakMemory},
 };

@@ -1,7 +1,9 @@
 #include "analysis/frmModelTable.h"
 
+#include "analysis/ReportMenu.h"
 #include "analysis/Results.h"
 #include "analysis/ResultsDrawing.h"
+#include "analysis/ResultsLayout.h"
 #include "analysis/ResultsPicture.h"
 #include "data/SurveyFile.h"
 #include "data/Surveys.h"
@@ -19,15 +21,9 @@
 #include <QScrollArea>
 #include <QToolTip>
 
-namespace {
+using namespace ResultsLayout;
 
-constexpr int kClientWidth = 11235;
-constexpr int kClientHeight = 11085;
-// The picture's place in the layout.
-constexpr int kPictureLeft = 240;
-constexpr int kPictureTop = 1320;
-constexpr int kPictureWidth = 10575;
-constexpr int kPictureHeight = 9495;
+namespace {
 
 void fillList(QListWidget* list, const QStringList& names, const QList<qint64>& numbers)
 {
@@ -105,6 +101,7 @@ frmModelTable::frmModelTable()
         picTableArea->ensureVisible(centre.x(), centre.y(), cell.width() / 2 + 4,
                                     cell.height() / 2 + 4);
     });
+    mnuReport = new ReportMenu(this, {picTableArea, picTable});
 
     connect(butResults, &QPushButton::clicked, this,
             Handler(this, &frmModelTable::butResults_Click));
@@ -171,12 +168,9 @@ void frmModelTable::Form_Load()
 
 void frmModelTable::Form_Resize()
 {
-    if (!picTableArea)
-        return;
-    const QSize more =
-        Client()->size() - QSize(TwipsToPxX(kClientWidth), TwipsToPxY(kClientHeight));
-    const QRect placed = TwipsRect(kPictureLeft, kPictureTop, kPictureWidth, kPictureHeight);
-    picTableArea->setGeometry(placed.adjusted(0, 0, more.width(), more.height()));
+    if (picTableArea)
+        picTableArea->setGeometry(
+            GrownTwipsRect(kPictureLeft, kPictureTop, kPictureWidth, kPictureHeight));
 }
 
 bool frmModelTable::eventFilter(QObject* watched, QEvent* event)
@@ -226,6 +220,7 @@ void frmModelTable::butResults_Click()
     DrawGrid();
     m_shownSurvey = cmbSurvey->currentText();
     m_shownColour = chkColorCoding->isChecked();
+    mnuReport->Show(surveyId, results, m_shownColour);
     ShowWhatIsShown();
     if (const QString note = OutsideScoresNote(results); !note.isEmpty())
         MessageBox::Show(QStringLiteral("Survey %1: %2; run quelt-db check on %3.")

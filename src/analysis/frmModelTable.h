@@ -10,6 +10,7 @@ class QLabel;
 class QListWidget;
 class QPushButton;
 class QScrollArea;
+class ReportMenu;
 struct ResultsGrid;
 
 // The analysis window: the model drawn as a grid and, for a chosen survey,
@@ -35,6 +36,8 @@ public:
     QListWidget* lstCols = nullptr;
     // Which survey the picture shows, and whether Show Results would change it.
     QLabel* lblShown = nullptr;
+    // Copy, Save As and Print of what the picture shows.
+    ReportMenu* mnuReport = nullptr;
 
 protected:
     void Form_Load() override;

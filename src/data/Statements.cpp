@@ -411,6 +411,32 @@ QString CountScoresOutsideRange()
         "SELECT count(*) AS v FROM survey_results WHERE answer NOT BETWEEN 0 AND 4");
 }
 
+QString SelectSurveyHeaders()
+{
+    return QStringLiteral("SELECT id, completed_by, company FROM survey");
+}
+
+// Grouped by the question's number alone: the other columns of a question
+// follow from it (a server's key says so). Summed in two halves, as the
+// grid's totals are, so that no answers overflow the engine's sum; each a
+// 64-bit number first, which a server's answers are not.
+QString SelectQuestionScores(const QString& surveySet, bool bySurvey)
+{
+    const QString survey = bySurvey ? QStringLiteral(", survey_results.survey_id") : QString();
+    return QStringLiteral("SELECT question.id AS id, question.label AS label, "
+                          "question.question_text AS question_text, question.row_id AS row_id, "
+                          "question.col_id AS col_id") %
+           survey %
+           QStringLiteral(", SUM(CAST(survey_results.answer AS BIGINT) >> 32) AS iHigh, "
+                          "SUM(CAST(survey_results.answer AS BIGINT) & 4294967295) AS iLow, "
+                          "COUNT(survey_results.answer) AS iCount "
+                          "FROM question LEFT JOIN survey_results "
+                          "ON survey_results.question_id = question.id "
+                          "AND survey_results.survey_id IN (") %
+           surveySet % QStringLiteral(") GROUP BY question.id") % survey %
+           QStringLiteral(" ORDER BY question.row_id, question.col_id, question.id") % survey;
+}
+
 namespace Server {
 
 namespace {

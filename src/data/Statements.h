@@ -113,6 +113,17 @@ QString SelectIsWithoutRowid(const QString& table);
 // The columns of a table's primary key, in its order: name.
 QString SelectPrimaryKey(const QString& table);
 
+// ---- What reports read beside the grid.
+
+// Every survey's number and header, in the order the engine gives them.
+QString SelectSurveyHeaders();
+// Every question with its cell and the sum (in halves, iHigh and iLow) and
+// count of the answers the set of surveys gave it (null and 0 for none), in
+// cell and number order; with
+// `bySurvey`, one row per question and survey that answered it (survey_id,
+// null where none did).
+QString SelectQuestionScores(const QString& surveySet, bool bySurvey);
+
 // ---- What the program's own safety checks run.
 
 // The entries of the engine's catalogue that may act on a table beyond its

@@ -45,7 +45,7 @@ QRect availableAt(const QPoint& point)
 } // namespace
 
 Form::Form(const char* name, const QString& title, int clientWidthTwips, int clientHeightTwips)
-    : QWidget(nullptr)
+    : QWidget(nullptr), m_layoutWidth(clientWidthTwips), m_layoutHeight(clientHeightTwips)
 {
     InstallAccessibility();
     setObjectName(QString::fromLatin1(name));
@@ -86,6 +86,13 @@ void Form::SetClientMinimumTwips(int width, int height)
     // The window still opens at its layout's size.
     m_client->resize(layoutSize);
     SizeToClient(layoutSize);
+}
+
+QRect Form::GrownTwipsRect(int left, int top, int width, int height) const
+{
+    const QSize more =
+        m_client->size() - QSize(TwipsToPxX(m_layoutWidth), TwipsToPxY(m_layoutHeight));
+    return TwipsRect(left, top, width, height).adjusted(0, 0, more.width(), more.height());
 }
 
 void Form::SizeToClient(QSize client)

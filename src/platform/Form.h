@@ -71,6 +71,10 @@ protected:
     // smaller window; a window whose controls follow its size (Form_Resize)
     // lets it shrink this far before it scrolls.
     void SetClientMinimumTwips(int width, int height);
+    // A control's place in the twip layout, grown by the room the client area
+    // has beyond the layout's size, or shrunk by what it lacks: for the one
+    // control that follows the window's size.
+    QRect GrownTwipsRect(int left, int top, int width, int height) const;
 
     // The button that Return in the window's one-line boxes presses.
     void SetReturnButton(QPushButton* button) { m_returnButton = button; }
@@ -109,6 +113,9 @@ private:
 
     QScrollArea* m_scroll = nullptr;
     QWidget* m_client = nullptr;
+    // The client area's size in the layout.
+    int m_layoutWidth = 0;
+    int m_layoutHeight = 0;
     QMenuBar* m_menuBar = nullptr;
     bool m_escapeCloses = false;
     bool m_closing = false;

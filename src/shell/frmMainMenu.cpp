@@ -1,5 +1,7 @@
 #include "shell/frmMainMenu.h"
 
+#include "analysis/frmCompanyTrend.h"
+#include "analysis/frmCompareSurveys.h"
 #include "analysis/frmModelTable.h"
 #include "platform/ErrorReport.h"
 #include "questions/frmQuestion.h"
@@ -49,6 +51,9 @@ frmMainMenu::frmMainMenu()
         addItem(menuSurvey, "miModifySurveyAnswers", QStringLiteral("&Modify Survey Answers"));
     menuAnalysis = addMenu(menuBar, "menuAnalysis", QStringLiteral("&Analysis"));
     miQueltTable = addItem(menuAnalysis, "miQueltTable", QStringLiteral("&Quelt Analysis"));
+    miCompareSurveys =
+        addItem(menuAnalysis, "miCompareSurveys", QStringLiteral("&Compare Surveys"));
+    miCompanyTrend = addItem(menuAnalysis, "miCompanyTrend", QStringLiteral("Company &Trend"));
 
     // F10 opens the first menu, from where the arrow keys reach the others.
     auto* openMenus = new QAction(this);
@@ -78,6 +83,10 @@ frmMainMenu::frmMainMenu()
     connect(miModifySurveyAnswers, &QAction::triggered, this,
             Handler(this, &frmMainMenu::miModifySurveyAnswers_Click));
     connect(miQueltTable, &QAction::triggered, this, Handler(this, &frmMainMenu::miQueltTable_Click));
+    connect(miCompareSurveys, &QAction::triggered, this,
+            Handler(this, &frmMainMenu::miCompareSurveys_Click));
+    connect(miCompanyTrend, &QAction::triggered, this,
+            Handler(this, &frmMainMenu::miCompanyTrend_Click));
 }
 
 void frmMainMenu::miAddQuestion_Click()
@@ -98,6 +107,16 @@ void frmMainMenu::miModifySurveyAnswers_Click()
 void frmMainMenu::miQueltTable_Click()
 {
     ShowForm<frmModelTable>();
+}
+
+void frmMainMenu::miCompareSurveys_Click()
+{
+    ShowForm<frmCompareSurveys>();
+}
+
+void frmMainMenu::miCompanyTrend_Click()
+{
+    ShowForm<frmCompanyTrend>();
 }
 
 void frmMainMenu::OpenMenuBar()

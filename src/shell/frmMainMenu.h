@@ -21,6 +21,8 @@ public:
     QAction* miModifySurveyAnswers = nullptr;
     QMenu* menuAnalysis = nullptr;
     QAction* miQueltTable = nullptr;
+    QAction* miCompareSurveys = nullptr;
+    QAction* miCompanyTrend = nullptr;
     QLabel* Label1 = nullptr;
 
 protected:
@@ -32,5 +34,7 @@ private:
     void miCompleteSurvey_Click();
     void miModifySurveyAnswers_Click();
     void miQueltTable_Click();
+    void miCompareSurveys_Click();
+    void miCompanyTrend_Click();
     void OpenMenuBar();
 };

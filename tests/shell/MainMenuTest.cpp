@@ -96,10 +96,12 @@ private Q_SLOTS:
         }
         QVERIFY2(!menuKeys.contains(QString()) && menuKeys.removeDuplicates() == 0,
                  qPrintable(menuKeys.join(u' ')));
-        QCOMPARE(structure, (QStringList{"menuQuestion=Questions", "miAddQuestion=Add Question",
-                                         "menuSurvey=Survey", "miCompleteSurvey=Answer New Survey",
-                                         "miModifySurveyAnswers=Modify Survey Answers",
-                                         "menuAnalysis=Analysis", "miQueltTable=Quelt Analysis"}));
+        QCOMPARE(structure,
+                 (QStringList{"menuQuestion=Questions", "miAddQuestion=Add Question",
+                              "menuSurvey=Survey", "miCompleteSurvey=Answer New Survey",
+                              "miModifySurveyAnswers=Modify Survey Answers",
+                              "menuAnalysis=Analysis", "miQueltTable=Quelt Analysis",
+                              "miCompareSurveys=Compare Surveys", "miCompanyTrend=Company Trend"}));
     }
 
     void eachItemShowsItsWindowOnce_data()
@@ -120,6 +122,12 @@ private Q_SLOTS:
         QTest::newRow("analysis") << "miQueltTable"
                                   << "frmModelTable"
                                   << "Quelt Analysis" << true;
+        QTest::newRow("comparison") << "miCompareSurveys"
+                                    << "frmCompareSurveys"
+                                    << "Compare Surveys" << true;
+        QTest::newRow("trend") << "miCompanyTrend"
+                               << "frmCompanyTrend"
+                               << "Company Trend" << true;
     }
 
     void eachItemShowsItsWindowOnce()
@@ -173,9 +181,11 @@ private Q_SLOTS:
             << QList<QKeyCombination>{alt(Qt::Key_S), Qt::Key_M} << "frmSurvey";
         QTest::newRow("F10, Left wraps round")
             << QList<QKeyCombination>{Qt::Key_F10, Qt::Key_Left, Qt::Key_Down, Qt::Key_Enter}
-            << "frmModelTable";
+            << "frmCompareSurveys";
         QTest::newRow("Alt+A, access key")
             << QList<QKeyCombination>{alt(Qt::Key_A), Qt::Key_Q} << "frmModelTable";
+        QTest::newRow("Alt+A, T") << QList<QKeyCombination>{alt(Qt::Key_A), Qt::Key_T}
+                                  << "frmCompanyTrend";
     }
 
     void keyboardReachesEveryItem()
@@ -235,6 +245,18 @@ private Q_SLOTS:
                                   << QStringList{"cmbSurvey=Survey", "chkColorCoding=Color Coding",
                                                  "butResults=Show Results", "picTable=Results grid"}
                                   << QStringList{"lstRows", "lstCols"};
+        QTest::newRow("comparison")
+            << "miCompareSurveys"
+            << "frmCompareSurveys"
+            << QStringList{"cmbFirstSurvey=First survey", "cmbSecondSurvey=Second survey",
+                           "butCompare=Compare", "picCompareArea=Comparison",
+                           "picCompare=Comparison grid"}
+            << QStringList();
+        QTest::newRow("trend") << "miCompanyTrend"
+                               << "frmCompanyTrend"
+                               << QStringList{"cmbCompany=Company", "butTrend=Show Trend",
+                                              "picTrendArea=Trend", "picTrend=Trend grid"}
+                               << QStringList();
     }
 
     void everyControlIsNamed()

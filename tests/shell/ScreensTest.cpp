@@ -59,7 +59,9 @@ private Q_SLOTS:
             {"miAddQuestion", "frmQuestion"},
             {"miCompleteSurvey", "frmNewSurvey"},
             {"miModifySurveyAnswers", "frmSurvey"},
-            {"miQueltTable", "frmModelTable"}};
+            {"miQueltTable", "frmModelTable"},
+            {"miCompareSurveys", "frmCompareSurveys"},
+            {"miCompanyTrend", "frmCompanyTrend"}};
         for (const double points : {8.25, 12.375}) {
             for (const auto& [item, window] : windows)
                 QTest::addRow("%s at %g pt", window, points) << item << window << points;
@@ -75,10 +77,11 @@ private Q_SLOTS:
         TestDb db({QStringLiteral("Leadership"), QStringLiteral("Training")},
                   {QStringLiteral("Awareness"), QStringLiteral("Practice")});
         db.addSurvey(1, QStringLiteral("Anna Example"), QStringLiteral("Example Works"));
-        db.addAnswer(1,
-                     db.addQuestion(0, 0, QStringLiteral("How often is it checked,\nand by whom?"),
-                                    QStringLiteral("1.a")),
-                     3);
+        db.addSurvey(2, QStringLiteral("Ben Example"), QStringLiteral("Example Works"));
+        const qint64 question = db.addQuestion(
+            0, 0, QStringLiteral("How often is it checked,\nand by whom?"), QStringLiteral("1.a"));
+        db.addAnswer(1, question, 3);
+        db.addAnswer(2, question, 4);
         MessageCapture box;
         ShowForm<frmMainMenu>();
         if (!item.isEmpty())
@@ -97,6 +100,13 @@ private Q_SLOTS:
         } else if (window == QLatin1String("frmModelTable")) {
             Ui::Pick(form, QStringLiteral("cmbSurvey"), 0);
             Ui::Click(form, QStringLiteral("butResults"));
+        } else if (window == QLatin1String("frmCompareSurveys")) {
+            Ui::Pick(form, QStringLiteral("cmbFirstSurvey"), 0);
+            Ui::Pick(form, QStringLiteral("cmbSecondSurvey"), 1);
+            Ui::Click(form, QStringLiteral("butCompare"));
+        } else if (window == QLatin1String("frmCompanyTrend")) {
+            Ui::Pick(form, QStringLiteral("cmbCompany"), 0);
+            Ui::Click(form, QStringLiteral("butTrend"));
         }
         Ui::Settle();
 

@@ -1,6 +1,6 @@
-#include "Csv.h"
 #include "ToolRun.h"
 #include "common/TestRegistry.h"
+#include "data/Csv.h"
 
 #include <QFile>
 #include <QTemporaryDir>
