@@ -8,18 +8,23 @@ JOBS       ?= $(shell nproc 2>/dev/null || echo 2)
 # Debian 12 packages the build, the tests, the screenshots, the benchmarks and
 # the format check need (clang-format brings git-clang-format). The tests read
 # quelt-db's outputs as a user's programs do (xmllint from libxml2-utils,
-# Python's csv module); the benchmarks time the engine's own shell (sqlite3).
+# Python's csv module) and read its PDFs as a reader's tools do (pdfinfo and
+# pdftotext from poppler-utils, qpdf), with a CJK font that draws some
+# characters with one glyph (fonts-ipaexfont-gothic); the benchmarks time the
+# engine's own shell (sqlite3).
 # The server ones: Qt's PostgreSQL driver and libpq's headers for the program,
 # and the server itself for the tests' and benchmarks' throwaway server (no
 # cluster of the system's is used; postgresql-common makes one on
 # installation, which is left as it is).
 PACKAGES := g++ cmake ninja-build qt6-base-dev qt6-svg-dev libqt6sql6-sqlite fonts-dejavu-core \
             libbenchmark-dev libsqlite3-dev clang-format libxml2-utils python3 sqlite3 \
+            poppler-utils qpdf fonts-ipaexfont-gothic \
             libqt6sql6-psql libpq-dev postgresql postgresql-common
 # ... and those `make package` and its test need: dpkg-shlibdeps (with file,
-# which tells it the programs), lintian, man for the pages' warnings, and
-# bash-completion to try the completion in.
-PACKAGES += dpkg-dev file lintian man-db bash-completion
+# which tells it the programs), lintian, man for the pages' warnings,
+# bash-completion to try the completion in, and the validators of the
+# desktop's menu entry and of the software centre's description.
+PACKAGES += dpkg-dev file lintian man-db bash-completion desktop-file-utils appstream
 
 # Every build the Makefile makes treats a compiler warning as an error.
 CONFIGURE := cmake -S . -G Ninja -DCMAKE_COMPILE_WARNING_AS_ERROR=ON

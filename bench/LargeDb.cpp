@@ -13,7 +13,7 @@ namespace BenchData {
 namespace {
 
 // Bump when the content changes, so a stale cache is not measured.
-constexpr const char* kVersion = "v2";
+constexpr const char* kVersion = "v3";
 
 void check(int rc, sqlite3* db, const char* what)
 {
@@ -77,22 +77,27 @@ QString cached(const QString& name, F make)
     return path;
 }
 
-void fillLarge(const QString& path)
+// Questions cell by cell; surveys numbered 1 up; the first `answered` of
+// them answering every question once, survey by survey, as Submits would.
+void fillModel(const QString& path, int rows, int cols, int perCell, int surveys, int answered)
 {
     runTool({QStringLiteral("init"), path, QStringLiteral("--rows"),
-             names(QStringLiteral("Row"), kRows).join(u';'), QStringLiteral("--cols"),
-             names(QStringLiteral("Column"), kCols).join(u';')});
+             names(QStringLiteral("Row"), rows).join(u';'), QStringLiteral("--cols"),
+             names(QStringLiteral("Column"), cols).join(u';')});
     Sqlite db(path);
     db.exec("BEGIN IMMEDIATE");
     sqlite3_stmt* q = db.prepare(
         "INSERT INTO question (label, question_text, row_id, col_id) VALUES (?, ?, ?, ?)");
-    for (int r = 0; r < kRows; ++r) {
-        for (int c = 0; c < kCols; ++c) {
-            for (int k = 0; k < kQuestionsPerCell; ++k) {
+    for (int r = 0; r < rows; ++r) {
+        for (int c = 0; c < cols; ++c) {
+            for (int k = 0; k < perCell; ++k) {
                 const QByteArray label = QStringLiteral("%1.%2.%3").arg(r).arg(c).arg(k).toUtf8();
                 const QByteArray text =
                     QStringLiteral("How well does the team handle item %1 of row %2, column %3?")
-                        .arg(k + 1).arg(r + 1).arg(c + 1).toUtf8();
+                        .arg(k + 1)
+                        .arg(r + 1)
+                        .arg(c + 1)
+                        .toUtf8();
                 sqlite3_bind_text(q, 1, label.constData(), -1, SQLITE_TRANSIENT);
                 sqlite3_bind_text(q, 2, text.constData(), -1, SQLITE_TRANSIENT);
                 sqlite3_bind_int(q, 3, r);
@@ -106,14 +111,13 @@ void fillLarge(const QString& path)
     sqlite3_stmt* a =
         db.prepare("INSERT INTO survey_results (survey_id, question_id, answer) VALUES (?, ?, ?)");
     QRandomGenerator random(31);
-    const int questions = kRows * kCols * kQuestionsPerCell;
-    for (int survey = 1; survey <= kSurveys; ++survey) {
+    const int questions = rows * cols * perCell;
+    for (int survey = 1; survey <= surveys; ++survey) {
         sqlite3_bind_int(s, 1, survey);
         sqlite3_bind_text(s, 2, "Bench Person", -1, SQLITE_STATIC);
         sqlite3_bind_text(s, 3, "Bench Company", -1, SQLITE_STATIC);
         db.step(s);
-        // Answers go in survey by survey, cell by cell, as Submits would.
-        for (int id = 1; id <= questions; ++id) {
+        for (int id = 1; survey <= answered && id <= questions; ++id) {
             sqlite3_bind_int(a, 1, survey);
             sqlite3_bind_int(a, 2, id);
             sqlite3_bind_int(a, 3, int(random.bounded(5)));
@@ -123,6 +127,16 @@ void fillLarge(const QString& path)
     sqlite3_finalize(s);
     sqlite3_finalize(a);
     db.exec("COMMIT");
+}
+
+void fillLarge(const QString& path)
+{
+    fillModel(path, kRows, kCols, kQuestionsPerCell, kSurveys, kSurveys);
+}
+
+void fillHundred(const QString& path)
+{
+    fillModel(path, kHundred, kHundred, kHundredQuestionsPerCell, 32767, kSurveys);
 }
 
 void fillManySurveys(const QString& path)
@@ -184,6 +198,11 @@ QString LargeDb()
     return cached(QStringLiteral("large.mdb"), fillLarge);
 }
 
+QString HundredDb()
+{
+    return cached(QStringLiteral("hundred.mdb"), fillHundred);
+}
+
 QString DemoDb()
 {
     return cached(QStringLiteral("demo.mdb"),
@@ -198,6 +217,24 @@ QString ManySurveysDb()
 QString LargeCellDb()
 {
     return cached(QStringLiteral("large-cell.mdb"), fillLargeCell);
+}
+
+void DropIndexes(const QString& path)
+{
+    Sqlite db(path);
+    db.exec("DROP INDEX question_cell");
+    db.exec("DROP INDEX survey_results_question");
+}
+
+void ForgeStatistics(const QString& path)
+{
+    Sqlite db(path);
+    // Analysing only the catalogue makes the statistics table in no time.
+    db.exec("ANALYZE sqlite_master");
+    db.exec("DELETE FROM sqlite_stat1");
+    db.exec("INSERT INTO sqlite_stat1 VALUES ('survey_results', 'survey_results_question', "
+            "'3000000 3000000 3000000 3000000'), ('question', 'question_cell', '1 1 1'), "
+            "('question', NULL, '1'), ('survey_results', NULL, '10')");
 }
 
 QString CopyToTemp(const QString& source, const QString& folder)

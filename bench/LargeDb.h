@@ -23,6 +23,19 @@ QString ManySurveysDb();
 inline constexpr int kLargeCellQuestions = 32003;
 QString LargeCellDb();
 
+// The largest model the program supports: 100 x 100 cells, 3 questions
+// each (30,000), 32,767 survey headers, the first 100 of which answer every
+// question once (3,000,000 answers).
+inline constexpr int kHundred = 100;
+inline constexpr int kHundredQuestionsPerCell = 3;
+QString HundredDb();
+
+// What a file made by other means may have done to a copy of a benchmark
+// file: its two indexes dropped, or planner statistics written that tell the
+// engine the answers' index finds nothing and the questions are one.
+void DropIndexes(const QString& path);
+void ForgeStatistics(const QString& path);
+
 // A fresh copy of a cached file in a temporary folder, for benchmarks that write.
 QString CopyToTemp(const QString& source, const QString& folder);
 

@@ -186,4 +186,86 @@ BENCHMARK(BM_Export_Limit_Shell)
     ->Iterations(1)
     ->Repetitions(3);
 
+// quelt-db report as a whole process, so that reading, drawing and writing
+// all count; its output is discarded or written to /dev/null.
+void report(benchmark::State& state, const QString& file, std::vector<std::string> options)
+{
+    std::vector<std::string> args = {"report", file.toStdString()};
+    args.insert(args.end(), options.begin(), options.end());
+    const std::string tool = BenchData::QueltDbTool().toStdString();
+    for (auto _ : state) {
+        if (run(tool.c_str(), args, true).status != 0) {
+            state.SkipWithError("the report failed");
+            break;
+        }
+    }
+}
+
+// One survey and a comparison on the large file, to /dev/null.
+void reportLarge(benchmark::State& state, std::vector<std::string> choice, const char* format)
+{
+    for (const char* a : {"--format", format, "--output", "/dev/null"})
+        choice.emplace_back(a);
+    report(state, BenchData::LargeDb(), std::move(choice));
+}
+
+void BM_Report_Survey(benchmark::State& state)
+{
+    reportLarge(state, {"--survey", "1"}, "png");
+}
+BENCHMARK(BM_Report_Survey)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(1);
+
+void BM_Report_Compare(benchmark::State& state)
+{
+    reportLarge(state, {"--compare", "1,2"}, "png");
+}
+BENCHMARK(BM_Report_Compare)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(1);
+
+void BM_Report_Pdf(benchmark::State& state)
+{
+    reportLarge(state, {"--survey", "1"}, "pdf");
+}
+BENCHMARK(BM_Report_Pdf)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(1);
+
+// report --all over the largest model, its CSV to /dev/null: as made,
+// without its indexes, with forged statistics.
+void reportAll(benchmark::State& state, void (*change)(const QString&) = nullptr)
+{
+    Bench::Folder folder(BenchData::HundredDb(),
+                         change ? Bench::Folder::Copy : Bench::Folder::Share);
+    if (change)
+        change(folder.FilePath());
+    report(state, folder.FilePath(), {"--all", "--format", "csv"});
+}
+
+void BM_Hundred_ReportAll_Program(benchmark::State& state)
+{
+    reportAll(state);
+}
+BENCHMARK(BM_Hundred_ReportAll_Program)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime()
+    ->Iterations(1)
+    ->Repetitions(3);
+
+void BM_Hundred_ReportAll_NoIndex(benchmark::State& state)
+{
+    reportAll(state, BenchData::DropIndexes);
+}
+BENCHMARK(BM_Hundred_ReportAll_NoIndex)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime()
+    ->Iterations(1)
+    ->Repetitions(3);
+
+void BM_Hundred_ReportAll_Forged(benchmark::State& state)
+{
+    reportAll(state, BenchData::ForgeStatistics);
+}
+BENCHMARK(BM_Hundred_ReportAll_Forged)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime()
+    ->Iterations(1)
+    ->Repetitions(3);
+
 } // namespace

@@ -20,9 +20,13 @@
 
 namespace {
 
-void BM_ShowResults_Program(benchmark::State& state)
+// The click on a file; `change` first alters a private copy of it.
+void showResults(benchmark::State& state, const QString& file,
+                 void (*change)(const QString&) = nullptr)
 {
-    Bench::Folder folder(BenchData::LargeDb(), Bench::Folder::Share);
+    Bench::Folder folder(file, change ? Bench::Folder::Copy : Bench::Folder::Share);
+    if (change)
+        change(folder.FilePath());
     Bench::Messages messages(state);
     const QWidget* form = ShowForm<frmModelTable>();
     Bench::Settle();
@@ -35,7 +39,32 @@ void BM_ShowResults_Program(benchmark::State& state)
         Bench::Settle();
     }
 }
+
+void BM_ShowResults_Program(benchmark::State& state)
+{
+    showResults(state, BenchData::LargeDb());
+}
 BENCHMARK(BM_ShowResults_Program)->Unit(benchmark::kMillisecond);
+
+// The largest model, as made, without its indexes, and with statistics that
+// would send the engine's planner astray.
+void BM_Hundred_ShowResults_Program(benchmark::State& state)
+{
+    showResults(state, BenchData::HundredDb());
+}
+BENCHMARK(BM_Hundred_ShowResults_Program)->Unit(benchmark::kMillisecond);
+
+void BM_Hundred_ShowResults_NoIndex(benchmark::State& state)
+{
+    showResults(state, BenchData::HundredDb(), BenchData::DropIndexes);
+}
+BENCHMARK(BM_Hundred_ShowResults_NoIndex)->Unit(benchmark::kMillisecond);
+
+void BM_Hundred_ShowResults_Forged(benchmark::State& state)
+{
+    showResults(state, BenchData::HundredDb(), BenchData::ForgeStatistics);
+}
+BENCHMARK(BM_Hundred_ShowResults_Forged)->Unit(benchmark::kMillisecond);
 
 // The same click with the large model on the benchmark server.
 void BM_Server_ShowResults_Program(benchmark::State& state)

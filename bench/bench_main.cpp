@@ -32,11 +32,13 @@ void quietHandler(QtMsgType type, const QMessageLogContext& context, const QStri
 
 void makeFiles()
 {
-    const bool cached = QFile::exists(BenchData::CacheDir() + QStringLiteral("/large.mdb"));
+    const bool cached = QFile::exists(BenchData::CacheDir() + QStringLiteral("/large.mdb")) &&
+                        QFile::exists(BenchData::CacheDir() + QStringLiteral("/hundred.mdb"));
     if (!cached)
         std::cout << "Making the benchmark files in " << BenchData::CacheDir().toStdString()
                   << " (once; about a minute)..." << std::endl;
     BenchData::LargeDb();
+    BenchData::HundredDb();
     BenchData::ManySurveysDb();
     BenchData::DemoDb();
 }

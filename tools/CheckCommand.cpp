@@ -10,6 +10,7 @@
 #include "platform/DbEngine.h"
 #include "platform/TerminalText.h"
 
+#include <QHash>
 #include <QLocale>
 #include <QMap>
 #include <QSet>
@@ -105,6 +106,17 @@ public:
         UncarriedTexts();
         if (m_db.IsServer())
             Server();
+        const WriteTrial trial = TryProgramWrites(m_db, lowest(QStringLiteral("model_row")),
+                                                  lowest(QStringLiteral("model_column")));
+        problems.append(trial.refused);
+        if (!trial.slow.isEmpty())
+            notes.append(QStringLiteral("storing %1 in a copy of this file's tables took more "
+                                        "than %2 s, as its own rules run at every insert; a "
+                                        "window stops a statement after %3 s")
+                             .arg(trial.slow)
+                             .arg(kTrialLimitMs / 1000.0)
+                             .arg(DBEngine::kWindowLimitMs / 1000));
+        notes.append(ReadMisleadingStatistics(m_db));
     }
 
 private:
@@ -228,6 +240,7 @@ private:
             return 0;
         }
         Repeated(table, column, noun);
+        m_lowest.insert(table, numbering.lowest);
         if (numbering.lowest != 0 || numbering.highest != numbering.distinct - 1)
             notes.append(QStringLiteral("the %1 are numbered %2 to %3, not 0 to %4 without gaps")
                              .arg(what)
@@ -350,8 +363,16 @@ private:
                              .arg(elsewhere));
     }
 
+    // A model's lowest number, where one can be read: the cell in which
+    // the program's writes are tried.
+    qint16 lowest(const QString& table) const
+    {
+        return qint16(qBound(qint64(-32768), m_lowest.value(table), qint64(32767)));
+    }
+
     const Database& m_db;
     QStringList m_computed;
+    QHash<QString, qint64> m_lowest;
     // "table.column" for each column whose values are all there to read as
     // the program reads them.
     QSet<QString> m_readable;

@@ -2,7 +2,7 @@
 // change listed.
 
 #include "Command.h"
-#include "Csv.h"
+#include "data/Csv.h"
 #include "Output.h"
 #include "Text.h"
 

@@ -1,6 +1,6 @@
 #include "Command.h"
-#include "Csv.h"
 #include "Output.h"
+#include "data/Csv.h"
 
 #include "data/Answers.h"
 #include "data/Schema.h"

@@ -1,6 +1,6 @@
 #include "Command.h"
-#include "Csv.h"
 #include "Text.h"
+#include "data/Csv.h"
 
 #include "data/Model.h"
 #include "data/Questions.h"

@@ -1,31 +1,20 @@
 #include "Command.h"
-#include "Csv.h"
 #include "Output.h"
 #include "Text.h"
 
-#include "analysis/Results.h"
-#include "analysis/ResultsDrawing.h"
-#include "data/Answers.h"
+#include "analysis/Report.h"
+#include "analysis/ReportFiles.h"
+#include "data/Csv.h"
 #include "data/Schema.h"
 #include "data/SurveyFile.h"
-#include "data/Surveys.h"
 #include "platform/Convert.h"
 #include "platform/DbEngine.h"
 #include "platform/QueltError.h"
-#include "platform/Toolkit.h"
-#include "platform/Twips.h"
 
-#include <QBuffer>
 #include <QFileInfo>
-#include <QFont>
-#include <QFontInfo>
-#include <QImage>
-#include <QPageSize>
-#include <QPainter>
-#include <QPdfWriter>
-#include <QSvgGenerator>
-#include <QXmlStreamWriter>
+#include <QSet>
 #include <algorithm>
+#include <sys/ioctl.h>
 #include <unistd.h>
 
 namespace {
@@ -36,17 +25,17 @@ const QStringList kFormatNames = {QStringLiteral("text"), QStringLiteral("csv"),
                                   QStringLiteral("png"), QStringLiteral("pdf"),
                                   QStringLiteral("svg")};
 
+const QStringList kPaperNames = {QStringLiteral("a4"), QStringLiteral("letter")};
+
 struct Request
 {
     QString file;
-    QList<SurveyNumber> surveys; // as asked for, without repeats; empty with --all
-    bool all = false;
-    // Several surveys, or the form made for them: the report says how many
-    // surveys stand behind each cell.
-    bool combined = false;
+    ReportRequest report;
     Format format = Format::Text;
     QString output;
     bool colour = true;
+    bool fullNames = false;
+    Paper paper = Paper::A4;
     CsvTexts texts = CsvTexts::Neutralised;
 };
 
@@ -63,32 +52,65 @@ SurveyNumber surveyNumber(const QString& text)
     }
 }
 
+// A survey counts once, however often it is named.
+QList<SurveyNumber> surveyList(const QString& text)
+{
+    QList<SurveyNumber> surveys;
+    QSet<SurveyNumber> named;
+    for (const QString& part : text.split(u',')) {
+        const SurveyNumber n = surveyNumber(part);
+        if (!named.contains(n)) {
+            named.insert(n);
+            surveys.append(n);
+        }
+    }
+    return surveys;
+}
+
+bool drawn(Format format)
+{
+    return format == Format::Png || format == Format::Pdf || format == Format::Svg;
+}
+
 Request parse(const QStringList& args)
 {
     const Options options(
         args,
-        {QStringLiteral("survey"), QStringLiteral("surveys"), QStringLiteral("format"),
-         QStringLiteral("output")},
-        {QStringLiteral("all"), QStringLiteral("no-color"), QStringLiteral("raw")});
+        {QStringLiteral("survey"), QStringLiteral("surveys"), QStringLiteral("compare"),
+         QStringLiteral("company"), QStringLiteral("format"), QStringLiteral("output"),
+         QStringLiteral("paper")},
+        {QStringLiteral("all"), QStringLiteral("trend"), QStringLiteral("no-color"),
+         QStringLiteral("raw"), QStringLiteral("full-names")});
     Request r;
     r.file = options.expect(1, QStringLiteral("one LOCATION")).first();
-    const int choices = int(options.has(QStringLiteral("survey"))) +
-                        int(options.has(QStringLiteral("surveys"))) +
-                        int(options.has(QStringLiteral("all")));
+    int choices = 0;
+    for (const char* choice : {"survey", "surveys", "all", "compare", "company"})
+        choices += int(options.has(QString::fromLatin1(choice)));
     if (choices != 1)
-        throw UsageError(QStringLiteral("give one of --survey N, --surveys N,M,... or --all"));
+        throw UsageError(QStringLiteral("give one of --survey N, --surveys N,M,..., --all, "
+                                        "--compare A,B or --company NAME"));
+    const bool trend = options.has(QStringLiteral("trend"));
+    if (trend && !options.has(QStringLiteral("surveys")) && !options.has(QStringLiteral("all")))
+        throw UsageError(QStringLiteral("--trend goes with --surveys or --all"));
 
+    ReportRequest& report = r.report;
     if (options.has(QStringLiteral("survey"))) {
-        r.surveys = {surveyNumber(options.value(QStringLiteral("survey")))};
+        report.surveys = {surveyNumber(options.value(QStringLiteral("survey")))};
     } else if (options.has(QStringLiteral("surveys"))) {
-        for (const QString& part : options.value(QStringLiteral("surveys")).split(u',')) {
-            const SurveyNumber n = surveyNumber(part);
-            if (!r.surveys.contains(n)) // a survey counts once, however often it is named
-                r.surveys.append(n);
-        }
+        report.kind = trend ? ReportKind::Trend : ReportKind::Combined;
+        report.surveys = surveyList(options.value(QStringLiteral("surveys")));
+    } else if (options.has(QStringLiteral("all"))) {
+        report.kind = trend ? ReportKind::Trend : ReportKind::Combined;
+        report.all = true;
+    } else if (options.has(QStringLiteral("compare"))) {
+        report.kind = ReportKind::Comparison;
+        report.surveys = surveyList(options.value(QStringLiteral("compare")));
+        if (report.surveys.size() != 2)
+            throw UsageError(QStringLiteral("--compare takes two different surveys, A,B"));
+    } else {
+        report.kind = ReportKind::Trend;
+        report.company = options.value(QStringLiteral("company"));
     }
-    r.all = options.has(QStringLiteral("all"));
-    r.combined = !options.has(QStringLiteral("survey"));
 
     r.output = options.value(QStringLiteral("output"));
     if (options.has(QStringLiteral("format"))) {
@@ -103,78 +125,25 @@ Request parse(const QStringList& args)
         if (at > 0)
             r.format = Format(at);
     }
-    const bool drawn =
-        r.format == Format::Png || r.format == Format::Pdf || r.format == Format::Svg;
-    if (drawn && r.output.isEmpty())
+    if (drawn(r.format) && r.output.isEmpty())
         throw UsageError(
             QStringLiteral("--format %1 needs --output PATH").arg(kFormatNames.at(int(r.format))));
+    if (options.has(QStringLiteral("paper"))) {
+        const qsizetype at = kPaperNames.indexOf(options.value(QStringLiteral("paper")).toLower());
+        if (at < 0)
+            throw UsageError(QStringLiteral("--paper is one of %1").arg(kPaperNames.join(u'|')));
+        if (r.format != Format::Pdf)
+            throw UsageError(QStringLiteral("--paper is for --format pdf"));
+        r.paper = Paper(at);
+    }
     r.colour = !options.has(QStringLiteral("no-color"));
+    r.fullNames = options.has(QStringLiteral("full-names"));
     if (options.has(QStringLiteral("raw"))) {
         if (r.format != Format::Csv)
             throw UsageError(QStringLiteral("--raw is for --format csv"));
         r.texts = CsvTexts::AsStored;
     }
     return r;
-}
-
-struct Report
-{
-    ResultsGrid grid;
-    bool combined = false;
-    QList<qint64> surveysAnswered; // per cell, combined reports only
-    QString title;
-};
-
-// The stored survey numbers, each once, in the order the engine gives them.
-// Only those reported on need to be within the program's numbers.
-QList<qint64> storedSurveys(const Database& db)
-{
-    QList<qint64> ids;
-    for (const QString& text : ReadSurveyNumbers(db)) {
-        const qint64 n = CInt64(text, QStringLiteral("A survey number"));
-        if (!ids.contains(n))
-            ids.append(n);
-    }
-    return ids;
-}
-
-// What a user can ask for instead of a survey that is not there.
-QString storedRange(const QList<qint64>& stored)
-{
-    if (stored.isEmpty())
-        return QStringLiteral("it holds no surveys yet");
-    const auto [lowest, highest] = std::minmax_element(stored.begin(), stored.end());
-    if (stored.size() == 1)
-        return QStringLiteral("its one survey is numbered %1").arg(*lowest);
-    return QStringLiteral("its %1 surveys are numbered from %2 to %3")
-        .arg(stored.size())
-        .arg(*lowest)
-        .arg(*highest);
-}
-
-QString surveyTitle(const Database& db, SurveyNumber id)
-{
-    QString title = QStringLiteral("Survey %1").arg(id);
-    if (const std::optional<SurveyHeader> header = ReadSurveyHeader(db, id))
-        title += QStringLiteral(": %1, %2").arg(header->completedBy, header->company);
-    return title;
-}
-
-QString listTitle(const QList<SurveyNumber>& ids)
-{
-    QStringList numbers;
-    for (SurveyNumber id : ids)
-        numbers.append(DecimalText(id));
-    constexpr qsizetype kListed = 12;
-    if (ids.size() == 1)
-        return QStringLiteral("Survey %1").arg(numbers.first());
-    if (ids.size() <= kListed)
-        return QStringLiteral("%1 surveys: %2")
-            .arg(ids.size())
-            .arg(numbers.join(QStringLiteral(", ")));
-    return QStringLiteral("%1 surveys: %2, ... %3")
-        .arg(ids.size())
-        .arg(numbers.mid(0, kListed - 1).join(QStringLiteral(", ")), numbers.last());
 }
 
 // A picture's memory grows with the model's area, to gigabytes for a model
@@ -193,75 +162,45 @@ void refuseLargePicture(const ResultsGrid& grid, const QString& path)
 
 Report compute(const Request& request)
 {
+    // As long as the results window may take, whatever the file's indexes
+    // and statistics make of the reading.
+    const EngineAction reading(DBEngine::kWindowLimitMs);
     const Database db = OpenSurveyDatabaseForReading(request.file);
-    const QString path = db.FileName();
-    const QList<qint64> stored = storedSurveys(db);
-    QList<SurveyNumber> ids = request.surveys;
-    if (request.all) {
-        if (stored.isEmpty())
-            throw QueltError(QStringLiteral("There are no surveys in %1.").arg(path));
-        ids.clear();
-        for (qint64 id : stored)
-            ids.append(ParseSurveyNumber(DecimalText(id)));
-        std::sort(ids.begin(), ids.end());
-    }
-    QStringList missing;
-    for (SurveyNumber id : ids)
-        if (!stored.contains(id))
-            missing.append(DecimalText(id));
-    if (!missing.isEmpty())
-        throw QueltError(QStringLiteral("%1 has no survey numbered %2; %3.")
-                             .arg(path, missing.join(QStringLiteral(", ")), storedRange(stored)));
-
-    Report report;
-    report.combined = request.combined;
-    report.grid = LoadModelGrid(db);
-    if (request.format == Format::Png || request.format == Format::Pdf ||
-        request.format == Format::Svg)
-        refuseLargePicture(report.grid, path);
-    if (!request.combined) {
-        report.title = surveyTitle(db, ids.first());
-        ComputeResults(db, ids.first(), report.grid);
-        return report;
-    }
-
-    report.title = listTitle(ids);
-    const QList<CellTotals> totals =
-        ReadCombinedTotals(db, request.all ? QList<SurveyNumber>() : ids, report.grid.rowNumbers,
-                           report.grid.colNumbers);
-    for (const CellTotals& cell : totals) {
-        report.grid.cells.append({cell.sum, cell.count});
-        report.surveysAnswered.append(cell.surveys);
-    }
+    Report report = ComputeReport(db, request.report);
+    if (drawn(request.format))
+        refuseLargePicture(report.grid, db.FileName());
+    if (request.format == Format::Pdf)
+        LoadReportQuestions(db, report);
     return report;
-}
-
-// What stands behind a combined cell's mean: surveys that answered / answers.
-QString cellNote(const Report& report, int row, int col)
-{
-    const qsizetype at = qsizetype(row) * report.grid.ColCount() + col;
-    return QStringLiteral("%1/%2")
-        .arg(report.surveysAnswered.at(at))
-        .arg(report.grid.cells.at(at).count);
 }
 
 // ---------------------------------------------------------------- text
 
-// Band colours on a terminal that shows them, unless the user says otherwise:
-// NO_COLOR turns them off, CLICOLOR_FORCE or FORCE_COLOR turns them on even
-// into a pipe (for a pager that shows them), and a dumb terminal gets none.
-bool colourWanted()
+// Colours appear on a terminal that shows them. Whatever turns them off wins
+// over whatever brings them on: --no-color, then NO_COLOR, then a dumb
+// terminal; only then do CLICOLOR_FORCE or FORCE_COLOR bring them into a
+// pipe (for a pager that shows them).
+bool colourWanted(bool asked)
 {
-    if (!qEnvironmentVariableIsEmpty("NO_COLOR"))
+    if (!asked || !qEnvironmentVariableIsEmpty("NO_COLOR") || qgetenv("TERM") == "dumb")
         return false;
     for (const char* name : {"CLICOLOR_FORCE", "FORCE_COLOR"}) {
         const QByteArray value = qgetenv(name);
         if (!value.isEmpty() && value != "0" && value != "false")
             return true;
     }
-    if (qgetenv("TERM") == "dumb")
-        return false;
     return isatty(STDOUT_FILENO);
+}
+
+// The columns of the terminal standard output goes to.
+int terminalWidth()
+{
+    struct winsize size = {};
+    if (ioctl(STDOUT_FILENO, TIOCGWINSZ, &size) == 0 && size.ws_col > 0)
+        return size.ws_col;
+    bool ok = false;
+    const int columns = qEnvironmentVariable("COLUMNS").toInt(&ok);
+    return ok && columns > 0 ? columns : 80;
 }
 
 QString ansiBackground(const QColor& c, const QString& text)
@@ -273,234 +212,70 @@ QString ansiBackground(const QColor& c, const QString& text)
         .arg(text);
 }
 
-// The names with their control characters written visibly, as a terminal or
-// a picture shows them.
-ResultsGrid shownNames(const ResultsGrid& grid)
+// `fit` columns at most, or 0 for names in full: the column names are cut
+// first, down to their values, then the row names, each with "…".
+void writeText(QTextStream& out, const Report& report, bool ansi, int fit)
 {
-    ResultsGrid shown = grid;
-    for (QString& name : shown.rowNames)
-        name = Visible(name);
-    for (QString& name : shown.colNames)
-        name = Visible(name);
-    return shown;
-}
-
-void writeText(QTextStream& out, const Report& report, bool ansi)
-{
-    const ResultsGrid grid = shownNames(report.grid);
-    auto cellText = [&](int row, int col) {
-        QString text = MeanText(grid.Cell(row, col));
-        if (report.combined)
-            text += QStringLiteral(" (%1)").arg(cellNote(report, row, col));
-        return text;
-    };
+    const ResultsGrid grid = ShownNames(report.grid);
+    const int rows = grid.RowCount();
+    const int cols = grid.ColCount();
+    QList<QStringList> cells(rows);
+    QList<int> valueWidths(cols, 0);
+    for (int row = 0; row < rows; ++row) {
+        for (int col = 0; col < cols; ++col) {
+            cells[row].append(CellLine(report, row, col));
+            valueWidths[col] = std::max(valueWidths[col], int(cells[row].last().size()));
+        }
+    }
     // Columns as the terminal counts them: a wide character takes two.
     int nameWidth = 0;
     for (const QString& name : grid.rowNames)
         nameWidth = std::max(nameWidth, DisplayWidth(name));
-    QList<int> widths;
-    for (int col = 0; col < grid.ColCount(); ++col) {
-        int w = DisplayWidth(grid.colNames.at(col));
-        for (int row = 0; row < grid.RowCount(); ++row)
-            w = std::max(w, int(cellText(row, col).size()));
-        widths.append(w);
+    QList<int> headWidths;
+    for (const QString& name : grid.colNames)
+        headWidths.append(DisplayWidth(name));
+    const auto columnsAt = [&](int head) {
+        QList<int> widths;
+        for (int col = 0; col < cols; ++col)
+            widths.append(std::max(valueWidths.at(col), std::min(headWidths.at(col), head)));
+        return widths;
+    };
+    const auto total = [](int names, const QList<int>& widths) {
+        int sum = names;
+        for (int w : widths)
+            sum += 2 + w;
+        return sum;
+    };
+    int longestHead = 0;
+    for (int w : headWidths)
+        longestHead = std::max(longestHead, w);
+    QList<int> widths = columnsAt(longestHead);
+    if (fit > 0 && total(nameWidth, widths) > fit) {
+        // Row names keep a third of the line while the column names give way.
+        const int names = std::min(nameWidth, std::max(8, fit / 3));
+        int head = longestHead;
+        while (head > 1 && total(names, columnsAt(head)) > fit)
+            --head;
+        widths = columnsAt(head);
+        nameWidth = std::min(nameWidth, std::max(std::min(nameWidth, 4), fit - total(0, widths)));
     }
 
-    out << Visible(report.title) << "\n\n";
+    const QString title = Visible(report.title);
+    out << (fit > 0 ? CutToWidth(title, fit) : title) << "\n\n";
     out << PadRight(QString(), nameWidth);
-    for (int col = 0; col < grid.ColCount(); ++col)
-        out << "  " << PadLeft(grid.colNames.at(col), widths.at(col));
+    for (int col = 0; col < cols; ++col)
+        out << "  " << PadLeft(CutToWidth(grid.colNames.at(col), widths.at(col)), widths.at(col));
     out << '\n';
-    for (int row = 0; row < grid.RowCount(); ++row) {
-        out << PadRight(grid.rowNames.at(row), nameWidth);
-        for (int col = 0; col < grid.ColCount(); ++col) {
-            const QString text = PadLeft(cellText(row, col), widths.at(col));
-            out << "  " << (ansi ? ansiBackground(BandColour(grid.Cell(row, col)), text) : text);
+    for (int row = 0; row < rows; ++row) {
+        out << PadRight(CutToWidth(grid.rowNames.at(row), nameWidth), nameWidth);
+        for (int col = 0; col < cols; ++col) {
+            const QString text = PadLeft(cells.at(row).at(col), widths.at(col));
+            out << "  " << (ansi ? ansiBackground(CellColour(report, row, col), text) : text);
         }
         out << '\n';
     }
-    if (report.combined)
-        out << "\nEach cell: the mean of all its answers (a: none), then (surveys that answered"
-               "/answers).\n";
-}
-
-// ---------------------------------------------------------------- csv
-
-void writeCsv(QTextStream& out, const Report& report, CsvTexts texts, CsvTarget target)
-{
-    const ResultsGrid& grid = report.grid;
-    QStringList header = {QStringLiteral("row_number"), QStringLiteral("row_name"),
-                          QStringLiteral("col_number"), QStringLiteral("col_name")};
-    if (report.combined)
-        header << QStringLiteral("surveys");
-    header << QStringLiteral("count") << QStringLiteral("sum") << QStringLiteral("mean");
-    out << CsvRecord(header, texts, target);
-    for (int row = 0; row < grid.RowCount(); ++row) {
-        for (int col = 0; col < grid.ColCount(); ++col) {
-            const ResultsCell& cell = grid.Cell(row, col);
-            QStringList fields = {DecimalText(grid.rowNumbers.at(row)), grid.rowNames.at(row),
-                                  DecimalText(grid.colNumbers.at(col)), grid.colNames.at(col)};
-            if (report.combined)
-                fields << DecimalText(
-                    report.surveysAnswered.at(qsizetype(row) * grid.ColCount() + col));
-            fields << DecimalText(cell.count) << DecimalText(cell.sum)
-                   << (cell.HasAnswers() ? MeanText(cell) : QString());
-            out << CsvRecord(fields, texts, target);
-        }
-    }
-}
-
-// ---------------------------------------------------------------- pictures
-
-// As the results window paints its picture: fills and values, then names and
-// lines on top.
-void paint(QPainter& painter, const Report& report, bool colour, const QSize& size)
-{
-    const ResultsGrid grid = shownNames(report.grid);
-    painter.fillRect(QRect(QPoint(0, 0), size), Qt::white);
-    painter.setFont(ToolkitFont());
-    DrawResults(painter, grid, colour);
-    if (report.combined) {
-        QStringList notes;
-        for (int row = 0; row < grid.RowCount(); ++row)
-            for (int col = 0; col < grid.ColCount(); ++col)
-                notes.append(cellNote(report, row, col));
-        DrawCellNotes(painter, grid, notes);
-    }
-    DrawGrid(painter, grid);
-    DrawLegend(painter, grid);
-}
-
-// Every name in full, one a line: a picture may show a long one cut short.
-QString namesInFull(const ResultsGrid& grid)
-{
-    return NamesInFull(shownNames(grid));
-}
-
-// The document's description for readers of PDF metadata, written by an XML
-// writer so that no stored text can end up as markup.
-QByteArray xmpMetadata(const Report& report)
-{
-    QByteArray xmp;
-    QXmlStreamWriter xml(&xmp);
-    xml.writeProcessingInstruction(
-        QStringLiteral("xpacket"),
-        QStringLiteral("begin=\"\uFEFF\" id=\"W5M0MpCehiHzreSzNTczkc9d\""));
-    xml.writeStartElement(QStringLiteral("x:xmpmeta"));
-    xml.writeAttribute(QStringLiteral("xmlns:x"), QStringLiteral("adobe:ns:meta/"));
-    xml.writeStartElement(QStringLiteral("rdf:RDF"));
-    xml.writeAttribute(QStringLiteral("xmlns:rdf"),
-                       QStringLiteral("http://www.w3.org/1999/02/22-rdf-syntax-ns#"));
-    xml.writeStartElement(QStringLiteral("rdf:Description"));
-    xml.writeAttribute(QStringLiteral("rdf:about"), QString());
-    xml.writeAttribute(QStringLiteral("xmlns:dc"),
-                       QStringLiteral("http://purl.org/dc/elements/1.1/"));
-    xml.writeAttribute(QStringLiteral("xmlns:xmp"), QStringLiteral("http://ns.adobe.com/xap/1.0/"));
-    const auto alternative = [&](const QString& element, const QString& text) {
-        xml.writeStartElement(element);
-        xml.writeStartElement(QStringLiteral("rdf:Alt"));
-        xml.writeStartElement(QStringLiteral("rdf:li"));
-        xml.writeAttribute(QStringLiteral("xml:lang"), QStringLiteral("x-default"));
-        xml.writeCharacters(text);
-        xml.writeEndElement();
-        xml.writeEndElement();
-        xml.writeEndElement();
-    };
-    alternative(QStringLiteral("dc:title"), Visible(report.title));
-    alternative(QStringLiteral("dc:description"), namesInFull(report.grid));
-    xml.writeTextElement(QStringLiteral("xmp:CreatorTool"), QStringLiteral("quelt-db"));
-    xml.writeEndElement();
-    xml.writeEndElement();
-    xml.writeEndElement();
-    xml.writeProcessingInstruction(QStringLiteral("xpacket"), QStringLiteral("end=\"w\""));
-    return xmp;
-}
-
-void checkPainter(const QPainter& painter, const QString& output)
-{
-    if (!painter.isActive())
-        throw QueltError(QStringLiteral("Nothing could be drawn for %1.")
-                             .arg(QFileInfo(output).absoluteFilePath()));
-}
-
-void writePng(const Report& report, const Request& request)
-{
-    // The window's picture: white, at the screen's dots per inch.
-    constexpr double kMetresPerInch = 0.0254;
-    QImage image(1, 1, QImage::Format_RGB32);
-    image.setDotsPerMeterX(qRound(TwipsToPxX(1440) / kMetresPerInch));
-    image.setDotsPerMeterY(qRound(TwipsToPxY(1440) / kMetresPerInch));
-    const QSize size = GridSizePx(report.grid, ToolkitFont(), image);
-    const int dpmX = image.dotsPerMeterX();
-    const int dpmY = image.dotsPerMeterY();
-    image = QImage(size, QImage::Format_RGB32);
-    if (image.isNull())
-        throw QueltError(QStringLiteral("The picture of %1 x %2 pixels is too large to be made.")
-                             .arg(size.width())
-                             .arg(size.height()));
-    image.setDotsPerMeterX(dpmX);
-    image.setDotsPerMeterY(dpmY);
-    QPainter painter(&image);
-    paint(painter, report, request.colour, size);
-    painter.end();
-    // Made whole in memory: only the output's own writes can fail, and they
-    // say why.
-    QBuffer png;
-    png.open(QIODevice::WriteOnly);
-    if (!image.save(&png, "PNG"))
-        throw QueltError(QStringLiteral("The picture could not be stored as PNG in %1.")
-                             .arg(QFileInfo(request.output).absoluteFilePath()));
-    WriteBytes(request.output, png.data());
-}
-
-void writePdf(const Report& report, const Request& request)
-{
-    QBuffer pdf;
-    pdf.open(QIODevice::WriteOnly);
-    {
-        QPdfWriter writer(&pdf);
-        writer.setCreator(QStringLiteral("quelt-db"));
-        writer.setTitle(Visible(report.title));
-        writer.setDocumentXmpMetadata(xmpMetadata(report));
-        const QSize size = GridSizePx(report.grid, ToolkitFont(), writer);
-        const double dpi = writer.resolution();
-        // One page the size of the picture, as the window shows it.
-        writer.setPageSize(QPageSize(QSizeF(size.width() / dpi, size.height() / dpi),
-                                     QPageSize::Inch, QString(), QPageSize::ExactMatch));
-        writer.setPageMargins(QMarginsF(0, 0, 0, 0));
-        QPainter painter(&writer);
-        checkPainter(painter, request.output);
-        paint(painter, report, request.colour, size);
-        painter.end();
-    }
-    WriteBytes(request.output, pdf.data());
-}
-
-void writeSvg(const Report& report, const Request& request)
-{
-    QBuffer buffer;
-    buffer.open(QIODevice::WriteOnly);
-    QSvgGenerator svg;
-    svg.setOutputDevice(&buffer);
-    svg.setResolution(TwipsToPxX(1440));
-    // The generator writes both as they are given: as markup.
-    svg.setTitle(XmlEscaped(Visible(report.title)));
-    svg.setDescription(XmlEscaped(namesInFull(report.grid)));
-    const QSize size = GridSizePx(report.grid, ToolkitFont(), svg);
-    svg.setSize(size);
-    svg.setViewBox(QRect(QPoint(0, 0), size));
-    QPainter painter(&svg);
-    checkPainter(painter, request.output);
-    paint(painter, report, request.colour, size);
-    painter.end();
-    // The toolkit's name for its default face means nothing to a browser:
-    // name the face it stands for, then any sans-serif one.
-    const QByteArray named = "font-family=\"" + ToolkitFont().family().toUtf8() + '"';
-    const QByteArray face =
-        "font-family=\"" + QFontInfo(ToolkitFont()).family().toUtf8() + ", sans-serif\"";
-    QByteArray text = buffer.data();
-    text.replace(named, face);
-    WriteBytes(request.output, text);
+    if (report.kind != ReportKind::Survey)
+        out << '\n' << CellExplanation(report) << '\n';
 }
 
 } // namespace
@@ -508,8 +283,7 @@ void writeSvg(const Report& report, const Request& request)
 bool ReportDraws(const QStringList& args)
 {
     try {
-        const Format format = parse(args).format;
-        return format == Format::Png || format == Format::Pdf || format == Format::Svg;
+        return drawn(parse(args).format);
     } catch (const UsageError&) {
         return false; // the run itself reports it
     }
@@ -520,25 +294,34 @@ int RunReport(const QStringList& args, QTextStream& out)
     const Request request = parse(args);
     RefuseOutputOverDatabase(request.output, request.file);
     const Report report = compute(request);
+    const QString creator = QStringLiteral("quelt-db");
+    // On standard error, so that the output stays as it is.
+    Report named = report;
+    named.grid = ShownNames(report.grid);
+    if (const QString note = OutsideScoresNote(named); !note.isEmpty())
+        QTextStream(stderr) << "quelt-db report: note: " << note << "; run quelt-db check on the "
+                            << "file.\n";
     switch (request.format) {
     case Format::Text: {
-        const bool ansi = request.colour && request.output.isEmpty() && colourWanted();
-        WriteText(request.output, out, [&](QTextStream& s, bool) { writeText(s, report, ansi); });
+        const bool ansi = request.output.isEmpty() && colourWanted(request.colour);
+        WriteText(request.output, out, [&](QTextStream& s, bool terminal) {
+            writeText(s, report, ansi, terminal && !request.fullNames ? terminalWidth() : 0);
+        });
         break;
     }
     case Format::Csv:
         WriteText(request.output, out, [&](QTextStream& s, bool terminal) {
-            writeCsv(s, report, request.texts, terminal ? CsvTarget::Terminal : CsvTarget::File);
+            s << ReportCsv(report, request.texts, terminal ? CsvTarget::Terminal : CsvTarget::File);
         });
         break;
     case Format::Png:
-        writePng(report, request);
+        WriteBytes(request.output, ReportPng(report, request.colour));
         break;
     case Format::Pdf:
-        writePdf(report, request);
+        WriteBytes(request.output, ReportPdf(report, request.colour, request.paper, creator));
         break;
     case Format::Svg:
-        writeSvg(report, request);
+        WriteBytes(request.output, ReportSvg(report, request.colour, creator));
         break;
     }
     return 0;

@@ -31,12 +31,38 @@ bool zeroWidth(char32_t c)
 
 } // namespace
 
+namespace {
+
+int columns(char32_t c)
+{
+    return wide(c) ? 2 : zeroWidth(c) ? 0 : 1;
+}
+
+} // namespace
+
 int DisplayWidth(const QString& text)
 {
     int width = 0;
     for (char32_t c : text.toUcs4())
-        width += wide(c) ? 2 : zeroWidth(c) ? 0 : 1;
+        width += columns(c);
     return width;
+}
+
+QString CutToWidth(const QString& text, int width)
+{
+    if (DisplayWidth(text) <= width)
+        return text;
+    QString cut;
+    int used = 0;
+    // Room is kept for the ellipsis, which takes one column.
+    for (char32_t c : text.toUcs4()) {
+        const int w = columns(c);
+        if (used + w > width - 1)
+            break;
+        cut += QString::fromUcs4(&c, 1);
+        used += w;
+    }
+    return width > 0 ? cut + QChar(0x2026) : QString();
 }
 
 QString PadRight(const QString& text, int width)

@@ -13,6 +13,10 @@
 // Meant for text that is already Visible().
 int DisplayWidth(const QString& text);
 
+// The text cut short to at most `width` columns, ending in "…" where it is
+// cut; a text that fits comes back whole.
+QString CutToWidth(const QString& text, int width);
+
 // Padded with spaces to `width` columns, on the right or on the left.
 QString PadRight(const QString& text, int width);
 QString PadLeft(const QString& text, int width);

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "data/Answers.h"
 #include "data/Surveys.h"
 
 #include <QColor>
@@ -13,8 +14,10 @@ class Database;
 // The answers of one survey to the questions of one grid cell.
 struct ResultsCell
 {
-    qint64 sum = 0;
+    AnswerSum sum = 0;
     qint64 count = 0;
+    // Answers outside the scores 0 to 4 among them, counted as they are.
+    qint64 outside = 0;
 
     bool HasAnswers() const { return count > 0; }
     // Only meaningful with answers.
@@ -75,3 +78,12 @@ QString MeanText(const ResultsCell& cell);
 // Every model row's and column's name in full, one a line, under "Model
 // rows:" and "Model columns:", for where a picture shows some cut short.
 QString NamesInFull(const ResultsGrid& grid);
+
+// The sum in decimal, however large.
+QString SumText(AnswerSum sum);
+
+// Where the grid's results count answers outside the scores 0 to 4, which
+// no window stores: how many and in which cells (the first few by name),
+// e.g. "2 answers outside 0 to 4 (in Row A / Col B) are counted in the
+// means as stored". Empty when there are none.
+QString OutsideScoresNote(const ResultsGrid& grid);

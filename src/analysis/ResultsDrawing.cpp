@@ -104,10 +104,9 @@ constexpr int kSwatchText = 80;    // from a square to its words
 constexpr int kEntryGap = 300;     // between entries on a line
 constexpr int kLegendLineGap = 80; // between lines of entries
 
-struct LegendEntry
+struct PlacedEntry
 {
-    QColor fill;
-    QString text;
+    LegendEntry entry;
     // Top-left corner, from the legend's top at the grid's left end.
     double x = 0;
     double y = 0;
@@ -115,8 +114,12 @@ struct LegendEntry
 
 struct Legend
 {
-    QList<LegendEntry> entries;
+    QList<PlacedEntry> entries;
+    // Notes, each a list of lines, below the entries.
+    QStringList noteLines;
+    double noteTop = 0;
     double lineHeight = 0;
+    double textLineHeight = 0;
     // From the grid's last line to the legend's end.
     double height = 0;
     // Where its longest line ends; beyond the grid only for a model of
@@ -124,34 +127,70 @@ struct Legend
     double right = 0;
 };
 
-// A mean in each band, so the legend shows the very fills the cells take.
-Legend layOutLegend(const ResultsGrid& grid, const QFontMetricsF& metrics, const TwipScale& scale)
+// Words laid out over lines no wider than `width` twips; a word wider than a
+// line stands on its own.
+QStringList wrapWords(const QString& text, const QFontMetricsF& metrics, const TwipScale& scale,
+                      double width)
 {
-    const auto band = [](qint64 mean) { return BandColour(ResultsCell{mean, 1}); };
+    QStringList lines;
+    QString line;
+    for (const QString& word : text.split(u' ', Qt::SkipEmptyParts)) {
+        const QString longer = line.isEmpty() ? word : line + u' ' + word;
+        if (!line.isEmpty() && scale.ToTwipsX(metrics.horizontalAdvance(longer)) > width) {
+            lines.append(line);
+            line = word;
+        } else {
+            line = longer;
+        }
+    }
+    if (!line.isEmpty())
+        lines.append(line);
+    return lines;
+}
+
+// Swatches run on within the grid's width and wrap; notes are wrapped to it
+// (but never narrower than a few cells).
+Legend layOutLegend(const ResultsGrid& grid, const QList<LegendEntry>& entries,
+                    const QFontMetricsF& metrics, const TwipScale& scale)
+{
     Legend legend;
-    legend.entries = {{band(0), QStringLiteral("below 1")},
-                      {band(1), QStringLiteral("1 to 2")},
-                      {band(3), QStringLiteral("above 2 to 3")},
-                      {band(4), QStringLiteral("above 3 to 4")},
-                      {band(5), QStringLiteral("above 4")},
-                      {NoAnswersColour(), QStringLiteral("a = no answers")}};
     legend.lineHeight = std::max<double>(kSwatch, scale.ToTwipsY(metrics.height()));
+    legend.textLineHeight = scale.ToTwipsY(metrics.lineSpacing());
     const double right = double(lineAt(grid.ColCount()));
     double x = kNameBand;
     double y = 0;
-    for (LegendEntry& entry : legend.entries) {
+    bool any = false;
+    QStringList notes;
+    for (const LegendEntry& entry : entries) {
+        if (!entry.fill.isValid()) {
+            notes.append(entry.text);
+            continue;
+        }
         const double width =
             kSwatch + kSwatchText + scale.ToTwipsX(metrics.horizontalAdvance(entry.text));
         if (x > kNameBand && x + width > right) {
             x = kNameBand;
             y += legend.lineHeight + kLegendLineGap;
         }
-        entry.x = x;
-        entry.y = y;
+        legend.entries.append({entry, x, y});
         legend.right = std::max(legend.right, x + width);
         x += width + kEntryGap;
+        any = true;
     }
-    legend.height = kLegendGap + y + legend.lineHeight;
+    double bottom = any ? y + legend.lineHeight : -kLegendLineGap;
+    const double noteWidth = std::max(right - kNameBand, 6.0 * kCell);
+    legend.noteTop = bottom + kLegendLineGap;
+    for (const QString& note : notes) {
+        for (const QString& line : wrapWords(note, metrics, scale, noteWidth)) {
+            legend.noteLines.append(line);
+            legend.right =
+                std::max(legend.right, kNameBand + scale.ToTwipsX(metrics.horizontalAdvance(line)));
+        }
+    }
+    bottom = legend.noteTop + legend.noteLines.size() * legend.textLineHeight;
+    if (legend.noteLines.isEmpty())
+        bottom = any ? y + legend.lineHeight : 0;
+    legend.height = kLegendGap + bottom;
     return legend;
 }
 
@@ -261,47 +300,114 @@ void DrawResults(QPainter& painter, const ResultsGrid& grid, bool colorCoding)
     painter.restore();
 }
 
-void DrawCellNotes(QPainter& painter, const ResultsGrid& grid, const QStringList& notes)
+QList<LegendEntry> BandLegend()
+{
+    // A mean in each band, so the legend shows the very fills the cells take.
+    const auto band = [](qint64 mean) { return BandColour(ResultsCell{mean, 1}); };
+    return {{band(0), QStringLiteral("below 1")},
+            {band(1), QStringLiteral("1 to 2")},
+            {band(3), QStringLiteral("above 2 to 3")},
+            {band(4), QStringLiteral("above 3 to 4")},
+            {band(5), QStringLiteral("above 4")},
+            {NoAnswersColour(), QStringLiteral("a = no answers")}};
+}
+
+void DrawLegend(QPainter& painter, const ResultsGrid& grid, const QList<LegendEntry>& entries)
 {
     const TwipScale scale(*painter.device());
     const QFontMetricsF metrics(painter.font(), painter.device());
+    const Legend legend = layOutLegend(grid, entries, metrics, scale);
+    const double top = double(lineAt(grid.RowCount())) + kLegendGap;
     painter.save();
+    painter.setRenderHint(QPainter::Antialiasing, false);
     painter.setPen(QPen(Qt::black, 0));
+    for (const PlacedEntry& placed : legend.entries) {
+        const double y = top + placed.y;
+        const qint64 swatchTop = qint64(y + (legend.lineHeight - kSwatch) / 2);
+        const QRect square(scale.At(qint64(placed.x), swatchTop),
+                           scale.At(qint64(placed.x) + kSwatch, swatchTop + kSwatch));
+        painter.fillRect(square, placed.entry.fill);
+        // Outlined, so the white band shows on the white picture.
+        painter.drawRect(square.adjusted(0, 0, -1, -1));
+        const double textX = placed.x + kSwatch + kSwatchText;
+        const double textTop =
+            scale.Y(qint64(y + (legend.lineHeight - scale.ToTwipsY(metrics.height())) / 2));
+        painter.drawText(QPointF(scale.X(qint64(textX)), textTop + metrics.ascent()),
+                         placed.entry.text);
+    }
+    for (qsizetype i = 0; i < legend.noteLines.size(); ++i) {
+        const double y = top + legend.noteTop + double(i) * legend.textLineHeight;
+        painter.drawText(QPointF(scale.X(kNameBand), scale.Y(qint64(y)) + metrics.ascent()),
+                         legend.noteLines.at(i));
+    }
+    painter.restore();
+}
+
+void DrawCells(QPainter& painter, const ResultsGrid& grid, const QList<CellFace>& faces)
+{
+    painter.save();
+    painter.setRenderHint(QPainter::Antialiasing, false);
+    painter.setPen(QPen(Qt::black, 0));
+    Canvas canvas(painter);
+    const TwipScale& scale = canvas.Scale();
+    const double lineSpacing = QFontMetricsF(painter.font(), painter.device()).lineSpacing();
     for (int row = 0; row < grid.RowCount(); ++row) {
         for (int col = 0; col < grid.ColCount(); ++col) {
             const qsizetype at = qsizetype(row) * grid.ColCount() + col;
-            if (at >= notes.size() || notes.at(at).isEmpty())
+            if (at >= faces.size())
                 continue;
-            const QPoint corner = scale.At(lineAt(col) + kInset, lineAt(row) + kInset);
-            painter.drawText(QPointF(corner.x(), corner.y() + metrics.lineSpacing() +
-                                                     metrics.ascent()),
-                             notes.at(at));
+            const CellFace& face = faces.at(at);
+            const qint64 x = lineAt(col);
+            const qint64 y = lineAt(row);
+            if (face.fill.isValid())
+                canvas.Fill(QRect(scale.At(x, y), scale.At(x + kCell, y + kCell)), face.fill);
+            for (qsizetype k = 0; k < face.lines.size(); ++k)
+                canvas.PrintAt(x + kInset, y + kInset, face.lines.at(k), double(k) * lineSpacing);
         }
     }
     painter.restore();
 }
 
-void DrawLegend(QPainter& painter, const ResultsGrid& grid)
+void DrawTrends(QPainter& painter, const ResultsGrid& grid, const QList<QList<ResultsCell>>& series)
 {
+    // The line takes the lower half of the cell, 0 at its foot and 4 at its
+    // head, the surveys spread evenly across it.
+    constexpr int kTop = 450;
+    constexpr int kFoot = 900;
+    constexpr int kDot = 30;
     const TwipScale scale(*painter.device());
-    const QFontMetricsF metrics(painter.font(), painter.device());
-    const Legend legend = layOutLegend(grid, metrics, scale);
-    const double top = double(lineAt(grid.RowCount())) + kLegendGap;
     painter.save();
-    painter.setRenderHint(QPainter::Antialiasing, false);
-    painter.setPen(QPen(Qt::black, 0));
-    for (const LegendEntry& entry : legend.entries) {
-        const double y = top + entry.y;
-        const qint64 swatchTop = qint64(y + (legend.lineHeight - kSwatch) / 2);
-        const QRect square(scale.At(qint64(entry.x), swatchTop),
-                           scale.At(qint64(entry.x) + kSwatch, swatchTop + kSwatch));
-        painter.fillRect(square, entry.fill);
-        // Outlined, so the white band shows on the white picture.
-        painter.drawRect(square.adjusted(0, 0, -1, -1));
-        const double textX = entry.x + kSwatch + kSwatchText;
-        const double textTop =
-            scale.Y(qint64(y + (legend.lineHeight - scale.ToTwipsY(metrics.height())) / 2));
-        painter.drawText(QPointF(scale.X(qint64(textX)), textTop + metrics.ascent()), entry.text);
+    painter.setRenderHint(QPainter::Antialiasing, true);
+    const qsizetype n = series.size();
+    for (int row = 0; row < grid.RowCount(); ++row) {
+        for (int col = 0; col < grid.ColCount(); ++col) {
+            const qsizetype at = qsizetype(row) * grid.ColCount() + col;
+            const qint64 x0 = lineAt(col) + kInset;
+            const qint64 y0 = lineAt(row);
+            const qint64 width = kCell - 2 * kInset;
+            // The scale's ends, faintly.
+            painter.setPen(QPen(QColor(160, 160, 160), 0, Qt::DotLine));
+            painter.drawLine(scale.At(x0, y0 + kTop), scale.At(x0 + width, y0 + kTop));
+            painter.drawLine(scale.At(x0, y0 + kFoot), scale.At(x0 + width, y0 + kFoot));
+            painter.setPen(QPen(Qt::black, 0));
+            QPolygon line;
+            for (qsizetype k = 0; k < n; ++k) {
+                const ResultsCell& cell = series.at(k).at(at);
+                if (!cell.HasAnswers()) {
+                    painter.drawPolyline(line);
+                    line.clear();
+                    continue;
+                }
+                const double mean = std::clamp(cell.Mean(), 0.0, 4.0);
+                const qint64 x = n == 1 ? x0 + width / 2 : x0 + width * k / (n - 1);
+                const qint64 y = y0 + kFoot - qint64(std::lround(mean * (kFoot - kTop) / 4));
+                const QPoint point = scale.At(x, y);
+                line.append(point);
+                const QPoint half = scale.At(kDot, kDot) / 2;
+                painter.fillRect(QRect(point - half, point + half), Qt::black);
+            }
+            painter.drawPolyline(line);
+        }
     }
     painter.restore();
 }
@@ -326,15 +432,34 @@ QString NameAt(const ResultsGrid& grid, const QPoint& px, const QPaintDevice& de
     return {};
 }
 
-QSize GridSizePx(const ResultsGrid& grid, const QFont& font, const QPaintDevice& device)
+QSize GridSizePx(const ResultsGrid& grid, const QFont& font, const QPaintDevice& device,
+                 const QList<LegendEntry>& legendEntries)
 {
     const TwipScale scale(device);
     const QFontMetricsF metrics(font, &device);
     // Names stay within their bands; only the legend's lines take room below.
-    const Legend legend = layOutLegend(grid, metrics, scale);
+    const Legend legend = layOutLegend(grid, legendEntries, metrics, scale);
     const double right = std::max(double(lineAt(grid.ColCount())), legend.right);
     const double bottom = double(lineAt(grid.RowCount())) + legend.height;
     const qint64 far = kNameBand;
     return QSize(scale.X(qint64(std::ceil(right)) + far) + 1,
                  scale.Y(qint64(std::ceil(bottom)) + far) + 1);
+}
+
+QString BandText(const ResultsCell& cell)
+{
+    if (!cell.HasAnswers())
+        return QStringLiteral("no answers");
+    const QColor fill = BandColour(cell);
+    for (const LegendEntry& entry : BandLegend()) {
+        if (entry.fill == fill)
+            return entry.text;
+    }
+    return {};
+}
+
+QRect CellRectPx(int row, int col, const QPaintDevice& device)
+{
+    const TwipScale scale(device);
+    return QRect(scale.At(lineAt(col), lineAt(row)), scale.At(lineAt(col + 1), lineAt(row + 1)));
 }

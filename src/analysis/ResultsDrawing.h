@@ -1,5 +1,7 @@
 #pragma once
 
+#include <QColor>
+#include <QList>
 #include <QSize>
 #include <QStringList>
 
@@ -7,6 +9,8 @@ class QFont;
 class QPaintDevice;
 class QPainter;
 class QPoint;
+class QRect;
+struct ResultsCell;
 struct ResultsGrid;
 
 // The results grid is laid out in twips (1/1440 inch) and drawn in the units
@@ -32,20 +36,52 @@ void DrawGrid(QPainter& painter, const ResultsGrid& grid);
 // coding is on. Draws nothing for a grid without computed results.
 void DrawResults(QPainter& painter, const ResultsGrid& grid, bool colorCoding);
 
-// A second line of text under each cell's value (notes run row by row, as the
-// cells do), e.g. what a mean over several surveys stands on. Not used by the
-// window; an empty note draws nothing.
-void DrawCellNotes(QPainter& painter, const ResultsGrid& grid, const QStringList& notes);
+// One entry of the key below the grid: a swatch of `fill` and its words, or,
+// without a fill, a note wrapped to the grid's width below the swatches.
+struct LegendEntry
+{
+    QColor fill;
+    QString text;
+};
 
-// The key to the fills, below the grid: a swatch of each of the five bands
-// with the means it holds, then the grey of "a = no answers". Entries run on
-// within the grid's width and wrap.
-void DrawLegend(QPainter& painter, const ResultsGrid& grid);
+// The key to the band fills: a swatch of each of the five bands with the
+// means it holds, then the grey of "a = no answers".
+QList<LegendEntry> BandLegend();
+
+// The key below the grid. Swatches run on within the grid's width and wrap.
+void DrawLegend(QPainter& painter, const ResultsGrid& grid,
+                const QList<LegendEntry>& entries = BandLegend());
+
+// What one cell shows: a fill (none when invalid) and lines of text from its
+// top-left corner, one under the other.
+struct CellFace
+{
+    QColor fill;
+    QStringList lines;
+};
+
+// Every cell's face, row by row, as DrawResults draws a mean.
+void DrawCells(QPainter& painter, const ResultsGrid& grid, const QList<CellFace>& faces);
+
+// In each cell's lower half, a line through the means of a sequence of
+// surveys (each a list of cells, row by row), left to right, 0 at the foot
+// and 4 at the head; a survey without answers there breaks the line.
+void DrawTrends(QPainter& painter, const ResultsGrid& grid,
+                const QList<QList<ResultsCell>>& series);
 
 // The full name of the model row or column whose name stands at `px` (pixels
 // of `device`), or an empty text: the picture may show it cut short.
 QString NameAt(const ResultsGrid& grid, const QPoint& px, const QPaintDevice& device);
 
+// The legend's words for the band of a cell's mean ("below 1" ... "above 4"),
+// or "no answers".
+QString BandText(const ResultsCell& cell);
+
+// Cell (row, col) in pixels of `device`, from its top-left line to the lines
+// after it.
+QRect CellRectPx(int row, int col, const QPaintDevice& device);
+
 // The pixels on `device` that hold the whole grid with its names and the
 // legend below it, and a margin like the one before the names.
-QSize GridSizePx(const ResultsGrid& grid, const QFont& font, const QPaintDevice& device);
+QSize GridSizePx(const ResultsGrid& grid, const QFont& font, const QPaintDevice& device,
+                 const QList<LegendEntry>& legendEntries = BandLegend());

@@ -1,12 +1,15 @@
 #include "analysis/frmModelTable.h"
 
-#include "analysis/PictureBox.h"
+#include "analysis/ReportMenu.h"
 #include "analysis/Results.h"
 #include "analysis/ResultsDrawing.h"
+#include "analysis/ResultsLayout.h"
+#include "analysis/ResultsPicture.h"
 #include "data/SurveyFile.h"
 #include "data/Surveys.h"
 #include "platform/DbEngine.h"
 #include "platform/ErrorReport.h"
+#include "platform/MessageBox.h"
 #include "platform/TextSet.h"
 
 #include <QCheckBox>
@@ -17,6 +20,8 @@
 #include <QPushButton>
 #include <QScrollArea>
 #include <QToolTip>
+
+using namespace ResultsLayout;
 
 namespace {
 
@@ -39,12 +44,11 @@ void readList(const QListWidget* list, QStringList& names, QList<qint64>& number
 } // namespace
 
 frmModelTable::frmModelTable()
-    : Form("frmModelTable", QStringLiteral("Quelt Analysis"), 11235, 11085)
+    : Form("frmModelTable", QStringLiteral("Quelt Analysis"), kClientWidth, kClientHeight)
 {
     Label1 = Control<QLabel>("Label1", 240, 120, 6495, 375);
     Label1->setText(QStringLiteral("Results of the Personnel Behavior Based Quelt Model"));
     QFont heading = Label1->font();
-    heading.setPointSizeF(8.25);
     heading.setBold(true);
     Label1->setFont(heading);
 
@@ -62,11 +66,14 @@ frmModelTable::frmModelTable()
     chkColorCoding->setChecked(true);
 
     // The frame is the picture's border; inside it, the picture itself.
-    picTableArea = Control<QScrollArea>("picTableArea", 240, 1320, 10575, 9495);
+    picTableArea = Control<QScrollArea>("picTableArea", kPictureLeft, kPictureTop, kPictureWidth,
+                                        kPictureHeight);
     picTableArea->setFrameStyle(QFrame::StyledPanel | QFrame::Sunken);
     picTableArea->setWidgetResizable(true);
-    picTableArea->setFocusPolicy(Qt::StrongFocus);
-    picTable = new PictureBox;
+    // The picture takes the focus, and its keys move cell by cell; the rest
+    // of them scroll it.
+    picTableArea->setFocusPolicy(Qt::NoFocus);
+    picTable = new ResultsPicture;
     picTable->setObjectName(QStringLiteral("picTable"));
     picTableArea->setWidget(picTable);
 
@@ -85,7 +92,16 @@ frmModelTable::frmModelTable()
     picTable->installEventFilter(this);
     picTableArea->setAccessibleName(QStringLiteral("Results"));
 
-    SetTabOrder({picTableArea, cmbSurvey, butResults, chkColorCoding});
+    SetTabOrder({picTable, cmbSurvey, butResults, chkColorCoding});
+    SetEscapeCloses(true);
+    // The top controls stay whole; the picture shrinks to a few cells.
+    SetClientMinimumTwips(4695, 4000);
+    connect(picTable, &ResultsPicture::CurrentCellChanged, this, [this](const QRect& cell) {
+        const QPoint centre = cell.center();
+        picTableArea->ensureVisible(centre.x(), centre.y(), cell.width() / 2 + 4,
+                                    cell.height() / 2 + 4);
+    });
+    mnuReport = new ReportMenu(this, {picTableArea, picTable});
 
     connect(butResults, &QPushButton::clicked, this,
             Handler(this, &frmModelTable::butResults_Click));
@@ -145,15 +161,23 @@ void frmModelTable::Form_Load()
         LoadSurveyIds(db);
     }
     FitPicture();
+    picTable->SetShown(ModelGrid());
     DrawGrid();
     ShowWhatIsShown();
+}
+
+void frmModelTable::Form_Resize()
+{
+    if (picTableArea)
+        picTableArea->setGeometry(
+            GrownTwipsRect(kPictureLeft, kPictureTop, kPictureWidth, kPictureHeight));
 }
 
 bool frmModelTable::eventFilter(QObject* watched, QEvent* event)
 {
     if (watched == picTable && event->type() == QEvent::ToolTip) {
         const auto* help = static_cast<QHelpEvent*>(event);
-        const QString name = NameAt(ModelGrid(), help->pos(), *picTable);
+        const QString name = NameAt(ModelGrid(), picTable->ToDrawing(help->pos()), *picTable);
         // As rich text, a long name wraps to a readable width; escaped, a
         // name is never read as markup.
         if (name.isEmpty())
@@ -182,17 +206,26 @@ void frmModelTable::butResults_Click()
         return;
     const SurveyNumber surveyId = ParseSurveyNumber(cmbSurvey->currentText());
 
-    // Everything is read before the picture is touched: a failed query leaves
-    // the previous picture as it was.
+    // One limit for the whole click, however many statements the file makes
+    // it take. Everything is read before the picture is touched: a failed
+    // query leaves the previous picture as it was.
+    const EngineAction click;
     ResultsGrid results = ModelGrid();
-    ComputeResults(OpenSurveyDatabase(DBEngine::SurveyDatabaseName()), surveyId, results);
+    const Database db = OpenSurveyDatabase(DBEngine::SurveyDatabaseName());
+    ComputeResults(db, surveyId, results);
 
     picTable->Cls();
+    picTable->SetShown(results);
     DrawResults(results);
     DrawGrid();
     m_shownSurvey = cmbSurvey->currentText();
     m_shownColour = chkColorCoding->isChecked();
+    mnuReport->Show(surveyId, results, m_shownColour);
     ShowWhatIsShown();
+    if (const QString note = OutsideScoresNote(results); !note.isEmpty())
+        MessageBox::Show(QStringLiteral("Survey %1: %2; run quelt-db check on %3.")
+                             .arg(m_shownSurvey, note, db.FileName()),
+                         this);
 }
 
 void frmModelTable::LoadColumnNames(const Database& db)
@@ -218,7 +251,7 @@ void frmModelTable::LoadSurveyIds(const Database& db)
 
 void frmModelTable::FitPicture()
 {
-    picTable->SetPictureSize(GridSizePx(ModelGrid(), picTable->font(), *picTable));
+    picTable->SetPictureSize(GridSizePx(ModelGrid(), picTable->DrawingFont(), *picTable));
 }
 
 void frmModelTable::DrawGrid()

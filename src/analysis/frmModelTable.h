@@ -3,13 +3,14 @@
 #include "platform/Form.h"
 
 class Database;
-class PictureBox;
+class ResultsPicture;
 class QCheckBox;
 class QComboBox;
 class QLabel;
 class QListWidget;
 class QPushButton;
 class QScrollArea;
+class ReportMenu;
 struct ResultsGrid;
 
 // The analysis window: the model drawn as a grid and, for a chosen survey,
@@ -27,7 +28,7 @@ public:
     QCheckBox* chkColorCoding = nullptr;
     // Takes the picture's place and scrolls it when the grid is larger.
     QScrollArea* picTableArea = nullptr;
-    PictureBox* picTable = nullptr;
+    ResultsPicture* picTable = nullptr;
     // Names of the grid's rows and columns, each item holding its model
     // number as data, so a grid position finds the row or column standing
     // there.
@@ -35,10 +36,15 @@ public:
     QListWidget* lstCols = nullptr;
     // Which survey the picture shows, and whether Show Results would change it.
     QLabel* lblShown = nullptr;
+    // Copy, Save As and Print of what the picture shows.
+    ReportMenu* mnuReport = nullptr;
 
 protected:
     void Form_Load() override;
     void Form_Show() override;
+    // The picture takes what room the window has beyond its layout, or
+    // gives it up, so that its scroll bars stay in view.
+    void Form_Resize() override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:

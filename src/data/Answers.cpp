@@ -1,6 +1,7 @@
 #include "data/Answers.h"
 
 #include "data/Corrections.h"
+#include "data/FileChecks.h"
 #include "data/Schema.h"
 #include "data/Statements.h"
 #include "data/SurveyFile.h"
@@ -11,6 +12,7 @@
 #include <QHash>
 #include <QLocale>
 #include <algorithm>
+#include <optional>
 
 // The function stores the cell's answers in one statement, each checked
 // and recorded with who stored it; the only way a consultant can.
@@ -125,6 +127,93 @@ StoredInCell ReadStoredAnswers(const Database& db, SurveyNumber survey, qint64 q
 
 namespace {
 
+using CellKey = QPair<qint64, qint64>;
+
+// The cells the numbers span, row by row; those nothing was read for have no
+// answers. A number the model holds twice gets its cell twice.
+QList<CellTotals> inGridOrder(const QHash<CellKey, CellTotals>& answered,
+                              const QList<qint64>& rowNumbers, const QList<qint64>& colNumbers)
+{
+    QList<CellTotals> cells;
+    cells.reserve(rowNumbers.size() * colNumbers.size());
+    for (qint64 row : rowNumbers)
+        for (qint64 col : colNumbers)
+            cells.append(answered.value({row, col}));
+    return cells;
+}
+
+// A server answers every cell in one statement, one round trip whatever the
+// model's size.
+QList<CellTotals> readServerTotals(const Database& db, const QString& sql,
+                                   const QList<qint64>& rowNumbers, const QList<qint64>& colNumbers,
+                                   bool combined)
+{
+    QHash<CellKey, CellTotals> answered;
+    Recordset rs = db.CreateQueryDef(sql).OpenRecordset();
+    while (!rs.Eof()) {
+        CellTotals cell;
+        cell.count = rs.FieldInt64(QStringLiteral("iCount"));
+        if (cell.count > 0)
+            cell.sum = rs.FieldInt64(QStringLiteral("iSum"));
+        cell.outside = rs.FieldInt64(QStringLiteral("iOutside"));
+        if (combined)
+            cell.surveys = rs.FieldInt64(QStringLiteral("iSurveys"));
+        answered.insert(
+            {rs.FieldInt64(QStringLiteral("row_id")), rs.FieldInt64(QStringLiteral("col_id"))},
+            cell);
+        rs.MoveNext();
+    }
+    return inGridOrder(answered, rowNumbers, colNumbers);
+}
+
+// Whether the engine runs a statement by reading the rows of its first table
+// once and finding everything else by look-up: no scan after the first and
+// nothing run again for every row. Its work then follows the rows read,
+// whatever the file's statistics made the engine expect.
+bool boundedPlan(const Database& db, const QString& sql)
+{
+    Recordset rs = db.CreateQueryDef(Sql::ExplainPlan(sql)).OpenRecordset();
+    int loops = 0;
+    for (; !rs.Eof(); rs.MoveNext()) {
+        const QString detail = rs.FieldText(QStringLiteral("detail"));
+        if (detail.startsWith(QLatin1String("CORRELATED")))
+            return false;
+        const bool scan = detail.startsWith(QLatin1String("SCAN "));
+        if (rs.FieldInt64(QStringLiteral("parent")) != 0 ||
+            (!scan && !detail.startsWith(QLatin1String("SEARCH "))))
+            continue;
+        if (scan && loops > 0)
+            return false;
+        ++loops;
+    }
+    return true;
+}
+
+// The first way of reading the grid's answers, of those the file's indexes
+// allow, that the engine runs as it is told: for one survey a range of its
+// answers, for several (most often all) question by question, which finds
+// them in the cells' order, else the other; failing both, every answer once
+// over, whatever the engine makes of that, within the action's limit.
+Sql::AnswerPlan choosePlan(const Database& db, const Sql::SurveySet& surveys,
+                           const QList<qint64>& rowNumbers, const QList<qint64>& colNumbers)
+{
+    using Kind = Sql::AnswerPlan::Kind;
+    const Kind order[2] = {surveys.several ? Kind::ByQuestion : Kind::BySurvey,
+                           surveys.several ? Kind::BySurvey : Kind::ByQuestion};
+    const QList<IndexShape> indexes = ReadIndexShapes(db, QStringLiteral("survey_results"));
+    for (const Kind kind : order) {
+        const QStringList columns =
+            kind == Kind::BySurvey
+                ? QStringList{QStringLiteral("survey_id")}
+                : QStringList{QStringLiteral("question_id"), QStringLiteral("survey_id")};
+        const Sql::AnswerPlan plan{kind, IndexesBeginningWith(indexes, columns).complete};
+        if (!plan.index.isEmpty() &&
+            boundedPlan(db, Sql::SelectGridSums(surveys, rowNumbers, colNumbers, plan)))
+            return plan;
+    }
+    return {};
+}
+
 QString shownValue(const QVariant& value)
 {
     if (value.typeId() == QMetaType::QByteArray) {
@@ -135,122 +224,183 @@ QString shownValue(const QVariant& value)
     return u'"' + (text.size() > 40 ? text.left(40) + QStringLiteral("...") : text) + u'"';
 }
 
-// The engine sums a text it cannot read as a number as 0, and a blob as
-// whatever number its bytes begin with. A sum that is not a whole number
-// means some answer behind it is not: each such answer is looked at, and one
-// that is not a whole number stops the cell from being shown at all, since
-// its mean would be wrong without a sign of it.
-qint64 sumOfWholeNumbers(const Database& db, const QVariant& sum, const QString& surveySet,
-                         qint64 rowNumber, qint64 colNumber)
+qint64 wholeOrNone(const Recordset& rs, const QString& field)
 {
-    Recordset rs =
-        db.CreateQueryDef(Sql::SelectOddAnswers(surveySet, rowNumber, colNumber)).OpenRecordset();
+    return rs.Fields(field).isNull() ? 0 : rs.FieldInt64(field);
+}
+
+// What an answer added to the engine's sums, from its two halves.
+AnswerSum halves(const Recordset& rs)
+{
+    return AnswerSum(wholeOrNone(rs, QStringLiteral("iHigh"))) * (AnswerSum(1) << 32) +
+           wholeOrNone(rs, QStringLiteral("iLow"));
+}
+
+// The engine reads a text that is not a number as 0, and a blob or 2.5 as
+// the number it begins with: each answer it does not hold as a whole number
+// is looked at here, and what the engine made of it taken back out. A whole
+// number stored as text or as 3.0 counts as that number; anything else stops
+// the first cell that holds one from being shown at all, since its mean
+// would be wrong without a sign of it.
+void correctOddAnswers(const Database& db, const QString& sql, QHash<CellKey, CellTotals>& answered,
+                       const QList<qint64>& rowNumbers, const QList<qint64>& colNumbers)
+{
+    QHash<CellKey, QString> refused;
+    Recordset rs = db.CreateQueryDef(sql).OpenRecordset();
     for (; !rs.Eof(); rs.MoveNext()) {
+        const CellKey key{rs.FieldInt64(QStringLiteral("row_number")),
+                          rs.FieldInt64(QStringLiteral("col_number"))};
+        CellTotals& cell = answered[key];
+        cell.sum -= halves(rs);
+        cell.outside -= wholeOrNone(rs, QStringLiteral("iOutside"));
         const QVariant answer = rs.Fields(QStringLiteral("answer"));
-        if (answer.isNull())
-            continue;
-        // A whole number stored as text or as 3.0 is summed right; a blob,
-        // whatever its bytes, is no number.
         if (answer.typeId() != QMetaType::QByteArray) {
             try {
-                CInt64(answer, QString());
+                const qint64 whole = CInt64(answer, QString());
+                cell.sum += whole;
+                cell.outside += whole < 0 || whole > 4 ? 1 : 0;
                 continue;
             } catch (const QueltError&) {
             }
         }
+        if (refused.contains(key))
+            continue;
         bool number = false;
         answer.toString().trimmed().toDouble(&number);
-        throw QueltError(
-            QStringLiteral("Survey %1 has the answer %2 to question %3, which is not %4, so the "
-                           "results of its cell (model row %5, model column %6) cannot be shown; "
-                           "run quelt-db check on the file.")
-                .arg(CText(rs.Fields(QStringLiteral("survey"))), shownValue(answer),
-                     CText(rs.Fields(QStringLiteral("question"))),
-                     number ? QStringLiteral("a whole number") : QStringLiteral("a number"))
-                .arg(rowNumber)
-                .arg(colNumber),
-            {}, {}, db.FileName());
+        refused.insert(
+            key, QStringLiteral("Survey %1 has the answer %2 to question %3, which is not %4, so "
+                                "the results of its cell (model row %5, model column %6) cannot "
+                                "be shown; run quelt-db check on the file.")
+                     .arg(CText(rs.Fields(QStringLiteral("survey"))), shownValue(answer),
+                          CText(rs.Fields(QStringLiteral("question"))),
+                          number ? QStringLiteral("a whole number") : QStringLiteral("a number"))
+                     .arg(key.first)
+                     .arg(key.second));
     }
-    return CInt64(sum, QStringLiteral("The sum of the answers in model row %1, model column %2")
-                           .arg(rowNumber)
-                           .arg(colNumber));
-}
-
-CellTotals readTotals(const Database& db, const QString& sql, bool combined,
-                      const QString& surveySet, qint64 rowNumber, qint64 colNumber)
-{
-    Recordset rs = db.CreateQueryDef(sql).OpenRecordset();
-    CellTotals cell;
-    if (rs.Eof())
-        return cell;
-    cell.count = rs.FieldInt64(QStringLiteral("iCount"));
-    if (combined)
-        cell.surveys = rs.FieldInt64(QStringLiteral("iSurveys"));
-    // The sum of no answers is null.
-    if (cell.count == 0)
-        return cell;
-    const QVariant sum = rs.Fields(QStringLiteral("iSum"));
-    if (sum.typeId() == QMetaType::LongLong) {
-        cell.sum = sum.toLongLong();
-        return cell;
-    }
-    rs.Close();
-    cell.sum = sumOfWholeNumbers(db, sum, surveySet, rowNumber, colNumber);
-    return cell;
-}
-
-// A server answers every cell in one statement, one round trip whatever the
-// model's size; the cells it leaves out have no answers, as the per-cell
-// statement gives them.
-QList<CellTotals> readGroupedTotals(const Database& db, const QString& sql,
-                                    const QList<qint64>& rowNumbers,
-                                    const QList<qint64>& colNumbers, bool combined)
-{
-    QHash<QPair<qint64, qint64>, CellTotals> answered;
-    Recordset rs = db.CreateQueryDef(sql).OpenRecordset();
-    while (!rs.Eof()) {
-        CellTotals cell;
-        cell.count = rs.FieldInt64(QStringLiteral("iCount"));
-        if (cell.count > 0)
-            cell.sum = rs.FieldInt64(QStringLiteral("iSum"));
-        if (combined)
-            cell.surveys = rs.FieldInt64(QStringLiteral("iSurveys"));
-        answered.insert(
-            {rs.FieldInt64(QStringLiteral("row_id")), rs.FieldInt64(QStringLiteral("col_id"))},
-            cell);
-        rs.MoveNext();
-    }
-    QList<CellTotals> cells;
-    cells.reserve(rowNumbers.size() * colNumbers.size());
     for (qint64 row : rowNumbers)
         for (qint64 col : colNumbers)
-            cells.append(answered.value({row, col}));
-    return cells;
+            if (refused.contains({row, col}))
+                throw QueltError(refused.value({row, col}), {}, {}, db.FileName());
+}
+
+// A cell's row_id or col_id as stored, as the number `row_id = n` finds it
+// by, when the engine holds it as a number: a whole number as it is, a whole
+// 3.0 as 3; nothing for one that no number finds (2.5, null, a blob).
+// `text` is set for a text, which only the column's own type can tell.
+std::optional<qint64> cellNumber(const QVariant& value, bool& text)
+{
+    switch (value.typeId()) {
+    case QMetaType::LongLong:
+        return value.toLongLong();
+    case QMetaType::Double: {
+        const double d = value.toDouble();
+        if (d >= -9.2e18 && d <= 9.2e18 && d == double(qint64(d)))
+            return qint64(d);
+        return std::nullopt;
+    }
+    case QMetaType::QString:
+        text = !value.isNull();
+        return std::nullopt;
+    default:
+        return std::nullopt;
+    }
+}
+
+// The usual file, every answer a whole number from 0 to 4 and every cell
+// numbered by numbers: the engine's own sums are right. False, with nothing
+// kept, where an answer is anything else, or so large that the engine's sum
+// fails, or a cell is numbered by a text.
+bool readPlainTotals(const Database& db, const QString& sql, QHash<CellKey, CellTotals>& answered,
+                     bool several)
+{
+    const auto score = [](const QVariant& v) {
+        return v.typeId() == QMetaType::LongLong && v.toLongLong() >= 0 && v.toLongLong() <= 4;
+    };
+    const auto giveUp = [&answered] {
+        answered.clear();
+        return false;
+    };
+    try {
+        Recordset rs = db.CreateQueryDef(sql).OpenRecordset();
+        for (; !rs.Eof(); rs.MoveNext()) {
+            bool text = false;
+            const std::optional<qint64> row =
+                cellNumber(rs.Fields(QStringLiteral("row_value")), text);
+            const std::optional<qint64> col =
+                cellNumber(rs.Fields(QStringLiteral("col_value")), text);
+            const qint64 count = rs.FieldInt64(QStringLiteral("iCount"));
+            if (text ||
+                (count > 0 && (rs.Fields(QStringLiteral("iSum")).typeId() != QMetaType::LongLong ||
+                               !score(rs.Fields(QStringLiteral("iLowest"))) ||
+                               !score(rs.Fields(QStringLiteral("iHighest"))))))
+                return giveUp();
+            if (!row || !col)
+                continue;
+            CellTotals& cell = answered[{*row, *col}];
+            cell.count += count;
+            cell.sum += count > 0 ? rs.FieldInt64(QStringLiteral("iSum")) : 0;
+            if (several)
+                cell.surveys += rs.FieldInt64(QStringLiteral("iSurveys"));
+        }
+    } catch (const QueltError& e) {
+        if (e.engineText() != QLatin1String("integer overflow"))
+            throw;
+        return giveUp();
+    }
+    return true;
+}
+
+// Every answer summed by the engine in two halves, and what it does not
+// hold as a whole number put right by the program.
+void readExactTotals(const Database& db, const Sql::SurveySet& surveys,
+                     const QList<qint64>& rowNumbers, const QList<qint64>& colNumbers,
+                     const Sql::AnswerPlan& plan, QHash<CellKey, CellTotals>& answered)
+{
+    bool odd = false;
+    Recordset rs = db.CreateQueryDef(Sql::SelectGridTotals(surveys, rowNumbers, colNumbers, plan))
+                       .OpenRecordset();
+    for (; !rs.Eof(); rs.MoveNext()) {
+        // The cell's groups, should values the engine groups apart (3 and
+        // '3') both address it.
+        CellTotals& cell = answered[{rs.FieldInt64(QStringLiteral("row_number")),
+                                     rs.FieldInt64(QStringLiteral("col_number"))}];
+        cell.count += rs.FieldInt64(QStringLiteral("iCount"));
+        cell.sum += halves(rs);
+        cell.outside += wholeOrNone(rs, QStringLiteral("iOutside"));
+        if (surveys.several)
+            cell.surveys += rs.FieldInt64(QStringLiteral("iSurveys"));
+        odd = odd || wholeOrNone(rs, QStringLiteral("iOdd")) > 0;
+    }
+    rs.Close();
+    if (odd)
+        correctOddAnswers(db, Sql::SelectGridOddAnswers(surveys, rowNumbers, colNumbers, plan),
+                          answered, rowNumbers, colNumbers);
+}
+
+// A file's cells in one grouped statement, or two where an answer is not a
+// score.
+QList<CellTotals> readFileTotals(const Database& db, const Sql::SurveySet& surveys,
+                                 const QList<qint64>& rowNumbers, const QList<qint64>& colNumbers)
+{
+    ReadTransaction snapshot(db);
+    const Sql::AnswerPlan plan = choosePlan(db, surveys, rowNumbers, colNumbers);
+    QHash<CellKey, CellTotals> answered;
+    if (!readPlainTotals(db, Sql::SelectGridSums(surveys, rowNumbers, colNumbers, plan), answered,
+                         surveys.several))
+        readExactTotals(db, surveys, rowNumbers, colNumbers, plan, answered);
+    snapshot.Commit();
+    return inGridOrder(answered, rowNumbers, colNumbers);
 }
 
 } // namespace
-
-CellTotals ReadCellTotals(const Database& db, SurveyNumber survey, qint64 rowNumber,
-                          qint64 colNumber)
-{
-    return readTotals(db, Sql::SelectCellSum(survey, rowNumber, colNumber), false,
-                      DecimalText(survey), rowNumber, colNumber);
-}
 
 QList<CellTotals> ReadSurveyTotals(const Database& db, SurveyNumber survey,
                                    const QList<qint64>& rowNumbers, const QList<qint64>& colNumbers)
 {
     if (db.IsServer())
-        return readGroupedTotals(db, Sql::Server::SelectSurveyCellSums(survey), rowNumbers,
-                                 colNumbers, false);
-    QList<CellTotals> cells;
-    cells.reserve(rowNumbers.size() * colNumbers.size());
-    ReadTransaction snapshot(db);
-    for (qint64 row : rowNumbers)
-        for (qint64 col : colNumbers)
-            cells.append(ReadCellTotals(db, survey, row, col));
-    snapshot.Commit();
-    return cells;
+        return readServerTotals(db, Sql::Server::SelectSurveyCellSums(survey), rowNumbers,
+                                colNumbers, false);
+    return readFileTotals(db, {DecimalText(survey), false}, rowNumbers, colNumbers);
 }
 
 QList<CellTotals> ReadCombinedTotals(const Database& db, const QList<SurveyNumber>& surveys,
@@ -266,17 +416,9 @@ QList<CellTotals> ReadCombinedTotals(const Database& db, const QList<SurveyNumbe
         set = numbers.join(u',');
     }
     if (db.IsServer())
-        return readGroupedTotals(db, Sql::Server::SelectCellsOverSurveys(set), rowNumbers,
-                                 colNumbers, true);
-    QList<CellTotals> cells;
-    cells.reserve(rowNumbers.size() * colNumbers.size());
-    ReadTransaction snapshot(db);
-    for (qint64 row : rowNumbers)
-        for (qint64 col : colNumbers)
-            cells.append(
-                readTotals(db, Sql::SelectCellOverSurveys(set, row, col), true, set, row, col));
-    snapshot.Commit();
-    return cells;
+        return readServerTotals(db, Sql::Server::SelectCellsOverSurveys(set), rowNumbers,
+                                colNumbers, true);
+    return readFileTotals(db, {set, true}, rowNumbers, colNumbers);
 }
 
 namespace {
@@ -426,7 +568,8 @@ void ReadAnswerLines(const Database& db,
     readLines(db,
               withStorers     ? Sql::Server::SelectAnswerLinesWithStorers()
               : db.IsServer() ? Sql::Server::SelectAnswerLines()
-                              : Sql::SelectAnswerLines(),
+                              : Sql::SelectAnswerLines(StoredOrder(
+                                    db, QStringLiteral("survey_results"), QStringLiteral("r."))),
               line);
 }
 
@@ -438,6 +581,7 @@ void ReadMovedAnswerLines(const Database& db,
         return;
     readLines(db,
               db.IsServer() ? Sql::Server::SelectMovedAnswerLines(withStorers)
-                            : Sql::SelectMovedAnswerLines(),
+                            : Sql::SelectMovedAnswerLines(StoredOrder(
+                                  db, QStringLiteral("history_answer"), QStringLiteral("r."))),
               line);
 }

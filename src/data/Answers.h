@@ -52,22 +52,26 @@ void StoreThroughFunction(Database& db, SurveyNumber survey, const QList<Answer>
 StoredInCell ReplaceCellAnswers(Database& db, SurveyNumber survey, const QList<Answer>& answers,
                                 qint64 rowNumber, qint64 colNumber);
 
+// A sum of answers that no number of stored answers, whatever they hold,
+// can overflow.
+__extension__ typedef __int128 AnswerSum;
+
 // The answers behind one cell of the results grid.
 struct CellTotals
 {
-    qint64 sum = 0;
+    AnswerSum sum = 0;
     qint64 count = 0;
     // Combined over several surveys only: how many of them answered here.
     qint64 surveys = 0;
+    // Answers outside the scores 0 to 4, which the sum counts as they are.
+    qint64 outside = 0;
 };
 
-// One survey's sum and count of answers in one cell of the model.
-CellTotals ReadCellTotals(const Database& db, SurveyNumber survey, qint64 rowNumber,
-                          qint64 colNumber);
-
-// The same for every cell of the grid the numbers span, row by row, read in
-// one transaction so the grid shows one state of the file even while another
-// copy of the program writes.
+// One survey's sums and counts for every cell of the grid the numbers span,
+// row by row, read in one statement whose work grows with the survey's
+// answers whatever the file's statistics or indexes say, as one state of the
+// file even while another copy of the program writes. An answer that is not
+// a whole number stops the reading, naming the survey, question and cell.
 QList<CellTotals> ReadSurveyTotals(const Database& db, SurveyNumber survey,
                                    const QList<qint64>& rowNumbers,
                                    const QList<qint64>& colNumbers);

@@ -6,6 +6,7 @@
 #include "platform/DbEngine.h"
 #include "platform/QueltError.h"
 
+#include <QHash>
 #include <QRegularExpression>
 #include <QSet>
 
@@ -226,35 +227,211 @@ QList<WantedIndex> WantedIndexes()
 
 // A partial index holds only the rows its WHERE clause selects, so the
 // planner cannot use it for the program's queries, which need every row.
-IndexesLike FindIndexesLike(const Database& db, const WantedIndex& wanted)
+QList<IndexShape> ReadIndexShapes(const Database& db, const QString& table)
 {
-    const bool server = db.IsServer();
-    QList<QPair<QString, bool>> indexes;
-    Recordset rs = db.CreateQueryDef(server ? Sql::Server::SelectIndexes(wanted.table)
-                                            : Sql::SelectIndexes(wanted.table))
-                       .OpenRecordset();
-    while (!rs.Eof()) {
-        indexes.append(
-            {rs.FieldText(QStringLiteral("name")), rs.FieldInt64(QStringLiteral("partial")) != 0});
-        rs.MoveNext();
+    QList<IndexShape> shapes;
+    if (!db.IsServer()) {
+        Recordset rs = db.CreateQueryDef(Sql::SelectIndexShapes(table)).OpenRecordset();
+        for (; !rs.Eof(); rs.MoveNext()) {
+            const QString name = rs.FieldText(QStringLiteral("name"));
+            if (shapes.isEmpty() || shapes.last().name != name)
+                shapes.append({name, rs.FieldInt64(QStringLiteral("partial")) != 0, {}});
+            shapes.last().columns.append(rs.FieldText(QStringLiteral("col")));
+        }
+        return shapes;
     }
+    Recordset rs = db.CreateQueryDef(Sql::Server::SelectIndexes(table)).OpenRecordset();
+    for (; !rs.Eof(); rs.MoveNext())
+        shapes.append({rs.FieldText(QStringLiteral("name")),
+                       rs.FieldInt64(QStringLiteral("partial")) != 0,
+                       {}});
     rs.Close();
+    for (IndexShape& shape : shapes)
+        shape.columns =
+            textColumn(db, Sql::Server::SelectIndexColumns(shape.name), QStringLiteral("name"));
+    return shapes;
+}
+
+IndexesLike IndexesBeginningWith(const QList<IndexShape>& indexes, const QStringList& columns)
+{
     IndexesLike like;
-    for (const auto& [name, partial] : indexes) {
-        const QStringList columns = textColumn(
-            db, server ? Sql::Server::SelectIndexColumns(name) : Sql::SelectIndexColumns(name),
-            QStringLiteral("name"));
-        if (columns.size() < wanted.columns.size())
+    for (const IndexShape& index : indexes) {
+        if (index.columns.size() < columns.size())
             continue;
         bool same = true;
-        for (qsizetype i = 0; i < wanted.columns.size() && same; ++i)
-            same = columns.at(i).compare(wanted.columns.at(i), Qt::CaseInsensitive) == 0;
+        for (qsizetype i = 0; i < columns.size() && same; ++i)
+            same = index.columns.at(i).compare(columns.at(i), Qt::CaseInsensitive) == 0;
         if (!same)
             continue;
-        if (partial)
-            like.partial.append(name);
+        if (index.partial)
+            like.partial.append(index.name);
         else if (like.complete.isEmpty())
-            like.complete = name;
+            like.complete = index.name;
     }
     return like;
+}
+
+IndexesLike FindIndexesLike(const Database& db, const WantedIndex& wanted)
+{
+    return IndexesBeginningWith(ReadIndexShapes(db, wanted.table), wanted.columns);
+}
+
+namespace {
+
+// The program's writes on a copy of a file's tables.
+class Trial
+{
+public:
+    WriteTrial result;
+
+    // Runs one write; false once the trial has taken too long to go on.
+    bool Write(const QString& sql, const QString& what)
+    {
+        try {
+            const qint64 changed = m_copy.Execute(sql);
+            if (changed != 1 && !what.isEmpty())
+                result.refused.append(QStringLiteral("the program cannot store %1 in this file "
+                                                     "(%2 rows changed instead of 1)")
+                                          .arg(what)
+                                          .arg(changed));
+            m_stored = changed == 1;
+        } catch (const QueltError& e) {
+            if (e.engineText() == QLatin1String("interrupted")) {
+                result.slow = what;
+                return false;
+            }
+            if (!what.isEmpty())
+                result.refused.append(
+                    QStringLiteral("the program cannot store %1 in this file (%2)")
+                        .arg(what, e.engineText()));
+            m_stored = false;
+        }
+        return true;
+    }
+    bool Stored() const { return m_stored; }
+    Database& Copy() { return m_copy; }
+
+private:
+    Database m_copy = DBEngine::OpenScratchDatabase();
+    bool m_stored = false;
+};
+
+} // namespace
+
+WriteTrial TryProgramWrites(const Database& db, qint16 row, qint16 col)
+{
+    Trial trial;
+    if (db.IsServer())
+        return trial.result;
+    QSet<QString> made;
+    Recordset rs = db.CreateQueryDef(Sql::SelectTableDefinitions()).OpenRecordset();
+    for (; !rs.Eof(); rs.MoveNext()) {
+        const QString sql = rs.FieldText(QStringLiteral("sql"));
+        const QString kind = rs.FieldText(QStringLiteral("type"));
+        // A virtual table is among the schema's hazards already.
+        if (sql.startsWith(QLatin1String("CREATE VIRTUAL"), Qt::CaseInsensitive))
+            continue;
+        try {
+            trial.Copy().Execute(sql);
+            if (kind == QLatin1String("table"))
+                made.insert(rs.FieldText(QStringLiteral("name")).toLower());
+        } catch (const QueltError& e) {
+            trial.result.refused.append(
+                QStringLiteral("the %1 %2 is defined with what the program's engine does not "
+                               "have (%3); reading it fails")
+                    .arg(kind, rs.FieldText(QStringLiteral("name")), e.engineText()));
+        }
+    }
+    rs.Close();
+    // A file's rules may run for as long as they like at every insert; a
+    // window stops one after its limit, the trial long before.
+    const EngineAction limit(kTrialLimitMs);
+    if (made.contains(QStringLiteral("question")) &&
+        !trial.Write(Sql::InsertQuestion(QStringLiteral("1"), QStringLiteral("Q"), row, col),
+                     QStringLiteral("a question")))
+        return trial.result;
+    if (made.contains(QStringLiteral("survey")) &&
+        !trial.Write(Sql::InsertSurvey(1, QStringLiteral("A"), QStringLiteral("B")),
+                     QStringLiteral("a survey header")))
+        return trial.result;
+    if (!made.contains(QStringLiteral("survey_results")))
+        return trial.result;
+    for (qint16 score = 0; score <= 4; ++score) {
+        trial.Copy().Execute(QStringLiteral("SAVEPOINT score"));
+        if (!trial.Write(Sql::InsertAnswer(1, 1, score),
+                         QStringLiteral("an answer of %1").arg(score)))
+            return trial.result;
+        trial.Copy().Execute(QStringLiteral("ROLLBACK TO score"));
+        trial.Copy().Execute(QStringLiteral("RELEASE score"));
+    }
+    if (trial.Write(Sql::InsertAnswer(1, 1, 2), QString()) && trial.Stored())
+        trial.Write(Sql::InsertAnswer(1, 1, 2),
+                    QStringLiteral("a second answer to one question (a cell submitted again)"));
+    return trial.result;
+}
+
+QStringList ReadMisleadingStatistics(const Database& db)
+{
+    QStringList notes;
+    if (db.IsServer() || !IsStoredTable(db, QStringLiteral("sqlite_stat1")))
+        return notes;
+    struct Statistic
+    {
+        QString table;
+        QString index;
+        QList<qint64> figures;
+    };
+    QList<Statistic> statistics;
+    Recordset rs = db.CreateQueryDef(Sql::SelectStatistics()).OpenRecordset();
+    for (; !rs.Eof(); rs.MoveNext()) {
+        Statistic statistic{
+            rs.FieldText(QStringLiteral("tbl")), rs.FieldText(QStringLiteral("idx")), {}};
+        for (const QString& word : rs.FieldText(QStringLiteral("stat")).split(u' ')) {
+            bool number = false;
+            const qint64 figure = word.toLongLong(&number);
+            if (!number)
+                break;
+            statistic.figures.append(figure);
+        }
+        if (!statistic.figures.isEmpty())
+            statistics.append(statistic);
+    }
+    rs.Close();
+    const auto farOff = [](qint64 said, qint64 held) {
+        return said > 10 * qMax<qint64>(held, 1) || held > 10 * qMax<qint64>(said, 1);
+    };
+    const auto rowsOf = [](qint64 n) {
+        return QStringLiteral("%1 row%2").arg(n).arg(n == 1 ? "" : "s");
+    };
+    QHash<QString, qint64> rows;
+    for (const Statistic& statistic : statistics) {
+        if (!rows.contains(statistic.table))
+            rows.insert(statistic.table, count(db, Sql::CountRows(statistic.table)));
+        const qint64 held = rows.value(statistic.table);
+        const QString about = statistic.index.isEmpty() ? statistic.table : statistic.index;
+        QStringList off;
+        if (farOff(statistic.figures.first(), held))
+            off.append(QStringLiteral("%1 where the file holds %2")
+                           .arg(rowsOf(statistic.figures.first()))
+                           .arg(held));
+        const QStringList columns =
+            statistic.index.isEmpty() || statistic.figures.size() < 2
+                ? QStringList()
+                : textColumn(db, Sql::SelectIndexColumns(statistic.index), QStringLiteral("name"));
+        if (!columns.isEmpty() && !columns.first().isEmpty() && held > 0) {
+            const qint64 each =
+                held /
+                qMax<qint64>(count(db, Sql::CountDistinct(statistic.table, columns.first())), 1);
+            if (farOff(statistic.figures.at(1), each))
+                off.append(QStringLiteral("%1 for each %2 where the file has %3")
+                               .arg(rowsOf(statistic.figures.at(1)), columns.first())
+                               .arg(each));
+        }
+        if (!off.isEmpty())
+            notes.append(QStringLiteral("the engine's planner statistics (sqlite_stat1) on %1 say "
+                                        "%2: other programs may read the file slowly; the "
+                                        "program's own reads do not depend on them")
+                             .arg(about, off.join(QStringLiteral(" and "))));
+    }
+    return notes;
 }

@@ -97,3 +97,39 @@ struct IndexesLike
     QStringList partial;
 };
 IndexesLike FindIndexesLike(const Database& db, const WantedIndex& wanted);
+
+// A table's indexes, each with its columns in order (a column the index
+// computes has an empty name) and whether it is partial.
+struct IndexShape
+{
+    QString name;
+    bool partial = false;
+    QStringList columns;
+};
+QList<IndexShape> ReadIndexShapes(const Database& db, const QString& table);
+// Of those, the ones that begin with `columns`, as FindIndexesLike gives them.
+IndexesLike IndexesBeginningWith(const QList<IndexShape>& indexes, const QStringList& columns);
+
+// What the program's own writes meet in the file's five tables, tried on a
+// copy of their definitions and indexes in memory, nothing written to the
+// file: a question in the cell (row, col), a survey header, an answer with
+// each score from 0 to 4, and a second answer to one question, as a cell
+// submitted again stores. `refused`: one line for each the file would
+// refuse, with the engine's words, and for each definition the program's
+// engine cannot make (a collation it does not have), on which reading the
+// table fails. `slow`: what took more than kTrialLimitMs, when the file's own
+// rules make the writes slow (the trial stops there).
+struct WriteTrial
+{
+    QStringList refused;
+    QString slow;
+};
+constexpr int kTrialLimitMs = 1000;
+WriteTrial TryProgramWrites(const Database& db, qint16 row, qint16 col);
+
+// The engine's planner statistics (sqlite_stat1) about the five tables and
+// their indexes that are more than ten times off what the file holds, in
+// rows or in rows for each value of an index's first column: one line each,
+// naming the table or index and both figures. The program's reads do not
+// depend on them; other programs' may.
+QStringList ReadMisleadingStatistics(const Database& db);

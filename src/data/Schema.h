@@ -20,15 +20,15 @@ constexpr qsizetype kLargestModel = 100;
 
 QStringList CreateTableStatements();
 
-// Indexes that give the per-cell results query a good plan even on a file
-// filled later without statistics: questions found by cell, answers by
-// question and survey, with the score in the index so no table row is read.
+// Indexes for what the windows read, with the score in the answers' indexes
+// so no table row is read: questions found by cell; a cell's answers of one
+// survey found question by question (the answering window); a survey's
+// answers read in one range (the results).
 QStringList CreateIndexStatements();
 
 // The same on a database server: its types, the question number handed out
 // by an identity column, and answers that keep the order they were entered
-// in. The server gathers statistics, so there an index leading with the
-// survey serves Show Results' one grouped statement.
+// in.
 QStringList CreateServerTableStatements();
 QStringList CreateServerIndexStatements();
 

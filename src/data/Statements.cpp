@@ -65,22 +65,9 @@ QString SelectRowNamesOrdered()
            QStringLiteral("ORDER BY row_number");
 }
 
-// Joined in one go (%): the results window makes this text once per cell,
-// and joining piece by piece made a new string at every piece.
-QString SelectCellSum(qint64 surveyId, qint64 rowNumber, qint64 colNumber)
-{
-    return QStringLiteral("SELECT SUM(answer) as iSum, ") %
-           QStringLiteral("COUNT(answer) as iCount ") %
-           QStringLiteral("FROM survey_results, question ") %
-           QStringLiteral("WHERE survey_results.question_id = question.id ") %
-           QStringLiteral("AND survey_id = ") % DecimalText(surveyId) % QStringLiteral(" ") %
-           QStringLiteral("AND row_id = ") % DecimalText(rowNumber) % QStringLiteral(" ") %
-           QStringLiteral("AND col_id = ") % DecimalText(colNumber);
-}
-
 QString SelectCellAnswers(qint64 surveyId, qint64 rowNumber, qint64 colNumber)
 {
-    return QStringLiteral("SELECT question_id, answer FROM survey_results, question "
+    return QStringLiteral("SELECT question_id, answer FROM question CROSS JOIN survey_results "
                           "WHERE survey_results.question_id = question.id AND survey_id = ") %
            DecimalText(surveyId) % QStringLiteral(" AND row_id = ") % DecimalText(rowNumber) %
            QStringLiteral(" AND col_id = ") % DecimalText(colNumber);
@@ -132,15 +119,117 @@ QString SelectMaxQuestionId()
     return QStringLiteral("SELECT MAX(id) as iMax FROM question");
 }
 
-QString SelectCellOverSurveys(const QString& surveySet, qint64 rowNumber, qint64 colNumber)
+namespace {
+
+QString numberList(const QList<qint64>& numbers)
 {
-    return QStringLiteral("SELECT COUNT(DISTINCT CASE WHEN answer IS NOT NULL THEN survey_id END) "
-                          "as iSurveys, SUM(answer) as iSum, COUNT(answer) as iCount "
-                          "FROM survey_results, question "
-                          "WHERE survey_results.question_id = question.id "
-                          "AND survey_id IN (") %
-           surveySet % QStringLiteral(") AND row_id = ") % DecimalText(rowNumber) %
-           QStringLiteral(" AND col_id = ") % DecimalText(colNumber);
+    QStringList texts;
+    texts.reserve(numbers.size());
+    for (qint64 n : numbers)
+        texts.append(DecimalText(n));
+    return texts.join(u',');
+}
+
+// The answers of a set of surveys to the questions of the grid's cells, as
+// the engine is told to read them. A cell is addressed as `row_id = n`
+// addresses it; IN compares as = does. A list is a look-up for each of its
+// values only on the table read first (the cells' questions, or each
+// survey's range); on the other one it is a test, written (x IN (...)) = 1,
+// which compares the same: a look-up for every survey, or every cell, of
+// every row read would multiply the work by the list. With `allCells`, the
+// cells' test is left out where the questions are not read first, for the
+// caller to make on each cell's numbers.
+QString gridAnswers(const SurveySet& surveys, const QList<qint64>& rowNumbers,
+                    const QList<qint64>& colNumbers, const AnswerPlan& plan, bool allCells)
+{
+    QString from;
+    switch (plan.kind) {
+    case AnswerPlan::BySurvey:
+        from = QStringLiteral("FROM survey_results AS r INDEXED BY ") % QuoteName(plan.index) %
+               QStringLiteral(" CROSS JOIN question AS q ");
+        break;
+    case AnswerPlan::ByQuestion:
+        from = QStringLiteral("FROM question AS q CROSS JOIN survey_results AS r INDEXED BY ") %
+               QuoteName(plan.index) % u' ';
+        break;
+    case AnswerPlan::Once:
+        from = QStringLiteral("FROM survey_results AS r NOT INDEXED CROSS JOIN question AS q ");
+        break;
+    }
+    const auto in = [](const QString& column, const QString& list, bool lookUp) {
+        const QString test = column % QStringLiteral(" IN (") % list % u')';
+        return lookUp ? test : u'(' + test + QStringLiteral(") = 1");
+    };
+    const bool questionsFirst = plan.kind == AnswerPlan::ByQuestion;
+    const QString answers =
+        from % QStringLiteral("WHERE r.question_id = q.id AND ") %
+        in(QStringLiteral("r.survey_id"), surveys.set, !questionsFirst || !surveys.several);
+    if (allCells && !questionsFirst)
+        return answers;
+    return answers % QStringLiteral(" AND ") %
+           in(QStringLiteral("q.row_id"), numberList(rowNumbers), questionsFirst) %
+           QStringLiteral(" AND ") %
+           in(QStringLiteral("q.col_id"), numberList(colNumbers), questionsFirst);
+}
+
+// The cell a row of gridAnswers falls in, as the numbers that address it.
+QString selectGridCell()
+{
+    return QStringLiteral("SELECT CAST(q.row_id AS INTEGER) AS row_number, "
+                          "CAST(q.col_id AS INTEGER) AS col_number, ");
+}
+
+// The rest of a statement grouping gridAnswers by cell, after its own
+// columns: how many of several surveys answered in each.
+QString byCell(const SurveySet& surveys, const QList<qint64>& rowNumbers,
+               const QList<qint64>& colNumbers, const AnswerPlan& plan, bool allCells)
+{
+    return (surveys.several ? QStringLiteral(", COUNT(DISTINCT CASE WHEN r.answer IS NOT NULL "
+                                             "THEN r.survey_id END) AS iSurveys ")
+                            : QStringLiteral(" ")) %
+           gridAnswers(surveys, rowNumbers, colNumbers, plan, allCells) %
+           QStringLiteral(" GROUP BY q.row_id, q.col_id");
+}
+
+} // namespace
+
+// Each grouped by the columns themselves, not by numbers made of them: read
+// through the index on the cells, the questions come in that order already,
+// and nothing is sorted.
+QString SelectGridSums(const SurveySet& surveys, const QList<qint64>& rowNumbers,
+                       const QList<qint64>& colNumbers, const AnswerPlan& plan)
+{
+    return QStringLiteral("SELECT q.row_id AS row_value, q.col_id AS col_value, COUNT(r.answer) "
+                          "AS iCount, SUM(r.answer) AS iSum, MIN(r.answer) AS iLowest, "
+                          "MAX(r.answer) AS iHighest") %
+           byCell(surveys, rowNumbers, colNumbers, plan, true);
+}
+
+QString SelectGridTotals(const SurveySet& surveys, const QList<qint64>& rowNumbers,
+                         const QList<qint64>& colNumbers, const AnswerPlan& plan)
+{
+    return selectGridCell() %
+           QStringLiteral("COUNT(r.answer) AS iCount, SUM(r.answer >> 32) AS iHigh, "
+                          "SUM(r.answer & 4294967295) AS iLow, "
+                          "SUM(CAST(r.answer AS INTEGER) <> r.answer) AS iOdd, "
+                          "SUM(CAST(r.answer AS INTEGER) NOT BETWEEN 0 AND 4) AS iOutside") %
+           byCell(surveys, rowNumbers, colNumbers, plan, false);
+}
+
+QString SelectGridOddAnswers(const SurveySet& surveys, const QList<qint64>& rowNumbers,
+                             const QList<qint64>& colNumbers, const AnswerPlan& plan)
+{
+    return selectGridCell() %
+           QStringLiteral("r.survey_id AS survey, r.question_id AS question, r.answer AS answer, "
+                          "r.answer >> 32 AS iHigh, r.answer & 4294967295 AS iLow, "
+                          "CAST(r.answer AS INTEGER) NOT BETWEEN 0 AND 4 AS iOutside ") %
+           gridAnswers(surveys, rowNumbers, colNumbers, plan, false) %
+           QStringLiteral(" AND CAST(r.answer AS INTEGER) <> r.answer");
+}
+
+QString ExplainPlan(const QString& sql)
+{
+    return QStringLiteral("EXPLAIN QUERY PLAN ") + sql;
 }
 
 // The joined tables are reduced to one row per number first, so a file that
@@ -173,9 +262,20 @@ QString fileAnswerLines(const QString& extra, const QString& from, const QString
 
 } // namespace
 
-QString SelectAnswerLines()
+QString SelectAnswerLines(const QString& order)
 {
-    return fileAnswerLines({}, QStringLiteral("survey_results r"), QStringLiteral("r.rowid"));
+    return fileAnswerLines({}, QStringLiteral("survey_results r"), order);
+}
+
+QString SelectIsWithoutRowid(const QString& table)
+{
+    return QStringLiteral("SELECT wr AS v FROM pragma_table_list(%1)").arg(Quote(table));
+}
+
+QString SelectPrimaryKey(const QString& table)
+{
+    return QStringLiteral("SELECT name FROM pragma_table_info(%1) WHERE pk > 0 ORDER BY pk")
+        .arg(Quote(table));
 }
 
 QString SelectHistoryTables()
@@ -322,12 +422,12 @@ QString CountMovedAnswersWithoutChange()
                           "(SELECT id FROM history_change)");
 }
 
-QString SelectMovedAnswerLines()
+QString SelectMovedAnswerLines(const QString& order)
 {
     return fileAnswerLines(QStringLiteral(", c.action, c.made_at, c.made_by"),
                            QStringLiteral("history_answer r JOIN history_change c ON c.id = "
                                           "r.change_id"),
-                           QStringLiteral("c.id, r.rowid"));
+                           QStringLiteral("c.id, ") + order);
 }
 
 QString SelectSchemaObjects()
@@ -353,15 +453,29 @@ QString SelectSurveyNumberHolders(qint64 surveyId)
         .arg(DecimalText(surveyId));
 }
 
-QString SelectOddAnswers(const QString& surveySet, qint64 rowNumber, qint64 colNumber)
+QString SelectTableDefinitions()
 {
-    return QStringLiteral("SELECT survey_id AS survey, question_id AS question, answer "
-                          "FROM survey_results, question "
-                          "WHERE survey_results.question_id = question.id "
-                          "AND survey_id IN (") %
-           surveySet % QStringLiteral(") AND row_id = ") % DecimalText(rowNumber) %
-           QStringLiteral(" AND col_id = ") % DecimalText(colNumber) %
-           QStringLiteral(" AND typeof(answer) <> 'integer'");
+    return QStringLiteral("SELECT type, name, sql FROM sqlite_master WHERE type IN ('table', "
+                          "'index') AND sql IS NOT NULL AND lower(tbl_name) IN ('model_row', "
+                          "'model_column', 'question', 'survey', 'survey_results') "
+                          "ORDER BY type = 'index', rowid");
+}
+
+QString SelectStatistics()
+{
+    return QStringLiteral("SELECT lower(tbl) AS tbl, idx, stat FROM sqlite_stat1 WHERE lower(tbl) "
+                          "IN ('model_row', 'model_column', 'question', 'survey', "
+                          "'survey_results')");
+}
+
+QString CountRows(const QString& table)
+{
+    return QStringLiteral("SELECT count(*) AS v FROM %1").arg(table);
+}
+
+QString CountDistinct(const QString& table, const QString& column)
+{
+    return QStringLiteral("SELECT count(DISTINCT %2) AS v FROM %1").arg(table, QuoteName(column));
 }
 
 QString SelectIntegrityCheck()
@@ -374,9 +488,12 @@ QString SelectTableColumns(const QString& table)
     return QStringLiteral("SELECT name FROM pragma_table_xinfo(%1)").arg(Quote(table));
 }
 
-QString SelectIndexes(const QString& table)
+QString SelectIndexShapes(const QString& table)
 {
-    return QStringLiteral("SELECT name, partial FROM pragma_index_list(%1)").arg(Quote(table));
+    return QStringLiteral("SELECT l.name AS name, l.partial AS partial, i.name AS col FROM "
+                          "pragma_index_list(%1) AS l, pragma_index_info(l.name) AS i "
+                          "ORDER BY l.seq, i.seqno")
+        .arg(Quote(table));
 }
 
 QString SelectIndexColumns(const QString& index)
@@ -454,6 +571,32 @@ QString CountScoresOutsideRange()
 {
     return QStringLiteral(
         "SELECT count(*) AS v FROM survey_results WHERE answer NOT BETWEEN 0 AND 4");
+}
+
+QString SelectSurveyHeaders()
+{
+    return QStringLiteral("SELECT id, completed_by, company FROM survey");
+}
+
+// Grouped by the question's number alone: the other columns of a question
+// follow from it (a server's key says so). Summed in two halves, as the
+// grid's totals are, so that no answers overflow the engine's sum; each a
+// 64-bit number first, which a server's answers are not.
+QString SelectQuestionScores(const QString& surveySet, bool bySurvey)
+{
+    const QString survey = bySurvey ? QStringLiteral(", survey_results.survey_id") : QString();
+    return QStringLiteral("SELECT question.id AS id, question.label AS label, "
+                          "question.question_text AS question_text, question.row_id AS row_id, "
+                          "question.col_id AS col_id") %
+           survey %
+           QStringLiteral(", SUM(CAST(survey_results.answer AS BIGINT) >> 32) AS iHigh, "
+                          "SUM(CAST(survey_results.answer AS BIGINT) & 4294967295) AS iLow, "
+                          "COUNT(survey_results.answer) AS iCount "
+                          "FROM question LEFT JOIN survey_results "
+                          "ON survey_results.question_id = question.id "
+                          "AND survey_results.survey_id IN (") %
+           surveySet % QStringLiteral(") GROUP BY question.id") % survey %
+           QStringLiteral(" ORDER BY question.row_id, question.col_id, question.id") % survey;
 }
 
 namespace Server {
@@ -686,7 +829,8 @@ QString LockSurveyNumbers()
 
 QString SelectSurveyCellSums(qint64 surveyId)
 {
-    return QStringLiteral("SELECT row_id, col_id, SUM(answer) AS iSum, COUNT(answer) AS iCount "
+    return QStringLiteral("SELECT row_id, col_id, SUM(answer) AS iSum, COUNT(answer) AS iCount, "
+                          "COUNT(CASE WHEN answer NOT BETWEEN 0 AND 4 THEN 1 END) AS iOutside "
                           "FROM survey_results, question "
                           "WHERE survey_results.question_id = question.id AND survey_id = ") %
            DecimalText(surveyId) % QStringLiteral(" GROUP BY row_id, col_id");
@@ -696,7 +840,8 @@ QString SelectCellsOverSurveys(const QString& surveySet)
 {
     return QStringLiteral("SELECT row_id, col_id, "
                           "COUNT(DISTINCT CASE WHEN answer IS NOT NULL THEN survey_id END) "
-                          "AS iSurveys, SUM(answer) AS iSum, COUNT(answer) AS iCount "
+                          "AS iSurveys, SUM(answer) AS iSum, COUNT(answer) AS iCount, "
+                          "COUNT(CASE WHEN answer NOT BETWEEN 0 AND 4 THEN 1 END) AS iOutside "
                           "FROM survey_results, question "
                           "WHERE survey_results.question_id = question.id "
                           "AND survey_id IN (") %
@@ -832,9 +977,10 @@ QString CountUnnumbered(const QString& table, const QString& column)
 } // namespace Server
 
 // Table and column names come from the program's own list of the five tables.
-QString SelectTableRows(const QString& table, const QStringList& columns, bool server)
+QString SelectTableRows(const QString& table, const QStringList& columns, bool server,
+                        const QString& fileOrder)
 {
-    QString order = QStringLiteral("rowid");
+    QString order = fileOrder;
     if (server)
         order = table == QLatin1String("survey_results") || table == QLatin1String("history_answer")
                     ? QStringLiteral("entry")

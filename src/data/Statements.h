@@ -15,8 +15,9 @@ namespace Sql {
 // Encloses a text in single quotes, doubling every quote inside it, so any
 // typed text is stored exactly as typed and cannot change the statement.
 QString Quote(const QString& text);
-// Encloses a name (a role's, say) in double quotes, doubling every double
-// quote inside it, so the server takes it exactly as given.
+// Encloses a name (a role's, or an index's the file's catalogue gives) in
+// double quotes, doubling every double quote inside it, so the engine takes
+// it exactly as given.
 QString QuoteName(const QString& name);
 
 // ---- What the windows run. The texts are fixed byte for byte: other
@@ -38,9 +39,8 @@ QString SelectMaxSurveyId();
 // row or column that stands there, however the model is numbered.
 QString SelectColumnNamesOrdered();
 QString SelectRowNamesOrdered();
-// The sum and count of one survey's answers in one cell.
-QString SelectCellSum(qint64 surveyId, qint64 rowNumber, qint64 colNumber);
-// One survey's answers in one cell: question_id and answer, in no order.
+// One survey's answers in one cell: question_id and answer, in no order;
+// read from the cell's questions, whatever the answers' indexes.
 QString SelectCellAnswers(qint64 surveyId, qint64 rowNumber, qint64 colNumber);
 // A new question in a cell; the engine gives it its number.
 QString InsertQuestion(const QString& label, const QString& questionText, qint16 rowNumber,
@@ -59,13 +59,70 @@ QString InsertModelColumn(qint64 colNumber, const QString& name);
 QString SelectQuestionCells();
 // The largest question number.
 QString SelectMaxQuestionId();
-// The combined sum and count of one cell over a set of surveys, and how many
-// of them answered there: the per-cell statement widened to a set, given as a
-// list of numbers or as a statement that selects them.
-QString SelectCellOverSurveys(const QString& surveySet, qint64 rowNumber, qint64 colNumber);
+// One survey's number, or several: a list of numbers or a statement that
+// selects them.
+struct SurveySet
+{
+    QString set;
+    bool several = false;
+};
+
+// How the engine is told to read the answers behind a grid: through `index`
+// beginning with survey_id, one range of each survey's answers, each one's
+// question looked up; through `index` beginning with question_id and
+// survey_id, question by question; or with neither, every answer once over,
+// each one's question looked up.
+struct AnswerPlan
+{
+    enum Kind { BySurvey, ByQuestion, Once } kind = Once;
+    QString index;
+};
+
+// The answers of a set of surveys, grouped by cell, in one statement whose
+// work the file's statistics cannot change, read as `plan` says: the cells
+// the model's numbers span, and read any other way than question by
+// question also the cells beyond, which the caller leaves out. row_value
+// and col_value are the cell's row_id and col_id as stored; iCount counts
+// the answers; iSum, iLowest and iHighest are the engine's sum, lowest and
+// highest answer (the sum fails past 64 bits); iSurveys (several surveys
+// only) counts the surveys that answered.
+QString SelectGridSums(const SurveySet& surveys, const QList<qint64>& rowNumbers,
+                       const QList<qint64>& colNumbers, const AnswerPlan& plan);
+// The cells the model's numbers span, read so that no answer and no cell's
+// numbers can upset the sums: row_number and col_number address the cell;
+// iHigh and iLow
+// sum the answers' high 32 bits and their low 32 bits, which no number of
+// answers overflows; iOdd counts those the engine does not hold as whole
+// numbers (whose parts in the sums are the engine's guesses), iOutside those
+// outside 0 to 4.
+QString SelectGridTotals(const SurveySet& surveys, const QList<qint64>& rowNumbers,
+                         const QList<qint64>& colNumbers, const AnswerPlan& plan);
+// The answers behind the same cells that the engine does not hold as whole
+// numbers, with what each added to the totals: row_number, col_number,
+// survey, question, answer, iHigh, iLow, iOutside.
+QString SelectGridOddAnswers(const SurveySet& surveys, const QList<qint64>& rowNumbers,
+                             const QList<qint64>& colNumbers, const AnswerPlan& plan);
+// How the engine will run a statement, one line a step: id, parent, detail.
+QString ExplainPlan(const QString& sql);
 // Every answer once, in the order entered, with its survey, question and
-// cell, one JSON array a row (see ReadAnswerLines).
-QString SelectAnswerLines();
+// cell, one JSON array a row (see ReadAnswerLines); `order` is what orders
+// the answers as stored (StoredOrder).
+QString SelectAnswerLines(const QString& order = QStringLiteral("r.rowid"));
+// Whether a table is declared WITHOUT ROWID (1) or not (0), as column v.
+QString SelectIsWithoutRowid(const QString& table);
+// The columns of a table's primary key, in its order: name.
+QString SelectPrimaryKey(const QString& table);
+
+// ---- What reports read beside the grid.
+
+// Every survey's number and header, in the order the engine gives them.
+QString SelectSurveyHeaders();
+// Every question with its cell and the sum (in halves, iHigh and iLow) and
+// count of the answers the set of surveys gave it (null and 0 for none), in
+// cell and number order; with
+// `bySurvey`, one row per question and survey that answered it (survey_id,
+// null where none did).
+QString SelectQuestionScores(const QString& surveySet, bool bySurvey);
 
 // ---- Corrections. Nothing is deleted or overwritten without its old value
 // going into the two history tables first, in the same transaction:
@@ -133,8 +190,9 @@ QString SelectUnbalancedChanges();
 QString CountMovedAnswersWithoutChange();
 // As SelectAnswerLines, the answers the history holds, in the order the
 // changes were made, each line with three more values: the change's
-// action, when and who.
-QString SelectMovedAnswerLines();
+// action, when and who; `order` orders the moved answers as stored
+// (StoredOrder of history_answer).
+QString SelectMovedAnswerLines(const QString& order = QStringLiteral("r.rowid"));
 
 // ---- What the program's own safety checks run.
 
@@ -150,17 +208,25 @@ QString SelectGeneratedColumns();
 // The headers whose number is `surveyId` when compared as numbers, whatever
 // the column holds: as column v, for the caller to convert.
 QString SelectSurveyNumberHolders(qint64 surveyId);
-// The answers behind one cell (over a set of surveys, as in
-// SelectCellOverSurveys) that the engine does not hold as whole numbers:
-// survey, question and answer.
-QString SelectOddAnswers(const QString& surveySet, qint64 rowNumber, qint64 colNumber);
+// The definitions of the five tables and of their indexes, tables first:
+// type, name, sql.
+QString SelectTableDefinitions();
+// The engine's planner statistics about the five tables (sqlite_stat1): tbl
+// (in lower case), idx, stat.
+QString SelectStatistics();
+// Rows of one of the five tables, and distinct values of a column the file
+// names, as column v.
+QString CountRows(const QString& table);
+QString CountDistinct(const QString& table, const QString& column);
 
 // What quelt-db check and index look at: the engine's own catalogue and checks.
 QString SelectIntegrityCheck();
 // Computed columns too, as a window reads them by name like the others.
 QString SelectTableColumns(const QString& table);
-QString SelectIndexes(const QString& table);
 QString SelectIndexColumns(const QString& index);
+// Every index of a table with its columns, one row a column in order: name,
+// partial, col.
+QString SelectIndexShapes(const QString& table);
 QString CountNulls(const QString& table, const QString& column);
 // The catalogue's type and definition of a table or view: type, sql.
 QString SelectTableDefinition(const QString& table);
@@ -209,11 +275,11 @@ QString SelectCellQuestions(qint16 rowNumber, qint16 colNumber);
 QString LockSurveyNumbers();
 
 // One survey's sum and count of answers for every cell that has any, in one
-// statement: row_id, col_id, iSum, iCount. The join and the counting are the
-// per-cell statement's, grouped by cell.
+// statement: row_id, col_id, iSum, iCount, and iOutside as in
+// SelectGridTotals.
 QString SelectSurveyCellSums(qint64 surveyId);
 // The same over a set of surveys (numbers or a statement that selects
-// them), with iSurveys as in SelectCellOverSurveys.
+// them), with iSurveys as in SelectGridTotals.
 QString SelectCellsOverSurveys(const QString& surveySet);
 // As SelectAnswerLines, in the order entered.
 QString SelectAnswerLines();
@@ -293,8 +359,10 @@ QString CountUnnumbered(const QString& table, const QString& column);
 // ---- quelt-db copy: whole tables, as stored.
 
 // Every row of a table, its columns in the order given, in the order stored
-// (a file's rowid; on a server the key, or the order answers were entered).
-QString SelectTableRows(const QString& table, const QStringList& columns, bool server);
+// (on a file `fileOrder`, see StoredOrder; on a server the key, or the order
+// answers were entered).
+QString SelectTableRows(const QString& table, const QStringList& columns, bool server,
+                        const QString& fileOrder);
 // `rows` rows at once, their values bound row by row, each row's in the order
 // of `columns` (as ? on a file, $1, $2, ... on a server): no stored value is
 // ever part of the text.

@@ -240,6 +240,20 @@ Database OpenSurveyDatabaseForReading(const QString& location)
     return refuseHazards(DBEngine::OpenDatabaseForReading(location));
 }
 
+QString StoredOrder(const Database& db, const QString& table, const QString& prefix)
+{
+    {
+        Recordset rs = db.CreateQueryDef(Sql::SelectIsWithoutRowid(table)).OpenRecordset();
+        if (rs.Eof() || rs.FieldInt64(QStringLiteral("v")) == 0)
+            return prefix + QStringLiteral("rowid");
+    }
+    QStringList columns;
+    Recordset rs = db.CreateQueryDef(Sql::SelectPrimaryKey(table)).OpenRecordset();
+    for (; !rs.Eof(); rs.MoveNext())
+        columns.append(prefix + Sql::QuoteName(rs.FieldText(QStringLiteral("name"))));
+    return columns.join(QStringLiteral(", "));
+}
+
 void RefuseRowsBeyondShown(const Database& db, const QString& what)
 {
     throw QueltError(QStringLiteral("%1 in %2 holds more than %3 rows, more than a window can "

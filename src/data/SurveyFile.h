@@ -37,6 +37,10 @@ QStringList ReadSchemaHazards(const Database& db);
 
 // What a message calls the database: "file" or "database".
 QString DatabaseNoun(const Database& db);
+// What orders a file's table as stored, for ORDER BY: its rowid, or for a
+// table declared WITHOUT ROWID, which has none, its primary key's columns,
+// each after `prefix` ("r." for a table called r).
+QString StoredOrder(const Database& db, const QString& table, const QString& prefix = {});
 
 // A window lists at most this many rows of one table (every 16-bit number
 // once); a reader that meets more stops with a message instead of filling

@@ -124,13 +124,21 @@ StoredValue carried(StoredValue value, bool text)
     return value;
 }
 
+// A table's rows in the order stored: a file's table declared without a
+// rowid is read in its key's order.
+Recordset readStored(const Database& db, const QString& table, const QStringList& columns)
+{
+    const QString order = db.IsServer() ? QString() : StoredOrder(db, table);
+    return db.CreateQueryDef(Sql::SelectTableRows(table, columns, db.IsServer(), order))
+        .OpenRecordset();
+}
+
 // Every value of the columns that the copy cannot carry, named by table,
 // row (counted from 1 in the order the copy reads them) and column.
 void findUncarried(const Database& from, const TableShape& table, const QStringList& columns,
                    bool toServer, QList<UncarriedValue>& found)
 {
-    Recordset rs = from.CreateQueryDef(Sql::SelectTableRows(table.name, columns, from.IsServer()))
-                       .OpenRecordset();
+    Recordset rs = readStored(from, table.name, columns);
     for (qint64 row = 1; !rs.Eof(); ++row, rs.MoveNext()) {
         for (const QString& column : columns) {
             const StoredValue value = rs.FieldStored(column);
@@ -228,9 +236,7 @@ Totals readTotals(const Database& db, const TableShape& table)
     rs.Close();
     if (table.texts.isEmpty())
         return totals;
-    Recordset texts =
-        db.CreateQueryDef(Sql::SelectTableRows(table.name, table.texts, db.IsServer()))
-            .OpenRecordset();
+    Recordset texts = readStored(db, table.name, table.texts);
     for (; !texts.Eof(); texts.MoveNext()) {
         size_t row = 0;
         for (const QString& column : table.texts)
@@ -243,8 +249,7 @@ Totals readTotals(const Database& db, const TableShape& table)
 qint64 copyTable(const Database& from, Database& to, const TableShape& table)
 {
     const QStringList columns = table.Columns();
-    Recordset rs = from.CreateQueryDef(Sql::SelectTableRows(table.name, columns, from.IsServer()))
-                       .OpenRecordset();
+    Recordset rs = readStored(from, table.name, columns);
     QList<StoredValue> batch;
     qint64 copied = 0;
     const auto flush = [&] {

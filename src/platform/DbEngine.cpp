@@ -30,7 +30,7 @@ namespace {
 int g_busyTimeoutMs = 5000;
 QString g_surveyDatabase = QStringLiteral("quelt.mdb");
 QAtomicInteger<quint64> g_statementsSent;
-int g_statementLimitMs = 10000;
+int g_statementLimitMs = DBEngine::kWindowLimitMs;
 
 dbengine_detail::EngineLimits limits()
 {
@@ -162,9 +162,6 @@ std::shared_ptr<Connection> openExisting(const QString& name, OpenMode mode)
     const FileLocation file = LocateFile(name);
     if (!info.exists())
         missing(info, file);
-    if (info.isDir())
-        throw QueltError(QStringLiteral("\"%1\" is a folder, not a database file.").arg(file.shown),
-                         {}, {}, file.shown);
     return dbengine_detail::OpenSqliteFile(file.shown, file.native, mode, limits());
 }
 
@@ -185,6 +182,33 @@ Database DBEngine::OpenDatabaseForReading(const QString& name)
     if (IsServerLocation(name))
         return Database(OpenServerDatabase(name, true, g_busyTimeoutMs, g_statementLimitMs));
     return Database(openExisting(name, OpenMode::ReadOnly));
+}
+
+Database DBEngine::OpenScratchDatabase()
+{
+    return Database(dbengine_detail::OpenSqliteFile(QStringLiteral("a database in memory"), {},
+                                                    OpenMode::Scratch, limits()));
+}
+
+// ---------------------------------------------------------------- EngineAction
+
+EngineAction::EngineAction(int limitMs)
+{
+    dbengine_detail::ActionLimit limit;
+    if (limitMs > 0) {
+        limit.limitMs = limitMs;
+        limit.deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(limitMs);
+    }
+    m_outer =
+        std::make_unique<dbengine_detail::ActionLimit>(dbengine_detail::SwapActionLimit(limit));
+    // An action within another keeps the other's deadline if that comes first.
+    if (m_outer->limitMs > 0 && (limitMs <= 0 || m_outer->deadline < limit.deadline))
+        dbengine_detail::SwapActionLimit(*m_outer);
+}
+
+EngineAction::~EngineAction()
+{
+    dbengine_detail::SwapActionLimit(*m_outer);
 }
 
 // ---------------------------------------------------------------- Database
@@ -338,13 +362,13 @@ int Recordset::current(const QString& name) const
 {
     if (Eof())
         fail(QStringLiteral("The field \"%1\" was read where there is no current row.").arg(name));
-    if (m_lastIndex >= 0 && name == m_lastName)
-        return m_lastIndex;
+    for (const auto& [known, index] : m_known)
+        if (known == name)
+            return index;
     const QStringList& names = m_cursor->ColumnNames();
     for (int i = 0; i < names.size(); ++i) {
         if (names.at(i).compare(name, Qt::CaseInsensitive) == 0) {
-            m_lastName = name;
-            m_lastIndex = i;
+            m_known.append({name, i});
             return i;
         }
     }

@@ -20,6 +20,7 @@
 namespace dbengine_detail {
 class Connection;
 class Cursor;
+struct ActionLimit;
 } // namespace dbengine_detail
 
 // A value exactly as the database holds it, to be carried elsewhere as it is:
@@ -76,9 +77,9 @@ private:
     std::unique_ptr<dbengine_detail::Cursor> m_cursor;
     bool m_onRow = false;
     bool m_atEnd = false;
-    // The field last asked for, as a loop over the rows asks for the same.
-    mutable QString m_lastName;
-    mutable int m_lastIndex = -1;
+    // The fields asked for so far and their columns, as a loop over the rows
+    // asks for the same ones at every row.
+    mutable QList<QPair<QString, int>> m_known;
     QString m_sql;
 };
 
@@ -203,6 +204,9 @@ public:
     // Makes a new, empty database file; an existing file is an error and is
     // left as it was. On a server, connects to the existing database.
     static Database CreateDatabase(const QString& name);
+    // A new, empty database in memory, on which nothing is stored anywhere:
+    // for trying statements on a copy of a file's tables.
+    static Database OpenScratchDatabase();
     static bool IsServer(const QString& location);
 
     // How long a statement waits for another program's lock before failing.
@@ -215,6 +219,10 @@ public:
     // window can still be used and closed.
     static int StatementLimitMs();
     static void SetStatementLimitMs(int ms);
+
+    // The windows' limit, for an action of quelt-db's that must answer as
+    // a window does whatever the file (EngineAction).
+    static constexpr int kWindowLimitMs = 10000;
 
     // The longest text or value a connection reads or stores, in bytes.
     static int LongestValueBytes();
@@ -232,4 +240,22 @@ public:
     // How many statements this process has sent to any database, for tests
     // and benchmarks that count round trips.
     static quint64 StatementsSent();
+};
+
+// One action of several statements, such as a click that reads a whole grid:
+// while it lives, the statements of this thread share one time limit,
+// counted from its start, as well as each having its own. A file that keeps
+// every statement just inside the limit still cannot keep the action busy
+// for longer. 0 ms: no limit of its own (an enclosing action's still holds).
+class EngineAction
+{
+public:
+    explicit EngineAction(int limitMs = DBEngine::StatementLimitMs());
+    ~EngineAction();
+    EngineAction(const EngineAction&) = delete;
+    EngineAction& operator=(const EngineAction&) = delete;
+
+private:
+    // What held before, put back at the end.
+    std::unique_ptr<dbengine_detail::ActionLimit> m_outer;
 };

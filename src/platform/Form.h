@@ -7,7 +7,9 @@
 #include "platform/Twips.h"
 
 class QLabel;
+class QMenuBar;
 class QPushButton;
+class QScrollArea;
 
 // A window that lives as one shared instance: created on first use (its
 // Form_Load runs once), shown modeless without an owner, kept by Hide, and
@@ -21,6 +23,10 @@ class Form : public QWidget
     Q_OBJECT
 public:
     // `name` is the window's objectName; the client area is given in twips.
+    // The window opens no larger than the screen it is on: where the client
+    // area does not fit, it scrolls (Tab and the focus bring the control
+    // they reach into view). Where the user put the window, and its size,
+    // are remembered for the next time it opens, also in the next run.
     Form(const char* name, const QString& title, int clientWidthTwips, int clientHeightTwips);
 
     // True once the user has closed it; such an instance is never shown again.
@@ -39,14 +45,36 @@ protected:
     // Runs every time the window is shown through ShowForm, also when it was
     // visible already.
     virtual void Form_Show() {}
+    // Runs when the client area changes size (see SetClientMinimumTwips).
+    virtual void Form_Resize() {}
     // True when the window may close; see QueryUnload.
     virtual bool Form_QueryUnload() { return true; }
 
     void closeEvent(QCloseEvent* event) override;
+    void hideEvent(QHideEvent* event) override;
     // Return and Enter press the focused push button, as Space does; in an
     // editable one-line box they move to the next box, or, when the next tab
-    // stop is no box, press the window's Return button, if any.
+    // stop is no box, press the window's Return button, if any. Escape
+    // closes the window where SetEscapeCloses says so.
     void keyPressEvent(QKeyEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+    // Where the twip layout stands: the client area, inside the window's
+    // scrolling frame.
+    QWidget* Client() const { return m_client; }
+    // The window's menu bar, above the client area.
+    void SetMenuBar(QMenuBar* bar);
+    // Escape closes the window as its close box does, asking first where
+    // something would be lost.
+    void SetEscapeCloses(bool closes) { m_escapeCloses = closes; }
+    // By default the client area keeps its layout's size and scrolls in a
+    // smaller window; a window whose controls follow its size (Form_Resize)
+    // lets it shrink this far before it scrolls.
+    void SetClientMinimumTwips(int width, int height);
+    // A control's place in the twip layout, grown by the room the client area
+    // has beyond the layout's size, or shrunk by what it lacks: for the one
+    // control that follows the window's size.
+    QRect GrownTwipsRect(int left, int top, int width, int height) const;
 
     // The button that Return in the window's one-line boxes presses.
     void SetReturnButton(QPushButton* button) { m_returnButton = button; }
@@ -54,14 +82,14 @@ protected:
     // cannot be written; once, until the file can be written again.
     void WarnIfNothingCanBeStored();
 
-    // Creates a control of this window (or of `parent`), named and placed by
-    // its twip layout.
+    // Creates a control of this window's client area (or of `parent`), named
+    // and placed by its twip layout.
     template <class W>
     W* Control(const char* name, int left, int top, int width, int height,
                QWidget* parent = nullptr)
     {
-        return NewControl<W>(parent ? parent : this, QString::fromLatin1(name), left, top, width,
-                             height);
+        return NewControl<W>(parent ? parent : m_client, QString::fromLatin1(name), left, top,
+                             width, height);
     }
 
     // A label of this window showing `caption`.
@@ -71,6 +99,25 @@ protected:
 private:
     template <class T>
     friend T* ShowForm();
+    // The window at its client area's size (by default its layout's), no
+    // larger than the screen's area for windows.
+    void SizeToClient(QSize client = QSize());
+    // Back where the user last left it (Qt puts it on a screen that exists).
+    void RestorePlacement();
+    // No larger than the screen it is on, and wholly on it.
+    void KeepOnScreen();
+    void SavePlacement() const;
+    // Brings the focused control into view, once the window has moved
+    // whatever scrolls inside it.
+    void ShowFocused();
+
+    QScrollArea* m_scroll = nullptr;
+    QWidget* m_client = nullptr;
+    // The client area's size in the layout.
+    int m_layoutWidth = 0;
+    int m_layoutHeight = 0;
+    QMenuBar* m_menuBar = nullptr;
+    bool m_escapeCloses = false;
     bool m_closing = false;
     bool m_firstShow = false;
     QPushButton* m_returnButton = nullptr;
@@ -116,6 +163,7 @@ T* ShowForm()
             delete created;
             throw;
         }
+        static_cast<Form*>(created)->RestorePlacement();
         FormSlot<T>() = created;
         form = created;
     }
@@ -123,6 +171,8 @@ T* ShowForm()
         form->showNormal();
     else
         form->show();
+    if (isNew)
+        static_cast<Form*>(form)->KeepOnScreen();
     form->raise();
     form->activateWindow();
     Form* shown = form;

@@ -2,6 +2,7 @@
 
 #include "platform/FilePath.h"
 #include "platform/QueltError.h"
+#include "platform/SqliteGuard.h"
 
 #include <QAtomicInteger>
 #include <QLocale>
@@ -14,7 +15,6 @@
 #include <fcntl.h>
 #include <sqlite3.h>
 #include <sys/stat.h>
-#include <unistd.h>
 
 namespace dbengine_detail {
 
@@ -23,6 +23,10 @@ namespace {
 using Clock = std::chrono::steady_clock;
 
 QAtomicInteger<quint64> g_connectionCounter;
+
+// The action running on this thread, if any: its statements share one
+// deadline.
+thread_local ActionLimit t_action;
 
 // How often, in virtual machine instructions, a running statement looks at
 // the clock: often enough to stop within milliseconds, rarely enough to cost
@@ -52,19 +56,6 @@ bool exists(const QByteArray& path)
 {
     struct stat st;
     return ::stat(path.constData(), &st) == 0;
-}
-
-// A WAL file says so in its header (file format versions 2), whatever the
-// files beside it.
-bool isWalFile(const QByteArray& path)
-{
-    const int fd = ::open(path.constData(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0)
-        return false;
-    unsigned char versions[2] = {0, 0};
-    const bool read = ::pread(fd, versions, 2, 18) == 2;
-    ::close(fd);
-    return read && versions[0] == 2 && versions[1] == 2;
 }
 
 // A file beside the database that holds something (an empty one holds nothing).
@@ -107,9 +98,12 @@ public:
         QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), m_name);
         // An explicit mode: with "rw" a file that vanished after the caller's
         // check is an error, never a new empty database.
+        // Every file through the program's own file layer, which creates and
+        // deletes nothing but the database's own companions.
         db.setDatabaseName(QStringLiteral("file:") +
                            QString::fromLatin1(m_native.toPercentEncoding("/")) +
-                           QStringLiteral("?") + UriParameters());
+                           QStringLiteral("?") + UriParameters() + QStringLiteral("&vfs=") +
+                           QString::fromLatin1(GuardedFileLayer()));
         db.setConnectOptions(
             QStringLiteral("QSQLITE_OPEN_URI;QSQLITE_BUSY_TIMEOUT=%1").arg(m_limits.busyTimeoutMs));
         if (!db.open()) {
@@ -162,11 +156,20 @@ public:
     int Step(sqlite3_stmt* statement, Clock::duration* used = nullptr)
     {
         m_stopped = false;
-        if (m_limits.statementLimitMs <= 0)
+        m_deadline = t_action.deadline;
+        m_actionBinds = true;
+        if (m_limits.statementLimitMs <= 0 && t_action.limitMs <= 0)
             return sqlite3_step(statement);
         const Clock::time_point start = Clock::now();
-        m_deadline = start + std::chrono::milliseconds(m_limits.statementLimitMs) -
-                     (used ? *used : Clock::duration{});
+        if (m_limits.statementLimitMs > 0) {
+            const Clock::time_point own = start +
+                                          std::chrono::milliseconds(m_limits.statementLimitMs) -
+                                          (used ? *used : Clock::duration{});
+            if (own < m_deadline) {
+                m_deadline = own;
+                m_actionBinds = false;
+            }
+        }
         const int result = sqlite3_step(statement);
         if (used)
             *used += Clock::now() - start;
@@ -180,6 +183,11 @@ public:
         const QString path = Location();
         switch (code) {
         case SQLITE_INTERRUPT:
+            if (m_stopped && m_actionBinds)
+                return QStringLiteral("This step was stopped because the file kept the database "
+                                      "engine busy for more than %1 s in all; run quelt-db check "
+                                      "on %2.")
+                    .arg(seconds(t_action.limitMs), path);
             if (m_stopped)
                 return QStringLiteral("This step was stopped because the file made a statement "
                                       "run for more than %1 s; run quelt-db check on %2.")
@@ -191,7 +199,7 @@ public:
                                   "this file from a copy, delete %2-journal first.")
                 .arg(path, nameOf(path));
         case SQLITE_READONLY_DIRECTORY:
-            if (isWalFile(m_native))
+            if (EngineUsesWal(m_native))
                 return QStringLiteral(
                            "The file %1 is in WAL mode, in which the database engine must keep "
                            "%2-wal and %2-shm beside it even to read it, and the folder %3 "
@@ -260,10 +268,12 @@ private:
             return QStringLiteral("mode=rw");
         case OpenMode::Create:
             return QStringLiteral("mode=rwc");
+        case OpenMode::Scratch:
+            return QStringLiteral("mode=memory");
         case OpenMode::ReadOnly:
             break;
         }
-        if (!isWalFile(m_native))
+        if (!EngineUsesWal(m_native))
             return QStringLiteral("mode=ro");
         if (!holdsSomething(m_native + "-wal")) {
             // Everything is in the file itself; the engine would otherwise
@@ -306,9 +316,8 @@ private:
         }
         sqlite3_extended_result_codes(m_handle, 1);
         sqlite3_limit(m_handle, SQLITE_LIMIT_LENGTH, kLongestValueBytes);
-        if (m_limits.statementLimitMs > 0)
-            sqlite3_progress_handler(m_handle, kProgressInstructions, &SqliteConnection::Overdue,
-                                     this);
+        // Always: an action's limit may begin after the connection opened.
+        sqlite3_progress_handler(m_handle, kProgressInstructions, &SqliteConnection::Overdue, this);
     }
 
     static int Overdue(void* self)
@@ -401,9 +410,11 @@ private:
     EngineLimits m_limits;
     // The engine's handle of the open connection; it lives as long as Qt's.
     sqlite3* m_handle = nullptr;
-    // When the running statement has had its time, and whether it was
-    // stopped for that.
+    // When the running statement has had its time, whether that time is the
+    // action's rather than the statement's own, and whether it was stopped
+    // for that.
     Clock::time_point m_deadline = Clock::time_point::max();
+    bool m_actionBinds = false;
     bool m_stopped = false;
 
     friend class SqliteCursor;
@@ -505,9 +516,18 @@ std::unique_ptr<Cursor> SqliteConnection::Prepare(const QString& sql)
 
 } // namespace
 
+ActionLimit SwapActionLimit(const ActionLimit& limit)
+{
+    const ActionLimit before = t_action;
+    t_action = limit;
+    return before;
+}
+
 std::shared_ptr<Connection> OpenSqliteFile(const QString& shownPath, const QByteArray& nativePath,
                                            OpenMode mode, const EngineLimits& limits)
 {
+    if (mode != OpenMode::Scratch)
+        RefuseUnsafeFiles(shownPath, nativePath);
     auto connection = std::make_shared<SqliteConnection>(shownPath, nativePath, mode, limits);
     connection->Open();
     connection->Probe();

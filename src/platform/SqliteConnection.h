@@ -2,11 +2,14 @@
 
 #include "platform/DbConnection.h"
 
+#include <chrono>
+
 namespace dbengine_detail {
 
 // How a file is opened: an existing one for reading and writing, a new one,
 // or an existing one that nothing may change, not even a journal beside it.
-enum class OpenMode { ReadWrite, Create, ReadOnly };
+// Scratch is a database in memory only, never a file.
+enum class OpenMode { ReadWrite, Create, ReadOnly, Scratch };
 
 struct EngineLimits
 {
@@ -15,6 +18,16 @@ struct EngineLimits
     // How long one statement may keep the engine busy; 0 for no limit.
     int statementLimitMs = 0;
 };
+
+// The time one action's statements have together, from its start: every
+// statement on this thread stops once `deadline` has passed. limitMs 0: none.
+struct ActionLimit
+{
+    std::chrono::steady_clock::time_point deadline = std::chrono::steady_clock::time_point::max();
+    int limitMs = 0;
+};
+// Sets the limit for the statements to come and gives the one before.
+ActionLimit SwapActionLimit(const ActionLimit& limit);
 
 // Opens a database file through Qt's SQLite driver and runs statements on the
 // engine's own interface under that connection. `shownPath` is what messages

@@ -1,11 +1,21 @@
 #include "platform/TextBox.h"
 
+#include <QAccessible>
 #include <QTextDocument>
 #include <limits>
 
 TextBox::TextBox(QWidget* parent) : QLineEdit(parent)
 {
     setMaxLength(std::numeric_limits<int>::max());
+}
+
+void TextBox::SetLocked(bool locked)
+{
+    setReadOnly(locked);
+    // What a screen reader reads was made for the box as it was (Qt makes it
+    // as soon as the box has a text); it is made again for the box as it is.
+    if (QAccessibleInterface* face = QAccessible::queryAccessibleInterface(this))
+        QAccessible::deleteAccessibleInterface(QAccessible::uniqueId(face));
 }
 
 MultiLineTextBox::MultiLineTextBox(QWidget* parent) : QPlainTextEdit(parent)

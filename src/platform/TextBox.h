@@ -10,8 +10,9 @@ class TextBox : public QLineEdit
     Q_OBJECT
 public:
     explicit TextBox(QWidget* parent = nullptr);
-    // Read-only, as the windows lock a box the user must not change.
-    void SetLocked(bool locked) { setReadOnly(locked); }
+    // Read-only, as the windows lock a box the user must not change. A
+    // screen reader then hears it as read-only, not as editable too.
+    void SetLocked(bool locked);
 };
 
 // Multi-line text box; its text is kept exactly, line breaks included.

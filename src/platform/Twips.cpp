@@ -1,8 +1,12 @@
 #include "platform/Twips.h"
 
+#include "platform/Toolkit.h"
+
+#include <QFontMetricsF>
 #include <QGuiApplication>
 #include <QScreen>
 #include <QWidget>
+#include <algorithm>
 
 namespace {
 
@@ -22,24 +26,46 @@ double dpiY()
 
 } // namespace
 
+double LayoutScale()
+{
+    // Measured once per font: every control of every window asks.
+    static QFont measured;
+    static double scale = 0;
+    const QFont font = QGuiApplication::font();
+    if (scale > 0 && font == measured)
+        return scale;
+    const QFont design = ToolkitFont();
+    scale = 1;
+    if (font != design) {
+        const QFontMetricsF user(font);
+        const QFontMetricsF designed(design);
+        // Words of the windows' captions, so that a wider face counts too.
+        const QString sample = QStringLiteral("Survey Number Completed By 0123456789");
+        scale = std::max({1.0, user.height() / designed.height(),
+                          user.horizontalAdvance(sample) / designed.horizontalAdvance(sample)});
+    }
+    measured = font;
+    return scale;
+}
+
 int TwipsToPxX(int twips)
 {
-    return qRound(twips * dpiX() / kTwipsPerInch);
+    return qRound(twips * dpiX() * LayoutScale() / kTwipsPerInch);
 }
 
 int TwipsToPxY(int twips)
 {
-    return qRound(twips * dpiY() / kTwipsPerInch);
+    return qRound(twips * dpiY() * LayoutScale() / kTwipsPerInch);
 }
 
 int PxToTwipsX(int px)
 {
-    return qRound(px * kTwipsPerInch / dpiX());
+    return qRound(px * kTwipsPerInch / (dpiX() * LayoutScale()));
 }
 
 int PxToTwipsY(int px)
 {
-    return qRound(px * kTwipsPerInch / dpiY());
+    return qRound(px * kTwipsPerInch / (dpiY() * LayoutScale()));
 }
 
 QRect TwipsRect(int left, int top, int width, int height)
@@ -50,9 +76,4 @@ QRect TwipsRect(int left, int top, int width, int height)
 void PlaceTwips(QWidget* widget, int left, int top, int width, int height)
 {
     widget->setGeometry(TwipsRect(left, top, width, height));
-}
-
-void ResizeClientTwips(QWidget* window, int width, int height)
-{
-    window->resize(TwipsToPxX(width), TwipsToPxY(height));
 }

@@ -42,6 +42,7 @@ frmQuestion::frmQuestion() : Form("frmQuestion", QStringLiteral("Form1"), 7440, 
     // Return in the label box moves on to the question box, where it is a
     // line break.
     SetReturnButton(butSubmit);
+    SetEscapeCloses(true);
 
     SetTabOrder({txtLabel, txtQuestion, butSubmit, butCancel, Check1, cmbModelRow, cmbModelCol});
     txtLabel->setFocus();

@@ -1,5 +1,7 @@
 #include "shell/frmMainMenu.h"
 
+#include "analysis/frmCompanyTrend.h"
+#include "analysis/frmCompareSurveys.h"
 #include "analysis/frmModelTable.h"
 #include "platform/ErrorReport.h"
 #include "questions/frmCorrectQuestion.h"
@@ -12,7 +14,6 @@
 #include <QCloseEvent>
 #include <QLabel>
 #include <QMenuBar>
-#include <QVBoxLayout>
 
 namespace {
 
@@ -52,6 +53,9 @@ frmMainMenu::frmMainMenu()
         addItem(menuSurvey, "miModifySurveyAnswers", QStringLiteral("&Modify Survey Answers"));
     menuAnalysis = addMenu(menuBar, "menuAnalysis", QStringLiteral("&Analysis"));
     miQueltTable = addItem(menuAnalysis, "miQueltTable", QStringLiteral("&Quelt Analysis"));
+    miCompareSurveys =
+        addItem(menuAnalysis, "miCompareSurveys", QStringLiteral("&Compare Surveys"));
+    miCompanyTrend = addItem(menuAnalysis, "miCompanyTrend", QStringLiteral("Company &Trend"));
     // Corrections come after the items they correct the work of.
     miCorrectQuestion =
         addItem(menuQuestion, "miCorrectQuestion", QStringLiteral("&Correct Question"));
@@ -65,20 +69,13 @@ frmMainMenu::frmMainMenu()
     addAction(openMenus);
     connect(openMenus, &QAction::triggered, this, Handler(this, &frmMainMenu::OpenMenuBar));
 
-    // The twip layout is the client area below the menu bar.
-    auto* client = new QWidget(this);
-    client->setObjectName(QStringLiteral("clientArea"));
-    client->setMinimumSize(TwipsToPxX(kClientWidth), TwipsToPxY(kClientHeight));
-    auto* layout = new QVBoxLayout(this);
-    layout->setContentsMargins(0, 0, 0, 0);
-    layout->setSpacing(0);
-    layout->setMenuBar(menuBar);
-    layout->addWidget(client);
+    SetMenuBar(menuBar);
 
-    Label1 = Control<QLabel>("Label1", 600, 1200, 5295, 615, client);
+    Label1 = Control<QLabel>("Label1", 600, 1200, 5295, 615);
     Label1->setText(QStringLiteral("Quelt Analysis Software"));
     QFont heading = Label1->font();
-    heading.setPointSizeF(24);
+    // 24 pt at the design font, and as much larger as the layout is.
+    heading.setPointSizeF(24 * LayoutScale());
     heading.setWeight(QFont::Normal);
     heading.setItalic(false);
     heading.setUnderline(false);
@@ -86,8 +83,6 @@ frmMainMenu::frmMainMenu()
     // The layout was made for a narrower face: let the title run on rather
     // than cut it, as long as it stays inside the window.
     Label1->resize(qMax(Label1->width(), Label1->sizeHint().width()), Label1->height());
-
-    resize(TwipsToPxX(kClientWidth), TwipsToPxY(kClientHeight) + menuBar->sizeHint().height());
 
     connect(miAddQuestion, &QAction::triggered, this, Handler(this, &frmMainMenu::miAddQuestion_Click));
     connect(miCompleteSurvey, &QAction::triggered, this,
@@ -99,6 +94,10 @@ frmMainMenu::frmMainMenu()
             Handler(this, &frmMainMenu::miCorrectQuestion_Click));
     connect(miCorrectSurvey, &QAction::triggered, this,
             Handler(this, &frmMainMenu::miCorrectSurvey_Click));
+    connect(miCompareSurveys, &QAction::triggered, this,
+            Handler(this, &frmMainMenu::miCompareSurveys_Click));
+    connect(miCompanyTrend, &QAction::triggered, this,
+            Handler(this, &frmMainMenu::miCompanyTrend_Click));
 }
 
 void frmMainMenu::miAddQuestion_Click()
@@ -129,6 +128,16 @@ void frmMainMenu::miCorrectQuestion_Click()
 void frmMainMenu::miCorrectSurvey_Click()
 {
     ShowForm<frmCorrectSurvey>();
+}
+
+void frmMainMenu::miCompareSurveys_Click()
+{
+    ShowForm<frmCompareSurveys>();
+}
+
+void frmMainMenu::miCompanyTrend_Click()
+{
+    ShowForm<frmCompanyTrend>();
 }
 
 void frmMainMenu::OpenMenuBar()

@@ -23,6 +23,8 @@ public:
     QAction* miCorrectSurvey = nullptr;
     QMenu* menuAnalysis = nullptr;
     QAction* miQueltTable = nullptr;
+    QAction* miCompareSurveys = nullptr;
+    QAction* miCompanyTrend = nullptr;
     QLabel* Label1 = nullptr;
 
 protected:
@@ -36,5 +38,7 @@ private:
     void miQueltTable_Click();
     void miCorrectQuestion_Click();
     void miCorrectSurvey_Click();
+    void miCompareSurveys_Click();
+    void miCompanyTrend_Click();
     void OpenMenuBar();
 };

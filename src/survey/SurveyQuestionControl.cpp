@@ -1,30 +1,67 @@
 #include "survey/SurveyQuestionControl.h"
 
+#include "platform/Accessible.h"
 #include "platform/Convert.h"
 #include "platform/TextBox.h"
 #include "platform/Twips.h"
 
 #include <QButtonGroup>
+#include <QFontMetricsF>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QPainter>
 #include <QRadioButton>
 #include <QStyle>
+#include <QStyleOptionButton>
 #include <QTextLayout>
 #include <algorithm>
+#include <cmath>
 
 namespace {
 
 constexpr int kDesignWidth = 9000;
 constexpr int kDesignHeight = 570;
 constexpr std::array<int, 5> kChoiceLeft = {5760, 6360, 6960, 7560, 8040};
-// What the row's height holds of the label.
+// What the row's height holds of the label at most.
 constexpr int kShownLines = 2;
 // The stored scores stand at the right end of the question's place, which
 // ends at 5535, as wide as their text up to this.
 constexpr int kStoredWidest = 2400;
 constexpr int kStoredGap = 120;
 constexpr QChar kEllipsis(0x2026);
+
+// A row as a screen reader meets it: a group named by its question, whose
+// value is the score chosen, and which an empty row is not.
+class RowAccessible : public ShownChildrenAccessible
+{
+public:
+    explicit RowAccessible(SurveyQuestionControl* row)
+        : ShownChildrenAccessible(row, QAccessible::Grouping)
+    {
+    }
+
+    QAccessible::State state() const override
+    {
+        QAccessible::State state = ShownChildrenAccessible::state();
+        if (!Row()->Has_Question())
+            state.invisible = true;
+        return state;
+    }
+
+    QString text(QAccessible::Text which) const override
+    {
+        if (which != QAccessible::Value)
+            return ShownChildrenAccessible::text(which);
+        const qint16 score = Row()->Get_Value();
+        return score < 0 ? QStringLiteral("No score") : QStringLiteral("Score %1").arg(score);
+    }
+
+private:
+    const SurveyQuestionControl* Row() const
+    {
+        return static_cast<const SurveyQuestionControl*>(widget());
+    }
+};
 
 // The question's label. Its text stays the whole question; what it paints of
 // a text longer than its lines is cut at the last line with "…", instead of
@@ -62,6 +99,20 @@ protected:
     }
 
 private:
+    // The lines the row shows whole: as many as fit above its lower edge,
+    // which cuts the label, down to the bottom of their letters (a descender
+    // may lose its last pixel), and never more than two.
+    int ShownLines() const
+    {
+        const QFontMetricsF metrics(font());
+        int shown = height();
+        if (const QWidget* row = parentWidget())
+            shown = std::min(shown, row->height() - y());
+        const double firstLine = metrics.ascent() + metrics.descent() / 2;
+        const int lines = 1 + int(std::floor((shown - firstLine) / metrics.lineSpacing()));
+        return std::clamp(lines, 1, kShownLines);
+    }
+
     // The lines shown, joined by line breaks, or a null text when the whole
     // text fits. Lines break as the label breaks them: at word boundaries, or
     // within a word too long for a line.
@@ -81,7 +132,8 @@ private:
         layout.beginLayout();
         QStringList lines;
         int lastStart = 0;
-        for (int n = 0; n < kShownLines; ++n) {
+        const int shownLines = ShownLines();
+        for (int n = 0; n < shownLines; ++n) {
             QTextLine line = layout.createLine();
             if (!line.isValid())
                 break;
@@ -114,6 +166,7 @@ private:
 
 SurveyQuestionControl::SurveyQuestionControl(QWidget* parent) : QWidget(parent)
 {
+    UseAccessibleInterface<SurveyQuestionControl, RowAccessible>();
     resize(TwipsToPxX(kDesignWidth), TwipsToPxY(kDesignHeight));
 
     lblQuestion = NewControl<QuestionLabel>(this, QStringLiteral("lblQuestion"), 120, 0, 5415, 495);
@@ -150,7 +203,8 @@ SurveyQuestionControl::SurveyQuestionControl(QWidget* parent) : QWidget(parent)
     setAccessibleName(QStringLiteral("No question"));
 }
 
-void SurveyQuestionControl::Set_Question(qint16 questionId, const QString& questionText)
+void SurveyQuestionControl::Set_Question(qint16 questionId, const QString& questionText,
+                                         const QString& questionLabel)
 {
     auto* label = static_cast<QuestionLabel*>(lblQuestion);
     const bool cut = label->SetQuestionText(questionText);
@@ -165,7 +219,11 @@ void SurveyQuestionControl::Set_Question(qint16 questionId, const QString& quest
     setToolTip(cut ? QStringLiteral("<p style='white-space:pre-wrap'>%1</p>")
                          .arg(questionText.toHtmlEscaped())
                    : QString());
-    setAccessibleName(label->ShownText());
+    m_label = questionLabel;
+    setAccessibleName(
+        questionLabel.trimmed().isEmpty()
+            ? label->ShownText()
+            : QStringLiteral("%1: %2").arg(questionLabel.trimmed(), label->ShownText()));
     txtQuestionID->setText(DecimalText(questionId));
     Describe();
 }
@@ -193,7 +251,7 @@ void SurveyQuestionControl::Set_Stored(const QStringList& scores)
     lblStoredScores->setVisible(!text.isEmpty() && !lblQuestion->isHidden());
     lblQuestion->setContentsMargins(0, 0, width, 0);
     if (Has_Question())
-        Set_Question(Get_QuestionID(), lblQuestion->text());
+        Set_Question(Get_QuestionID(), lblQuestion->text(), m_label);
 }
 
 void SurveyQuestionControl::Describe()
@@ -269,29 +327,63 @@ bool SurveyQuestionControl::Has_Unsubmitted_Score() const
 
 bool SurveyQuestionControl::eventFilter(QObject* watched, QEvent* event)
 {
+    if (event->type() == QEvent::FocusIn || event->type() == QEvent::FocusOut) {
+        // The mark of the row and the ring of its option follow the focus.
+        update();
+        return QWidget::eventFilter(watched, event);
+    }
     if (event->type() != QEvent::KeyPress)
         return QWidget::eventFilter(watched, event);
     const auto* press = static_cast<QKeyEvent*>(event);
     // Digits of the keypad count as well.
     if ((press->modifiers() & ~Qt::KeypadModifier) != Qt::NoModifier)
         return QWidget::eventFilter(watched, event);
+    const auto at = std::find(optChoice.begin(), optChoice.end(), watched);
+    if (at == optChoice.end())
+        return QWidget::eventFilter(watched, event);
+    int column = int(at - optChoice.begin());
     const int key = press->key();
+    int step = 0;
     if (key >= Qt::Key_0 && key < Qt::Key_0 + int(optChoice.size())) {
-        QRadioButton* option = optChoice[key - Qt::Key_0];
-        option->setFocus(Qt::OtherFocusReason);
-        option->click();
-        return true;
-    }
-    if (key == Qt::Key_Up || key == Qt::Key_Down) {
+        // The row is scored; the next question is the one to answer now.
+        column = key - Qt::Key_0;
+        optChoice[column]->setFocus(Qt::OtherFocusReason);
+        optChoice[column]->click();
+        step = 1;
+    } else if (key == Qt::Key_Up || key == Qt::Key_Down) {
         // The option buttons would move among themselves; a row of them
         // has nothing above or below.
-        const auto at = std::find(optChoice.begin(), optChoice.end(), watched);
-        SurveyQuestionControl* next = NeighbourRow(key == Qt::Key_Up ? -1 : 1);
-        if (next && at != optChoice.end())
-            next->optChoice[at - optChoice.begin()]->setFocus(Qt::OtherFocusReason);
-        return true;
+        step = key == Qt::Key_Up ? -1 : 1;
+    } else {
+        return QWidget::eventFilter(watched, event);
     }
-    return QWidget::eventFilter(watched, event);
+    if (SurveyQuestionControl* next = NeighbourRow(step))
+        next->optChoice[column]->setFocus(Qt::OtherFocusReason);
+    return true;
+}
+
+void SurveyQuestionControl::paintEvent(QPaintEvent* event)
+{
+    QWidget::paintEvent(event);
+    const auto focused =
+        std::find_if(optChoice.begin(), optChoice.end(),
+                     [](const QRadioButton* option) { return option->hasFocus(); });
+    if (focused == optChoice.end())
+        return;
+    // The row the keys score stands out from the others, and the option
+    // they stand on is ringed plainly, whatever the style's own mark.
+    QPainter painter(this);
+    QColor mark = palette().color(QPalette::Highlight);
+    mark.setAlpha(48);
+    painter.fillRect(rect(), mark);
+    const QRadioButton* option = *focused;
+    QStyleOptionButton styleOption;
+    styleOption.initFrom(option);
+    const QRect indicator =
+        option->style()->subElementRect(QStyle::SE_RadioButtonIndicator, &styleOption, option);
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setPen(QPen(palette().color(QPalette::Highlight), 2));
+    painter.drawEllipse(QRectF(indicator.translated(option->pos())).adjusted(-3, -3, 3, 3));
 }
 
 SurveyQuestionControl* SurveyQuestionControl::NeighbourRow(int step) const

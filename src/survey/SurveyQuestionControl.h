@@ -15,17 +15,26 @@ class TextBox;
 // invisibly so the host can tell which question a row answers.
 //
 // From the keyboard the row is one stop of the tab order; the digits 0 to 4
-// choose that score, Left and Right move between the options, and Up and
-// Down go to the same option of the row above or below on the panel.
+// choose that score and go on to the row below, Left and Right move between
+// the options, and Up and Down go to the same option of the row above or
+// below on the panel. The row with the focus is marked, and its focused
+// option ringed.
+//
+// To a screen reader the row is a group named by its question, holding the
+// five options "Score 0" to "Score 4"; its value is the score chosen. An
+// empty row is not there at all.
 class SurveyQuestionControl : public QWidget
 {
     Q_OBJECT
 public:
     explicit SurveyQuestionControl(QWidget* parent = nullptr);
 
-    // A text longer than the row's two lines ends in "…"; the row's tool tip
-    // and accessible description then give it whole.
-    void Set_Question(qint16 questionId, const QString& questionText);
+    // A text longer than the row's lines ends in "…"; the row's tool tip
+    // and accessible description then give it whole. The label (the
+    // question's "Number") goes before the text in what a screen reader
+    // names the row.
+    void Set_Question(qint16 questionId, const QString& questionText,
+                      const QString& questionLabel = QString());
     // Empties the row: nothing shows and it holds no question. The score stays.
     void Hide_Question();
     void Show_Question();
@@ -54,6 +63,7 @@ public:
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
+    void paintEvent(QPaintEvent* event) override;
 
 private:
     // The accessible description: the whole question, and what is stored.
@@ -64,6 +74,9 @@ private:
     SurveyQuestionControl* NeighbourRow(int step) const;
 
     QButtonGroup* m_choices = nullptr;
+    // The question's label as last given: a new layout of the row (the
+    // stored scores taking room) names the row again with it.
+    QString m_label;
     // The score the last Submit stored from this row; -1 for none.
     qint16 m_submitted = -1;
 };

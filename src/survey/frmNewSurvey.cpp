@@ -38,6 +38,7 @@ frmNewSurvey::frmNewSurvey()
     NameBy(txtCompletedBy, Label1);
     NameBy(txtCompany, Label2);
     SetReturnButton(butSubmit);
+    SetEscapeCloses(true);
 
     SetTabOrder({txtSurveyID, txtCompletedBy, txtCompany, butSubmit, butCancel});
     txtSurveyID->setFocus();

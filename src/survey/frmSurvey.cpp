@@ -14,6 +14,7 @@
 #include "questions/ModelLists.h"
 #include "survey/SurveyQuestionControl.h"
 
+#include <QAction>
 #include <QApplication>
 #include <QComboBox>
 #include <QFrame>
@@ -80,8 +81,12 @@ frmSurvey::frmSurvey() : Form("frmSurvey", QStringLiteral("Complete Survey"), 94
     Label6 = Control<QLabel>("Label6", 7920, 2160, 255, 255);
     Label7 = Control<QLabel>("Label7", 8400, 2160, 375, 255);
     QLabel* headings[] = {Label3, Label4, Label5, Label6, Label7};
-    for (int i = 0; i < 5; ++i)
+    for (int i = 0; i < 5; ++i) {
         headings[i]->setText(QString::number(i));
+        // Read alone, "4" would say nothing of what it heads.
+        headings[i]->setAccessibleName(QStringLiteral("Score %1").arg(i));
+        headings[i]->setAccessibleDescription(QStringLiteral("Heading of the options below"));
+    }
 
     Picture1 = Control<QFrame>("Picture1", 360, 2520, 8655, 3975);
     Picture1->setFrameStyle(QFrame::Panel | QFrame::Sunken);
@@ -108,7 +113,8 @@ frmSurvey::frmSurvey() : Form("frmSurvey", QStringLiteral("Complete Survey"), 94
     VScroll1->installEventFilter(this);
 
     butSubmit = Control<QPushButton>("butSubmit", 360, 6720, 975, 375);
-    butSubmit->setText(QStringLiteral("Submit"));
+    // Alt+S submits from wherever the keys are.
+    butSubmit->setText(QStringLiteral("&Submit"));
     // Beside Submit, in the window's free lower right.
     lblStored = Control<QLabel>("lblStored", 1560, 6720, 7455, 375);
     lblStored->setText(kChooseToSeeStored);
@@ -121,6 +127,17 @@ frmSurvey::frmSurvey() : Form("frmSurvey", QStringLiteral("Complete Survey"), 94
     SetTabOrder({txtCompletedBy, txtCompany, butSubmit, cmbModelRow, cmbModelCol, VScroll1});
     OrderTabs(0);
 
+    // The next and the previous cell of the model, row by row, without
+    // picking a row and a column again.
+    actNextCell = new QAction(this);
+    actNextCell->setObjectName(QStringLiteral("actNextCell"));
+    actNextCell->setShortcut(Qt::CTRL | Qt::Key_PageDown);
+    addAction(actNextCell);
+    actPreviousCell = new QAction(this);
+    actPreviousCell->setObjectName(QStringLiteral("actPreviousCell"));
+    actPreviousCell->setShortcut(Qt::CTRL | Qt::Key_PageUp);
+    addAction(actPreviousCell);
+
     connect(cmbSurveyID, &QComboBox::activated, this, Handler(this, &frmSurvey::cmbSurveyID_Click));
     connect(cmbModelRow, &QComboBox::activated, this, Handler(this, &frmSurvey::cmbModelRow_Click));
     connect(cmbModelCol, &QComboBox::activated, this, Handler(this, &frmSurvey::cmbModelCol_Click));
@@ -128,6 +145,9 @@ frmSurvey::frmSurvey() : Form("frmSurvey", QStringLiteral("Complete Survey"), 94
     connect(VScroll1, &QScrollBar::sliderMoved, this, Handler(this, &frmSurvey::VScroll1_Scroll));
     connect(butSubmit, &QPushButton::clicked, this, Handler(this, &frmSurvey::butSubmit_Click));
     connect(butWithdraw, &QPushButton::clicked, this, Handler(this, &frmSurvey::butWithdraw_Click));
+    connect(actNextCell, &QAction::triggered, this, Handler(this, &frmSurvey::actNextCell_Click));
+    connect(actPreviousCell, &QAction::triggered, this,
+            Handler(this, &frmSurvey::actPreviousCell_Click));
     connect(qApp, &QApplication::focusChanged, this, Handler(this, &frmSurvey::Row_Focus));
     connect(VScroll1, &QScrollBar::valueChanged, this, Handler(this, &frmSurvey::MakeRowsInView));
     connect(VScroll1, &QScrollBar::sliderMoved, this, Handler(this, &frmSurvey::MakeRowsInView));
@@ -177,8 +197,8 @@ void frmSurvey::PlaceScoreHeadings()
         styleOption.initFrom(option);
         const QRect indicator =
             option->style()->subElementRect(QStyle::SE_RadioButtonIndicator, &styleOption, option);
-        const QPoint centre = option->mapTo(this, indicator.center());
         QLabel* heading = headings[i];
+        const QPoint centre = option->mapTo(heading->parentWidget(), indicator.center());
         heading->setAlignment(Qt::AlignHCenter | Qt::AlignVCenter);
         heading->move(centre.x() - heading->width() / 2, heading->y());
     }
@@ -304,7 +324,7 @@ void frmSurvey::FillRow(std::size_t n)
     if (qsizetype(n) < m_questions.size()) {
         row->Show_Question();
         const CellQuestion& question = m_questions.at(qsizetype(n));
-        row->Set_Question(question.id, question.text);
+        row->Set_Question(question.id, question.text, question.label);
         row->Set_Stored(m_storedScores.value(question.id));
         PlaceTwips(row, 0, kRowPitch * int(n), kRowWidth, kRowHeight);
     } else {
@@ -432,6 +452,39 @@ void frmSurvey::ChooseSurvey(SurveyNumber surveyId)
         cmbSurveyID_Click();
     }
     cmbModelRow->setFocus();
+}
+
+void frmSurvey::actNextCell_Click()
+{
+    MoveToCell(1);
+}
+
+void frmSurvey::actPreviousCell_Click()
+{
+    MoveToCell(-1);
+}
+
+void frmSurvey::MoveToCell(int step)
+{
+    const int cols = cmbModelCol->count();
+    const int cells = cmbModelRow->count() * cols;
+    if (cells == 0)
+        return;
+    const int row = cmbModelRow->currentIndex();
+    const int col = cmbModelCol->currentIndex();
+    // Without a whole cell chosen, the first one that fits what is.
+    int at = std::max(row, 0) * cols + std::max(col, 0);
+    if (row >= 0 && col >= 0)
+        at += step;
+    if (at < 0 || at >= cells || !DiscardUnsubmitted())
+        return;
+    cmbModelRow->setCurrentIndex(at / cols);
+    cmbModelCol->setCurrentIndex(at % cols);
+    LoadCellQuestions();
+    // The keys go on scoring, from the cell's first question.
+    const SurveyQuestionControl* first = SurveyQuestionControl1.front();
+    if (first->Has_Question())
+        first->optChoice.front()->setFocus(Qt::OtherFocusReason);
 }
 
 void frmSurvey::cmbModelRow_Click()

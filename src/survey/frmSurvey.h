@@ -8,6 +8,7 @@
 #include <QStringList>
 #include <vector>
 
+class QAction;
 class QComboBox;
 class QEvent;
 class QFrame;
@@ -60,6 +61,9 @@ public:
     QLabel* lblStored = nullptr;
     // Takes the survey's answers in the cell on show out, into the history.
     QPushButton* butWithdraw = nullptr;
+    // Ctrl+Page Down and Ctrl+Page Up: the next and the previous cell.
+    QAction* actNextCell = nullptr;
+    QAction* actPreviousCell = nullptr;
 
 protected:
     void Form_Load() override;
@@ -100,7 +104,11 @@ private:
     void VScroll1_Scroll();
     void butSubmit_Click();
     void butWithdraw_Click();
+    void actNextCell_Click();
+    void actPreviousCell_Click();
     void Row_Focus();
+    // Shows the cell `step` cells on from the one on show, row by row.
+    void MoveToCell(int step);
 
     // The cell whose questions are on show. The combo boxes have already moved
     // to the new pick when their click arrives, so a repeated pick of the same

@@ -133,38 +133,147 @@ private Q_SLOTS:
         db.exec(QStringLiteral("INSERT INTO survey_results (survey_id, question_id, answer) VALUES ") +
                 values.join(u','));
 
+        // The same cells however the engine would plan the reading, in a
+        // few statements whatever the model's size: as made; with statistics
+        // that tell the engine the answers' index finds nothing and the
+        // questions are one; without the survey's index; without either.
+        // Before: one statement per cell, each scanning every answer under
+        // those statistics.
+        const QList<QStringList> plans = {
+            {},
+            {QStringLiteral("ANALYZE"), QStringLiteral("DELETE FROM sqlite_stat1"),
+             QStringLiteral("INSERT INTO sqlite_stat1 VALUES ('survey_results', "
+                            "'survey_results_question', '3000000 3000000 3000000 3000000'), "
+                            "('question', 'question_cell', '1 1 1'), ('question', NULL, '1'), "
+                            "('survey_results', NULL, '10')")},
+            {QStringLiteral("DROP INDEX survey_results_survey")},
+            {QStringLiteral("DROP INDEX survey_results_question")}};
+        for (const QStringList& plan : plans) {
+            if (!plan.isEmpty() && TestDb::OnServer())
+                break;
+            for (const QString& sql : plan)
+                db.exec(sql);
+            Database file = OpenSurveyDatabase(DBEngine::SurveyDatabaseName());
+            ResultsGrid grid = LoadModelGrid(file);
+            QCOMPARE(grid.rowNumbers, QList<qint64>(rowNumbers.begin(), rowNumbers.end()));
+            QCOMPARE(grid.colNumbers, QList<qint64>(colNumbers.begin(), colNumbers.end()));
+            QCOMPARE(grid.rowNames.first(), QStringLiteral("Row %1").arg(rowNumbers.first()));
+
+            for (int survey = 1; survey <= 4; ++survey) {
+                QMap<QPair<int, int>, QPair<qint64, qint64>> expected;
+                const auto groups = db.rows(
+                    QStringLiteral("SELECT q.row_id, q.col_id, SUM(r.answer), COUNT(*) "
+                                   "FROM survey_results r JOIN question q ON q.id = r.question_id "
+                                   "WHERE r.survey_id = %1 GROUP BY q.row_id, q.col_id")
+                        .arg(survey));
+                for (const QVariantList& g : groups)
+                    expected[{g[0].toInt(), g[1].toInt()}] = {g[2].toLongLong(), g[3].toLongLong()};
+
+                const quint64 sent = DBEngine::StatementsSent();
+                ComputeResults(file, survey, grid);
+                QVERIFY(DBEngine::StatementsSent() - sent <= 8);
+                QVERIFY(grid.HasResults());
+                int answered = 0;
+                for (int row = 0; row < grid.RowCount(); ++row) {
+                    for (int col = 0; col < grid.ColCount(); ++col) {
+                        const auto want = expected.value({rowNumbers[row], colNumbers[col]});
+                        const ResultsCell& cell = grid.Cell(row, col);
+                        QCOMPARE(SumText(cell.sum), QString::number(want.first));
+                        QCOMPARE(cell.count, want.second);
+                        answered += cell.HasAnswers();
+                    }
+                }
+                // Survey 4 has no answers; the others fill most of the grid.
+                QVERIFY(survey == 4 ? answered == 0
+                                    : answered > grid.RowCount() * grid.ColCount() / 2);
+            }
+        }
+    }
+
+    // A cell's numbers as a file made by other means stores them are found
+    // as `row_id = 1` finds them: 1.0 is 1, and '1' is 1 only in a column
+    // declared as text. The answer is counted or not as the engine compares.
+    void cellNumbersAsStored_data()
+    {
+        QTest::addColumn<QString>("rowType");
+        QTest::addColumn<QString>("rowId");
+        QTest::addColumn<qint64>("counted");
+        QTest::newRow("whole number") << "INTEGER"
+                                      << "1" << qint64(1);
+        QTest::newRow("1.0") << ""
+                             << "1.0" << qint64(1);
+        QTest::newRow("'1' in a text column") << "TEXT"
+                                              << "'1'" << qint64(1);
+        QTest::newRow("'1' in a column of no type") << ""
+                                                    << "'1'" << qint64(0);
+        QTest::newRow("'01' in a text column") << "TEXT"
+                                               << "'01'" << qint64(0);
+    }
+
+    void cellNumbersAsStored()
+    {
+        QFETCH(QString, rowType);
+        QFETCH(QString, rowId);
+        QFETCH(qint64, counted);
+        QUELT_FILE_ONLY("typeless columns holding text");
+        TestDb db({QStringLiteral("R0"), QStringLiteral("R1")}, {QStringLiteral("C")});
+        db.exec(QStringLiteral("DROP TABLE question"));
+        db.exec(QStringLiteral("CREATE TABLE question (id INTEGER PRIMARY KEY, label, "
+                               "question_text, row_id %1, col_id)")
+                    .arg(rowType));
+        db.exec(QStringLiteral("INSERT INTO question VALUES (1, 'L', 'Q', %1, 0)").arg(rowId));
+        db.addSurvey(1);
+        db.addAnswer(1, 1, 3);
         Database file = OpenSurveyDatabase(DBEngine::SurveyDatabaseName());
         ResultsGrid grid = LoadModelGrid(file);
-        QCOMPARE(grid.rowNumbers, QList<qint64>(rowNumbers.begin(), rowNumbers.end()));
-        QCOMPARE(grid.colNumbers, QList<qint64>(colNumbers.begin(), colNumbers.end()));
-        QCOMPARE(grid.rowNames.first(), QStringLiteral("Row %1").arg(rowNumbers.first()));
+        ComputeResults(file, 1, grid);
+        QCOMPARE(grid.Cell(1, 0).count, counted);
+        QCOMPARE(grid.Cell(0, 0).count, qint64(0));
+    }
 
-        for (int survey = 1; survey <= 4; ++survey) {
-            QMap<QPair<int, int>, QPair<qint64, qint64>> expected;
-            const auto groups = db.rows(
-                QStringLiteral("SELECT q.row_id, q.col_id, SUM(r.answer), COUNT(*) "
-                               "FROM survey_results r JOIN question q ON q.id = r.question_id "
-                               "WHERE r.survey_id = %1 GROUP BY q.row_id, q.col_id")
-                    .arg(survey));
-            for (const QVariantList& g : groups)
-                expected[{g[0].toInt(), g[1].toInt()}] = {g[2].toLongLong(), g[3].toLongLong()};
+    // Answers at the ends of what the file can hold are summed exactly, and
+    // those outside 0 to 4 are counted. Before: -2^63 gave a mean off by a
+    // quarter without a word, and 2^63 - 1 twice an "integer overflow".
+    void extremeAnswers_data()
+    {
+        QTest::addColumn<QString>("answers");
+        QTest::addColumn<QString>("sum");
+        QTest::addColumn<QString>("mean");
+        QTest::addColumn<qint64>("outside");
+        QTest::newRow("the most negative") << "-9223372036854775808, 1, 2, 3"
+                                           << "-9223372036854775802"
+                                           << "-2305843009213693950.50" << qint64(1);
+        QTest::newRow("the largest, twice") << "9223372036854775807, 9223372036854775807, 4"
+                                            << "18446744073709551618"
+                                            << "6148914691236517206.00" << qint64(2);
+        QTest::newRow("both ends") << "9223372036854775807, -9223372036854775808, 5, -1"
+                                   << "3"
+                                   << "0.75" << qint64(4);
+        QTest::newRow("none outside") << "0, 4, 4"
+                                      << "8"
+                                      << "2.67" << qint64(0);
+    }
 
-            ComputeResults(file, survey, grid);
-            QVERIFY(grid.HasResults());
-            int answered = 0;
-            for (int row = 0; row < grid.RowCount(); ++row) {
-                for (int col = 0; col < grid.ColCount(); ++col) {
-                    const auto want = expected.value({rowNumbers[row], colNumbers[col]});
-                    const ResultsCell& cell = grid.Cell(row, col);
-                    QCOMPARE(cell.sum, want.first);
-                    QCOMPARE(cell.count, want.second);
-                    answered += cell.HasAnswers();
-                }
-            }
-            // Survey 4 has no answers; the others fill most of the grid.
-            QVERIFY(survey == 4 ? answered == 0 : answered > grid.RowCount() * grid.ColCount() / 2);
-        }
-        file.Close();
+    void extremeAnswers()
+    {
+        QFETCH(QString, answers);
+        QFETCH(QString, sum);
+        QFETCH(QString, mean);
+        QFETCH(qint64, outside);
+        QUELT_FILE_ONLY("answers beyond 32 bits");
+        TestDb db({QStringLiteral("R")}, {QStringLiteral("C")});
+        db.addSurvey(1);
+        for (const QString& answer : answers.split(QStringLiteral(", ")))
+            db.exec(QStringLiteral("INSERT INTO survey_results VALUES (1, %1, %2)")
+                        .arg(db.addQuestion(0, 0, QStringLiteral("Q")))
+                        .arg(answer));
+        Database file = DBEngine::OpenDatabase(DBEngine::SurveyDatabaseName());
+        ResultsGrid grid = LoadModelGrid(file);
+        ComputeResults(file, 1, grid);
+        QCOMPARE(SumText(grid.Cell(0, 0).sum), sum);
+        QCOMPARE(MeanText(grid.Cell(0, 0)), mean);
+        QCOMPARE(grid.Cell(0, 0).outside, outside);
+        QCOMPARE(OutsideScoresNote(grid).isEmpty(), outside == 0);
     }
 
     // The twip layout scales to the device drawn on: at twice the screen's

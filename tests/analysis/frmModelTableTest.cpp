@@ -4,14 +4,25 @@
 #include "platform/Twips.h"
 
 #include <QAccessible>
+#include <QClipboard>
 #include <QComboBox>
+#include <QContextMenuEvent>
+#include <QFileDialog>
 #include <QLabel>
+#include <QLineEdit>
 #include <QListWidget>
+#include <QMenu>
+#include <QMimeData>
+#include <QPrintDialog>
+#include <QPrintPreviewDialog>
+#include <QPrinter>
+#include <QProcess>
 #include <QPushButton>
 #include <QScrollArea>
 #include <QScrollBar>
 #include <QSet>
 #include <QTextDocument>
+#include <QTimer>
 #include <QToolTip>
 #include <optional>
 
@@ -102,6 +113,34 @@ void answerCell(const TestDb& db, int survey, int row, int col, const QList<int>
 {
     for (int answer : answers)
         db.addAnswer(survey, db.addQuestion(row, col, QStringLiteral("Q"), QStringLiteral("L")), answer);
+}
+
+// Answers the next modal dialog as a user would, once it is open: `answer`
+// gets it (the test's failures inside are collected, not thrown).
+void whenDialogOpens(const std::function<void(QWidget*)>& answer)
+{
+    auto* timer = new QTimer;
+    timer->setInterval(20);
+    QObject::connect(timer, &QTimer::timeout, [timer, answer, tries = 0]() mutable {
+        // Once it has settled, as a user sees it before typing.
+        QWidget* dialog = ++tries > 5 ? QApplication::activeModalWidget() : nullptr;
+        if (dialog || tries > 250) {
+            timer->stop();
+            timer->deleteLater();
+            if (dialog)
+                answer(dialog);
+        }
+    });
+    timer->start();
+}
+
+// A reader's tool run on a file the test made.
+QString run(const QString& program, const QStringList& args)
+{
+    QProcess p;
+    p.start(program, args);
+    p.waitForFinished(60000);
+    return QString::fromUtf8(p.readAllStandardOutput());
 }
 
 // "Quelt Analysis" on the main menu: the window it shows, and its controls
@@ -238,6 +277,15 @@ private Q_SLOTS:
         // Lines lie on top of the fills.
         QVERIFY(isDark(image, lineAt(2) + 500, lineAt(1)));
         QVERIFY(isDark(image, lineAt(2), lineAt(1) + 500));
+        // An answer no window stores is said, not only counted.
+        if (std::any_of(answers.begin(), answers.end(), [](int a) { return a < 0 || a > 4; })) {
+            QCOMPARE(m_messages->messages.size(), 1);
+            QVERIFY2(m_messages->last().startsWith(QLatin1String(
+                         "Survey 1: 1 answer outside 0 to 4 (in Row B / Col C) is counted in the "
+                         "means as stored; run quelt-db check on ")),
+                     qPrintable(m_messages->last()));
+            m_messages->messages.clear();
+        }
     }
 
     void colourCodingOffFillsNothing()
@@ -545,6 +593,63 @@ private Q_SLOTS:
                  qPrintable(described));
     }
 
+    // A screen reader reads the grid as a table: the model's full names as
+    // its headings, each cell's mean or "no answers" and its band. The arrow
+    // keys move cell by cell, and the picture scrolls to the cell reached.
+    void gridReadsAsATable()
+    {
+        TestDb db;
+        setModel(db, numbers(3), numbers(12));
+        db.exec(
+            QStringLiteral("UPDATE model_row SET name = '%1' WHERE row_number = 0").arg(kLongRow));
+        db.addSurvey(1);
+        answerCell(db, 1, 1, 2, {2, 3});
+        ModelTable w;
+        QAccessibleInterface* face = QAccessible::queryAccessibleInterface(w.picTable);
+        QCOMPARE(face->role(), QAccessible::Table);
+        QAccessibleTableInterface* table = face->tableInterface();
+        QVERIFY(table);
+        QCOMPARE(table->rowCount(), 3);
+        QCOMPARE(table->columnCount(), 12);
+        QCOMPARE(table->rowDescription(0), kLongRow);
+        QCOMPARE(table->columnDescription(11), QStringLiteral("C11"));
+        const auto says = [table](int row, int col) {
+            const QAccessibleInterface* cell = table->cellAt(row, col);
+            return cell->text(QAccessible::Name) + u'|' + cell->text(QAccessible::Description);
+        };
+        QCOMPARE(says(1, 2), QStringLiteral("no survey shown|"));
+        w.showResults(QStringLiteral("1"));
+        QCOMPARE(says(1, 2), QStringLiteral("2.50|band above 2 to 3"));
+        QCOMPARE(says(0, 0), QStringLiteral("no answers|"));
+        QAccessibleTableCellInterface* cell = table->cellAt(0, 2)->tableCellInterface();
+        QCOMPARE(cell->rowHeaderCells().value(0)->text(QAccessible::Name), kLongRow);
+        QCOMPARE(cell->columnHeaderCells().value(0)->text(QAccessible::Name), QStringLiteral("C2"));
+        // Headings and cells are the table's children, each found again.
+        QCOMPARE(face->childCount(), 12 + 3 * 13);
+        for (int i = 0; i < face->childCount(); ++i) {
+            QCOMPARE(face->child(i)->parent(), face);
+            QCOMPARE(face->indexOfChild(face->child(i)), i);
+        }
+
+        Ui::Activate(w.form);
+        w.picTable->setFocus();
+        for (int i = 0; i < 12; ++i) // the last one goes nowhere
+            Ui::Key(Qt::Key_Right);
+        Ui::Key(Qt::Key_Down);
+        QCOMPARE(face->focusChild(), table->cellAt(1, 11));
+        QVERIFY(face->focusChild()->state().focused);
+        const auto* area = Ui::Find<QScrollArea>(w.form, QStringLiteral("picTableArea"));
+        const auto inView = [area, table] {
+            return QRect(area->viewport()->mapToGlobal(QPoint(0, 0)), area->viewport()->size())
+                .contains(table->cellAt(1, 11)->rect());
+        };
+        QVERIFY(area->horizontalScrollBar()->value() > 0);
+        QVERIFY(inView());
+        // Leaving the picture leaves it where it was.
+        Ui::Key(Qt::Key_Tab);
+        QVERIFY(inView());
+    }
+
     void showingAgainAddsNewSurveys()
     {
         TestDb db;
@@ -568,6 +673,192 @@ private Q_SLOTS:
         ModelTable::open();
         QCOMPARE(Ui::Items(w.cmbSurvey), QStringList({QStringLiteral("4")}));
         QCOMPARE(w.cmbSurvey->currentIndex(), -1);
+    }
+
+    // The grid's context menu: opened by the menu key, Shift+F10 or the right
+    // button, it copies the grid, saves the files quelt-db report writes, and
+    // prints what its preview shows.
+    void reportMenuCopiesSavesAndPrints_data()
+    {
+        QTest::addColumn<QString>("opening");
+        QTest::addColumn<QString>("item");
+        QTest::addColumn<QString>("file");
+        QTest::newRow("copy, by the menu key") << "menu key"
+                                               << "miCopy" << QString();
+        QTest::newRow("PNG, by Shift+F10") << "Shift+F10"
+                                           << "miSaveAs"
+                                           << "grid.png";
+        QTest::newRow("CSV, by the right button") << "right button"
+                                                  << "miSaveAs"
+                                                  << "grid.csv";
+        QTest::newRow("SVG") << "Shift+F10"
+                             << "miSaveAs"
+                             << "grid.svg";
+        QTest::newRow("PDF") << "Shift+F10"
+                             << "miSaveAs"
+                             << "grid.pdf";
+        QTest::newRow("print") << "Shift+F10"
+                               << "miPrint"
+                               << "printed.pdf";
+    }
+
+    void reportMenuCopiesSavesAndPrints()
+    {
+        QFETCH(QString, opening);
+        QFETCH(QString, item);
+        QFETCH(QString, file);
+        TestDb db;
+        db.addSurvey(1, QStringLiteral("Anna"), QStringLiteral("Acme"));
+        answerCell(db, 1, 0, 1, {3, 4});
+        ModelTable w;
+        w.showResults(QStringLiteral("1"));
+        Ui::Activate(w.form);
+        w.picTable->setFocus();
+        if (opening == QLatin1String("right button")) {
+            QContextMenuEvent click(QContextMenuEvent::Mouse, QPoint(20, 20),
+                                    w.picTable->mapToGlobal(QPoint(20, 20)));
+            QApplication::sendEvent(w.picTable, &click);
+        } else if (opening == QLatin1String("menu key")) {
+            QContextMenuEvent key(QContextMenuEvent::Keyboard, QPoint(5, 5),
+                                  w.picTable->mapToGlobal(QPoint(5, 5)));
+            QApplication::sendEvent(w.picTable, &key);
+        } else {
+            Ui::Key(Qt::Key_F10, Qt::ShiftModifier);
+        }
+        auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+        QVERIFY(menu && menu->objectName() == QLatin1String("mnuReport"));
+        const QString path = db.dir() + u'/' + file;
+        QString expected; // what quelt-db report writes for the same survey
+        if (file.endsWith(QLatin1String(".png")) || file.endsWith(QLatin1String(".csv"))) {
+            expected = db.dir() + QStringLiteral("/tool.") + QFileInfo(file).suffix();
+            QProcess tool;
+            tool.start(QStringLiteral(QUELT_DB_TOOL),
+                       {"report", db.location(), "--survey", "1", "--output", expected});
+            QVERIFY(tool.waitForFinished(60000) && tool.exitCode() == 0);
+        }
+        if (item == QLatin1String("miSaveAs")) {
+            whenDialogOpens([&](QWidget* dialog) {
+                auto* files = qobject_cast<QFileDialog*>(dialog);
+                if (files && files->objectName() == QLatin1String("dlgSaveAs")) {
+                    // Typed into the file name box, then Return.
+                    auto* name = files->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
+                    name->setText(path);
+                    QTest::keyClick(name, Qt::Key_Return);
+                }
+            });
+        } else if (item == QLatin1String("miPrint")) {
+            whenDialogOpens([&](QWidget* dialog) {
+                auto* preview = qobject_cast<QPrintPreviewDialog*>(dialog);
+                if (!preview)
+                    return;
+                preview->printer()->setOutputFileName(path);
+                whenDialogOpens([](QWidget* print) {
+                    if (qobject_cast<QPrintDialog*>(print))
+                        static_cast<QDialog*>(print)->accept();
+                });
+                for (QAction* action : preview->findChildren<QAction*>())
+                    if (action->text() == QLatin1String("Print"))
+                        return action->trigger();
+                preview->reject();
+            });
+        }
+        menu->findChild<QAction*>(item)->trigger();
+        menu->close();
+        Ui::Settle();
+
+        if (file.isEmpty()) {
+            const QMimeData* copied = QApplication::clipboard()->mimeData();
+            QVERIFY(copied->text().contains(QStringLiteral("\tCol A\tCol B\tCol C\n")));
+            QVERIFY(copied->text().contains(QStringLiteral("Row A\ta\t3.50\ta\n")));
+            const QImage image = qvariant_cast<QImage>(copied->imageData());
+            QCOMPARE(cellFill(image, 0, 1), kUpTo4);
+            return;
+        }
+        QVERIFY2(QFileInfo::exists(path), qPrintable(path));
+        if (!expected.isEmpty()) {
+            QFile saved(path);
+            QFile tool(expected);
+            QVERIFY(saved.open(QIODevice::ReadOnly) && tool.open(QIODevice::ReadOnly));
+            QCOMPARE(saved.readAll(), tool.readAll());
+        } else if (file.endsWith(QLatin1String(".pdf"))) {
+            const QString text = run(QStringLiteral("pdftotext"), {path, QStringLiteral("-")});
+            for (const char* words : {"Survey 1: Anna, Acme", "Page 1 of 2", "3.50"})
+                QVERIFY2(text.contains(QLatin1String(words)), qPrintable(text));
+        } else {
+            QFile svg(path);
+            QVERIFY(svg.open(QIODevice::ReadOnly));
+            QVERIFY(svg.readAll().contains(">3.50<"));
+        }
+    }
+
+    // Compare Surveys and Company Trend draw their reports as quelt-db does.
+    void comparisonAndTrendWindows_data()
+    {
+        QTest::addColumn<QString>("item");
+        QTest::addColumn<QString>("window");
+        QTest::addColumn<QColor>("fill"); // of cell 0, 0
+        QTest::addColumn<QString>("shown");
+        QTest::addColumn<int>("answer");   // survey 3's
+        QTest::addColumn<QString>("said"); // after the picture is shown
+        QTest::newRow("compare") << "miCompareSurveys"
+                                 << "frmCompareSurveys" << QColor(92, 184, 92)
+                                 << "Showing survey 1 compared with survey 3." << 4 << QString();
+        QTest::newRow("trend") << "miCompanyTrend"
+                               << "frmCompanyTrend" << kUpTo4 << "Showing 2 surveys of Acme: 1, 3."
+                               << 4 << QString();
+        QTest::newRow("compare, an answer no window stores")
+            << "miCompareSurveys"
+            << "frmCompareSurveys" << QColor(92, 184, 92)
+            << "Showing survey 1 compared with survey 3." << 9
+            << "In survey 3: 1 answer outside 0 to 4 (in Row A / Col A) is counted in the means "
+               "as stored; run quelt-db check on ";
+    }
+
+    void comparisonAndTrendWindows()
+    {
+        QFETCH(QString, item);
+        QFETCH(QString, window);
+        QFETCH(QColor, fill);
+        QFETCH(QString, shown);
+        QFETCH(int, answer);
+        QFETCH(QString, said);
+        if (answer > 4)
+            QUELT_FILE_ONLY("a server refuses a score above 4");
+        TestDb db;
+        db.addSurvey(1, QStringLiteral("Anna"), QStringLiteral("Acme"));
+        db.addSurvey(2, QStringLiteral("Ben"), QStringLiteral("Other"));
+        db.addSurvey(3, QStringLiteral("Cleo"), QStringLiteral("Acme"));
+        const qint64 question = db.addQuestion(0, 0, QStringLiteral("Q"), QStringLiteral("L"));
+        db.addAnswer(1, question, 1);
+        db.addAnswer(3, question, answer);
+        Ui::MenuItem(item);
+        QWidget* form = Ui::FindWindow(window);
+        const bool compare = item == QLatin1String("miCompareSurveys");
+        if (compare) {
+            Ui::Click(form, "butCompare"); // nothing chosen yet: said, nothing drawn
+            QCOMPARE(m_messages->messages, QStringList{"Choose the two surveys to compare."});
+            m_messages->messages.clear();
+            Ui::PickText(form, "cmbFirstSurvey", QStringLiteral("1 (Acme)"));
+            Ui::PickText(form, "cmbSecondSurvey", QStringLiteral("3 (Acme)"));
+            Ui::Click(form, "butCompare");
+        } else {
+            QCOMPARE(Ui::Items(Ui::Find<QComboBox>(form, "cmbCompany")),
+                     (QStringList{"Acme", "Other"}));
+            Ui::PickText(form, "cmbCompany", QStringLiteral("Acme"));
+            Ui::Click(form, "butTrend");
+        }
+        QCOMPARE(Ui::Find<QLabel>(form, "lblShown")->text(), shown);
+        QCOMPARE(m_messages->messages.size(), said.isEmpty() ? 0 : 1);
+        if (!said.isEmpty())
+            QVERIFY2(m_messages->last().startsWith(said), qPrintable(m_messages->last()));
+        m_messages->messages.clear();
+        QWidget* picture = Ui::Find(form, compare ? "picCompare" : "picTrend");
+        const QImage image = picture->grab().toImage();
+        QCOMPARE(cellFill(image, 0, 0), fill);
+        QCOMPARE(cellFill(image, 1, 1), kNoAnswers);
+        if (!compare) // the line rises from 1 to 4 across the cell's lower half
+            QVERIFY(hasInk(image, 1600, 2200, 250, 150) && hasInk(image, 2200, 1900, 200, 120) &&
+                    !hasInk(image, 2200, 2250, 200, 120));
     }
 
     void failedQueryKeepsThePicture()

@@ -1,5 +1,6 @@
 #include "common/Fail.h"
 #include "common/TestRegistry.h"
+#include "common/Ui.h"
 
 #include "platform/MessageBox.h"
 #include "platform/Toolkit.h"
@@ -130,6 +131,7 @@ int main(int argc, char* argv[])
     qputenv("QT_QPA_PLATFORM", qgetenv("QT_QPA_PLATFORM").isEmpty() ? "offscreen"
                                                                        : qgetenv("QT_QPA_PLATFORM"));
     QApplication app(argc, argv);
+    Ui::UseTestToolkit();
     g_previousHandler = qInstallMessageHandler(dropPlatformChatter);
     InitToolkit(app);
     app.setQuitOnLastWindowClosed(false);

@@ -1,14 +1,36 @@
 #include "common/Ui.h"
 
 #include "platform/MessageBox.h"
+#include "platform/Toolkit.h"
 #include "shell/frmMainMenu.h"
 #include "survey/SurveyQuestionControl.h"
 
 #include <QCoreApplication>
 #include <QEvent>
 #include <QRadioButton>
+#include <QSettings>
+#include <QTemporaryDir>
 
 namespace Ui {
+
+void UseTestToolkit()
+{
+    QApplication::setFont(ToolkitFont());
+    static QTemporaryDir settings;
+    QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, settings.path());
+}
+
+AppFont::AppFont(double points) : m_previous(QApplication::font())
+{
+    QFont font = m_previous;
+    font.setPointSizeF(points);
+    QApplication::setFont(font);
+}
+
+AppFont::~AppFont()
+{
+    QApplication::setFont(m_previous);
+}
 
 void Settle()
 {
@@ -169,7 +191,7 @@ QStringList TabOrder(QWidget* window)
     QWidget* w = first;
     do {
         if (w && w->isVisibleTo(window) && w->isEnabled() && (w->focusPolicy() & Qt::TabFocus) &&
-            w->parentWidget() == window)
+            w->parentWidget() == window->findChild<QWidget*>(QStringLiteral("clientArea")))
             names.append(w->objectName());
         w = w ? w->nextInFocusChain() : nullptr;
     } while (w && w != first);

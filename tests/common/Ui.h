@@ -4,6 +4,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QComboBox>
+#include <QFont>
 #include <QTest>
 #include <QWidget>
 
@@ -19,6 +20,25 @@ class SurveyQuestionControl;
 namespace Ui {
 
 using Where = std::source_location;
+
+// The toolkit at the design font the layout tables give, and with the
+// settings (where windows were left) in a folder of this process's own, never
+// the user's. Called once the application exists.
+void UseTestToolkit();
+
+// The application's font at this size (the design font is 8.25 pt) for as
+// long as it lives; windows opened meanwhile are laid out for it.
+class AppFont
+{
+public:
+    explicit AppFont(double points);
+    ~AppFont();
+    AppFont(const AppFont&) = delete;
+    AppFont& operator=(const AppFont&) = delete;
+
+private:
+    QFont m_previous;
+};
 
 // Closes every window with its close box and lets Qt destroy them, unsubmitted
 // work and all.

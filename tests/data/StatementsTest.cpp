@@ -28,10 +28,22 @@ private Q_SLOTS:
                            << "SELECT col_number, name FROM model_column ORDER BY col_number";
         QTest::newRow("8") << Sql::SelectRowNamesOrdered()
                            << "SELECT row_number, name FROM model_row ORDER BY row_number";
-        QTest::newRow("9") << Sql::SelectCellSum(7, 2, 3)
-                           << "SELECT SUM(answer) as iSum, COUNT(answer) as iCount FROM survey_results, "
-                              "question WHERE survey_results.question_id = question.id AND survey_id = 7 "
-                              "AND row_id = 2 AND col_id = 3";
+        QTest::newRow("9")
+            << Sql::SelectGridSums({QStringLiteral("7"), false}, {2}, {3, 4},
+                                   {Sql::AnswerPlan::BySurvey, QStringLiteral("by \"survey\"")})
+            << "SELECT q.row_id AS row_value, q.col_id AS col_value, COUNT(r.answer) AS iCount, "
+               "SUM(r.answer) AS iSum, MIN(r.answer) AS iLowest, MAX(r.answer) AS iHighest FROM "
+               "survey_results AS r INDEXED BY \"by \"\"survey\"\"\" CROSS JOIN question AS q "
+               "WHERE r.question_id = q.id AND r.survey_id IN (7) GROUP BY q.row_id, q.col_id";
+        QTest::newRow("9, several surveys, by question")
+            << Sql::SelectGridOddAnswers({QStringLiteral("1,3"), true}, {0}, {1},
+                                         {Sql::AnswerPlan::ByQuestion, QStringLiteral("q")})
+            << "SELECT CAST(q.row_id AS INTEGER) AS row_number, CAST(q.col_id AS INTEGER) AS "
+               "col_number, r.survey_id AS survey, r.question_id AS question, r.answer AS answer, "
+               "r.answer >> 32 AS iHigh, r.answer & 4294967295 AS iLow, CAST(r.answer AS INTEGER) "
+               "NOT BETWEEN 0 AND 4 AS iOutside FROM question AS q CROSS JOIN survey_results AS r "
+               "INDEXED BY \"q\" WHERE r.question_id = q.id AND (r.survey_id IN (1,3)) = 1 AND "
+               "q.row_id IN (0) AND q.col_id IN (1) AND CAST(r.answer AS INTEGER) <> r.answer";
         QTest::newRow("10") << Sql::InsertQuestion(QStringLiteral("4"), QStringLiteral("Why"), 2, 3)
                             << "INSERT INTO question (label, question_text, row_id, col_id) VALUES ('4', 'Why', 2, 3)";
         QTest::newRow("11") << Sql::InsertSurvey(3, QStringLiteral("A"), QStringLiteral("B"))

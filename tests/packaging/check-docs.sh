@@ -88,12 +88,16 @@ completions() {
     printf '%s\n' "${COMPREPLY[@]}"
 }
 
-same "quelt-db commands" completion "$commands" "$(completions '')"
+same "quelt-db commands" completion "$commands"$'\n'help "$(completions '')"
+same "quelt-db help COMMAND" completion "$commands" "$(completions help '')"
 same "quelt-db options" completion "$("$quelt_db" --help | options)" "$(completions -)"
 for command in $commands; do
     same "quelt-db $command" completion "$( ("$quelt_db" "$command" --help | options; echo --help))" \
         "$(completions "$command" -)"
 done
+same "report --paper" completion \
+    "$("$quelt_db" report --help | grep -oE -- '--paper [[:alnum:]]+(\|[[:alnum:]]+)+' | cut -d' ' -f2 | tr '|' '\n')" \
+    "$(completions report x.mdb --paper '')"
 same "report --format" completion \
     "$("$quelt_db" report --help | grep -oE -- '--format [[:alnum:]]+(\|[[:alnum:]]+)+' | cut -d' ' -f2 | tr '|' '\n')" \
     "$(completions report x.mdb --format '')"

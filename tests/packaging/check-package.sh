@@ -20,13 +20,25 @@ deb=$out/quelt_${version}_$arch.deb
 # left lying about, programs executable, everything else read-only.
 expected="-rwxr-xr-x root/root ./usr/bin/quelt
 -rwxr-xr-x root/root ./usr/bin/quelt-db
+-rw-r--r-- root/root ./usr/share/applications/example.quelt.quelt.desktop
 -rw-r--r-- root/root ./usr/share/bash-completion/completions/quelt-db
 -rw-r--r-- root/root ./usr/share/doc/quelt/README.md.gz
 -rw-r--r-- root/root ./usr/share/doc/quelt/RELIABILITY.md.gz
 -rw-r--r-- root/root ./usr/share/doc/quelt/changelog.gz
 -rw-r--r-- root/root ./usr/share/doc/quelt/copyright
+-rw-r--r-- root/root ./usr/share/icons/hicolor/128x128/apps/quelt.png
+-rw-r--r-- root/root ./usr/share/icons/hicolor/16x16/apps/quelt.png
+-rw-r--r-- root/root ./usr/share/icons/hicolor/22x22/apps/quelt.png
+-rw-r--r-- root/root ./usr/share/icons/hicolor/24x24/apps/quelt.png
+-rw-r--r-- root/root ./usr/share/icons/hicolor/256x256/apps/quelt.png
+-rw-r--r-- root/root ./usr/share/icons/hicolor/32x32/apps/quelt.png
+-rw-r--r-- root/root ./usr/share/icons/hicolor/48x48/apps/quelt.png
+-rw-r--r-- root/root ./usr/share/icons/hicolor/64x64/apps/quelt.png
+-rw-r--r-- root/root ./usr/share/icons/hicolor/scalable/apps/quelt.svg
+-rw-r--r-- root/root ./usr/share/lintian/overrides/quelt
 -rw-r--r-- root/root ./usr/share/man/man1/quelt-db.1.gz
--rw-r--r-- root/root ./usr/share/man/man1/quelt.1.gz"
+-rw-r--r-- root/root ./usr/share/man/man1/quelt.1.gz
+-rw-r--r-- root/root ./usr/share/metainfo/example.quelt.quelt.metainfo.xml"
 contents=$(dpkg-deb -c "$deb")
 diff -u --label expected --label "dpkg-deb -c" <(echo "$expected") \
     <(awk '!/^d/ { print $1, $2, $6 }' <<<"$contents" | sort -k3) || fail "package contents"
@@ -53,9 +65,25 @@ logged=$(dpkg-deb --fsys-tarfile "$deb" | tar -xO ./usr/share/doc/quelt/changelo
     dpkg-parsechangelog -l - -S Version)
 [[ $logged == "$version" ]] || fail "the changelog's latest entry is $logged, the project $version"
 
+# The desktop's menu entry and the software centre's description as their
+# own validators read them, from the package.
+tree=$out/tree
+mkdir -p "$tree" && dpkg-deb -x "$deb" "$tree"
+for tool in desktop-file-validate appstreamcli; do
+    command -v $tool >/dev/null || fail "$tool is not installed (make deps installs it)"
+done
+desktop-file-validate "$tree"/usr/share/applications/*.desktop || fail desktop-file-validate
+# Warnings fail, and information is shown; the homepage is not fetched.
+appstreamcli validate --no-net "$tree"/usr/share/metainfo/*.metainfo.xml || fail appstreamcli
+[[ -n $(find "$tree/usr/share/icons/hicolor/48x48/apps" -name quelt.png -size +1k) ]] ||
+    fail "the 48x48 icon is missing or blank"
+
 if command -v lintian >/dev/null; then
-    # Tags a maintainer would have to override fail; information is shown.
-    lintian --display-info --fail-on error,warning "$deb" || fail lintian
+    # Tags a maintainer would have to override fail; information is shown,
+    # and the programs are built with every hardening flag lintian looks for.
+    verdict=$(lintian --display-info --fail-on error,warning "$deb") || fail lintian
+    echo "$verdict"
+    grep -q 'quelt: hardening-' <<<"$verdict" && fail "built without some hardening flag"
 else
     echo "lintian is not installed (make deps installs it): not run"
 fi

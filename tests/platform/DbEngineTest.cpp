@@ -273,6 +273,34 @@ private Q_SLOTS:
                      "the file made a statement run for more than 0.2 s; run quelt-db check")),
                  qPrintable(stopped.message()));
         QCOMPARE(db.Execute(QStringLiteral("INSERT INTO survey VALUES (3, 'a', 'b')")), 1);
+
+        // Rows that each come well within the limit, but not all of them
+        // together: the limit is the statement's, not a row's.
+        const auto slowRows = [](int rows) {
+            return QStringLiteral(
+                       "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n "
+                       "WHERE i < %1) SELECT (WITH RECURSIVE m(j) AS (SELECT 1 UNION "
+                       "ALL SELECT j + 1 FROM m WHERE j < 20000 + i % 1) SELECT count(*) "
+                       "FROM m) AS c FROM n")
+                .arg(rows);
+        };
+        const QueltError rowByRow = expectError([&] {
+            for (Recordset rs = db.CreateQueryDef(slowRows(200)).OpenRecordset(); !rs.Eof();)
+                rs.MoveNext();
+        });
+        QVERIFY2(rowByRow.action().contains(QLatin1String("more than 0.2 s")),
+                 qPrintable(rowByRow.message()));
+
+        // Statements that each come within the limit, but not together,
+        // within one action: the action is stopped.
+        const QueltError action = expectError([&] {
+            const EngineAction click;
+            for (int i = 0; i < 1000; ++i)
+                db.CreateQueryDef(slowRows(5)).OpenRecordset().Close();
+        });
+        QVERIFY2(action.action().contains(QLatin1String(
+                     "the file kept the database engine busy for more than 0.2 s in all")),
+                 qPrintable(action.message()));
     }
 
     void createRefusesAnExistingFile()

@@ -143,9 +143,23 @@ private Q_SLOTS:
         QCOMPARE(box.messages.size(), 2);
     }
 
+    // At the design font the twip layout holds to the pixel; at a larger
+    // font every position and size grows with it.
+    void placesControlsInTwips_data()
+    {
+        QTest::addColumn<double>("points");
+        QTest::newRow("design font") << 8.25;
+        QTest::newRow("1.5 times the font") << 12.375;
+    }
+
     void placesControlsInTwips()
     {
-        const double dpi = QGuiApplication::primaryScreen()->logicalDotsPerInchX();
+        QFETCH(double, points);
+        const Ui::AppFont font(points);
+        const double scale = LayoutScale();
+        QCOMPARE(scale == 1.0, points == 8.25);
+        QVERIFY2(scale >= points / 8.25 - 0.05, qPrintable(QString::number(scale)));
+        const double dpi = QGuiApplication::primaryScreen()->logicalDotsPerInchX() * scale;
         QCOMPARE(TwipsToPxX(1440), qRound(dpi));
         // Each coordinate is converted on its own, not from a sum.
         frmProbe* form = ShowForm<frmProbe>();
@@ -153,6 +167,40 @@ private Q_SLOTS:
                  QRect(qRound(120 * dpi / 1440), qRound(600 * dpi / 1440),
                        qRound(1200 * dpi / 1440), qRound(375 * dpi / 1440)));
         QCOMPARE(form->size(), QSize(qRound(4000 * dpi / 1440), qRound(2000 * dpi / 1440)));
+    }
+
+    // A window opens where it was left, at the size it was given, in this
+    // run and the next; never off every screen, and at a size chosen at
+    // another font only where it was.
+    void placementIsRemembered_data()
+    {
+        QTest::addColumn<QPoint>("movedTo");
+        QTest::addColumn<double>("reopenedAt"); // points
+        QTest::addColumn<bool>("sameSize");
+        QTest::newRow("as left") << QPoint(40, 30) << 8.25 << true;
+        QTest::newRow("off every screen") << QPoint(20000, 20000) << 8.25 << true;
+        QTest::newRow("another font") << QPoint(40, 30) << 12.375 << false;
+    }
+
+    void placementIsRemembered()
+    {
+        QFETCH(QPoint, movedTo);
+        QFETCH(double, reopenedAt);
+        QFETCH(bool, sameSize);
+        frmProbe* form = ShowForm<frmProbe>();
+        form->move(movedTo);
+        form->resize(form->size() - QSize(30, 20));
+        const QRect left = form->geometry();
+        Ui::CloseBox(form);
+        const Ui::AppFont font(reopenedAt);
+        form = ShowForm<frmProbe>();
+        const QRect screen = form->screen()->availableGeometry();
+        QVERIFY(screen.contains(form->frameGeometry()));
+        if (screen.contains(left))
+            QCOMPARE(form->geometry().topLeft(), left.topLeft());
+        QCOMPARE(form->size() == left.size(), sameSize);
+        if (!sameSize)
+            QCOMPARE(form->size(), QSize(TwipsToPxX(4000), TwipsToPxY(2000)));
     }
 
     void textBoxesHaveNoLimit()

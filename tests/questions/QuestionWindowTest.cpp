@@ -352,26 +352,38 @@ private Q_SLOTS:
     {
         QTest::addColumn<QString>("label");
         QTest::addColumn<QString>("text");
-        QTest::addColumn<bool>("mainMenu"); // closed after Cancel, rather than the close box
+        QTest::addColumn<QString>("closedBy"); // "close box", "Escape", or the main menu's
         QTest::addColumn<bool>("yes");
         QTest::newRow("nothing typed") << ""
-                                       << "" << false << false;
+                                       << ""
+                                       << "close box" << false;
         QTest::newRow("a label, No") << "7"
-                                     << "" << false << false;
+                                     << ""
+                                     << "close box" << false;
         QTest::newRow("a text, Yes") << ""
-                                     << "Half done" << false << true;
+                                     << "Half done"
+                                     << "close box" << true;
+        QTest::newRow("Escape, No") << "7"
+                                    << "Half done"
+                                    << "Escape" << false;
+        QTest::newRow("Escape, Yes") << ""
+                                     << "Half done"
+                                     << "Escape" << true;
         QTest::newRow("program closed, No") << ""
-                                            << "Half done" << true << false;
+                                            << "Half done"
+                                            << "program" << false;
         QTest::newRow("program closed, Yes") << "7"
-                                             << "Half done" << true << true;
+                                             << "Half done"
+                                             << "program" << true;
     }
 
     void closingAsksBeforeTypedTextGoes()
     {
         QFETCH(QString, label);
         QFETCH(QString, text);
-        QFETCH(bool, mainMenu);
+        QFETCH(QString, closedBy);
         QFETCH(bool, yes);
+        const bool mainMenu = closedBy == QLatin1String("program");
         TestDb db;
         MessageCapture mc;
         AddQuestion w;
@@ -381,6 +393,11 @@ private Q_SLOTS:
         if (mainMenu) {
             Ui::Click(w.butCancel);
             Ui::CloseBox(Ui::FindWindow("frmMainMenu"));
+        } else if (closedBy == QLatin1String("Escape")) {
+            Ui::Activate(w.form);
+            w.txtQuestion->setFocus();
+            Ui::Key(Qt::Key_Escape);
+            Ui::Settle();
         } else {
             Ui::CloseBox(w.form);
         }

@@ -7,6 +7,7 @@
 #include <QFile>
 #include <QProcess>
 #include <QRegularExpression>
+#include <QTest>
 #include <QTextStream>
 #include <sqlite3.h>
 #include <sys/wait.h>
@@ -110,6 +111,36 @@ void LeaveInterruptedWrite(const QString& path, bool wal)
     waitpid(child, &status, 0);
 }
 
+void PlantSuperJournal(const QString& path, const QByteArray& victim)
+{
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    const QByteArray header = file.read(100);
+    const auto bigEndian = [](quint32 n) {
+        QByteArray b(4, '\0');
+        for (int i = 0; i < 4; ++i)
+            b[i] = char((n >> (24 - 8 * i)) & 0xff);
+        return b;
+    };
+    const quint32 pageSize = (quint32(uchar(header.at(16))) << 8 | uchar(header.at(17))) == 1
+                                 ? 65536
+                                 : quint32(uchar(header.at(16))) << 8 | uchar(header.at(17));
+    const QByteArray magic = QByteArray::fromHex("d9d505f920a163d7");
+    // The header: no pages, the file's own size, 512-byte sectors.
+    QByteArray journal = magic + bigEndian(0) + bigEndian(0) +
+                         bigEndian(quint32(file.size() / pageSize)) + bigEndian(512) +
+                         bigEndian(pageSize);
+    journal.append(512 - journal.size(), '\0');
+    quint32 sum = 0;
+    for (const char c : victim)
+        sum += quint32(qint32(c));
+    journal += bigEndian(0x40000000 / pageSize + 1) + victim + bigEndian(quint32(victim.size())) +
+               bigEndian(sum) + magic;
+    QFile out(path + QStringLiteral("-journal"));
+    QVERIFY(out.open(QIODevice::WriteOnly));
+    QCOMPARE(out.write(journal), journal.size());
+}
+
 QStringList FileAndCompanions(const QString& path)
 {
     QStringList files;
@@ -132,6 +163,21 @@ ToolRun QueltDb(const QStringList& args)
     return {p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1,
             QString::fromUtf8(p.readAllStandardOutput()),
             QString::fromUtf8(p.readAllStandardError())};
+}
+
+QList<QStringList> CommandsOnFile(const QString& path, const QString& folder)
+{
+    const QString csv = folder + QStringLiteral("/questions.csv");
+    QFile questions(csv);
+    if (questions.open(QIODevice::WriteOnly))
+        questions.write("0,0,N,A question from a file\n");
+    return {{QStringLiteral("check"), path},
+            {QStringLiteral("report"), path, QStringLiteral("--survey"), QStringLiteral("1")},
+            {QStringLiteral("report"), path, QStringLiteral("--all")},
+            {QStringLiteral("export"), path},
+            {QStringLiteral("index"), path},
+            {QStringLiteral("import-questions"), path, csv},
+            {QStringLiteral("copy"), path, folder + QStringLiteral("/copy.mdb")}};
 }
 
 } // namespace Reliability

@@ -59,6 +59,11 @@ qint64 ResidentKb();
 // WAL mode (which this switches the file to) the new row stays in the -wal.
 void LeaveInterruptedWrite(const QString& path, bool wal);
 
+// Leaves beside the file a journal as another program might: no pages, but
+// at its end the name of a super-journal, `victim`, which the engine deletes
+// once it has rolled the journal back.
+void PlantSuperJournal(const QString& path, const QByteArray& victim);
+
 // The file and every file the engine keeps beside it, name and bytes: what a
 // command that only reads must leave exactly as it was.
 QStringList FileAndCompanions(const QString& path);
@@ -71,5 +76,10 @@ struct ToolRun
     QString err;
 };
 ToolRun QueltDb(const QStringList& args);
+
+// Every quelt-db command that opens an existing file, on `path`: the ones
+// that only read and the ones that write (with a questions file and a copy's
+// target made in `folder`).
+QList<QStringList> CommandsOnFile(const QString& path, const QString& folder);
 
 } // namespace Reliability

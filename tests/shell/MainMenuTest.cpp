@@ -10,6 +10,7 @@
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
+#include <algorithm>
 #include <fcntl.h>
 #include <linux/fs.h>
 #include <sys/ioctl.h>
@@ -95,12 +96,14 @@ private Q_SLOTS:
         }
         QVERIFY2(!menuKeys.contains(QString()) && menuKeys.removeDuplicates() == 0,
                  qPrintable(menuKeys.join(u' ')));
-        QCOMPARE(structure, (QStringList{"menuQuestion=Questions", "miAddQuestion=Add Question",
-                                         "miCorrectQuestion=Correct Question", "menuSurvey=Survey",
-                                         "miCompleteSurvey=Answer New Survey",
-                                         "miModifySurveyAnswers=Modify Survey Answers",
-                                         "miCorrectSurvey=Correct Survey Header",
-                                         "menuAnalysis=Analysis", "miQueltTable=Quelt Analysis"}));
+        QCOMPARE(structure,
+                 (QStringList{"menuQuestion=Questions", "miAddQuestion=Add Question",
+                              "miCorrectQuestion=Correct Question", "menuSurvey=Survey",
+                              "miCompleteSurvey=Answer New Survey",
+                              "miModifySurveyAnswers=Modify Survey Answers",
+                              "miCorrectSurvey=Correct Survey Header", "menuAnalysis=Analysis",
+                              "miQueltTable=Quelt Analysis", "miCompareSurveys=Compare Surveys",
+                              "miCompanyTrend=Company Trend"}));
     }
 
     void eachItemShowsItsWindowOnce_data()
@@ -108,16 +111,31 @@ private Q_SLOTS:
         QTest::addColumn<QString>("item");
         QTest::addColumn<QString>("window");
         QTest::addColumn<QString>("title");
-        QTest::newRow("questions") << "miAddQuestion" << "frmQuestion" << "Form1";
-        QTest::newRow("new survey") << "miCompleteSurvey" << "frmNewSurvey" << "Answer New Survey";
-        QTest::newRow("answers") << "miModifySurveyAnswers" << "frmSurvey" << "Complete Survey";
-        QTest::newRow("analysis") << "miQueltTable" << "frmModelTable" << "Quelt Analysis";
+        QTest::addColumn<bool>("escapes"); // Escape closes it
+        QTest::newRow("questions") << "miAddQuestion"
+                                   << "frmQuestion"
+                                   << "Form1" << true;
+        QTest::newRow("new survey") << "miCompleteSurvey"
+                                    << "frmNewSurvey"
+                                    << "Answer New Survey" << true;
+        QTest::newRow("answers") << "miModifySurveyAnswers"
+                                 << "frmSurvey"
+                                 << "Complete Survey" << false;
+        QTest::newRow("analysis") << "miQueltTable"
+                                  << "frmModelTable"
+                                  << "Quelt Analysis" << true;
+        QTest::newRow("comparison") << "miCompareSurveys"
+                                    << "frmCompareSurveys"
+                                    << "Compare Surveys" << true;
+        QTest::newRow("trend") << "miCompanyTrend"
+                               << "frmCompanyTrend"
+                               << "Company Trend" << true;
         QTest::newRow("correct question") << "miCorrectQuestion"
                                           << "frmCorrectQuestion"
-                                          << "Correct Question";
+                                          << "Correct Question" << true;
         QTest::newRow("correct header") << "miCorrectSurvey"
                                         << "frmCorrectSurvey"
-                                        << "Correct Survey Header";
+                                        << "Correct Survey Header" << true;
     }
 
     void eachItemShowsItsWindowOnce()
@@ -139,6 +157,18 @@ private Q_SLOTS:
             count += w->objectName() == window && w->isVisible();
         QCOMPARE(count, 1);
         QVERIFY(menu->isVisible());
+        // The desktop's menu entry's icon, in the title bar too.
+        QVERIFY(!shown->windowIcon().pixmap(32).isNull());
+
+        // Escape closes a window as its close box does, the answering window
+        // excepted, where one key would be too easy a way to lose a cell's
+        // scores.
+        QFETCH(bool, escapes);
+        Ui::Activate(shown);
+        Ui::Key(Qt::Key_Escape);
+        Ui::Settle();
+        QCOMPARE(Ui::Window(window) == nullptr, escapes);
+        QVERIFY(menu->isVisible());
         QVERIFY2(box.messages.isEmpty(), qPrintable(box.last()));
     }
 
@@ -159,9 +189,11 @@ private Q_SLOTS:
             << QList<QKeyCombination>{alt(Qt::Key_S), Qt::Key_M} << "frmSurvey";
         QTest::newRow("F10, Left wraps round")
             << QList<QKeyCombination>{Qt::Key_F10, Qt::Key_Left, Qt::Key_Down, Qt::Key_Enter}
-            << "frmModelTable";
+            << "frmCompareSurveys";
         QTest::newRow("Alt+A, access key")
             << QList<QKeyCombination>{alt(Qt::Key_A), Qt::Key_Q} << "frmModelTable";
+        QTest::newRow("Alt+A, T") << QList<QKeyCombination>{alt(Qt::Key_A), Qt::Key_T}
+                                  << "frmCompanyTrend";
         QTest::newRow("Alt+S, correct")
             << QList<QKeyCombination>{alt(Qt::Key_S), Qt::Key_C} << "frmCorrectSurvey";
     }
@@ -181,44 +213,70 @@ private Q_SLOTS:
         QCOMPARE(box.messages, QStringList());
     }
 
-    // Every control a window shows has an accessible name: its caption, or
-    // for the pickers without one what they pick.
+    // What a screen reader meets in each window: a frame named by its title,
+    // and in it every control the keys reach named (by its caption, or for
+    // the pickers without one by what they pick), a locked box read-only and
+    // never editable, and nothing the window hides.
     void everyControlIsNamed_data()
     {
         QTest::addColumn<QString>("item");
         QTest::addColumn<QString>("window");
         QTest::addColumn<QStringList>("names"); // objectName=accessible name
-        QTest::newRow("main menu") << ""
-                                   << "frmMainMenu" << QStringList{"menuBar=Main menu"};
+        QTest::addColumn<QStringList>("hidden");
+        QTest::newRow("main menu")
+            << ""
+            << "frmMainMenu" << QStringList{"menuBar=Main menu"} << QStringList();
         QTest::newRow("questions")
             << "miAddQuestion"
             << "frmQuestion"
             << QStringList{"cmbModelRow=Row",      "cmbModelCol=Column",     "txtLabel=Number",
-                           "txtQuestion=Question", "Check1=Question Header", "butSubmit=Submit"};
+                           "txtQuestion=Question", "Check1=Question Header", "butSubmit=Submit"}
+            << QStringList{"lstModelRow", "lstModelCol"};
         QTest::newRow("new survey")
             << "miCompleteSurvey"
             << "frmNewSurvey"
             << QStringList{"txtSurveyID=Survey", "txtCompletedBy=Completed By",
-                           "txtCompany=Company", "butCancel=Cancel"};
+                           "txtCompany=Company", "butCancel=Cancel"}
+            << QStringList();
         QTest::newRow("answers") << "miModifySurveyAnswers"
                                  << "frmSurvey"
-                                 << QStringList{
-                                        "cmbModelRow=Model row",     "cmbModelCol=Model column",
-                                        "cmbSurveyID=Survey number", "txtCompletedBy=Completed by",
-                                        "txtCompany=Company",        "optChoice(0)=Score 0",
-                                        "optChoice(4)=Score 4",      "Label7=4",
-                                        "butWithdraw=Withdraw Cell"};
+                                 << QStringList{"cmbModelRow=Model row",
+                                                "cmbModelCol=Model column",
+                                                "cmbSurveyID=Survey number",
+                                                "txtCompletedBy=Completed by",
+                                                "txtCompany=Company",
+                                                "butSubmit=Submit",
+                                                "Label3=Score 0",
+                                                "Label7=Score 4",
+                                                "butWithdraw=Withdraw Cell"}
+                                 << QStringList{"lstModelRow", "SurveyQuestionControl1(0)",
+                                                "optChoice(0)", "txtQuestionID"};
         QTest::newRow("analysis") << "miQueltTable"
                                   << "frmModelTable"
                                   << QStringList{"cmbSurvey=Survey", "chkColorCoding=Color Coding",
-                                                 "butResults=Show Results"};
+                                                 "butResults=Show Results", "picTable=Results grid"}
+                                  << QStringList{"lstRows", "lstCols"};
+        QTest::newRow("comparison")
+            << "miCompareSurveys"
+            << "frmCompareSurveys"
+            << QStringList{"cmbFirstSurvey=First survey", "cmbSecondSurvey=Second survey",
+                           "butCompare=Compare", "picCompareArea=Comparison",
+                           "picCompare=Comparison grid"}
+            << QStringList();
+        QTest::newRow("trend") << "miCompanyTrend"
+                               << "frmCompanyTrend"
+                               << QStringList{"cmbCompany=Company", "butTrend=Show Trend",
+                                              "picTrendArea=Trend", "picTrend=Trend grid"}
+                               << QStringList();
         QTest::newRow("correct question")
             << "miCorrectQuestion"
             << "frmCorrectQuestion"
-            << QStringList{"cmbQuestion=Question", "txtLabel=Number", "txtQuestion=Text"};
+            << QStringList{"cmbQuestion=Question", "txtLabel=Number", "txtQuestion=Text"}
+            << QStringList();
         QTest::newRow("correct header")
             << "miCorrectSurvey"
-            << "frmCorrectSurvey" << QStringList{"cmbSurveyID=Survey", "txtCompany=Company"};
+            << "frmCorrectSurvey" << QStringList{"cmbSurveyID=Survey", "txtCompany=Company"}
+            << QStringList();
     }
 
     void everyControlIsNamed()
@@ -226,6 +284,7 @@ private Q_SLOTS:
         QFETCH(QString, item);
         QFETCH(QString, window);
         QFETCH(QStringList, names);
+        QFETCH(QStringList, hidden);
         TestDb fixture;
         MessageCapture box;
         QWidget* menu = ShowForm<frmMainMenu>();
@@ -234,18 +293,38 @@ private Q_SLOTS:
         // As opened: once a picker holds a choice, Qt on Linux names it by
         // the choice.
         QWidget* form = Ui::FindWindow(window);
-        const auto nameOf = [](QWidget* w) {
-            return QAccessible::queryAccessibleInterface(w)->text(QAccessible::Name);
-        };
-        for (QWidget* control : form->findChildren<QWidget*>()) {
-            // Plain containers only hold controls.
-            if (control->objectName().isEmpty() || !control->isVisibleTo(form) ||
-                control->metaObject() == &QWidget::staticMetaObject)
-                continue;
-            QVERIFY2(!nameOf(control).isEmpty(), qPrintable(control->objectName()));
+        QAccessibleInterface* frame = QAccessible::queryAccessibleInterface(form);
+        QCOMPARE(frame->role(), QAccessible::Window);
+        QCOMPARE(frame->text(QAccessible::Name), form->windowTitle());
+        QStringList met; // objectName=name, of every control in the tree
+        QList<QAccessibleInterface*> pending{frame};
+        while (!pending.isEmpty()) {
+            QAccessibleInterface* node = pending.takeFirst();
+            for (int i = 0; i < node->childCount(); ++i) {
+                QAccessibleInterface* child = node->child(i);
+                const QAccessible::State state = child->state();
+                const QString name = child->text(QAccessible::Name);
+                const QString what = child->object() ? child->object()->objectName() : QString();
+                // Qt's own parts (a closed menu, a picker's list, a box's
+                // scroll bar while it needs none) are Qt's to show.
+                const auto* part = qobject_cast<QWidget*>(child->object());
+                if (state.invisible && part &&
+                    (part->window()->windowType() == Qt::Popup ||
+                     what.startsWith(QLatin1String("qt_"))))
+                    continue;
+                QVERIFY2(!state.invisible, qPrintable(what));
+                QVERIFY2(!state.focusable || !name.isEmpty(), qPrintable(what));
+                QVERIFY2(!(state.readOnly && state.editable), qPrintable(what));
+                met << what + u'=' + name;
+                pending << child;
+            }
         }
         for (const QString& name : names)
-            QCOMPARE(nameOf(Ui::Find(form, name.section(u'=', 0, 0))), name.section(u'=', 1));
+            QVERIFY2(met.contains(name), qPrintable(name + u'\n' + met.join(u'\n')));
+        for (const QString& name : hidden)
+            QVERIFY2(std::none_of(met.begin(), met.end(),
+                                  [&](const QString& m) { return m.startsWith(name + u'='); }),
+                     qPrintable(name));
         QVERIFY2(box.messages.isEmpty(), qPrintable(box.last()));
     }
 

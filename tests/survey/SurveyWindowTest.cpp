@@ -5,6 +5,7 @@
 #include "platform/TextBox.h"
 #include "survey/SurveyQuestionControl.h"
 
+#include <QAccessible>
 #include <QComboBox>
 #include <QFrame>
 #include <QLabel>
@@ -501,16 +502,17 @@ private Q_SLOTS:
         Ui::Key(Qt::Key_Down);
         QCOMPARE(w.row(11)->Get_QuestionID(), qint16(ids[11]));
 
-        // Each row is one stop; a digit scores the row, Down goes on.
+        // Each row is one stop; a digit scores the row and goes on to the
+        // next, into view, in the same column as Down does.
         QCOMPARE(tabs(3), (QStringList{"VScroll1", "0/optChoice(0)", "1/optChoice(0)"}));
         QCOMPARE(tabs(1, Qt::ShiftModifier), QStringList{"0/optChoice(0)"});
         QList<int> chosen;
         for (int i = 0; i < 12; ++i) {
             chosen << (i * 3) % 5;
             Ui::Key(Qt::Key_0 + chosen.last());
-            QCOMPARE(focused(), QStringLiteral("%1/optChoice(%2)").arg(i).arg(chosen.last()));
-            QVERIFY2(inView(w, i), qPrintable(QString::number(i)));
-            Ui::Key(Qt::Key_Down);
+            const int next = std::min(i + 1, 11);
+            QCOMPARE(focused(), QStringLiteral("%1/optChoice(%2)").arg(next).arg(chosen.last()));
+            QVERIFY2(inView(w, next), qPrintable(QString::number(next)));
         }
         QCOMPARE(w.scores(12), chosen);
         QVERIFY(w.scrolled() > 0);
@@ -542,6 +544,59 @@ private Q_SLOTS:
         for (int i = 0; i < 12; ++i)
             expected << answer(1, ids[i], chosen[i]);
         QCOMPARE(stored(db), expected);
+
+        // Ctrl+Page Down and Up go to the next and the previous cell, row by
+        // row, with the keys on the first question; Alt+S submits.
+        Ui::Key(Qt::Key_PageDown, Qt::ControlModifier);
+        QCOMPARE(w.combo("cmbModelCol")->currentIndex(), 1);
+        QVERIFY(w.showsNothing(0));
+        Ui::Key(Qt::Key_PageUp, Qt::ControlModifier);
+        QCOMPARE(w.combo("cmbModelCol")->currentIndex(), 0);
+        QCOMPARE(focused(), QStringLiteral("0/optChoice(0)"));
+        Ui::Key(Qt::Key_PageUp, Qt::ControlModifier); // no cell before the first
+        QCOMPARE(w.combo("cmbModelRow")->currentIndex(), 0);
+        Ui::Key(Qt::Key_4);
+        Ui::Key(Qt::Key_S, Qt::AltModifier);
+        // A button pressed by its key shows itself pressed a moment first.
+        QTRY_COMPARE(mc.messages, (QStringList{"Survey Submitted", "Survey Submitted"}));
+        expected.insert(1, answer(1, ids[0], 4));
+        QCOMPARE(stored(db), expected);
+    }
+
+    // To a screen reader each question row is a group named by the
+    // question's label and text, holding the five scores, with the score
+    // chosen as its value; an empty row is not there at all. The row the
+    // keys are on stands out from the others.
+    void rowsReadAsQuestionGroups()
+    {
+        TestDb db;
+        db.addSurvey(1);
+        db.addQuestion(0, 0, QStringLiteral("How often?"), QStringLiteral("1.a"));
+        db.addQuestion(0, 0, QStringLiteral("Who checks?"), QStringLiteral("1.b"));
+        Window w;
+        w.open();
+        w.pickCell(0, 0);
+        w.choose(1, 3);
+        QAccessibleInterface* panel = QAccessible::queryAccessibleInterface(w.find("Picture2"));
+        QCOMPARE(panel->childCount(), 2);
+        QStringList read;
+        for (int i = 0; i < panel->childCount(); ++i) {
+            QAccessibleInterface* group = panel->child(i);
+            QCOMPARE(group->role(), QAccessible::Grouping);
+            read << group->text(QAccessible::Name) + u'=' + group->text(QAccessible::Value);
+            for (int j = 0; j < group->childCount(); ++j) {
+                if (group->child(j)->role() == QAccessible::RadioButton)
+                    read << group->child(j)->text(QAccessible::Name);
+            }
+        }
+        QCOMPARE(read, (QStringList{"1.a: How often?=No score", "Score 0", "Score 1", "Score 2",
+                                    "Score 3", "Score 4", "1.b: Who checks?=Score 3", "Score 0",
+                                    "Score 1", "Score 2", "Score 3", "Score 4"}));
+
+        Ui::Activate(w.form);
+        const QImage unmarked = w.row(0)->grab().toImage();
+        Ui::Option(w.row(0), 0)->setFocus();
+        QVERIFY(w.row(0)->grab().toImage().pixel(2, 2) != unmarked.pixel(2, 2));
     }
 
     // A cell holding answers of the survey asks before Submit stores more.

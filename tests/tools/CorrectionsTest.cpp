@@ -1,4 +1,4 @@
-#include "Csv.h"
+#include "data/Csv.h"
 #include "ToolRun.h"
 #include "common/TestDb.h"
 #include "common/TestRegistry.h"

@@ -1,4 +1,4 @@
-#include "Csv.h"
+#include "data/Csv.h"
 #include "common/TestRegistry.h"
 
 #include <QTest>

@@ -1,6 +1,6 @@
-#include "Csv.h"
 #include "ToolRun.h"
 #include "common/TestRegistry.h"
+#include "data/Csv.h"
 
 #include <QFile>
 #include <QTemporaryDir>
@@ -214,6 +214,41 @@ private Q_SLOTS:
         QTest::newRow("no history: made before it")
             << QStringList{"DROP TABLE history_answer", "DROP TABLE history_change"} << 0
             << "the program can use this file";
+        // What the program's own writes would meet, tried on a copy. Before:
+        // "the program can use this file", and every Submit with a 4 failed.
+        QTest::newRow("a check refusing 4")
+            << QStringList{"DROP TABLE survey_results",
+                           "CREATE TABLE survey_results (survey_id, question_id, answer CHECK "
+                           "(answer < 4))"}
+            << 1
+            << "problem: the program cannot store an answer of 4 in this file (CHECK constraint "
+               "failed: answer < 4)";
+        QTest::newRow("a strict table refusing scores")
+            << QStringList{"DROP TABLE survey_results",
+                           "CREATE TABLE survey_results (survey_id INTEGER, question_id INTEGER, "
+                           "answer BLOB) STRICT"}
+            << 1 << "problem: the program cannot store an answer of 0 in this file (cannot store";
+        QTest::newRow("a key refusing a cell submitted again")
+            << QStringList{"DROP TABLE survey_results",
+                           "CREATE TABLE survey_results (survey_id, question_id, answer, PRIMARY "
+                           "KEY (survey_id, question_id)) WITHOUT ROWID"}
+            << 1 << "problem: the program cannot store a second answer to one question";
+        QTest::newRow("a collation the engine does not have")
+            << QStringList{"PRAGMA writable_schema = ON",
+                           "UPDATE sqlite_master SET sql = 'CREATE TABLE survey (id INTEGER NOT "
+                           "NULL PRIMARY KEY, completed_by TEXT NOT NULL COLLATE mine, company "
+                           "TEXT NOT NULL)' WHERE name = 'survey'"}
+            << 1
+            << "problem: the table survey is defined with what the program's engine does not "
+               "have (no such collation sequence: mine)";
+        // Before: no note, and Show Results ran for minutes on a large file.
+        QTest::newRow("forged statistics")
+            << QStringList{"ANALYZE", "DELETE FROM sqlite_stat1",
+                           "INSERT INTO sqlite_stat1 VALUES ('survey_results', "
+                           "'survey_results_question', '1 1000000')"}
+            << 0
+            << "note: the engine's planner statistics (sqlite_stat1) on survey_results_question "
+               "say 1000000 rows for each question_id where the file has 1";
     }
 
     void checkFindsWhatIsWrong()
@@ -231,6 +266,30 @@ private Q_SLOTS:
         QCOMPARE(fileBytes(db.path), before);
     }
 
+    // Answers stored WITHOUT ROWID come out of export, and over to a copy, in
+    // their key's order. Before: both failed with "no such column: rowid".
+    void tableWithoutRowid()
+    {
+        SmallFile db;
+        execute(db.path,
+                {"INSERT INTO survey_results VALUES (1, 1, 0), (1, 1, 4)",
+                 "CREATE TABLE keyed (survey_id INTEGER, question_id INTEGER, answer INTEGER, "
+                 "PRIMARY KEY (answer, survey_id, question_id)) WITHOUT ROWID",
+                 "INSERT INTO keyed SELECT * FROM survey_results", "DROP TABLE survey_results",
+                 "ALTER TABLE keyed RENAME TO survey_results"});
+        const Run exported = quelt_db({"export", db.path});
+        QCOMPARE(exported.status, 0);
+        QStringList answers;
+        for (const CsvRow& record : ParseCsv(exported.out).rows.mid(1))
+            answers.append(record.fields.last());
+        QCOMPARE(answers, (QStringList{"0", "3", "4"}));
+
+        const QString copy = db.dir.filePath(QStringLiteral("copy.mdb"));
+        QCOMPARE(quelt_db({"copy", db.path, copy}).status, 0);
+        QCOMPARE(query(copy, "SELECT answer FROM survey_results ORDER BY rowid"),
+                 (QList<QVariantList>{{0}, {3}, {4}}));
+    }
+
     void indexGivesTheIndexesInitMakes()
     {
         SmallFile db;
@@ -241,10 +300,15 @@ private Q_SLOTS:
         Run r = quelt_db({"index", db.path});
         QCOMPARE(r.status, 0);
         QCOMPARE(r.out, QStringLiteral("question_cell: present (as mine)\n"
+                                       "survey_results_survey: present\n"
                                        "survey_results_question: created\n"));
         QCOMPARE(query(db.path, "SELECT name FROM sqlite_master WHERE type = 'index' ORDER BY 1"),
                  (QList<QVariantList>{
-                     {"history_answer_change"}, {"mine"}, {"part"}, {"survey_results_question"}}));
+                     {"history_answer_change"},
+                     {"mine"},
+                     {"part"},
+                     {"survey_results_question"},
+                     {"survey_results_survey"}}));
         QVERIFY(!quelt_db({"check", db.path}).out.contains(QStringLiteral("no index")));
 
         const QByteArray before = fileBytes(db.path);

@@ -1,8 +1,8 @@
-#include "Csv.h"
 #include "ToolRun.h"
 #include "analysis/Results.h"
 #include "common/TestRegistry.h"
 #include "common/Ui.h"
+#include "data/Csv.h"
 #include "platform/DbEngine.h"
 #include "platform/Twips.h"
 
@@ -40,6 +40,41 @@ struct InFolder
     explicit InFolder(const QString& folder) { QDir::setCurrent(folder); }
     ~InFolder() { QDir::setCurrent(previous); }
 };
+
+// Each cell's means (and for a comparison the change) worked out by Python
+// from a plain SQL sum and count, exactly, halves away from zero: one line
+// per cell, its fields as the CSV has them.
+const char* kIndependent = R"(
+import sqlite3, sys
+from fractions import Fraction
+db = sqlite3.connect(sys.argv[1])
+kind, arg = sys.argv[2], sys.argv[3]
+if kind == "company":
+    ids = [r[0] for r in db.execute("SELECT id FROM survey WHERE company = ? ORDER BY id", (arg,))]
+else:
+    ids = [int(i) for i in arg.split(",")]
+    if kind == "trend":
+        ids.sort()
+def shown(f, plus=""):
+    n = (abs(f) * 100 + Fraction(1, 2)).__floor__()
+    return ("-" if f < 0 and n else plus if f > 0 and n else "") + "%d.%02d" % divmod(n, 100)
+rows = db.execute("SELECT row_number FROM model_row ORDER BY row_number").fetchall()
+cols = db.execute("SELECT col_number FROM model_column ORDER BY col_number").fetchall()
+for (r,) in rows:
+    for (c,) in cols:
+        means = []
+        for i in ids:
+            s, n = db.execute("SELECT sum(answer), count(answer) FROM survey_results JOIN question "
+                              "ON question.id = question_id WHERE survey_id = ? AND row_id = ? "
+                              "AND col_id = ?", (i, r, c)).fetchone()
+            means.append(Fraction(s, n) if n else None)
+        fields = ["" if m is None else shown(m) for m in means]
+        if kind == "compare":
+            a, b = means
+            d = None if a is None or b is None else b - a
+            fields.append("" if d is None else shown(d, "+"))
+        print(",".join([str(r), str(c)] + fields))
+)";
 
 struct Expected
 {
@@ -134,6 +169,265 @@ private Q_SLOTS:
                 QCOMPARE(f.at(2), w.count > 0 ? MeanText(ResultsCell{w.sum, w.count}) : QString());
             }
         }
+    }
+
+    // Answers no window stores are summed exactly and said, on standard
+    // error so that the output stays as it is, whichever report reads them.
+    // Before: 2^63 - 1 twice failed with "integer overflow", and other
+    // answers outside 0 to 4 went unsaid.
+    void answersOutsideTheScoresAreSaid_data()
+    {
+        QTest::addColumn<QStringList>("choice");
+        QTest::addColumn<QString>("where");      // in the note, before the count
+        QTest::addColumn<QStringList>("fields"); // of the first cell, after its names
+        QTest::newRow("one survey")
+            << QStringList{"--survey", "5"} << QString()
+            << QStringList{"2", "18446744073709551614", "9223372036854775807.00"};
+        const QString five = QStringLiteral("survey 5: ");
+        QTest::newRow("compared") << QStringList{"--compare", "1,5"} << five
+                                  << QStringList{"4",
+                                                 "8",
+                                                 "2.00",
+                                                 "2",
+                                                 "18446744073709551614",
+                                                 "9223372036854775807.00",
+                                                 "+9223372036854775805.00"};
+        QTest::newRow("a trend") << QStringList{"--company", "Values"} << five
+                                 << QStringList{"9223372036854775807.00"};
+        QTest::newRow("together") << QStringList{"--surveys", "1,5"} << QString()
+                                  << QStringList{"2", "6", "18446744073709551622",
+                                                 "3074457345618258603.67"};
+    }
+
+    void answersOutsideTheScoresAreSaid()
+    {
+        QFETCH(QStringList, choice);
+        QFETCH(QString, where);
+        QFETCH(QStringList, fields);
+        DemoFile demo;
+        execute(demo.path, {QStringLiteral("INSERT INTO survey VALUES (5, 'Odd', 'Values')"),
+                            QStringLiteral("INSERT INTO survey_results SELECT 5, id, "
+                                           "9223372036854775807 FROM question WHERE row_id = 0 "
+                                           "AND col_id = 0 ORDER BY id LIMIT 2")});
+        const Run r = quelt_db(QStringList{"report", demo.path, "--format", "csv"} + choice);
+        QCOMPARE(r.status, 0);
+        QCOMPARE(r.err, QStringLiteral("quelt-db report: note: ") + where +
+                            QStringLiteral("2 answers outside 0 to 4 (in Leadership / "
+                                           "Awareness) are counted in the means as stored; run "
+                                           "quelt-db check on the file.\n"));
+        const CsvText csv = ParseCsv(r.out);
+        QCOMPARE(csv.rows.at(1).fields.mid(4), fields);
+        // The document's grid and questions say the same, summed as exactly.
+        const QString pdf = demo.dir.filePath(QStringLiteral("r.pdf"));
+        QCOMPARE(quelt_db(QStringList{"report", demo.path, "--output", pdf} + choice).status, 0);
+        const QString text = consumer("pdftotext", {pdf, "-"}).out;
+        QVERIFY2(text.contains(fields.last()), qPrintable(text.left(2000)));
+        QVERIFY(text.contains(choice.first() == QLatin1String("--surveys")
+                                  ? QStringLiteral("4611686018427387905.00")
+                                  : QStringLiteral("9223372036854775807\n")));
+    }
+
+    // A comparison and a trend give, cell by cell, what a plain sum and
+    // count over the stored answers give.
+    void comparisonsAndTrendsMatchTheAnswers_data()
+    {
+        QTest::addColumn<QStringList>("choice");
+        QTest::addColumn<QStringList>("independent"); // kind and argument
+        QTest::addColumn<QStringList>("means");       // the CSV's columns that hold them
+        QTest::newRow("compare") << QStringList{"--compare", "3,4"} << QStringList{"compare", "3,4"}
+                                 << QStringList{"mean_3", "mean_4", "change"};
+        QTest::newRow("compare backwards")
+            << QStringList{"--compare", "2,1"} << QStringList{"compare", "2,1"}
+            << QStringList{"mean_2", "mean_1", "change"};
+        QTest::newRow("company") << QStringList{"--company", " Northwind Foods"}
+                                 << QStringList{"company", "Northwind Foods"}
+                                 << QStringList{"mean_1", "mean_3"};
+        QTest::newRow("surveys in number order")
+            << QStringList{"--surveys", "4,2,1", "--trend"} << QStringList{"trend", "4,2,1"}
+            << QStringList{"mean_1", "mean_2", "mean_4"};
+    }
+
+    void comparisonsAndTrendsMatchTheAnswers()
+    {
+        QFETCH(QStringList, choice);
+        QFETCH(QStringList, independent);
+        QFETCH(QStringList, means);
+        DemoFile demo;
+        const Run r = quelt_db(QStringList{"report", demo.path, "--format", "csv"} + choice);
+        QCOMPARE(r.status, 0);
+        const CsvText csv = ParseCsv(r.out);
+        QVERIFY(csv.problems.isEmpty());
+        const Run python =
+            consumer("python3",
+                     QStringList{"-c", QString::fromLatin1(kIndependent), demo.path} + independent);
+        QCOMPARE(python.status, 0);
+        const QStringList expected = python.out.split(u'\n', Qt::SkipEmptyParts);
+        QCOMPARE(csv.rows.size(), expected.size() + 1);
+        const QStringList header = csv.rows.first().fields;
+        QList<qsizetype> at;
+        for (const QString& column : means) {
+            at.append(header.indexOf(column));
+            QVERIFY2(at.last() >= 0, qPrintable(header.join(u',')));
+        }
+        for (qsizetype i = 0; i < expected.size(); ++i) {
+            const QStringList& f = csv.rows.at(i + 1).fields;
+            QStringList got = {f.at(0), f.at(2)};
+            for (qsizetype column : at)
+                got.append(f.at(column));
+            QCOMPARE(got.join(u','), expected.at(i));
+        }
+        // The other formats say the same; a cell without answers on a side
+        // shows "a", in the text table as in the picture's numbers.
+        const Run text = quelt_db(QStringList{"report", demo.path} + choice);
+        QCOMPARE(text.status, 0);
+        QVERIFY2(text.out.contains(QStringLiteral("Each cell: the mean")), qPrintable(text.out));
+        if (choice.contains(QLatin1String("3,4")))
+            QVERIFY(text.out.contains(QRegularExpression(QStringLiteral(" a "))));
+    }
+
+    // What a reader of the PDF finds: the paper, the title block, the
+    // questions, page numbers and metadata, and every text as stored.
+    void documentReadsAsStored_data()
+    {
+        QTest::addColumn<QStringList>("choice");
+        QTest::addColumn<QStringList>("changes"); // statements run on the demo first
+        QTest::addColumn<QString>("pageSize");
+        QTest::addColumn<QStringList>("texts");
+        QTest::addColumn<QStringList>("info"); // pdfinfo lines
+        QTest::newRow("one survey, A4")
+            << QStringList{"--survey", "1"} << QStringList() << "595 x 842 pts (A4)"
+            << QStringList{"Survey 1: Anne O'Brien, Northwind Foods",
+                           "Completed by:",
+                           "Report made:",
+                           "Database:",
+                           "Do people know what good leadership looks like",
+                           "Page 1 of",
+                           "Page 2 of"}
+            << QStringList{"Author:          Anne O'Brien",
+                           "Subject:         Results of survey 1 for Northwind Foods"};
+        QTest::newRow("comparison, Letter")
+            << QStringList{"--compare", "1,2", "--paper", "letter"} << QStringList()
+            << "612 x 792 pts (letter)"
+            << QStringList{"Survey 1 compared with survey 2", "decline of 0.50 or more",
+                           "its score (survey 1 → 2)"}
+            << QStringList{"Author:          Anne O'Brien; Jan de Vries"};
+        QTest::newRow("several, explained")
+            << QStringList{"--surveys", "1,3"} << QStringList() << "595 x 842 pts (A4)"
+            << QStringList{"2 surveys: 1, 3", "2/8: 2 surveys, 8 answers",
+                           "its score (mean of the surveys)"}
+            << QStringList{"Subject:         Results of surveys 1, 3 together"};
+        // A font that draws U+2F47 and U+65E5 with one glyph must not give
+        // back the radical.
+        QTest::newRow("CJK texts")
+            << QStringList{"--survey", "1"}
+            << QStringList{"UPDATE model_row SET name = '日本語' WHERE row_number = 0",
+                           "UPDATE survey SET company = '人事部' WHERE id = 1"}
+            << "595 x 842 pts (A4)" << QStringList{"日本語", "人事部"}
+            << QStringList{"Subject:         Results of survey 1 for 人事部"};
+    }
+
+    void documentReadsAsStored()
+    {
+        QFETCH(QStringList, choice);
+        QFETCH(QStringList, changes);
+        QFETCH(QString, pageSize);
+        QFETCH(QStringList, texts);
+        QFETCH(QStringList, info);
+        DemoFile demo;
+        if (!changes.isEmpty())
+            execute(demo.path, changes);
+        const QString pdf = demo.dir.filePath(QStringLiteral("r.pdf"));
+        const Run r = quelt_db(QStringList{"report", demo.path, "--output", pdf} + choice);
+        QVERIFY2(r.status == 0, qPrintable(r.err));
+        QCOMPARE(consumer("qpdf", {"--check", pdf}).status, 0);
+        const Run pages = consumer("pdfinfo", {pdf});
+        QVERIFY2(pages.out.contains(QStringLiteral("Page size:       ") + pageSize),
+                 qPrintable(pages.out));
+        for (const QString& line : info)
+            QVERIFY2(pages.out.contains(line), qPrintable(pages.out));
+        const QString text = consumer("pdftotext", {pdf, "-"}).out;
+        for (const QString& expected : texts)
+            QVERIFY2(text.contains(expected), qPrintable(expected + u'\n' + text.left(2000)));
+        for (char32_t look : {U'\u2F47', U'\u2F08'})
+            QVERIFY(!text.contains(QString::fromUcs4(&look, 1)));
+    }
+
+    // On a terminal the table fits its width, names cut with "…";
+    // --full-names, a file or a pipe keeps them whole.
+    void longNamesFitTheTerminal_data()
+    {
+        QTest::addColumn<bool>("terminal");
+        QTest::addColumn<QStringList>("options");
+        QTest::addColumn<bool>("whole");
+        QTest::newRow("terminal of 60 columns") << true << QStringList() << false;
+        QTest::newRow("--full-names") << true << QStringList{"--full-names"} << true;
+        QTest::newRow("pipe") << false << QStringList() << true;
+    }
+
+    void longNamesFitTheTerminal()
+    {
+        QFETCH(bool, terminal);
+        QFETCH(QStringList, options);
+        QFETCH(bool, whole);
+        DemoFile demo;
+        const QString longName = QString(5000, u'x') + QStringLiteral("日");
+        execute(
+            demo.path,
+            {QStringLiteral("UPDATE model_row SET name = '%1' WHERE row_number = 2").arg(longName),
+             QStringLiteral("UPDATE model_column SET name = 'Awareness of every "
+                            "hazard' WHERE col_number = 0")});
+        const QStringList args = QStringList{"report", demo.path, "--survey", "1"} + options;
+        Run r;
+        if (terminal) {
+            const std::optional<Run> shown =
+                quelt_db_on_terminal(args, {"COLUMNS=60", "NO_COLOR=1"});
+            if (!shown)
+                QSKIP("no pseudo-terminal here");
+            r = *shown;
+        } else {
+            r = quelt_db(args);
+        }
+        QCOMPARE(r.status, 0);
+        QCOMPARE(r.out.contains(longName), whole);
+        QCOMPARE(r.out.contains(QStringLiteral("Awareness of every hazard")), whole);
+        if (!whole) {
+            QVERIFY(r.out.contains(QChar(0x2026)));
+            for (const QString& line : r.out.split(QRegularExpression(QStringLiteral("\r?\n"))))
+                QVERIFY2(line.size() <= 60, qPrintable(line));
+        }
+    }
+
+    // Whatever turns colours off wins over whatever brings them on.
+    void colourSwitchesInOneOrder_data()
+    {
+        QTest::addColumn<QStringList>("environment");
+        QTest::addColumn<bool>("noColorOption");
+        QTest::addColumn<bool>("coloured");
+        QTest::newRow("a pipe") << QStringList() << false << false;
+        QTest::newRow("CLICOLOR_FORCE") << QStringList{"CLICOLOR_FORCE=1"} << false << true;
+        QTest::newRow("FORCE_COLOR") << QStringList{"FORCE_COLOR=1"} << false << true;
+        QTest::newRow("FORCE_COLOR=0") << QStringList{"FORCE_COLOR=0"} << false << false;
+        QTest::newRow("NO_COLOR over CLICOLOR_FORCE")
+            << QStringList{"CLICOLOR_FORCE=1", "NO_COLOR=1"} << false << false;
+        QTest::newRow("TERM=dumb over CLICOLOR_FORCE")
+            << QStringList{"CLICOLOR_FORCE=1", "TERM=dumb"} << false << false;
+        QTest::newRow("--no-color over FORCE_COLOR")
+            << QStringList{"FORCE_COLOR=1"} << true << false;
+    }
+
+    void colourSwitchesInOneOrder()
+    {
+        QFETCH(QStringList, environment);
+        QFETCH(bool, noColorOption);
+        QFETCH(bool, coloured);
+        DemoFile demo;
+        QStringList args = {"report", demo.path, "--survey", "1"};
+        if (noColorOption)
+            args << "--no-color";
+        const QStringList unset = {"NO_COLOR=", "CLICOLOR_FORCE=", "FORCE_COLOR=", "TERM=xterm"};
+        const Run r = quelt_db(args, [&](QProcess& p) { SetEnvironment(p, unset + environment); });
+        QCOMPARE(r.status, 0);
+        QCOMPARE(r.out.contains(u'\x1b'), coloured);
     }
 
     void textTableIsAligned()

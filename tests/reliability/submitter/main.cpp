@@ -181,6 +181,7 @@ int submitHeaders(const QString& tag, int count)
 int main(int argc, char* argv[])
 {
     QApplication app(argc, argv);
+    Ui::UseTestToolkit();
     InitToolkit(app);
     app.setQuitOnLastWindowClosed(false);
     const QStringList args = app.arguments();

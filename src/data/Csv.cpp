@@ -1,4 +1,4 @@
-#include "Csv.h"
+#include "data/Csv.h"
 
 #include "platform/TerminalText.h"
 
