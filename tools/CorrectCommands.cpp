@@ -2,11 +2,11 @@
 // change listed.
 
 #include "Command.h"
-#include "data/Csv.h"
 #include "Output.h"
 #include "Text.h"
 
 #include "data/Corrections.h"
+#include "data/Csv.h"
 #include "data/Model.h"
 #include "data/SurveyFile.h"
 #include "platform/Convert.h"

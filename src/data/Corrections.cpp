@@ -96,9 +96,8 @@ public:
         return n;
     }
 
-    // The text's stored value into the history, then the new one in its    // The text's stored
-    // value into the history, then the new one in its place; false when it is stored as given
-    // already.
+    // The text's stored value into the history, then the new one in its
+    // place; false when it is stored as given already.
     bool CorrectText(const QString& table, qint64 id, const QString& column, const QString& value)
     {
         Recordset rs = m_db.CreateQueryDef(Sql::SelectText(table, id, column)).OpenRecordset();

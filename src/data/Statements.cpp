@@ -457,8 +457,8 @@ QString SelectTableDefinitions()
 {
     return QStringLiteral("SELECT type, name, sql FROM sqlite_master WHERE type IN ('table', "
                           "'index') AND sql IS NOT NULL AND lower(tbl_name) IN ('model_row', "
-                          "'model_column', 'question', 'survey', 'survey_results') "
-                          "ORDER BY type = 'index', rowid");
+                          "'model_column', 'question', 'survey', 'survey_results', "
+                          "'history_change', 'history_answer') ORDER BY type = 'index', rowid");
 }
 
 QString SelectStatistics()

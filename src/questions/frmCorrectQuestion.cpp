@@ -54,6 +54,7 @@ frmCorrectQuestion::frmCorrectQuestion()
     NameBy(txtLabel, Label2);
     NameBy(txtQuestion, Label3);
     SetReturnButton(butSubmit);
+    SetEscapeCloses(true);
     SetTabOrder(
         {cmbModelRow, cmbModelCol, cmbQuestion, txtLabel, txtQuestion, butSubmit, butCancel});
     cmbModelRow->setFocus();

@@ -34,6 +34,7 @@ frmCorrectSurvey::frmCorrectSurvey()
     NameBy(txtCompletedBy, Label1);
     NameBy(txtCompany, Label2);
     SetReturnButton(butSubmit);
+    SetEscapeCloses(true);
     SetTabOrder({cmbSurveyID, txtCompletedBy, txtCompany, butSubmit, butCancel});
     cmbSurveyID->setFocus();
 

@@ -92,6 +92,37 @@ private Q_SLOTS:
         Ui::Pick(answering, QStringLiteral("cmbModelCol"), 2);
         QCOMPARE(Ui::Find<QLabel>(Ui::Row(answering, pick), "lblQuestion")->text(), text->text());
     }
+
+    // Typed corrections go only after a Yes: Escape and another question
+    // picked both ask first.
+    void typedCorrectionsAreKept()
+    {
+        TestDb db;
+        db.addQuestion(0, 0, QStringLiteral("First"), QStringLiteral("1"));
+        db.addQuestion(0, 0, QStringLiteral("Second"), QStringLiteral("2"));
+        MessageCapture mc;
+        Ui::MenuItem(QStringLiteral("miCorrectQuestion"));
+        QWidget* w = Ui::FindWindow(QStringLiteral("frmCorrectQuestion"));
+        Ui::Pick(w, QStringLiteral("cmbModelRow"), 0);
+        Ui::Pick(w, QStringLiteral("cmbModelCol"), 0);
+        auto* questions = Ui::Find<QComboBox>(w, "cmbQuestion");
+        Ui::Pick(questions, 0);
+        auto* text = Ui::Find<MultiLineTextBox>(w, "txtQuestion");
+        text->setText(QStringLiteral("Typed"));
+        Ui::Activate(w);
+        Ui::Key(Qt::Key_Escape);
+        Ui::Pick(questions, 1);
+        const QString discard =
+            QStringLiteral("The correction typed in Correct Question is not stored. Discard it?");
+        QCOMPARE(mc.messages, (QStringList{discard, discard}));
+        QVERIFY(w->isVisible());
+        QCOMPARE(questions->currentIndex(), 0);
+        QCOMPARE(text->text(), QStringLiteral("Typed"));
+        mc.answers << true;
+        Ui::Pick(questions, 1);
+        QCOMPARE(text->text(), QStringLiteral("Second"));
+        QCOMPARE(HistoryOf(db), QStringList());
+    }
 };
 
 QUELT_TEST(CorrectQuestionTest);

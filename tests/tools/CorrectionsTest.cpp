@@ -1,7 +1,7 @@
-#include "data/Csv.h"
 #include "ToolRun.h"
 #include "common/TestDb.h"
 #include "common/TestRegistry.h"
+#include "data/Csv.h"
 
 #include "platform/FileAccess.h"
 
@@ -81,8 +81,23 @@ private Q_SLOTS:
         const Demo demo(server);
         if (madeBefore)
             execute(demo.location, {"DROP TABLE history_answer", "DROP TABLE history_change"});
-        const QStringList survey3 = {"report", "--survey", "3", "--format", "csv"};
-        const QString reportBefore = demo.run(survey3).out;
+        // Survey 4, as survey 3 answered, beside it: neither is corrected.
+        const QString survey4 =
+            "INSERT INTO survey (id, completed_by, company) VALUES (4, 'Ed', 'Fourth Co'); "
+            "INSERT INTO survey_results (survey_id, question_id, answer) SELECT 4, question_id, "
+            "answer FROM survey_results WHERE survey_id = 3";
+        if (server)
+            QCOMPARE(consumer("psql", {demo.location, "-qc", survey4}).status, 0);
+        else
+            execute(demo.location, survey4.split(QStringLiteral("; ")));
+        const QList<QStringList> reports = {
+            {"report", "--survey", "3", "--format", "csv"},
+            {"report", "--compare", "3,4", "--format", "csv"},
+            {"report", "--surveys", "3,4", "--trend", "--format", "csv"},
+            {"report", "--company", "Fourth Co", "--format", "csv"}};
+        QStringList reportsBefore;
+        for (const QStringList& report : reports)
+            reportsBefore << demo.run(report).out;
         const QString exportBefore = demo.run({"export"}).out;
         QCOMPARE(historyLines(demo), QStringList());
 
@@ -120,9 +135,10 @@ private Q_SLOTS:
                               "2", "", "0", "0",
                               "question 1: 1; question 2: 1; question 3: 1; question 4: 0", ""}));
 
-        QCOMPARE(demo.run(survey3).out, reportBefore);
+        for (qsizetype i = 0; i < reports.size(); ++i)
+            QCOMPARE(demo.run(reports[i]).out, reportsBefore[i]);
         const QString exported = demo.run({"export"}).out;
-        QCOMPARE(linesOf(exported, "3,"), linesOf(exportBefore, "3,"));
+        QCOMPARE(linesOf(exported, "[34],"), linesOf(exportBefore, "[34],"));
         QCOMPARE(exported.count(u'\n'), exportBefore.count(u'\n') - 4);
         // With the history: every stored answer as before, marked, then what
         // the corrections took out.

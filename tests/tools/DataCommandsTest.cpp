@@ -241,6 +241,21 @@ private Q_SLOTS:
             << 1
             << "problem: the table survey is defined with what the program's engine does not "
                "have (no such collation sequence: mine)";
+        // A history that refuses what a correction moves into it: before,
+        // "the program can use this file", and the correction failed.
+        QTest::newRow("a history refusing a replaced 4")
+            << QStringList{"DROP TABLE history_answer",
+                           "CREATE TABLE history_answer (change_id INTEGER NOT NULL, survey_id, "
+                           "question_id, answer CHECK (answer < 4))"}
+            << 1
+            << "problem: the program cannot store a replaced answer of 4 in this file (CHECK "
+               "constraint failed: answer < 4)";
+        QTest::newRow("a history of answers only")
+            << QStringList{"DROP TABLE history_change",
+                           "CREATE TABLE history_change (id INTEGER PRIMARY KEY, made_at, made_by, "
+                           "action CHECK (action IN ('replaced', 'withdrawn')), survey_id, "
+                           "question_id, row_id, col_id, old_value, new_value, answers)"}
+            << 1 << "problem: the program cannot store a corrected survey header in this file";
         // Before: no note, and Show Results ran for minutes on a large file.
         QTest::newRow("forged statistics")
             << QStringList{"ANALYZE", "DELETE FROM sqlite_stat1",
@@ -303,12 +318,11 @@ private Q_SLOTS:
                                        "survey_results_survey: present\n"
                                        "survey_results_question: created\n"));
         QCOMPARE(query(db.path, "SELECT name FROM sqlite_master WHERE type = 'index' ORDER BY 1"),
-                 (QList<QVariantList>{
-                     {"history_answer_change"},
-                     {"mine"},
-                     {"part"},
-                     {"survey_results_question"},
-                     {"survey_results_survey"}}));
+                 (QList<QVariantList>{{"history_answer_change"},
+                                      {"mine"},
+                                      {"part"},
+                                      {"survey_results_question"},
+                                      {"survey_results_survey"}}));
         QVERIFY(!quelt_db({"check", db.path}).out.contains(QStringLiteral("no index")));
 
         const QByteArray before = fileBytes(db.path);
