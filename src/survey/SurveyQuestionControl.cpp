@@ -24,9 +24,12 @@ constexpr int kDesignHeight = 570;
 constexpr std::array<int, 5> kChoiceLeft = {5760, 6360, 6960, 7560, 8040};
 // What the row's height holds of the label at most.
 constexpr int kShownLines = 2;
-// The stored scores stand at the right end of the question's place, which
-// ends at 5535, as wide as their text up to this.
-constexpr int kStoredWidest = 2400;
+// The stored scores have a room of their own at the right end of the
+// question's place, which ends at 5535: wide enough for three of them, more
+// cut with "…". The question never has it, stored scores or not, so that a
+// Submit, which changes them, does not lay the cell's questions out again,
+// and the questions of a cell break alike.
+const QString kStoredRoom = QStringLiteral("stored: 4, 4, 4");
 constexpr int kStoredGap = 120;
 constexpr QChar kEllipsis(0x2026);
 
@@ -195,11 +198,15 @@ SurveyQuestionControl::SurveyQuestionControl(QWidget* parent) : QWidget(parent)
     }
     for (int i = 1; i < int(optChoice.size()); ++i)
         setTabOrder(optChoice[i - 1], optChoice[i]);
-    lblStoredScores =
-        NewControl<QLabel>(this, QStringLiteral("lblStoredScores"), 120, 0, 5415, 375);
+    const QRect place = lblQuestion->geometry();
+    lblStoredScores = new QLabel(this);
+    lblStoredScores->setObjectName(QStringLiteral("lblStoredScores"));
     lblStoredScores->setTextFormat(Qt::PlainText);
     lblStoredScores->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    const int room = lblStoredScores->fontMetrics().horizontalAdvance(kStoredRoom) + 2;
+    lblStoredScores->setGeometry(place.right() + 1 - room, place.top(), room, TwipsToPxY(375));
     lblStoredScores->setVisible(false);
+    lblQuestion->setContentsMargins(0, 0, room + TwipsToPxX(kStoredGap), 0);
     setAccessibleName(QStringLiteral("No question"));
 }
 
@@ -219,7 +226,6 @@ void SurveyQuestionControl::Set_Question(qint16 questionId, const QString& quest
     setToolTip(cut ? QStringLiteral("<p style='white-space:pre-wrap'>%1</p>")
                          .arg(questionText.toHtmlEscaped())
                    : QString());
-    m_label = questionLabel;
     setAccessibleName(
         questionLabel.trimmed().isEmpty()
             ? label->ShownText()
@@ -236,22 +242,10 @@ void SurveyQuestionControl::Set_Stored(const QStringList& scores)
     if (text == lblStoredScores->toolTip())
         return;
     lblStoredScores->setToolTip(text);
-    // The question gives up the place the scores take, and is cut to what
-    // is left of it.
-    const QRect place = lblQuestion->geometry();
-    int width = 0;
-    if (!text.isEmpty()) {
-        const QFontMetrics metrics = lblStoredScores->fontMetrics();
-        width = std::min(metrics.horizontalAdvance(text) + 2, TwipsToPxX(kStoredWidest));
-        lblStoredScores->setText(metrics.elidedText(text, Qt::ElideRight, width));
-        lblStoredScores->setGeometry(place.right() + 1 - width, place.top(), width,
-                                     TwipsToPxY(375));
-        width += TwipsToPxX(kStoredGap);
-    }
+    lblStoredScores->setText(
+        lblStoredScores->fontMetrics().elidedText(text, Qt::ElideRight, lblStoredScores->width()));
     lblStoredScores->setVisible(!text.isEmpty() && !lblQuestion->isHidden());
-    lblQuestion->setContentsMargins(0, 0, width, 0);
-    if (Has_Question())
-        Set_Question(Get_QuestionID(), lblQuestion->text(), m_label);
+    Describe();
 }
 
 void SurveyQuestionControl::Describe()

@@ -74,9 +74,6 @@ private:
     SurveyQuestionControl* NeighbourRow(int step) const;
 
     QButtonGroup* m_choices = nullptr;
-    // The question's label as last given: a new layout of the row (the
-    // stored scores taking room) names the row again with it.
-    QString m_label;
     // The score the last Submit stored from this row; -1 for none.
     qint16 m_submitted = -1;
 };
