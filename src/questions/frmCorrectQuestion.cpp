@@ -47,6 +47,9 @@ frmCorrectQuestion::frmCorrectQuestion()
     butCancel = Control<QPushButton>("butCancel", 2160, 6000, 1455, 375);
     butCancel->setText(QStringLiteral("Cancel"));
 
+    // Open for typing once a question is chosen.
+    txtLabel->SetLocked(true);
+    txtQuestion->setReadOnly(true);
     HideModelNumbers(lstModelRow, lstModelCol);
     NameBy(cmbModelRow, Label4);
     NameBy(cmbModelCol, Label5);
@@ -116,6 +119,8 @@ void frmCorrectQuestion::LoadCellQuestions()
     cmbQuestion->clear();
     m_shownQuestion = -1;
     ShowQuestion({}, {});
+    txtLabel->SetLocked(true);
+    txtQuestion->setReadOnly(true);
     m_shownRow = cmbModelRow->currentIndex();
     m_shownCol = cmbModelCol->currentIndex();
     const std::optional<qint16> rowNumber = PickedNumber(cmbModelRow, lstModelRow);
@@ -171,6 +176,8 @@ void frmCorrectQuestion::cmbQuestion_Click()
         if (question.id == id)
             ShowQuestion(question.label, question.text);
     }
+    txtLabel->SetLocked(false);
+    txtQuestion->setReadOnly(false);
     txtLabel->setFocus();
 }
 

@@ -25,11 +25,11 @@ constexpr std::array<int, 5> kChoiceLeft = {5760, 6360, 6960, 7560, 8040};
 // What the row's height holds of the label at most.
 constexpr int kShownLines = 2;
 // The stored scores have a room of their own at the right end of the
-// question's place, which ends at 5535: wide enough for three of them, more
-// cut with "…". The question never has it, stored scores or not, so that a
+// question's place, which ends at 5535: wide enough for two of them (a cell
+// submitted twice), more cut with "…". The question never has it, stored scores or not, so that a
 // Submit, which changes them, does not lay the cell's questions out again,
 // and the questions of a cell break alike.
-const QString kStoredRoom = QStringLiteral("stored: 4, 4, 4");
+const QString kStoredRoom = QStringLiteral("stored: 4, 4");
 constexpr int kStoredGap = 120;
 constexpr QChar kEllipsis(0x2026);
 

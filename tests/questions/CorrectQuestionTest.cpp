@@ -71,6 +71,9 @@ private Q_SLOTS:
             Ui::Pick(questions, pick);
             QCOMPARE(label->text(), QString::number(pick + 1));
         }
+        // Nothing can be typed before a question is chosen.
+        QCOMPARE(text->isReadOnly(), pick < 0);
+        QCOMPARE(label->isReadOnly(), pick < 0);
         if (!typed[0].isNull())
             label->setText(typed[0]);
         if (!typed[1].isNull())
