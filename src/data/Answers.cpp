@@ -34,13 +34,18 @@ void StoreThroughFunction(Database& db, SurveyNumber survey, const QList<Answer>
 
 namespace {
 
-StoredInCell storeInCell(Database& db, SurveyNumber survey, const QList<Answer>& answers,
-                         qint64 rowNumber, qint64 colNumber,
-                         void (*store)(Database&, SurveyNumber, const QList<Answer>&))
+// With `first`, nothing is kept where the cell holds more than the answers
+// just stored.
+std::optional<StoredInCell>
+storeInCell(Database& db, SurveyNumber survey, const QList<Answer>& answers, qint64 rowNumber,
+            qint64 colNumber, void (*store)(Database&, SurveyNumber, const QList<Answer>&),
+            bool first = false)
 {
     Transaction batch(db);
     store(db, survey, answers);
     const StoredInCell stored = ReadStoredInCell(db, survey, rowNumber, colNumber);
+    if (first && stored.answers != answers.size())
+        return std::nullopt;
     batch.Commit();
     return stored;
 }
@@ -50,13 +55,20 @@ StoredInCell storeInCell(Database& db, SurveyNumber survey, const QList<Answer>&
 StoredInCell StoreCellAnswers(Database& db, SurveyNumber survey, const QList<Answer>& answers,
                               qint64 rowNumber, qint64 colNumber)
 {
-    return storeInCell(db, survey, answers, rowNumber, colNumber, StoreAnswers);
+    return *storeInCell(db, survey, answers, rowNumber, colNumber, StoreAnswers);
+}
+
+std::optional<StoredInCell> StoreFirstCellAnswers(Database& db, SurveyNumber survey,
+                                                  const QList<Answer>& answers, qint64 rowNumber,
+                                                  qint64 colNumber)
+{
+    return storeInCell(db, survey, answers, rowNumber, colNumber, StoreAnswers, true);
 }
 
 StoredInCell ReplaceCellAnswers(Database& db, SurveyNumber survey, const QList<Answer>& answers,
                                 qint64 rowNumber, qint64 colNumber)
 {
-    return storeInCell(db, survey, answers, rowNumber, colNumber, ReplaceAnswers);
+    return *storeInCell(db, survey, answers, rowNumber, colNumber, ReplaceAnswers);
 }
 
 // A server gets the inserts in one round trip; each is still held to its

@@ -9,6 +9,7 @@
 #include <QStringView>
 #include <QtGlobal>
 #include <functional>
+#include <optional>
 
 class Database;
 
@@ -39,6 +40,12 @@ StoredInCell ReadStoredAnswers(const Database& db, SurveyNumber survey, qint64 q
 // transaction: the window shows it without a second trip to the database.
 StoredInCell StoreCellAnswers(Database& db, SurveyNumber survey, const QList<Answer>& answers,
                               qint64 rowNumber, qint64 colNumber);
+// The same only into a cell that holds none of the survey's answers, as
+// found in the same transaction: where it holds some, nothing is stored and
+// nothing is given.
+std::optional<StoredInCell> StoreFirstCellAnswers(Database& db, SurveyNumber survey,
+                                                  const QList<Answer>& answers, qint64 rowNumber,
+                                                  qint64 colNumber);
 // Stores answers within a batch the caller has begun.
 void StoreAnswers(Database& db, SurveyNumber survey, const QList<Answer>& answers);
 // The same through a server's function that takes a survey, its questions

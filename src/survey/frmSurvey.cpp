@@ -578,19 +578,26 @@ void frmSurvey::butSubmit_Click()
         return;
     }
 
-    StoredInCell stored;
+    std::optional<StoredInCell> stored;
     qint64 held = 0;
     {
         // Closed before a message waits for the user.
         Database db = OpenSurveyDatabase(DBEngine::SurveyDatabaseName());
-        const StoredInCell already = ReadStoredInCell(db, surveyId, *rowNumber, *colNumber);
-        held = already.answers;
-        if (held == 0)
-            stored = StoreCellAnswers(db, surveyId, answers, *rowNumber, *colNumber);
-        else
-            ShowStored(surveyId, already);
+        // Rows that show nothing stored are most often the cell's first
+        // Submit, stored at once; unless the cell holds answers after all,
+        // stored meanwhile, which are shown and asked about as any others.
+        if (m_storedScores.isEmpty())
+            stored = StoreFirstCellAnswers(db, surveyId, answers, *rowNumber, *colNumber);
+        if (!stored) {
+            const StoredInCell already = ReadStoredInCell(db, surveyId, *rowNumber, *colNumber);
+            held = already.answers;
+            if (held == 0)
+                stored = StoreCellAnswers(db, surveyId, answers, *rowNumber, *colNumber);
+            else
+                ShowStored(surveyId, already);
+        }
     }
-    if (held > 0) {
+    if (!stored) {
         // A cell submitted before is most often a mistake being put right.
         const int choice = MessageBox::Choose(
             QStringLiteral("This cell already holds %1 for survey %2. Replace the stored answers "
@@ -607,7 +614,7 @@ void frmSurvey::butSubmit_Click()
     for (SurveyQuestionControl* row : SurveyQuestionControl1)
         row->Mark_Submitted();
     MessageBox::Show(QStringLiteral("Survey Submitted"), this);
-    ShowStored(surveyId, stored);
+    ShowStored(surveyId, *stored);
 }
 
 void frmSurvey::butWithdraw_Click()
