@@ -121,13 +121,14 @@ QString SelectMaxQuestionId()
 
 namespace {
 
-QString numberList(const QList<qint64>& numbers)
+template <class Number>
+QString numberList(const QList<Number>& numbers, QStringView separator = u",")
 {
     QStringList texts;
     texts.reserve(numbers.size());
-    for (qint64 n : numbers)
+    for (Number n : numbers)
         texts.append(DecimalText(n));
-    return texts.join(u',');
+    return texts.join(separator);
 }
 
 // The answers of a set of surveys to the questions of the grid's cells, as
@@ -307,11 +308,8 @@ QString SelectAnswers(const QString& answers)
 
 QString AnswersOfQuestions(qint64 surveyId, const QList<qint64>& questionIds)
 {
-    QStringList numbers;
-    for (qint64 id : questionIds)
-        numbers.append(DecimalText(id));
     return QStringLiteral("survey_id = %1 AND question_id IN (%2)")
-        .arg(DecimalText(surveyId), numbers.join(QStringLiteral(", ")));
+        .arg(DecimalText(surveyId), numberList(questionIds, u", "));
 }
 
 QString AnswersInCell(qint64 surveyId, qint64 rowNumber, qint64 colNumber)
@@ -698,12 +696,7 @@ namespace {
 
 QString integerArray(const QList<qint16>& numbers)
 {
-    QStringList texts;
-    texts.reserve(numbers.size());
-    for (qint16 number : numbers)
-        texts.append(DecimalText(number));
-    return QStringLiteral("ARRAY[") + texts.join(QStringLiteral(", ")) +
-           QStringLiteral("]::integer[]");
+    return QStringLiteral("ARRAY[") + numberList(numbers, u", ") + QStringLiteral("]::integer[]");
 }
 
 QString textOrNull(const std::optional<QString>& text)

@@ -134,38 +134,35 @@ void frmCorrectQuestion::LoadCellQuestions()
     cmbQuestion->setCurrentIndex(-1);
 }
 
+bool frmCorrectQuestion::Repicked(QComboBox* picker, int shown)
+{
+    if (picker->currentIndex() == shown)
+        return false;
+    if (!DiscardEdits()) {
+        picker->setCurrentIndex(shown);
+        return false;
+    }
+    return true;
+}
+
 void frmCorrectQuestion::cmbModelRow_Click()
 {
-    if (cmbModelRow->currentIndex() == m_shownRow)
-        return;
-    if (!DiscardEdits()) {
-        cmbModelRow->setCurrentIndex(m_shownRow);
-        return;
-    }
-    LoadCellQuestions();
+    if (Repicked(cmbModelRow, m_shownRow))
+        LoadCellQuestions();
 }
 
 void frmCorrectQuestion::cmbModelCol_Click()
 {
-    if (cmbModelCol->currentIndex() == m_shownCol)
-        return;
-    if (!DiscardEdits()) {
-        cmbModelCol->setCurrentIndex(m_shownCol);
-        return;
-    }
-    LoadCellQuestions();
+    if (Repicked(cmbModelCol, m_shownCol))
+        LoadCellQuestions();
 }
 
 // The texts are read afresh: another desktop may have corrected them since
 // the cell was chosen.
 void frmCorrectQuestion::cmbQuestion_Click()
 {
-    if (cmbQuestion->currentIndex() == m_shownQuestion)
+    if (!Repicked(cmbQuestion, m_shownQuestion))
         return;
-    if (!DiscardEdits()) {
-        cmbQuestion->setCurrentIndex(m_shownQuestion);
-        return;
-    }
     const qint16 id = qint16(cmbQuestion->currentData().toInt());
     const std::optional<qint16> rowNumber = PickedNumber(cmbModelRow, lstModelRow);
     const std::optional<qint16> colNumber = PickedNumber(cmbModelCol, lstModelCol);

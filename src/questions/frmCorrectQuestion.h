@@ -46,6 +46,9 @@ private:
     void ShowQuestion(const QString& label, const QString& text);
     // Asks before typed corrections are lost; true when they may go.
     bool DiscardEdits();
+    // Whether `picker` has moved from the pick on show (`shown`) and the
+    // typed corrections may go; else it goes back to that pick.
+    bool Repicked(QComboBox* picker, int shown);
     void cmbModelRow_Click();
     void cmbModelCol_Click();
     void cmbQuestion_Click();

@@ -7,6 +7,20 @@
 
 #include <QLabel>
 
+namespace {
+
+// "Correct Question" opened from the main menu on the cell (row, col).
+QWidget* openOnCell(int row, int col)
+{
+    Ui::MenuItem(QStringLiteral("miCorrectQuestion"));
+    QWidget* w = Ui::FindWindow(QStringLiteral("frmCorrectQuestion"));
+    Ui::Pick(w, QStringLiteral("cmbModelRow"), row);
+    Ui::Pick(w, QStringLiteral("cmbModelCol"), col);
+    return w;
+}
+
+} // namespace
+
 class CorrectQuestionTest : public QObject
 {
     Q_OBJECT
@@ -58,10 +72,7 @@ private Q_SLOTS:
         const QList<QVariantList> before =
             db.rows(QStringLiteral("SELECT id, label, question_text FROM question ORDER BY id"));
         MessageCapture mc;
-        Ui::MenuItem(QStringLiteral("miCorrectQuestion"));
-        QWidget* w = Ui::FindWindow(QStringLiteral("frmCorrectQuestion"));
-        Ui::Pick(w, QStringLiteral("cmbModelRow"), 1);
-        Ui::Pick(w, QStringLiteral("cmbModelCol"), 2);
+        QWidget* w = openOnCell(1, 2);
         auto* questions = Ui::Find<QComboBox>(w, "cmbQuestion");
         QCOMPARE(Ui::Items(questions), (QStringList{QStringLiteral("%1: First").arg(ids[0]),
                                                     QStringLiteral("%1: Second").arg(ids[1])}));
@@ -104,10 +115,7 @@ private Q_SLOTS:
         db.addQuestion(0, 0, QStringLiteral("First"), QStringLiteral("1"));
         db.addQuestion(0, 0, QStringLiteral("Second"), QStringLiteral("2"));
         MessageCapture mc;
-        Ui::MenuItem(QStringLiteral("miCorrectQuestion"));
-        QWidget* w = Ui::FindWindow(QStringLiteral("frmCorrectQuestion"));
-        Ui::Pick(w, QStringLiteral("cmbModelRow"), 0);
-        Ui::Pick(w, QStringLiteral("cmbModelCol"), 0);
+        QWidget* w = openOnCell(0, 0);
         auto* questions = Ui::Find<QComboBox>(w, "cmbQuestion");
         Ui::Pick(questions, 0);
         auto* text = Ui::Find<MultiLineTextBox>(w, "txtQuestion");

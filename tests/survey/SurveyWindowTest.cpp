@@ -112,25 +112,26 @@ QString discard(int scores)
                              .arg(scores);
 }
 
-// The answers in the file as "survey/question/answer", in a fixed order.
-QStringList stored(const TestDb& db)
+// The answers in the file, or those the history holds, as
+// "survey/question/answer", in a fixed order.
+QStringList answersIn(const TestDb& db, const char* table)
 {
     QStringList answers;
-    for (const QVariantList& r : db.rows(QStringLiteral(
-             "SELECT survey_id, question_id, answer FROM survey_results ORDER BY 1, 2, 3")))
+    for (const QVariantList& r :
+         db.rows(QStringLiteral("SELECT survey_id, question_id, answer FROM %1 ORDER BY 1, 2, 3")
+                     .arg(QLatin1String(table))))
         answers.append(answer(r[0].toInt(), r[1].toInt(), r[2].toInt()));
     return answers;
 }
 
-// What the history holds: the answers moved as "survey/question/answer", in
-// a fixed order, and each change as "action by whom".
+QStringList stored(const TestDb& db)
+{
+    return answersIn(db, "survey_results");
+}
+
 QStringList moved(const TestDb& db)
 {
-    QStringList answers;
-    for (const QVariantList& r : db.rows(QStringLiteral(
-             "SELECT survey_id, question_id, answer FROM history_answer ORDER BY 1, 2, 3")))
-        answers.append(answer(r[0].toInt(), r[1].toInt(), r[2].toInt()));
-    return answers;
+    return answersIn(db, "history_answer");
 }
 
 // Each change of the history as "action by whom".
