@@ -7,8 +7,10 @@
 #include "SqliteLimits.h"
 
 #include "data/Questions.h"
+#include "data/Statements.h"
 #include "data/SurveyFile.h"
 #include "platform/DbEngine.h"
+#include "platform/MessageBox.h"
 #include "survey/SurveyQuestionControl.h"
 #include "survey/frmSurvey.h"
 
@@ -59,10 +61,31 @@ QWidget* openOnCell(int row, int col)
     return form;
 }
 
-void BM_Submit_Program(benchmark::State& state)
+// A full cell's Submit on the large file, the click until "Survey
+// Submitted": a cell's first Submit of the survey, or a Submit again, the
+// question this asks answered Add or Replace in advance. Before each timed
+// click the cell holds for the survey what such a Submit meets, and the
+// window shows it: nothing (taken out after every click), or one set of
+// answers (Add's taken away after every click, Replace's the one that the
+// next click replaces).
+enum class Submit { First, Add, Replace };
+
+void submitFullCell(benchmark::State& state, Submit kind)
 {
     Bench::Folder folder(BenchData::LargeDb(), Bench::Folder::Copy);
     Bench::Messages messages(state, {QStringLiteral("Survey Submitted")});
+    QString choice = QStringLiteral("Cancel");
+    MessageBox::SetChoiceHandler([&](const QString&, const QStringList& buttons, QWidget*) {
+        return int(buttons.indexOf(choice));
+    });
+    const QString location = DBEngine::SurveyDatabaseName();
+    const auto takeOut = [&] {
+        OpenSurveyDatabaseAsIs(location, false)
+            .Execute(Sql::DeleteAnswers(Sql::AnswersInCell(
+                BenchLimits::kSurvey, BenchLimits::kSubmitRow, BenchLimits::kSubmitCol)));
+    };
+    if (kind == Submit::First)
+        takeOut();
     QWidget* form = openOnCell(BenchLimits::kSubmitRow, BenchLimits::kSubmitCol);
     int scored = 0;
     for (SurveyQuestionControl* row : rows(form)) {
@@ -72,29 +95,84 @@ void BM_Submit_Program(benchmark::State& state)
     if (scored != BenchData::kQuestionsPerCell)
         state.SkipWithError("the cell does not show a full set of questions");
     auto* submit = Ui::Find<QAbstractButton>(form, QStringLiteral("butSubmit"));
-    const Bench::AnswersAdded added(DBEngine::SurveyDatabaseName(), BenchLimits::kSurvey);
+    // Whatever ran before on a server, the survey holds a set of answers in
+    // the cell now: stored where there was none, else nothing (Cancel).
+    if (kind != Submit::First) {
+        submit->click();
+        Bench::Settle();
+    }
+    choice = kind == Submit::Add ? QStringLiteral("Add") : QStringLiteral("Replace");
+    const Bench::AnswersAdded added(location, BenchLimits::kSurvey);
     for (auto _ : state) {
         const Bench::Clock::time_point start = Bench::Clock::now();
         submit->click();
         Bench::Settle();
         state.SetIterationTime(Bench::Seconds(start));
-        added.TakeAway();
+        if (kind == Submit::Replace)
+            continue;
+        if (kind == Submit::First)
+            takeOut();
+        else
+            added.TakeAway();
+        ShowForm<frmSurvey>();
+        Bench::Settle();
     }
+    // A server's survey holds answers in every cell again, as its other
+    // benchmarks expect.
+    if (kind == Submit::First) {
+        submit->click();
+        Bench::Settle();
+    }
+    MessageBox::SetChoiceHandler({});
+}
+
+void BM_Submit_Program(benchmark::State& state)
+{
+    submitFullCell(state, Submit::First);
 }
 BENCHMARK(BM_Submit_Program)->Unit(benchmark::kMillisecond)->UseManualTime();
 
-// The same Submit into the large model on the benchmark server.
-void BM_Server_Submit_Program(benchmark::State& state)
+void BM_SubmitAdd_Program(benchmark::State& state)
+{
+    submitFullCell(state, Submit::Add);
+}
+BENCHMARK(BM_SubmitAdd_Program)->Unit(benchmark::kMillisecond)->UseManualTime();
+
+void BM_SubmitReplace_Program(benchmark::State& state)
+{
+    submitFullCell(state, Submit::Replace);
+}
+BENCHMARK(BM_SubmitReplace_Program)->Unit(benchmark::kMillisecond)->UseManualTime();
+
+// The same Submits into the large model on the benchmark server.
+void onServer(benchmark::State& state, void (*submit)(benchmark::State&))
 {
     QString why;
     const QString location = BenchServer::LargeDb(&why);
     if (location.isEmpty())
         return state.SkipWithError(qPrintable(why));
     DBEngine::SetSurveyDatabaseName(location);
-    BM_Submit_Program(state);
+    submit(state);
     DBEngine::SetSurveyDatabaseName(QStringLiteral("quelt.mdb"));
 }
+
+void BM_Server_Submit_Program(benchmark::State& state)
+{
+    onServer(state, BM_Submit_Program);
+}
 BENCHMARK(BM_Server_Submit_Program)->Unit(benchmark::kMillisecond)->UseManualTime();
+
+void BM_Server_SubmitAdd_Program(benchmark::State& state)
+{
+    onServer(state, BM_SubmitAdd_Program);
+}
+BENCHMARK(BM_Server_SubmitAdd_Program)->Unit(benchmark::kMillisecond)->UseManualTime();
+
+void BM_Server_SubmitReplace_Program(benchmark::State& state)
+{
+    onServer(state, BM_SubmitReplace_Program);
+}
+BENCHMARK(BM_Server_SubmitReplace_Program)->Unit(benchmark::kMillisecond)->UseManualTime();
 
 void BM_ChooseCell_Program(benchmark::State& state)
 {

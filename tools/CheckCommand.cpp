@@ -1,5 +1,6 @@
 #include "Command.h"
 
+#include "data/Corrections.h"
 #include "data/FileChecks.h"
 #include "data/Schema.h"
 #include "data/ServerChecks.h"
@@ -100,6 +101,7 @@ public:
                                      counted(cols, QStringLiteral("column")))
                                 .arg(Schema::kLargestModel));
         Outliers();
+        problems += ReadHistoryProblems(m_db);
         Indexes();
         UncarriedTexts();
         if (m_db.IsServer())
@@ -332,11 +334,16 @@ private:
     // record of who stored them, and tables that only look like the five.
     void Server()
     {
-        if (m_db.SchemaVersion() < Schema::kServerVersion)
+        if (m_db.SchemaVersion() < Schema::kWritingFunctionsVersion)
             problems.append(QStringLiteral("the database was made by an earlier version of the "
                                            "program: nothing keeps out what the program would "
                                            "show wrongly, and no record says who stored what; "
                                            "its owner runs 'quelt-db upgrade' on it"));
+        else if (m_db.SchemaVersion() < Schema::kHistoryVersion)
+            problems.append(QStringLiteral("the database was made by an earlier version of the "
+                                           "program and keeps no history of corrections, so "
+                                           "nothing can be corrected; its owner runs 'quelt-db "
+                                           "upgrade' on it"));
         for (const DirectWriter& writer : ReadDirectWriters(m_db))
             problems.append(
                 QStringLiteral("the role %1 may %2 on %3 directly, around the "

@@ -52,6 +52,9 @@ int RunCheck(const QStringList& args, QTextStream& out);
 int RunIndex(const QStringList& args, QTextStream& out);
 int RunCopy(const QStringList& args, QTextStream& out);
 int RunUpgrade(const QStringList& args, QTextStream& out);
+int RunCorrect(const QStringList& args, QTextStream& out);
+int RunWithdraw(const QStringList& args, QTextStream& out);
+int RunHistory(const QStringList& args, QTextStream& out);
 
 // Splits "A;B;C" into trimmed names; empty input gives no names.
 QStringList SplitNames(const QString& list);

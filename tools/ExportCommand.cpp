@@ -26,12 +26,18 @@ const QStringList kStorerColumns = {
     QStringLiteral("question_stored_by"), QStringLiteral("question_stored_at"),
 };
 
+// Whether an answer is stored or a correction took it out, and when and by
+// whom it was taken out.
+const QStringList kHistoryColumns = {QStringLiteral("status"), QStringLiteral("changed_at"),
+                                     QStringLiteral("changed_by")};
+
 } // namespace
 
 int RunExport(const QStringList& args, QTextStream& out)
 {
-    const Options options(args, {QStringLiteral("output")},
-                          {QStringLiteral("raw"), QStringLiteral("stored-by")});
+    const Options options(
+        args, {QStringLiteral("output")},
+        {QStringLiteral("raw"), QStringLiteral("stored-by"), QStringLiteral("with-history")});
     const QString file = options.expect(1, QStringLiteral("one LOCATION")).first();
     const QString path = options.value(QStringLiteral("output"));
     const CsvTexts texts =
@@ -55,14 +61,31 @@ int RunExport(const QStringList& args, QTextStream& out)
     // Millions of lines: each is made in UTF-8 in one reused buffer, and a
     // failed write stops the export at once.
     const CsvTarget target = output.IsTerminal() ? CsvTarget::Terminal : CsvTarget::File;
-    QByteArray record = CsvRecord(storers ? kColumns + kStorerColumns : kColumns).toUtf8();
+    const bool history = options.has(QStringLiteral("with-history"));
+    QByteArray record = CsvRecord((storers ? kColumns + kStorerColumns : kColumns) +
+                                  (history ? kHistoryColumns : QStringList()))
+                            .toUtf8();
     output.Put(record);
     const auto write = [&](const QList<QByteArrayView>& fields) {
         record.resize(0);
         AppendCsvRecord(record, fields, texts, target);
         output.Put(record);
     };
-    ReadAnswerLines(db, write, storers);
+    if (!history) {
+        ReadAnswerLines(db, write, storers);
+        output.Finish();
+        return 0;
+    }
+    // One state of the database: an answer moved meanwhile is written once.
+    ReadTransaction snapshot(db);
+    ReadAnswerLines(
+        db,
+        [&](const QList<QByteArrayView>& fields) {
+            write(fields + QList<QByteArrayView>{"stored", {}, {}});
+        },
+        storers);
+    ReadMovedAnswerLines(db, write, storers);
+    snapshot.Commit();
     output.Finish();
     return 0;
 }

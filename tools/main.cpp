@@ -28,20 +28,21 @@ namespace {
     "On a server, run as the role that is to own the tables, init also makes\n"                    \
     "CHECK and foreign-key constraints that refuse what the program would show\n"                  \
     "wrongly, columns that record which login stored each header, question and\n"                  \
-    "answer and when, and the functions through which consultants write. The\n"                    \
-    "group ROLE (--consultants, quelt_consultant unless given), which the server's\n"              \
-    "administrator makes first, may read the tables and run those functions, and\n"                \
-    "nothing else.\n"
+    "answer and when, and the functions through which consultants write and\n"                     \
+    "correct. The group ROLE (--consultants, quelt_consultant unless given), which\n"              \
+    "the server's administrator makes first, may read the tables and run those\n"                  \
+    "functions, and nothing else.\n"
 
 const Command kCommands[] = {
     {"init", "create an empty survey database with a named model",
      "Usage: quelt-db init LOCATION --rows \"Name;Name;...\" --cols \"Name;Name;...\"\n"
      "                         [--allow-duplicate-names] [--consultants ROLE]\n"
      "\n"
-     "Creates the five tables of the survey database: a new file at LOCATION, or\n"
-     "in the existing server database LOCATION names (postgresql://...). The model\n"
-     "rows and columns are numbered 0, 1, 2, ... in the order given. An existing\n"
-     "file is never overwritten, nor a server database that holds the tables.\n"
+     "Creates the five tables of the survey database, and the two that keep the\n"
+     "history of corrections: a new file at LOCATION, or in the existing server\n"
+     "database LOCATION names (postgresql://...). The model rows and columns are\n"
+     "numbered 0, 1, 2, ... in the order given. An existing file is never\n"
+     "overwritten, nor a server database that holds the tables.\n"
      "Both --rows and --cols are required (either may be \"\").\n"
      "Every name needs some text: an empty name or a \";\" at the end is refused,\n"
      "and so is a name given twice unless --allow-duplicate-names. The program\n"
@@ -99,6 +100,7 @@ const Command kCommands[] = {
      RunReport, ReportDraws},
     {"export", "every stored answer as CSV, one line per answer",
      "Usage: quelt-db export LOCATION [--output PATH] [--raw] [--stored-by]\n"
+     "                           [--with-history]\n"
      "\n"
      "Writes every answer in the order it was entered, with its survey (number,\n"
      "completed by, company), its question (number, label, text), the question's\n"
@@ -116,7 +118,11 @@ const Command kCommands[] = {
      "  --stored-by    (a server database) six more fields: the login that stored\n"
      "                 the answer and when (UTC), and the same of its survey's\n"
      "                 header and of its question; empty where nothing was recorded\n"
-     "The database is only read.\n" LOCATION_HELP,
+     "  --with-history three more fields: status (stored, or replaced or withdrawn\n"
+     "                 for an answer a correction took out, which is listed after\n"
+     "                 the stored ones) and when (UTC) and by whom it was taken out\n"
+     "Without --with-history only the stored answers are written, as the results\n"
+     "count them. The database is only read.\n" LOCATION_HELP,
      RunExport},
     {"import-questions", "add questions from a CSV file, all of them or none",
      "Usage: quelt-db import-questions LOCATION QUESTIONS.csv\n"
@@ -142,11 +148,16 @@ const Command kCommands[] = {
      "exits with 1 when there is any, 0 otherwise. Notes on what the program copes\n"
      "with (a model not numbered 0, 1, 2, ..., questions or answers that nothing\n"
      "refers to, a missing index, texts a server cannot hold) leave the exit status 0.\n"
+     "Where the history of corrections is kept, a change whose answers the history\n"
+     "does not hold, or answers of no recorded change, is a problem.\n"
      "\n"
      "In a file it also checks that no trigger, view, virtual table, conflict\n"
      "clause or computed column acts on the tables, and runs the database engine's\n"
-     "own integrity check. The file is opened read-only: a journal left by an\n"
-     "interrupted write is reported, never rolled back.\n"
+     "own integrity check. The program's own writes, and where the file keeps the\n"
+     "history the corrections too, are tried on a copy of the tables' definitions\n"
+     "in memory; each the file would refuse is a problem. The file is opened\n"
+     "read-only: a journal left by an interrupted write is reported, never rolled\n"
+     "back.\n"
      "\n"
      "On a server it also checks that no trigger, rule, row-level security or\n"
      "policy, view or other relation in place of a table, table inheriting from one,\n"
@@ -167,9 +178,10 @@ const Command kCommands[] = {
     {"copy", "copy a whole survey database to a new place, all or nothing",
      "Usage: quelt-db copy FROM TO [--consultants ROLE]\n"
      "\n"
-     "Copies every model row and column, question, survey and answer from the\n"
-     "database FROM to TO, as stored and in the order stored: a file to a server to\n"
-     "move a team, a server to a file for an offline snapshot, or any other pair.\n"
+     "Copies every model row and column, question, survey and answer, and the\n"
+     "history of corrections, from the database FROM to TO, as stored and in the\n"
+     "order stored: a file to a server to move a team, a server to a file for an\n"
+     "offline snapshot, or any other pair.\n"
      "TO is a new file, or a server database without the survey tables (or with\n"
      "all five of them empty); one that holds data is refused and left as it was.\n"
      "Every value is carried as stored, a text with every byte. A value that would\n"
@@ -184,18 +196,63 @@ const Command kCommands[] = {
      "they do not take is not copied ('quelt-db check' on it tells which). The\n"
      "copied rows are recorded as stored by the login that copies them.\n" LOCATION_HELP,
      RunCopy},
-    {"upgrade", "give a server database made by the previous version this one's safeguards",
+    {"upgrade", "give a server database made by an earlier version this one's safeguards",
      "Usage: quelt-db upgrade LOCATION [--consultants ROLE]\n"
      "\n"
-     "Run by the tables' owner on a server database that the previous version made.\n"
+     "Run by the tables' owner on a server database that an earlier version made.\n"
      "Adds what init now makes: the constraints, the record of who stored each\n"
-     "header, question and answer (empty for the rows already there), and the\n"
-     "writing functions, granted to the consultants' group ROLE (quelt_consultant\n"
-     "unless given); and takes from every role but the owner the rights to change\n"
-     "the tables directly. All of it or nothing: rows the constraints refuse leave\n"
-     "the database as it was ('quelt-db check' lists them). A database that is up\n"
+     "header, question and answer (empty for the rows already there), the writing\n"
+     "functions, the history of corrections and the functions that correct, granted\n"
+     "to the consultants' group ROLE (quelt_consultant unless given); and takes\n"
+     "from every role but the owner the rights to change the tables directly. All\n"
+     "of it or nothing: rows the constraints refuse leave the database as it was\n"
+     "('quelt-db check' lists them). A database that is up\n"
      "to date is left as it is; a file needs no upgrade.\n" LOCATION_HELP,
      RunUpgrade},
+    {"correct", "put a stored answer, survey header or question right, keeping the old",
+     "Usage: quelt-db correct LOCATION --survey N --question Q --answer A\n"
+     "       quelt-db correct LOCATION --survey N [--completed-by TEXT] [--company TEXT]\n"
+     "       quelt-db correct LOCATION --question Q [--label TEXT] [--text TEXT]\n"
+     "\n"
+     "Puts a mistake right. What was stored before is not deleted but moved into\n"
+     "the history of corrections, with when and by whom ('quelt-db history' lists\n"
+     "it); results, reports and export count only what is stored now.\n"
+     "  --survey N --question Q --answer A\n"
+     "                 every answer of survey N to question Q is replaced by the\n"
+     "                 one score A (0 to 4)\n"
+     "  --survey N --completed-by TEXT --company TEXT\n"
+     "                 the survey's header: either text, or both\n"
+     "  --question Q --label TEXT --text TEXT\n"
+     "                 the question's label (its \"Number\") or text, or both\n"
+     "Each is stored whole or not at all and says what it changed. A survey or\n"
+     "question that does not exist, or an answer where none is stored, is refused\n"
+     "and nothing changes; a text given as it is stored already changes nothing.\n"
+     "A file's history records the operating-system user, a server's the login.\n" LOCATION_HELP,
+     RunCorrect},
+    {"withdraw", "take a survey's answers in one cell out, into the history",
+     "Usage: quelt-db withdraw LOCATION --survey N --row R --col C\n"
+     "\n"
+     "Withdraws every answer of survey N to the questions of the cell at model\n"
+     "row R and model column C (their numbers), as for a cell submitted by\n"
+     "mistake or twice: the answers move into the history of corrections, with\n"
+     "when and by whom, and no longer count in results, reports and export. All\n"
+     "or nothing; a survey or cell that does not exist, or a cell without answers\n"
+     "of the survey, is refused and nothing changes.\n" LOCATION_HELP,
+     RunWithdraw},
+    {"history", "every correction: when, who, what, the old and the new value",
+     "Usage: quelt-db history LOCATION [--survey N] [--format text|csv] [--output PATH]\n"
+     "\n"
+     "Lists every change the corrections made, in the order made: when (UTC, ISO\n"
+     "8601), who (the login on a server, the operating-system user for a file),\n"
+     "what was changed, the old value (the answers taken out) and the new one.\n"
+     "  --survey N      only the changes to survey N's answers and header\n"
+     "  --format F      text (one line per change, the default) or csv (when, who,\n"
+     "                  what, survey_id, question_id, row_number, col_number, old,\n"
+     "                  new; texts a spreadsheet would run as a formula get a\n"
+     "                  leading ')\n"
+     "  --output PATH   write there; a file appears only when complete\n"
+     "A database without corrections lists none. The database is only read.\n" LOCATION_HELP,
+     RunHistory},
 };
 
 void printOverview(QTextStream& out)

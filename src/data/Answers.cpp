@@ -1,5 +1,6 @@
 #include "data/Answers.h"
 
+#include "data/Corrections.h"
 #include "data/FileChecks.h"
 #include "data/Schema.h"
 #include "data/Statements.h"
@@ -10,13 +11,13 @@
 
 #include <QHash>
 #include <QLocale>
+#include <algorithm>
 #include <optional>
 
-namespace {
-
-// The server's function stores the cell's answers in one statement, each
-// checked and recorded with who stored it; the only way a consultant can.
-void storeThroughFunction(Database& db, SurveyNumber survey, const QList<Answer>& answers)
+// The function stores the cell's answers in one statement, each checked
+// and recorded with who stored it; the only way a consultant can.
+void StoreThroughFunction(Database& db, SurveyNumber survey, const QList<Answer>& answers,
+                          ServerAnswersCall call)
 {
     QList<qint16> questions;
     QList<qint16> scores;
@@ -24,12 +25,29 @@ void storeThroughFunction(Database& db, SurveyNumber survey, const QList<Answer>
         questions.append(answer.questionId);
         scores.append(answer.score);
     }
-    const QueryDef call =
-        db.CreateQueryDef(Sql::Server::CallStoreAnswers(survey, questions, scores));
-    const qint64 stored = call.OpenRecordset().FieldInt64(QStringLiteral("stored"));
+    const QueryDef statement = db.CreateQueryDef(call(survey, questions, scores));
+    const qint64 stored = statement.OpenRecordset().FieldInt64(QStringLiteral("stored"));
     if (stored != answers.size())
-        RequireOneRow(db, call.SQL(), stored,
+        RequireOneRow(db, statement.SQL(), stored,
                       QStringLiteral("each answer of survey %1").arg(survey));
+}
+
+namespace {
+
+// With `first`, nothing is kept where the cell holds more than the answers
+// just stored.
+std::optional<StoredInCell>
+storeInCell(Database& db, SurveyNumber survey, const QList<Answer>& answers, qint64 rowNumber,
+            qint64 colNumber, void (*store)(Database&, SurveyNumber, const QList<Answer>&),
+            bool first = false)
+{
+    Transaction batch(db);
+    store(db, survey, answers);
+    const StoredInCell stored = ReadStoredInCell(db, survey, rowNumber, colNumber);
+    if (first && stored.answers != answers.size())
+        return std::nullopt;
+    batch.Commit();
+    return stored;
 }
 
 } // namespace
@@ -37,11 +55,20 @@ void storeThroughFunction(Database& db, SurveyNumber survey, const QList<Answer>
 StoredInCell StoreCellAnswers(Database& db, SurveyNumber survey, const QList<Answer>& answers,
                               qint64 rowNumber, qint64 colNumber)
 {
-    Transaction batch(db);
-    StoreAnswers(db, survey, answers);
-    const StoredInCell stored = ReadStoredInCell(db, survey, rowNumber, colNumber);
-    batch.Commit();
-    return stored;
+    return *storeInCell(db, survey, answers, rowNumber, colNumber, StoreAnswers);
+}
+
+std::optional<StoredInCell> StoreFirstCellAnswers(Database& db, SurveyNumber survey,
+                                                  const QList<Answer>& answers, qint64 rowNumber,
+                                                  qint64 colNumber)
+{
+    return storeInCell(db, survey, answers, rowNumber, colNumber, StoreAnswers, true);
+}
+
+StoredInCell ReplaceCellAnswers(Database& db, SurveyNumber survey, const QList<Answer>& answers,
+                                qint64 rowNumber, qint64 colNumber)
+{
+    return *storeInCell(db, survey, answers, rowNumber, colNumber, ReplaceAnswers);
 }
 
 // A server gets the inserts in one round trip; each is still held to its
@@ -49,7 +76,7 @@ StoredInCell StoreCellAnswers(Database& db, SurveyNumber survey, const QList<Ans
 void StoreAnswers(Database& db, SurveyNumber survey, const QList<Answer>& answers)
 {
     if (Schema::WritesThroughFunctions(db))
-        return storeThroughFunction(db, survey, answers);
+        return StoreThroughFunction(db, survey, answers, Sql::Server::CallStoreAnswers);
     QStringList inserts;
     inserts.reserve(answers.size());
     for (const Answer& answer : answers)
@@ -64,17 +91,50 @@ void StoreAnswers(Database& db, SurveyNumber survey, const QList<Answer>& answer
     }
 }
 
+namespace {
+
+// The answers a statement gives as question_id and answer.
+StoredInCell readStored(const Database& db, const QString& sql)
+{
+    Recordset rs = db.CreateQueryDef(sql).OpenRecordset();
+    StoredInCell stored;
+    QHash<qint64, QList<QVariant>> answers;
+    for (; !rs.Eof(); rs.MoveNext()) {
+        const QVariant answer = rs.Fields(QStringLiteral("answer"));
+        if (answer.isNull())
+            continue;
+        answers[rs.FieldInt64(QStringLiteral("question_id"))].append(answer);
+        ++stored.answers;
+    }
+    stored.questions = answers.size();
+    // Whole numbers in order, then whatever else a file made by other means
+    // holds, as text.
+    for (auto it = answers.begin(); it != answers.end(); ++it) {
+        std::sort(it->begin(), it->end(), [](const QVariant& a, const QVariant& b) {
+            const bool wholeA = a.typeId() == QMetaType::LongLong;
+            const bool wholeB = b.typeId() == QMetaType::LongLong;
+            if (wholeA != wholeB)
+                return wholeA;
+            return wholeA ? a.toLongLong() < b.toLongLong() : a.toString() < b.toString();
+        });
+        QStringList& texts = stored.scores[it.key()];
+        for (const QVariant& answer : *it)
+            texts.append(CText(answer));
+    }
+    return stored;
+}
+
+} // namespace
+
 StoredInCell ReadStoredInCell(const Database& db, SurveyNumber survey, qint64 rowNumber,
                               qint64 colNumber)
 {
-    Recordset rs =
-        db.CreateQueryDef(Sql::SelectCellStored(survey, rowNumber, colNumber)).OpenRecordset();
-    StoredInCell stored;
-    if (!rs.Eof()) {
-        stored.questions = rs.FieldInt64(QStringLiteral("iQuestions"));
-        stored.answers = rs.FieldInt64(QStringLiteral("iAnswers"));
-    }
-    return stored;
+    return readStored(db, Sql::SelectCellAnswers(survey, rowNumber, colNumber));
+}
+
+StoredInCell ReadStoredAnswers(const Database& db, SurveyNumber survey, qint64 questionId)
+{
+    return readStored(db, Sql::SelectAnswers(Sql::AnswersOfQuestions(survey, {questionId})));
 }
 
 namespace {
@@ -497,15 +557,11 @@ private:
 
 } // namespace
 
-void ReadAnswerLines(const Database& db,
-                     const std::function<void(const QList<QByteArrayView>&)>& line,
-                     bool withStorers)
+namespace {
+
+void readLines(const Database& db, const QString& sql,
+               const std::function<void(const QList<QByteArrayView>&)>& line)
 {
-    const QString sql =
-        withStorers     ? Sql::Server::SelectAnswerLinesWithStorers()
-        : db.IsServer() ? Sql::Server::SelectAnswerLines()
-                        : Sql::SelectAnswerLines(StoredOrder(db, QStringLiteral("survey_results"),
-                                                             QStringLiteral("r.")));
     Recordset rs = db.CreateQueryDef(sql).OpenRecordset();
     AnswerLineReader reader;
     const QString column = QStringLiteral("line");
@@ -513,4 +569,31 @@ void ReadAnswerLines(const Database& db,
         line(reader.Read(rs.FieldStored(column).bytes));
         rs.MoveNext();
     }
+}
+
+} // namespace
+
+void ReadAnswerLines(const Database& db,
+                     const std::function<void(const QList<QByteArrayView>&)>& line,
+                     bool withStorers)
+{
+    readLines(db,
+              withStorers     ? Sql::Server::SelectAnswerLinesWithStorers()
+              : db.IsServer() ? Sql::Server::SelectAnswerLines()
+                              : Sql::SelectAnswerLines(StoredOrder(
+                                    db, QStringLiteral("survey_results"), QStringLiteral("r."))),
+              line);
+}
+
+void ReadMovedAnswerLines(const Database& db,
+                          const std::function<void(const QList<QByteArrayView>&)>& line,
+                          bool withStorers)
+{
+    if (!Schema::HasHistoryTables(db))
+        return;
+    readLines(db,
+              db.IsServer() ? Sql::Server::SelectMovedAnswerLines(withStorers)
+                            : Sql::SelectMovedAnswerLines(StoredOrder(
+                                  db, QStringLiteral("history_answer"), QStringLiteral("r."))),
+              line);
 }

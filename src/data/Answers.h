@@ -3,11 +3,13 @@
 #include "data/Surveys.h"
 
 #include <QByteArrayView>
+#include <QHash>
 #include <QList>
 #include <QStringList>
 #include <QStringView>
 #include <QtGlobal>
 #include <functional>
+#include <optional>
 
 class Database;
 
@@ -20,22 +22,42 @@ struct Answer
 
 // What a survey holds already in one cell of the model: how many of the
 // cell's questions have answers, and how many answers that is (more than
-// the questions once a cell is submitted twice).
+// the questions once a cell is submitted twice), and each question's
+// scores as text, lowest first.
 struct StoredInCell
 {
     qint64 questions = 0;
     qint64 answers = 0;
+    QHash<qint64, QStringList> scores;
 };
 StoredInCell ReadStoredInCell(const Database& db, SurveyNumber survey, qint64 rowNumber,
                               qint64 colNumber);
+// The same of one question.
+StoredInCell ReadStoredAnswers(const Database& db, SurveyNumber survey, qint64 questionId);
 
 // Stores a cell's answers for a survey, all of them together or none, and
 // gives what the cell then holds for the survey, read in the same
 // transaction: the window shows it without a second trip to the database.
 StoredInCell StoreCellAnswers(Database& db, SurveyNumber survey, const QList<Answer>& answers,
                               qint64 rowNumber, qint64 colNumber);
+// The same only into a cell that holds none of the survey's answers, as
+// found in the same transaction: where it holds some, nothing is stored and
+// nothing is given.
+std::optional<StoredInCell> StoreFirstCellAnswers(Database& db, SurveyNumber survey,
+                                                  const QList<Answer>& answers, qint64 rowNumber,
+                                                  qint64 colNumber);
 // Stores answers within a batch the caller has begun.
 void StoreAnswers(Database& db, SurveyNumber survey, const QList<Answer>& answers);
+// The same through a server's function that takes a survey, its questions
+// and their scores (Sql::Server::CallStoreAnswers, CallReplaceAnswers).
+using ServerAnswersCall = QString (*)(qint16, const QList<qint16>&, const QList<qint16>&);
+void StoreThroughFunction(Database& db, SurveyNumber survey, const QList<Answer>& answers,
+                          ServerAnswersCall call);
+// The same, each scored question's answers of the survey that are stored
+// already moved into the history first (see Corrections.h); what the cell
+// then holds, as StoreCellAnswers gives it.
+StoredInCell ReplaceCellAnswers(Database& db, SurveyNumber survey, const QList<Answer>& answers,
+                                qint64 rowNumber, qint64 colNumber);
 
 // A sum of answers that no number of stored answers, whatever they hold,
 // can overflow.
@@ -78,3 +100,11 @@ QList<CellTotals> ReadCombinedTotals(const Database& db, const QList<SurveyNumbe
 void ReadAnswerLines(const Database& db,
                      const std::function<void(const QList<QByteArrayView>&)>& line,
                      bool withStorers = false);
+
+// The answers that corrections moved into the history, as ReadAnswerLines
+// gives the stored ones, in the order the changes were made; each line ends
+// in three more values: the change's action (replaced or withdrawn), when
+// it was made and who made it. None for a file without the history tables.
+void ReadMovedAnswerLines(const Database& db,
+                          const std::function<void(const QList<QByteArrayView>&)>& line,
+                          bool withStorers = false);

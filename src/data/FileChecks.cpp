@@ -1,5 +1,6 @@
 #include "data/FileChecks.h"
 
+#include "data/Corrections.h"
 #include "data/Schema.h"
 #include "data/Statements.h"
 #include "platform/Convert.h"
@@ -9,6 +10,8 @@
 #include <QHash>
 #include <QRegularExpression>
 #include <QSet>
+#include <algorithm>
+#include <functional>
 
 namespace {
 
@@ -296,26 +299,79 @@ public:
                                           .arg(changed));
             m_stored = changed == 1;
         } catch (const QueltError& e) {
-            if (e.engineText() == QLatin1String("interrupted")) {
-                result.slow = what;
-                return false;
-            }
-            if (!what.isEmpty())
-                result.refused.append(
-                    QStringLiteral("the program cannot store %1 in this file (%2)")
-                        .arg(what, e.engineText()));
             m_stored = false;
+            return Refused(e, what);
         }
         return true;
     }
+
+    // Runs one correction as the program makes it, in a transaction of its
+    // own; false once the trial has taken too long to go on.
+    bool Correct(const std::function<void(Database&)>& correction, const QString& what)
+    {
+        try {
+            correction(m_copy);
+        } catch (const QueltError& e) {
+            return Refused(e, what);
+        }
+        return true;
+    }
+
     bool Stored() const { return m_stored; }
     Database& Copy() { return m_copy; }
 
 private:
+    bool Refused(const QueltError& e, const QString& what)
+    {
+        if (e.engineText() == QLatin1String("interrupted")) {
+            result.slow = what;
+            return false;
+        }
+        if (!what.isEmpty())
+            result.refused.append(
+                QStringLiteral("the program cannot store %1 in this file (%2)")
+                    .arg(what, e.engineText().isEmpty() ? e.action() : e.engineText()));
+        return true;
+    }
+
     Database m_copy = DBEngine::OpenScratchDatabase();
     bool m_stored = false;
 };
 
+// What corrections meet in a file's history tables, after the program's
+// plain writes went through: each score replaced, and so moved into the
+// history, a cell withdrawn, and a header's and a question's texts
+// corrected, each from the answers of survey 1 to question 1 in the cell.
+void tryCorrections(Trial& trial, qint16 row, qint16 col)
+{
+    // A file that numbers its questions or surveys otherwise has its notes.
+    for (const QString& table : {QStringLiteral("survey"), QStringLiteral("question")}) {
+        if (trial.Copy()
+                .CreateQueryDef(Sql::SelectText(table, 1, QStringLiteral("id")))
+                .OpenRecordset()
+                .Eof())
+            return;
+    }
+    const QString answers = Sql::AnswersOfQuestions(1, {1});
+    for (qint16 score = 0; score <= 4; ++score) {
+        trial.Copy().Execute(Sql::DeleteAnswers(answers));
+        trial.Copy().Execute(Sql::InsertAnswer(1, 1, score));
+        if (!trial.Correct([&](Database& db) { ReplaceAnswer(db, 1, 1, qint16((score + 1) % 5)); },
+                           QStringLiteral("a replaced answer of %1").arg(score)))
+            return;
+    }
+    if (!trial.Correct([&](Database& db) { WithdrawCellAnswers(db, 1, row, col); },
+                       QStringLiteral("a withdrawn cell")) ||
+        !trial.Correct(
+            [](Database& db) {
+                CorrectSurveyHeader(db, 1, QStringLiteral("C"), QStringLiteral("D"));
+            },
+            QStringLiteral("a corrected survey header")))
+        return;
+    trial.Correct(
+        [](Database& db) { CorrectQuestion(db, 1, QStringLiteral("2"), QStringLiteral("R")); },
+        QStringLiteral("a corrected question"));
+}
 } // namespace
 
 WriteTrial TryProgramWrites(const Database& db, qint16 row, qint16 col)
@@ -364,9 +420,19 @@ WriteTrial TryProgramWrites(const Database& db, qint16 row, qint16 col)
         trial.Copy().Execute(QStringLiteral("ROLLBACK TO score"));
         trial.Copy().Execute(QStringLiteral("RELEASE score"));
     }
-    if (trial.Write(Sql::InsertAnswer(1, 1, 2), QString()) && trial.Stored())
-        trial.Write(Sql::InsertAnswer(1, 1, 2),
-                    QStringLiteral("a second answer to one question (a cell submitted again)"));
+    if (trial.Write(Sql::InsertAnswer(1, 1, 2), QString()) && trial.Stored() &&
+        !trial.Write(Sql::InsertAnswer(1, 1, 2),
+                     QStringLiteral("a second answer to one question (a cell submitted again)")))
+        return trial.result;
+    // A file without the history gets the program's own with its first
+    // correction; one that holds it may refuse what a correction stores.
+    const QStringList corrected = {QStringLiteral("survey"), QStringLiteral("question"),
+                                   QStringLiteral("history_change"),
+                                   QStringLiteral("history_answer")};
+    if (trial.result.refused.isEmpty() &&
+        std::all_of(corrected.begin(), corrected.end(),
+                    [&](const QString& table) { return made.contains(table); }))
+        tryCorrections(trial, row, col);
     return trial.result;
 }
 

@@ -32,36 +32,62 @@ QStringList CreateIndexStatements();
 QStringList CreateServerTableStatements();
 QStringList CreateServerIndexStatements();
 
+// The history of corrections beside the five tables: history_change, one
+// row per change, and history_answer, every answer a change took out of
+// survey_results. `init` makes them; a file made before them gets them with
+// its first correction, and needs them for nothing else.
+QStringList CreateHistoryStatements();
+QStringList CreateServerHistoryStatements();
+// The two history tables' names.
+QStringList HistoryTableNames();
+// Whether the database holds both history tables.
+bool HasHistoryTables(const Database& db);
+
 // A server database's safeguards beyond its tables, in the version `init`
 // and `upgrade` make: CHECK and foreign-key constraints that keep out what
 // the program would show wrongly, whoever stores it; a record of the login
 // that stored each header, question and answer, and when; and the one
 // narrow path by which consultants write, functions that run as the
 // tables' owner with the search path pinned. The program's functions are
-// told apart by it; a database without them, as the previous version made
-// it, is version 0.
-constexpr int kServerVersion = 2;
+// told apart by it; a database without them, as the first version made
+// it, is version 0. Version 2 made the writing functions, version 3 the
+// history of corrections and the functions that correct.
+constexpr int kServerVersion = 3;
+constexpr int kWritingFunctionsVersion = 2;
+constexpr int kHistoryVersion = 3;
 
 // The group of roles that init and upgrade give the consultants' rights:
 // reading the five tables and running the writing functions.
 QString DefaultConsultants();
 
 // Whether the program writes to this database through the server's
-// functions (a server database of kServerVersion) rather than with INSERTs.
+// functions (a server database of kWritingFunctionsVersion or later) rather
+// than with INSERTs.
 bool WritesThroughFunctions(const Database& db);
 
+// Throws, naming the database, unless corrections can be stored in it with
+// their history: any file, a server database of kHistoryVersion or later.
+void RequireHistory(const Database& db);
+
 // The program's functions as the server's catalogue shows them: signature
-// (public.name(types)) and body, for telling them from changed ones.
-QList<QPair<QString, QString>> ServerFunctions();
+// (public.name(types)), body, and the version that made them, for telling
+// them from changed ones. The version function comes last.
+struct ServerFunction
+{
+    QString signature;
+    QString body;
+    int since;
+};
+QList<ServerFunction> ServerFunctions();
 
 // Makes the tables, indexes and safeguards in a server database that holds
 // none of the tables, within the transaction the caller has begun.
 // `consultants` names an existing role; a missing one is refused.
 void CreateServerTables(Database& db, const QString& consultants);
 
-// Gives a server database made by the previous version the safeguards of
-// this one, all or nothing, and takes from every role but the owner the
-// rights to change the tables directly. Gives one line for each thing done.
+// Gives a server database made by an earlier version the safeguards and
+// the history of this one, all or nothing, and takes from every role but
+// the owner the rights to change the tables directly. Gives one line for each thing done.
 // A database whose rows the constraints refuse is left as it was, and so is
 // one that is up to date already (nothing to do).
 QStringList UpgradeServerDatabase(Database& db, const QString& consultants);

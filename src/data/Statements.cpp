@@ -65,11 +65,9 @@ QString SelectRowNamesOrdered()
            QStringLiteral("ORDER BY row_number");
 }
 
-QString SelectCellStored(qint64 surveyId, qint64 rowNumber, qint64 colNumber)
+QString SelectCellAnswers(qint64 surveyId, qint64 rowNumber, qint64 colNumber)
 {
-    return QStringLiteral("SELECT COUNT(DISTINCT CASE WHEN answer IS NOT NULL THEN question_id "
-                          "END) as iQuestions, COUNT(answer) as iAnswers "
-                          "FROM question CROSS JOIN survey_results "
+    return QStringLiteral("SELECT question_id, answer FROM question CROSS JOIN survey_results "
                           "WHERE survey_results.question_id = question.id AND survey_id = ") %
            DecimalText(surveyId) % QStringLiteral(" AND row_id = ") % DecimalText(rowNumber) %
            QStringLiteral(" AND col_id = ") % DecimalText(colNumber);
@@ -123,13 +121,14 @@ QString SelectMaxQuestionId()
 
 namespace {
 
-QString numberList(const QList<qint64>& numbers)
+template <class Number>
+QString numberList(const QList<Number>& numbers, QStringView separator = u",")
 {
     QStringList texts;
     texts.reserve(numbers.size());
-    for (qint64 n : numbers)
+    for (Number n : numbers)
         texts.append(DecimalText(n));
-    return texts.join(u',');
+    return texts.join(separator);
 }
 
 // The answers of a set of surveys to the questions of the grid's cells, as
@@ -239,12 +238,16 @@ QString ExplainPlan(const QString& sql)
 // question is missing still appears, with those values null. Each line comes
 // as one array of values: reading eleven fields by name costs the engine
 // layer far more per row than the query itself.
-QString SelectAnswerLines(const QString& order)
+namespace {
+
+// Every answer of `from` (aliased r) with its survey, question and cell,
+// and `extra` values after the score.
+QString fileAnswerLines(const QString& extra, const QString& from, const QString& order)
 {
     return QStringLiteral(
                "SELECT json_array(r.survey_id, s.completed_by, s.company, r.question_id, q.label, "
-               "q.question_text, q.row_id, mr.name, q.col_id, mc.name, r.answer) AS line "
-               "FROM survey_results r "
+               "q.question_text, q.row_id, mr.name, q.col_id, mc.name, r.answer%1) AS line "
+               "FROM %2 "
                "LEFT JOIN (SELECT id, completed_by, company FROM survey GROUP BY id) s "
                "ON s.id = r.survey_id "
                "LEFT JOIN (SELECT id, label, question_text, row_id, col_id FROM question GROUP BY "
@@ -254,8 +257,15 @@ QString SelectAnswerLines(const QString& order)
                "ON mr.row_number = q.row_id "
                "LEFT JOIN (SELECT col_number, name FROM model_column GROUP BY col_number) mc "
                "ON mc.col_number = q.col_id "
-               "ORDER BY ") +
-           order;
+               "ORDER BY %3")
+        .arg(extra, from, order);
+}
+
+} // namespace
+
+QString SelectAnswerLines(const QString& order)
+{
+    return fileAnswerLines({}, QStringLiteral("survey_results r"), order);
 }
 
 QString SelectIsWithoutRowid(const QString& table)
@@ -267,6 +277,155 @@ QString SelectPrimaryKey(const QString& table)
 {
     return QStringLiteral("SELECT name FROM pragma_table_info(%1) WHERE pk > 0 ORDER BY pk")
         .arg(Quote(table));
+}
+
+QString SelectHistoryTables()
+{
+    return QStringLiteral("SELECT name FROM sqlite_master WHERE type = 'table' AND name IN "
+                          "('history_change', 'history_answer')");
+}
+
+QString SelectNextChangeNumber()
+{
+    return QStringLiteral("SELECT coalesce(max(id), 0) + 1 AS v FROM history_change");
+}
+
+QString CountAnswers(const QString& answers)
+{
+    return QStringLiteral("SELECT count(*) AS v FROM survey_results WHERE ") + answers;
+}
+
+QString CountAnswersByQuestion(const QString& answers)
+{
+    return QStringLiteral("SELECT question_id, count(*) AS n FROM survey_results WHERE ") +
+           answers + QStringLiteral(" GROUP BY question_id");
+}
+
+QString SelectAnswers(const QString& answers)
+{
+    return QStringLiteral("SELECT question_id, answer FROM survey_results WHERE ") + answers;
+}
+
+QString AnswersOfQuestions(qint64 surveyId, const QList<qint64>& questionIds)
+{
+    return QStringLiteral("survey_id = %1 AND question_id IN (%2)")
+        .arg(DecimalText(surveyId), numberList(questionIds, u", "));
+}
+
+QString AnswersInCell(qint64 surveyId, qint64 rowNumber, qint64 colNumber)
+{
+    return QStringLiteral("survey_id = %1 AND question_id IN (SELECT id FROM question WHERE "
+                          "row_id = %2 AND col_id = %3)")
+        .arg(DecimalText(surveyId), DecimalText(rowNumber), DecimalText(colNumber));
+}
+
+namespace {
+
+QString numberOrNull(const std::optional<qint64>& number)
+{
+    return number ? DecimalText(*number) : QStringLiteral("NULL");
+}
+
+} // namespace
+
+QString InsertAnswerChanges(const QList<AnswerChange>& changes)
+{
+    QStringList rows;
+    for (const AnswerChange& c : changes)
+        rows.append(QStringLiteral("(%1, %2, %3, %4, %5, %6, %7, %8, %9, %10)")
+                        .arg(DecimalText(c.id), Quote(c.madeAt), Quote(c.madeBy), Quote(c.action),
+                             DecimalText(c.surveyId), numberOrNull(c.questionId),
+                             numberOrNull(c.rowNumber), numberOrNull(c.colNumber),
+                             c.newScore ? Quote(DecimalText(*c.newScore)) : QStringLiteral("NULL"))
+                        .arg(DecimalText(c.answers)));
+    return QStringLiteral("INSERT INTO history_change (id, made_at, made_by, action, survey_id, "
+                          "question_id, row_id, col_id, new_value, answers) VALUES ") +
+           rows.join(QStringLiteral(", "));
+}
+
+QString CopyAnswersToHistory(const QString& changeId, const QString& answers)
+{
+    return QStringLiteral("INSERT INTO history_answer (change_id, survey_id, question_id, answer) "
+                          "SELECT %1, survey_id, question_id, answer FROM survey_results WHERE %2")
+        .arg(changeId, answers);
+}
+
+QString ChangeOfQuestion(const QList<QPair<qint64, qint64>>& changes)
+{
+    QString sql = QStringLiteral("CASE question_id");
+    for (const auto& [question, change] : changes)
+        sql += QStringLiteral(" WHEN %1 THEN %2").arg(DecimalText(question), DecimalText(change));
+    return sql + QStringLiteral(" END");
+}
+
+QString DeleteAnswers(const QString& answers)
+{
+    return QStringLiteral("DELETE FROM survey_results WHERE ") + answers;
+}
+
+// Table and column names come from the program's own calls, never from a user.
+QString InsertTextChange(qint64 id, const QString& madeAt, const QString& madeBy,
+                         const QString& table, qint64 rowId, const QString& column,
+                         const QString& value)
+{
+    return QStringLiteral("INSERT INTO history_change (id, made_at, made_by, action, %1, "
+                          "old_value, new_value, answers) SELECT %2, %3, %4, %5, id, %6, %7, 0 "
+                          "FROM %8 WHERE id = %9")
+        .arg(table == QLatin1String("survey") ? QStringLiteral("survey_id")
+                                              : QStringLiteral("question_id"),
+             DecimalText(id), Quote(madeAt), Quote(madeBy), Quote(column), column, Quote(value),
+             table, DecimalText(rowId));
+}
+
+QString UpdateText(const QString& table, qint64 rowId, const QString& column, const QString& value)
+{
+    return QStringLiteral("UPDATE %1 SET %2 = %3 WHERE id = %4")
+        .arg(table, column, Quote(value), DecimalText(rowId));
+}
+
+QString SelectText(const QString& table, qint64 rowId, const QString& column)
+{
+    return QStringLiteral("SELECT %2 AS v FROM %1 WHERE id = %3")
+        .arg(table, column, DecimalText(rowId));
+}
+
+QString SelectChanges(std::optional<qint64> surveyId)
+{
+    return QStringLiteral("SELECT id, made_at, made_by, action, survey_id, question_id, row_id, "
+                          "col_id, old_value, new_value, answers FROM history_change ") +
+           (surveyId ? QStringLiteral("WHERE survey_id = %1 ").arg(DecimalText(*surveyId))
+                     : QString()) +
+           QStringLiteral("ORDER BY id");
+}
+
+QString SelectMovedAnswers(std::optional<qint64> surveyId)
+{
+    return QStringLiteral("SELECT change_id, question_id, answer FROM history_answer") +
+           (surveyId ? QStringLiteral(" WHERE survey_id = %1").arg(DecimalText(*surveyId))
+                     : QString());
+}
+
+QString SelectUnbalancedChanges()
+{
+    return QStringLiteral("SELECT c.id AS id, c.action AS action, c.survey_id AS survey_id, "
+                          "c.answers AS said, count(a.change_id) AS held FROM history_change c "
+                          "LEFT JOIN history_answer a ON a.change_id = c.id "
+                          "GROUP BY c.id, c.action, c.survey_id, c.answers "
+                          "HAVING count(a.change_id) <> c.answers ORDER BY c.id");
+}
+
+QString CountMovedAnswersWithoutChange()
+{
+    return QStringLiteral("SELECT count(*) AS v FROM history_answer WHERE change_id NOT IN "
+                          "(SELECT id FROM history_change)");
+}
+
+QString SelectMovedAnswerLines(const QString& order)
+{
+    return fileAnswerLines(QStringLiteral(", c.action, c.made_at, c.made_by"),
+                           QStringLiteral("history_answer r JOIN history_change c ON c.id = "
+                                          "r.change_id"),
+                           QStringLiteral("c.id, ") + order);
 }
 
 QString SelectSchemaObjects()
@@ -281,7 +440,8 @@ QString SelectGeneratedColumns()
     return QStringLiteral(
         "SELECT m.name AS tbl, c.name AS name FROM sqlite_master m, pragma_table_xinfo(m.name) c "
         "WHERE m.type = 'table' AND lower(m.name) IN ('model_row', 'model_column', 'question', "
-        "'survey', 'survey_results') AND m.sql NOT LIKE 'CREATE VIRTUAL%' AND c.hidden IN (2, 3)");
+        "'survey', 'survey_results', 'history_change', 'history_answer') AND m.sql NOT LIKE "
+        "'CREATE VIRTUAL%' AND c.hidden IN (2, 3)");
 }
 
 QString SelectSurveyNumberHolders(qint64 surveyId)
@@ -295,8 +455,8 @@ QString SelectTableDefinitions()
 {
     return QStringLiteral("SELECT type, name, sql FROM sqlite_master WHERE type IN ('table', "
                           "'index') AND sql IS NOT NULL AND lower(tbl_name) IN ('model_row', "
-                          "'model_column', 'question', 'survey', 'survey_results') "
-                          "ORDER BY type = 'index', rowid");
+                          "'model_column', 'question', 'survey', 'survey_results', "
+                          "'history_change', 'history_answer') ORDER BY type = 'index', rowid");
 }
 
 QString SelectStatistics()
@@ -450,9 +610,11 @@ bool isNameCharacter(QChar c)
 
 QString Qualified(const QString& sql)
 {
-    static const QStringList tables = {QStringLiteral("model_row"), QStringLiteral("model_column"),
-                                       QStringLiteral("question"), QStringLiteral("survey"),
-                                       QStringLiteral("survey_results")};
+    static const QStringList tables = {
+        QStringLiteral("model_row"),      QStringLiteral("model_column"),
+        QStringLiteral("question"),       QStringLiteral("survey"),
+        QStringLiteral("survey_results"), QStringLiteral("history_change"),
+        QStringLiteral("history_answer")};
     QString out;
     out.reserve(sql.size() + 64);
     const qsizetype n = sql.size();
@@ -496,7 +658,7 @@ QString SelectSchemaObjects()
         "WITH t AS (SELECT c.oid, c.relname::text AS tbl, c.relkind, c.relrowsecurity, "
         "c.relowner FROM pg_class c WHERE c.relnamespace = (SELECT oid FROM pg_namespace WHERE "
         "nspname = 'public') AND c.relname IN ('model_row', 'model_column', 'question', "
-        "'survey', 'survey_results')) "
+        "'survey', 'survey_results', 'history_change', 'history_answer')) "
         "SELECT 'relation' AS kind, tbl, relkind::text AS name, '' AS secure, '' AS body "
         "FROM t WHERE relkind <> 'r' "
         "UNION ALL SELECT 'trigger', t.tbl, g.tgname::text, '', '' FROM pg_trigger g "
@@ -530,19 +692,64 @@ QString CallStoreSurvey(const QString& completedBy, const QString& company)
         .arg(Quote(completedBy), Quote(company));
 }
 
+namespace {
+
+QString integerArray(const QList<qint16>& numbers)
+{
+    return QStringLiteral("ARRAY[") + numberList(numbers, u", ") + QStringLiteral("]::integer[]");
+}
+
+QString textOrNull(const std::optional<QString>& text)
+{
+    return text ? Quote(*text) : QStringLiteral("NULL::text");
+}
+
+} // namespace
+
 QString CallStoreAnswers(qint16 surveyId, const QList<qint16>& questionIds,
                          const QList<qint16>& answers)
 {
-    const auto array = [](const QList<qint16>& numbers) {
-        QStringList texts;
-        texts.reserve(numbers.size());
-        for (qint16 number : numbers)
-            texts.append(DecimalText(number));
-        return QStringLiteral("ARRAY[") + texts.join(QStringLiteral(", ")) +
-               QStringLiteral("]::integer[]");
-    };
     return QStringLiteral("SELECT public.quelt_store_answers(%1, %2, %3) AS stored")
-        .arg(DecimalText(surveyId), array(questionIds), array(answers));
+        .arg(DecimalText(surveyId), integerArray(questionIds), integerArray(answers));
+}
+
+QString CallReplaceAnswers(qint16 surveyId, const QList<qint16>& questionIds,
+                           const QList<qint16>& answers)
+{
+    return QStringLiteral("SELECT public.quelt_replace_answers(%1, %2, %3) AS stored")
+        .arg(DecimalText(surveyId), integerArray(questionIds), integerArray(answers));
+}
+
+QString CallWithdrawCell(qint16 surveyId, qint16 rowNumber, qint16 colNumber)
+{
+    return QStringLiteral("SELECT public.quelt_withdraw_cell(%1, %2, %3) AS moved")
+        .arg(DecimalText(surveyId), DecimalText(rowNumber), DecimalText(colNumber));
+}
+
+QString CallCorrectSurvey(qint16 surveyId, const std::optional<QString>& completedBy,
+                          const std::optional<QString>& company)
+{
+    return QStringLiteral("SELECT public.quelt_correct_survey(%1, %2, %3) AS changed")
+        .arg(DecimalText(surveyId), textOrNull(completedBy), textOrNull(company));
+}
+
+QString CallCorrectQuestion(qint16 questionId, const std::optional<QString>& label,
+                            const std::optional<QString>& questionText)
+{
+    return QStringLiteral("SELECT public.quelt_correct_question(%1, %2, %3) AS changed")
+        .arg(DecimalText(questionId), textOrNull(label), textOrNull(questionText));
+}
+
+QString SelectHistoryTables()
+{
+    return QStringLiteral("SELECT name FROM unnest(ARRAY['history_change', 'history_answer']) AS "
+                          "name WHERE to_regclass('public.' || name) IS NOT NULL");
+}
+
+QString AdvanceChangeNumbers()
+{
+    return QStringLiteral("SELECT setval(pg_get_serial_sequence('public.history_change', 'id'), "
+                          "MAX(id)) AS v FROM history_change HAVING MAX(id) IS NOT NULL");
 }
 
 QString CountRoles(const QString& name)
@@ -558,7 +765,8 @@ QString SelectDirectWriters()
         "FROM pg_class c, aclexplode(c.relacl) a "
         "WHERE c.relnamespace = (SELECT oid FROM pg_namespace WHERE nspname = 'public') "
         "AND c.relname IN ('model_row', 'model_column', 'question', 'survey', 'survey_results', "
-        "'question_id_seq') AND a.grantee <> c.relowner AND a.privilege_type IN ('INSERT', "
+        "'question_id_seq', 'history_change', 'history_answer', 'history_change_id_seq') AND "
+        "a.grantee <> c.relowner AND a.privilege_type IN ('INSERT', "
         "'UPDATE', 'DELETE', 'TRUNCATE', 'REFERENCES', 'TRIGGER', 'USAGE') ORDER BY 1, 2, 3");
 }
 
@@ -635,37 +843,60 @@ QString SelectCellsOverSurveys(const QString& surveySet)
 
 namespace {
 
-// Every answer with its survey, question and cell, in the order entered.
-const QString kAnswersJoined =
-    QStringLiteral("FROM survey_results r "
-                   "LEFT JOIN survey s ON s.id = r.survey_id "
-                   "LEFT JOIN question q ON q.id = r.question_id "
-                   "LEFT JOIN model_row mr ON mr.row_number = q.row_id "
-                   "LEFT JOIN model_column mc ON mc.col_number = q.col_id "
-                   "ORDER BY r.entry");
+// Every answer of `from` (aliased r) with its survey, question and cell.
+QString answersJoined(const QString& from, const QString& order)
+{
+    return QStringLiteral("FROM %1 "
+                          "LEFT JOIN survey s ON s.id = r.survey_id "
+                          "LEFT JOIN question q ON q.id = r.question_id "
+                          "LEFT JOIN model_row mr ON mr.row_number = q.row_id "
+                          "LEFT JOIN model_column mc ON mc.col_number = q.col_id "
+                          "ORDER BY %2")
+        .arg(from, order);
+}
+
+QString answerValues(bool withStorers)
+{
+    QString values = QStringLiteral("r.survey_id, s.completed_by, s.company, r.question_id, "
+                                    "q.label, q.question_text, q.row_id, mr.name, q.col_id, "
+                                    "mc.name, r.answer");
+    if (withStorers) {
+        const QString when = QStringLiteral(
+            "to_char(%1.stored_at AT TIME ZONE 'UTC', 'YYYY-MM-DD\"T\"HH24:MI:SS\"Z\"')");
+        values += QStringLiteral(", r.stored_by, %1, s.stored_by, %2, q.stored_by, %3")
+                      .arg(when.arg(QStringLiteral("r")), when.arg(QStringLiteral("s")),
+                           when.arg(QStringLiteral("q")));
+    }
+    return values;
+}
+
+QString answerLines(const QString& values, const QString& from, const QString& order)
+{
+    return QStringLiteral("SELECT json_build_array(%1)::text AS line ").arg(values) +
+           answersJoined(from, order);
+}
 
 } // namespace
 
 QString SelectAnswerLines()
 {
-    return QStringLiteral(
-               "SELECT json_build_array(r.survey_id, s.completed_by, s.company, r.question_id, "
-               "q.label, q.question_text, q.row_id, mr.name, q.col_id, mc.name, r.answer)::text "
-               "AS line ") +
-           kAnswersJoined;
+    return answerLines(answerValues(false), QStringLiteral("survey_results r"),
+                       QStringLiteral("r.entry"));
 }
 
 QString SelectAnswerLinesWithStorers()
 {
-    const QString when = QStringLiteral(
-        "to_char(%1.stored_at AT TIME ZONE 'UTC', 'YYYY-MM-DD\"T\"HH24:MI:SS\"Z\"')");
-    return QStringLiteral(
-               "SELECT json_build_array(r.survey_id, s.completed_by, s.company, r.question_id, "
-               "q.label, q.question_text, q.row_id, mr.name, q.col_id, mc.name, r.answer, "
-               "r.stored_by, %1, s.stored_by, %2, q.stored_by, %3)::text AS line ")
-               .arg(when.arg(QStringLiteral("r")), when.arg(QStringLiteral("s")),
-                    when.arg(QStringLiteral("q"))) +
-           kAnswersJoined;
+    return answerLines(answerValues(true), QStringLiteral("survey_results r"),
+                       QStringLiteral("r.entry"));
+}
+
+QString SelectMovedAnswerLines(bool withStorers)
+{
+    return answerLines(answerValues(withStorers) +
+                           QStringLiteral(", c.action, c.made_at, c.made_by"),
+                       QStringLiteral("history_answer r JOIN history_change c ON c.id = "
+                                      "r.change_id"),
+                       QStringLiteral("c.id, r.entry"));
 }
 
 // Found through the search path, as the program's statements find them.
@@ -744,8 +975,9 @@ QString SelectTableRows(const QString& table, const QStringList& columns, bool s
 {
     QString order = fileOrder;
     if (server)
-        order =
-            table == QLatin1String("survey_results") ? QStringLiteral("entry") : columns.first();
+        order = table == QLatin1String("survey_results") || table == QLatin1String("history_answer")
+                    ? QStringLiteral("entry")
+                    : columns.first();
     return QStringLiteral("SELECT %1 FROM %2 ORDER BY %3")
         .arg(columns.join(QStringLiteral(", ")), table, order);
 }

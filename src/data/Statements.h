@@ -5,6 +5,7 @@
 #include <QStringList>
 #include <QVariant>
 #include <QtGlobal>
+#include <optional>
 
 // Every statement run on the survey database, each joined from its fixed
 // pieces. Nothing outside this folder joins SQL. Numbers go in as decimal
@@ -38,10 +39,9 @@ QString SelectMaxSurveyId();
 // row or column that stands there, however the model is numbered.
 QString SelectColumnNamesOrdered();
 QString SelectRowNamesOrdered();
-// How many of one cell's questions hold answers of one survey, and how many
-// answers they hold: from the cell's questions, whatever the answers'
-// indexes.
-QString SelectCellStored(qint64 surveyId, qint64 rowNumber, qint64 colNumber);
+// One survey's answers in one cell: question_id and answer, in no order;
+// read from the cell's questions, whatever the answers' indexes.
+QString SelectCellAnswers(qint64 surveyId, qint64 rowNumber, qint64 colNumber);
 // A new question in a cell; the engine gives it its number.
 QString InsertQuestion(const QString& label, const QString& questionText, qint16 rowNumber,
                        qint16 colNumber);
@@ -124,6 +124,76 @@ QString SelectSurveyHeaders();
 // null where none did).
 QString SelectQuestionScores(const QString& surveySet, bool bySurvey);
 
+// ---- Corrections. Nothing is deleted or overwritten without its old value
+// going into the two history tables first, in the same transaction:
+// history_change, one row per change (who, when, what, the old and the new
+// value, and how many answers it moved), and history_answer, every answer a
+// change took out of survey_results.
+
+// The history tables a file holds, as column name (a file made before them
+// has none until its first correction).
+QString SelectHistoryTables();
+// What a correction stores under: one more than the largest change number,
+// as column v.
+QString SelectNextChangeNumber();
+// How many answers a set of answers (see AnswersOfQuestions, AnswersInCell)
+// holds, as column v; the same for each question, as question_id and n;
+// and the answers themselves, as question_id and answer.
+QString CountAnswers(const QString& answers);
+QString CountAnswersByQuestion(const QString& answers);
+QString SelectAnswers(const QString& answers);
+// The answers of one survey to the questions given, and to every question
+// of one cell: conditions on survey_results for the statements below.
+QString AnswersOfQuestions(qint64 surveyId, const QList<qint64>& questionIds);
+QString AnswersInCell(qint64 surveyId, qint64 rowNumber, qint64 colNumber);
+// A change that moves answers: action 'replaced' (the question and its new
+// score given) or 'withdrawn' (the cell given); what is not given is null.
+struct AnswerChange
+{
+    qint64 id = 0;
+    QString madeAt;
+    QString madeBy;
+    QString action;
+    qint64 surveyId = 0;
+    std::optional<qint64> questionId;
+    std::optional<qint64> rowNumber;
+    std::optional<qint64> colNumber;
+    std::optional<qint64> newScore;
+    qint64 answers = 0;
+};
+// The changes, in one statement.
+QString InsertAnswerChanges(const QList<AnswerChange>& changes);
+// Copies the answers into the history under the change `changeId` gives
+// (a number, or ChangeOfQuestion), and takes them out of survey_results.
+QString CopyAnswersToHistory(const QString& changeId, const QString& answers);
+QString DeleteAnswers(const QString& answers);
+// The change number of each question's answers: (question, change) pairs.
+QString ChangeOfQuestion(const QList<QPair<qint64, qint64>>& changes);
+// A header's or a question's text corrected: the change with the stored
+// value as its old one, copied as stored; then the new value in its place.
+// `column` is completed_by or company of survey, label or question_text
+// of question, and the action of the change.
+QString InsertTextChange(qint64 id, const QString& madeAt, const QString& madeBy,
+                         const QString& table, qint64 rowId, const QString& column,
+                         const QString& value);
+QString UpdateText(const QString& table, qint64 rowId, const QString& column, const QString& value);
+// The stored value of such a column, as column v.
+QString SelectText(const QString& table, qint64 rowId, const QString& column);
+// Every change in the order made, and the answers they moved (change_id,
+// question_id, answer); only those about one survey when it is given.
+QString SelectChanges(std::optional<qint64> surveyId);
+QString SelectMovedAnswers(std::optional<qint64> surveyId);
+// The changes whose moved answers the history does not hold as many of as
+// the change says it moved: id, action, survey_id, said, held.
+QString SelectUnbalancedChanges();
+// Moved answers whose change is not in the history, as column v.
+QString CountMovedAnswersWithoutChange();
+// As SelectAnswerLines, the answers the history holds, in the order the
+// changes were made, each line with three more values: the change's
+// action, when and who; `order` orders the moved answers as stored
+// (StoredOrder of history_answer).
+QString SelectMovedAnswerLines(const QString& order = QStringLiteral("r.rowid"));
+
 // ---- What the program's own safety checks run.
 
 // The entries of the engine's catalogue that may act on a table beyond its
@@ -183,7 +253,8 @@ QString CountScoresOutsideRange();
 // outright.
 namespace Server {
 
-// A statement with the schema of the five tables named on each of them
+// A statement with the schema of the five tables and the history tables
+// named on each of them
 // ("FROM survey" becomes "FROM public.survey"): the session's search path
 // holds only the server's catalogue, so that no table, function or operator
 // of anyone else's can stand in for the program's. Texts in quotes and
@@ -236,6 +307,27 @@ QString CallStoreQuestion(const QString& label, const QString& questionText, qin
 QString CallStoreSurvey(const QString& completedBy, const QString& company);
 QString CallStoreAnswers(qint16 surveyId, const QList<qint16>& questionIds,
                          const QList<qint16>& answers);
+// The corrections of a database of the history's version, each recording
+// the change with the login and the time: the cell's scored questions'
+// answers replaced by the new ones (stored); a cell's answers withdrawn
+// (moved); a header's or a question's texts corrected where given and
+// different (changed; null where nothing has that number).
+QString CallReplaceAnswers(qint16 surveyId, const QList<qint16>& questionIds,
+                           const QList<qint16>& answers);
+QString CallWithdrawCell(qint16 surveyId, qint16 rowNumber, qint16 colNumber);
+QString CallCorrectSurvey(qint16 surveyId, const std::optional<QString>& completedBy,
+                          const std::optional<QString>& company);
+QString CallCorrectQuestion(qint16 questionId, const std::optional<QString>& label,
+                            const std::optional<QString>& questionText);
+// The history tables the database holds, as column name.
+QString SelectHistoryTables();
+// After changes were copied in with their numbers, the next number the
+// server hands out follows the largest.
+QString AdvanceChangeNumbers();
+// As Sql::SelectMovedAnswerLines, in the order the changes were made and
+// the answers entered; with the storers' six values before the change's
+// three when `withStorers`.
+QString SelectMovedAnswerLines(bool withStorers);
 
 // Whether a role of that name exists, as column v.
 QString CountRoles(const QString& name);

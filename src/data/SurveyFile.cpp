@@ -121,25 +121,25 @@ ServerSchema readServerSchema(const Database& db)
             secure.insert(name, rs.FieldText(QStringLiteral("secure")) == QLatin1String("true"));
         }
     }
-    const QList<QPair<QString, QString>> own = Schema::ServerFunctions();
-    const QString versionFunction = own.last().first;
-    const QString versionText = bodies.value(versionFunction);
+    const QList<Schema::ServerFunction> own = Schema::ServerFunctions();
+    const QString versionText = bodies.value(own.last().signature);
     if (versionText.startsWith(QLatin1String("SELECT ")))
         schema.version = versionText.mid(7).toInt();
-    if (schema.version < Schema::kServerVersion)
-        return schema;
-    for (const auto& [signature, body] : own.sliced(0, own.size() - 1)) {
-        if (!bodies.contains(signature))
+    // Each function the database's version made must be the program's own.
+    for (const Schema::ServerFunction& f : own.sliced(0, own.size() - 1)) {
+        if (f.since > schema.version)
+            continue;
+        if (!bodies.contains(f.signature))
             schema.hazards.append(
                 QStringLiteral("the function %1, through which consultants write, is missing")
-                    .arg(signature));
-        else if (bodies.value(signature) != body)
+                    .arg(f.signature));
+        else if (bodies.value(f.signature) != f.body)
             schema.hazards.append(
-                QStringLiteral("the function %1 is not the one the program made").arg(signature));
-        else if (!secure.value(signature))
+                QStringLiteral("the function %1 is not the one the program made").arg(f.signature));
+        else if (!secure.value(f.signature))
             schema.hazards.append(QStringLiteral("the function %1 does not run as the tables' "
                                                  "owner with the search path pinned")
-                                      .arg(signature));
+                                      .arg(f.signature));
     }
     return schema;
 }
@@ -189,9 +189,7 @@ Database OpenSurveyDatabaseAsIs(const QString& location, bool forReading)
 
 QStringList ReadSchemaHazards(const Database& db)
 {
-    static const QStringList tables = {QStringLiteral("model_row"), QStringLiteral("model_column"),
-                                       QStringLiteral("question"), QStringLiteral("survey"),
-                                       QStringLiteral("survey_results")};
+    static const QStringList tables = Schema::TableNames() + Schema::HistoryTableNames();
     if (db.IsServer())
         return readServerSchema(db).hazards;
     QStringList hazards;

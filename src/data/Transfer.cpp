@@ -17,6 +17,9 @@ struct TableShape
     QString name;
     QStringList numbers;
     QStringList texts;
+    // Columns that may be null, carried as null: what a change of the
+    // history was not about.
+    QStringList nullable = {};
     QStringList Columns() const { return numbers + texts; }
 };
 
@@ -35,6 +38,25 @@ const QList<TableShape>& shapes()
          {QStringLiteral("completed_by"), QStringLiteral("company")}},
         {QStringLiteral("survey_results"),
          {QStringLiteral("survey_id"), QStringLiteral("question_id"), QStringLiteral("answer")},
+         {}},
+    };
+    return tables;
+}
+
+// The history of corrections, copied where the original keeps one.
+const QList<TableShape>& historyShapes()
+{
+    static const QList<TableShape> tables = {
+        {QStringLiteral("history_change"),
+         {QStringLiteral("id"), QStringLiteral("survey_id"), QStringLiteral("question_id"),
+          QStringLiteral("row_id"), QStringLiteral("col_id"), QStringLiteral("answers")},
+         {QStringLiteral("made_at"), QStringLiteral("made_by"), QStringLiteral("action"),
+          QStringLiteral("old_value"), QStringLiteral("new_value")},
+         {QStringLiteral("survey_id"), QStringLiteral("question_id"), QStringLiteral("row_id"),
+          QStringLiteral("col_id"), QStringLiteral("old_value"), QStringLiteral("new_value")}},
+        {QStringLiteral("history_answer"),
+         {QStringLiteral("change_id"), QStringLiteral("survey_id"), QStringLiteral("question_id"),
+          QStringLiteral("answer")},
          {}},
     };
     return tables;
@@ -120,6 +142,8 @@ void findUncarried(const Database& from, const TableShape& table, const QStringL
     for (qint64 row = 1; !rs.Eof(); ++row, rs.MoveNext()) {
         for (const QString& column : columns) {
             const StoredValue value = rs.FieldStored(column);
+            if (value.kind == StoredValue::Kind::Null && table.nullable.contains(column))
+                continue;
             const QString why = uncarried(value, table.texts.contains(column), toServer);
             if (!why.isEmpty())
                 found.append({table.name, row, column, why, value.kind == StoredValue::Kind::Null});
@@ -127,10 +151,10 @@ void findUncarried(const Database& from, const TableShape& table, const QStringL
     }
 }
 
-void refuseUncarried(const Database& from, const Database& to)
+void refuseUncarried(const Database& from, const Database& to, const QList<TableShape>& tables)
 {
     QList<UncarriedValue> found;
-    for (const TableShape& table : shapes())
+    for (const TableShape& table : tables)
         findUncarried(from, table, table.Columns(), to.IsServer(), found);
     if (found.isEmpty())
         return;
@@ -251,12 +275,28 @@ QList<CopiedTable> copyAll(const Database& from, Database& to)
 {
     QList<CopiedTable> copied;
     ReadTransaction snapshot(from);
-    refuseUncarried(from, to);
-    for (const TableShape& table : shapes())
+    QList<TableShape> tables = shapes();
+    // Tables an administrator made beforehand may lack the history; an
+    // empty one need not go.
+    if (Schema::HasHistoryTables(from)) {
+        if (Schema::HasHistoryTables(to))
+            tables += historyShapes();
+        else if (readTotals(from, historyShapes().first()).rows > 0)
+            throw QueltError(QStringLiteral("The target database has no tables for the history "
+                                            "of corrections that the original keeps; its owner "
+                                            "runs quelt-db upgrade on it first. Nothing was "
+                                            "copied."),
+                             {}, {}, to.FileName());
+    }
+    refuseUncarried(from, to, tables);
+    for (const TableShape& table : tables)
         copied.append({table.name, copyTable(from, to, table)});
-    if (to.IsServer())
+    if (to.IsServer()) {
         to.Execute(Sql::Server::AdvanceQuestionNumbers());
-    for (const TableShape& table : shapes()) {
+        if (tables.size() > shapes().size())
+            to.Execute(Sql::Server::AdvanceChangeNumbers());
+    }
+    for (const TableShape& table : tables) {
         const Totals source = readTotals(from, table);
         const Totals target = readTotals(to, table);
         if (source.rows != target.rows || source.total != target.total)
@@ -311,6 +351,10 @@ QList<CopiedTable> CopySurveyDatabase(const Database& from, const QString& to,
         bool empty = present.size() == shapes().size();
         for (const TableShape& table : shapes())
             empty = empty && readTotals(target, table).rows == 0;
+        if (Schema::HasHistoryTables(target)) {
+            for (const TableShape& table : historyShapes())
+                empty = empty && readTotals(target, table).rows == 0;
+        }
         if (!empty)
             throw QueltError(QStringLiteral("The target database already holds survey data; "
                                             "it was left as it was."),

@@ -3,6 +3,7 @@
 #include "platform/FilePath.h"
 
 #include <QFileInfo>
+#include <pwd.h>
 #include <unistd.h>
 
 QString WriteRefusal(const QString& path)
@@ -23,4 +24,13 @@ QString WriteRefusal(const QString& path)
                               "there, so nothing can be stored in %2.")
             .arg(FolderOf(file.shown), file.shown);
     return {};
+}
+
+// The password database rather than $USER, which any caller can set.
+QString OperatingSystemUser()
+{
+    const uid_t uid = ::geteuid();
+    if (const passwd* entry = ::getpwuid(uid); entry && entry->pw_name && *entry->pw_name)
+        return QString::fromLocal8Bit(entry->pw_name);
+    return QString::number(uid);
 }

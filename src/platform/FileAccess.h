@@ -8,3 +8,8 @@
 // write. Empty when both can be written, and for a file that is not there
 // (opening it says so). Asks the system, not the engine: nothing is opened.
 QString WriteRefusal(const QString& path);
+
+// The operating system's name for the user this program runs as, which a
+// file's history records as who changed it: the login name, or the user's
+// number where the system has no name for it.
+QString OperatingSystemUser();

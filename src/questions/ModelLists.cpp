@@ -31,6 +31,16 @@ void LoadModelLists(QComboBox* cmbModelRow, QListWidget* lstModelRow, QComboBox*
     fillPair(ReadModelColumns(db), cmbModelCol, lstModelCol);
 }
 
+void HideModelNumbers(QListWidget* lstModelRow, QListWidget* lstModelCol)
+{
+    for (QListWidget* numbers : {lstModelRow, lstModelCol}) {
+        numbers->setFocusPolicy(Qt::NoFocus);
+        numbers->hide();
+    }
+    lstModelRow->setAccessibleName(QStringLiteral("Row numbers"));
+    lstModelCol->setAccessibleName(QStringLiteral("Column numbers"));
+}
+
 std::optional<qint16> PickedNumber(const QComboBox* names, const QListWidget* numbers)
 {
     const int index = names->currentIndex();

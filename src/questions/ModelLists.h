@@ -15,6 +15,10 @@ class QListWidget;
 void LoadModelLists(QComboBox* cmbModelRow, QListWidget* lstModelRow, QComboBox* cmbModelCol,
                     QListWidget* lstModelCol);
 
+// The number lists only pair each name with its number: the user never
+// sees them, and a screen reader names them.
+void HideModelNumbers(QListWidget* lstModelRow, QListWidget* lstModelCol);
+
 // The number beside the picked name, or nothing while no name is picked.
 // A stored number that is not a 16-bit whole number is an error.
 std::optional<qint16> PickedNumber(const QComboBox* names, const QListWidget* numbers);

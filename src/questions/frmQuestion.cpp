@@ -34,17 +34,11 @@ frmQuestion::frmQuestion() : Form("frmQuestion", QStringLiteral("Form1"), 7440, 
     butCancel = Control<QPushButton>("butCancel", 2160, 6000, 1455, 375);
     butCancel->setText(QStringLiteral("Cancel"));
 
-    // The number lists only pair each name with its number; the user never sees them.
-    for (QListWidget* numbers : {lstModelRow, lstModelCol}) {
-        numbers->setFocusPolicy(Qt::NoFocus);
-        numbers->hide();
-    }
+    HideModelNumbers(lstModelRow, lstModelCol);
     NameBy(cmbModelRow, Label4);
     NameBy(cmbModelCol, Label5);
     NameBy(txtLabel, Label2);
     NameBy(txtQuestion, Label3);
-    lstModelRow->setAccessibleName(QStringLiteral("Row numbers"));
-    lstModelCol->setAccessibleName(QStringLiteral("Column numbers"));
     // Return in the label box moves on to the question box, where it is a
     // line break.
     SetReturnButton(butSubmit);

@@ -4,7 +4,9 @@
 #include "analysis/frmCompareSurveys.h"
 #include "analysis/frmModelTable.h"
 #include "platform/ErrorReport.h"
+#include "questions/frmCorrectQuestion.h"
 #include "questions/frmQuestion.h"
+#include "survey/frmCorrectSurvey.h"
 #include "survey/frmNewSurvey.h"
 #include "survey/frmSurvey.h"
 
@@ -54,6 +56,11 @@ frmMainMenu::frmMainMenu()
     miCompareSurveys =
         addItem(menuAnalysis, "miCompareSurveys", QStringLiteral("&Compare Surveys"));
     miCompanyTrend = addItem(menuAnalysis, "miCompanyTrend", QStringLiteral("Company &Trend"));
+    // Corrections come after the items they correct the work of.
+    miCorrectQuestion =
+        addItem(menuQuestion, "miCorrectQuestion", QStringLiteral("&Correct Question"));
+    miCorrectSurvey =
+        addItem(menuSurvey, "miCorrectSurvey", QStringLiteral("&Correct Survey Header"));
 
     // F10 opens the first menu, from where the arrow keys reach the others.
     auto* openMenus = new QAction(this);
@@ -83,6 +90,10 @@ frmMainMenu::frmMainMenu()
     connect(miModifySurveyAnswers, &QAction::triggered, this,
             Handler(this, &frmMainMenu::miModifySurveyAnswers_Click));
     connect(miQueltTable, &QAction::triggered, this, Handler(this, &frmMainMenu::miQueltTable_Click));
+    connect(miCorrectQuestion, &QAction::triggered, this,
+            Handler(this, &frmMainMenu::miCorrectQuestion_Click));
+    connect(miCorrectSurvey, &QAction::triggered, this,
+            Handler(this, &frmMainMenu::miCorrectSurvey_Click));
     connect(miCompareSurveys, &QAction::triggered, this,
             Handler(this, &frmMainMenu::miCompareSurveys_Click));
     connect(miCompanyTrend, &QAction::triggered, this,
@@ -107,6 +118,16 @@ void frmMainMenu::miModifySurveyAnswers_Click()
 void frmMainMenu::miQueltTable_Click()
 {
     ShowForm<frmModelTable>();
+}
+
+void frmMainMenu::miCorrectQuestion_Click()
+{
+    ShowForm<frmCorrectQuestion>();
+}
+
+void frmMainMenu::miCorrectSurvey_Click()
+{
+    ShowForm<frmCorrectSurvey>();
 }
 
 void frmMainMenu::miCompareSurveys_Click()

@@ -16,9 +16,11 @@ public:
     QMenuBar* menuBar = nullptr;
     QMenu* menuQuestion = nullptr;
     QAction* miAddQuestion = nullptr;
+    QAction* miCorrectQuestion = nullptr;
     QMenu* menuSurvey = nullptr;
     QAction* miCompleteSurvey = nullptr;
     QAction* miModifySurveyAnswers = nullptr;
+    QAction* miCorrectSurvey = nullptr;
     QMenu* menuAnalysis = nullptr;
     QAction* miQueltTable = nullptr;
     QAction* miCompareSurveys = nullptr;
@@ -34,6 +36,8 @@ private:
     void miCompleteSurvey_Click();
     void miModifySurveyAnswers_Click();
     void miQueltTable_Click();
+    void miCorrectQuestion_Click();
+    void miCorrectSurvey_Click();
     void miCompareSurveys_Click();
     void miCompanyTrend_Click();
     void OpenMenuBar();

@@ -24,6 +24,13 @@ constexpr int kDesignHeight = 570;
 constexpr std::array<int, 5> kChoiceLeft = {5760, 6360, 6960, 7560, 8040};
 // What the row's height holds of the label at most.
 constexpr int kShownLines = 2;
+// The stored scores have a room of their own at the right end of the
+// question's place, which ends at 5535: wide enough for two of them (a cell
+// submitted twice), more cut with "…". The question never has it, stored scores or not, so that a
+// Submit, which changes them, does not lay the cell's questions out again,
+// and the questions of a cell break alike.
+const QString kStoredRoom = QStringLiteral("stored: 4, 4");
+constexpr int kStoredGap = 120;
 constexpr QChar kEllipsis(0x2026);
 
 // A row as a screen reader meets it: a group named by its question, whose
@@ -191,6 +198,15 @@ SurveyQuestionControl::SurveyQuestionControl(QWidget* parent) : QWidget(parent)
     }
     for (int i = 1; i < int(optChoice.size()); ++i)
         setTabOrder(optChoice[i - 1], optChoice[i]);
+    const QRect place = lblQuestion->geometry();
+    lblStoredScores = new QLabel(this);
+    lblStoredScores->setObjectName(QStringLiteral("lblStoredScores"));
+    lblStoredScores->setTextFormat(Qt::PlainText);
+    lblStoredScores->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    const int room = lblStoredScores->fontMetrics().horizontalAdvance(kStoredRoom) + 2;
+    lblStoredScores->setGeometry(place.right() + 1 - room, place.top(), room, TwipsToPxY(375));
+    lblStoredScores->setVisible(false);
+    lblQuestion->setContentsMargins(0, 0, room + TwipsToPxX(kStoredGap), 0);
     setAccessibleName(QStringLiteral("No question"));
 }
 
@@ -214,8 +230,29 @@ void SurveyQuestionControl::Set_Question(qint16 questionId, const QString& quest
         questionLabel.trimmed().isEmpty()
             ? label->ShownText()
             : QStringLiteral("%1: %2").arg(questionLabel.trimmed(), label->ShownText()));
-    setAccessibleDescription(questionText);
     txtQuestionID->setText(DecimalText(questionId));
+    Describe();
+}
+
+void SurveyQuestionControl::Set_Stored(const QStringList& scores)
+{
+    const QString text = scores.isEmpty()
+                             ? QString()
+                             : QStringLiteral("stored: ") + scores.join(QStringLiteral(", "));
+    if (text == lblStoredScores->toolTip())
+        return;
+    lblStoredScores->setToolTip(text);
+    lblStoredScores->setText(
+        lblStoredScores->fontMetrics().elidedText(text, Qt::ElideRight, lblStoredScores->width()));
+    lblStoredScores->setVisible(!text.isEmpty() && !lblQuestion->isHidden());
+    Describe();
+}
+
+void SurveyQuestionControl::Describe()
+{
+    const QString stored = lblStoredScores->toolTip();
+    setAccessibleDescription(stored.isEmpty() ? lblQuestion->text()
+                                              : lblQuestion->text() + u'\n' + stored);
 }
 
 void SurveyQuestionControl::Hide_Question()
@@ -224,6 +261,7 @@ void SurveyQuestionControl::Hide_Question()
         option->setVisible(false);
     lblQuestion->setVisible(false);
     txtQuestionID->setText(QString());
+    Set_Stored({});
     // An empty row tells nothing of the question it held.
     setToolTip(QString());
     setAccessibleName(QStringLiteral("No question"));
@@ -235,6 +273,7 @@ void SurveyQuestionControl::Show_Question()
     for (QRadioButton* option : optChoice)
         option->setVisible(true);
     lblQuestion->setVisible(true);
+    lblStoredScores->setVisible(!lblStoredScores->toolTip().isEmpty());
 }
 
 qint16 SurveyQuestionControl::Get_Value() const

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 #include <QWidget>
 #include <array>
 
@@ -50,9 +51,14 @@ public:
     void Mark_Submitted();
     // The row holds a question with a score chosen since the last Submit.
     bool Has_Unsubmitted_Score() const;
+    // The scores the database holds for the question and the chosen survey,
+    // shown as "stored: 3, 4" at the end of the question's place and told
+    // in the row's accessible description; none shows nothing.
+    void Set_Stored(const QStringList& scores);
 
     QLabel* lblQuestion = nullptr;
     TextBox* txtQuestionID = nullptr;
+    QLabel* lblStoredScores = nullptr;
     std::array<QRadioButton*, 5> optChoice{};
 
 protected:
@@ -60,6 +66,9 @@ protected:
     void paintEvent(QPaintEvent* event) override;
 
 private:
+    // The accessible description: the whole question, and what is stored.
+    void Describe();
+
     // The row above (step -1) or below (+1) on the same panel that holds a
     // question, or nullptr.
     SurveyQuestionControl* NeighbourRow(int step) const;

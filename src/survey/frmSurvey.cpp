@@ -1,6 +1,7 @@
 #include "survey/frmSurvey.h"
 
 #include "data/Answers.h"
+#include "data/Corrections.h"
 #include "data/Questions.h"
 #include "data/SurveyFile.h"
 #include "data/Surveys.h"
@@ -117,6 +118,9 @@ frmSurvey::frmSurvey() : Form("frmSurvey", QStringLiteral("Complete Survey"), 94
     // Beside Submit, in the window's free lower right.
     lblStored = Control<QLabel>("lblStored", 1560, 6720, 7455, 375);
     lblStored->setText(kChooseToSeeStored);
+    // Beside the cell it acts on, away from Submit.
+    butWithdraw = Control<QPushButton>("butWithdraw", 7200, 1080, 1815, 375);
+    butWithdraw->setText(QStringLiteral("Withdraw Cell"));
 
     PlaceScoreHeadings();
 
@@ -140,6 +144,7 @@ frmSurvey::frmSurvey() : Form("frmSurvey", QStringLiteral("Complete Survey"), 94
     connect(VScroll1, &QScrollBar::valueChanged, this, Handler(this, &frmSurvey::VScroll1_Change));
     connect(VScroll1, &QScrollBar::sliderMoved, this, Handler(this, &frmSurvey::VScroll1_Scroll));
     connect(butSubmit, &QPushButton::clicked, this, Handler(this, &frmSurvey::butSubmit_Click));
+    connect(butWithdraw, &QPushButton::clicked, this, Handler(this, &frmSurvey::butWithdraw_Click));
     connect(actNextCell, &QAction::triggered, this, Handler(this, &frmSurvey::actNextCell_Click));
     connect(actPreviousCell, &QAction::triggered, this,
             Handler(this, &frmSurvey::actPreviousCell_Click));
@@ -160,6 +165,8 @@ void frmSurvey::OrderTabs(std::size_t from)
         }
     }
     setTabOrder(previous, cmbSurveyID);
+    // Last, out of the way from one cell to the next.
+    setTabOrder(cmbSurveyID, butWithdraw);
     m_tabbedRows = SurveyQuestionControl1.size();
 }
 
@@ -259,6 +266,7 @@ void frmSurvey::LoadCellQuestions()
     m_shownRow = -1;
     m_shownCol = -1;
     lblStored->setText(kChooseToSeeStored);
+    m_storedScores.clear();
     // A new cell starts at its first question, not where the last one was
     // left, which could show a short cell as empty.
     VScroll1->setValue(0);
@@ -317,6 +325,7 @@ void frmSurvey::FillRow(std::size_t n)
         row->Show_Question();
         const CellQuestion& question = m_questions.at(qsizetype(n));
         row->Set_Question(question.id, question.text, question.label);
+        row->Set_Stored(m_storedScores.value(question.id));
         PlaceTwips(row, 0, kRowPitch * int(n), kRowWidth, kRowHeight);
     } else {
         row->Hide_Question();
@@ -419,6 +428,7 @@ void frmSurvey::cmbSurveyID_Click()
     }
     m_shownSurvey.clear();
     lblStored->setText(kChooseToSeeStored);
+    ShowStoredScores({});
     const SurveyNumber surveyId = ParseSurveyNumber(picked);
     {
         const Database db = OpenSurveyDatabase(DBEngine::SurveyDatabaseName());
@@ -505,6 +515,7 @@ void frmSurvey::ShowStoredAnswers(const Database& db)
 {
     if (m_shownSurvey.isEmpty() || m_shownRow < 0 || m_shownCol < 0) {
         lblStored->setText(kChooseToSeeStored);
+        ShowStoredScores({});
         return;
     }
     const std::optional<qint16> rowNumber = PickedNumber(cmbModelRow, lstModelRow);
@@ -515,8 +526,19 @@ void frmSurvey::ShowStoredAnswers(const Database& db)
     ShowStored(surveyId, ReadStoredInCell(db, surveyId, *rowNumber, *colNumber));
 }
 
+void frmSurvey::ShowStoredScores(const QHash<qint64, QStringList>& scores)
+{
+    m_storedScores = scores;
+    for (SurveyQuestionControl* row : SurveyQuestionControl1) {
+        if (row->Has_Question())
+            row->Set_Stored(m_storedScores.value(row->Get_QuestionID()));
+    }
+}
+
+// The line and the rows' scores come from one read, so they always agree.
 void frmSurvey::ShowStored(SurveyNumber surveyId, const StoredInCell& stored)
 {
+    ShowStoredScores(stored.scores);
     // A large cell has rows only for the questions scrolled to so far.
     const qint64 questions = m_questions.size();
     if (stored.answers == 0) {
@@ -556,14 +578,86 @@ void frmSurvey::butSubmit_Click()
         return;
     }
 
-    StoredInCell stored;
+    std::optional<StoredInCell> stored;
+    qint64 held = 0;
     {
-        // Closed before the message waits for the user.
+        // Closed before a message waits for the user.
         Database db = OpenSurveyDatabase(DBEngine::SurveyDatabaseName());
-        stored = StoreCellAnswers(db, surveyId, answers, *rowNumber, *colNumber);
+        // Rows that show nothing stored are most often the cell's first
+        // Submit, stored at once; unless the cell holds answers after all,
+        // stored meanwhile, which are shown and asked about as any others.
+        if (m_storedScores.isEmpty())
+            stored = StoreFirstCellAnswers(db, surveyId, answers, *rowNumber, *colNumber);
+        if (!stored) {
+            const StoredInCell already = ReadStoredInCell(db, surveyId, *rowNumber, *colNumber);
+            held = already.answers;
+            if (held == 0)
+                stored = StoreCellAnswers(db, surveyId, answers, *rowNumber, *colNumber);
+            else
+                ShowStored(surveyId, already);
+        }
+    }
+    if (!stored) {
+        // A cell submitted before is most often a mistake being put right.
+        const int choice = MessageBox::Choose(
+            QStringLiteral("This cell already holds %1 for survey %2. Replace the stored answers "
+                           "of the questions you scored, or Add these as another set?")
+                .arg(Counted(held, QStringLiteral("answer")))
+                .arg(surveyId),
+            {QStringLiteral("Replace"), QStringLiteral("Add"), QStringLiteral("Cancel")}, this);
+        if (choice == 2)
+            return;
+        Database db = OpenSurveyDatabase(DBEngine::SurveyDatabaseName());
+        stored = choice == 0 ? ReplaceCellAnswers(db, surveyId, answers, *rowNumber, *colNumber)
+                             : StoreCellAnswers(db, surveyId, answers, *rowNumber, *colNumber);
     }
     for (SurveyQuestionControl* row : SurveyQuestionControl1)
         row->Mark_Submitted();
     MessageBox::Show(QStringLiteral("Survey Submitted"), this);
+    ShowStored(surveyId, *stored);
+}
+
+void frmSurvey::butWithdraw_Click()
+{
+    if (cmbSurveyID->currentIndex() < 0) {
+        MessageBox::Show(QStringLiteral("Choose a survey first."), this);
+        return;
+    }
+    const SurveyNumber surveyId = ParseSurveyNumber(cmbSurveyID->currentText());
+    const std::optional<qint16> rowNumber = PickedNumber(cmbModelRow, lstModelRow);
+    const std::optional<qint16> colNumber = PickedNumber(cmbModelCol, lstModelCol);
+    if (!rowNumber || !colNumber) {
+        MessageBox::Show(QStringLiteral("Choose a model row and a model column first."), this);
+        return;
+    }
+    StoredInCell stored;
+    {
+        const Database db = OpenSurveyDatabase(DBEngine::SurveyDatabaseName());
+        stored = ReadStoredInCell(db, surveyId, *rowNumber, *colNumber);
+    }
     ShowStored(surveyId, stored);
+    if (stored.answers == 0) {
+        MessageBox::Show(QStringLiteral("Survey %1 has no answers stored in this cell; nothing "
+                                        "was withdrawn.")
+                             .arg(surveyId),
+                         this);
+        return;
+    }
+    if (!MessageBox::Ask(QStringLiteral("Withdraw the %1 of survey %2 in this cell? The results "
+                                        "no longer count them; the history keeps them.")
+                             .arg(Counted(stored.answers, QStringLiteral("answer")))
+                             .arg(surveyId),
+                         this))
+        return;
+    qint64 moved = 0;
+    {
+        Database db = OpenSurveyDatabase(DBEngine::SurveyDatabaseName());
+        moved = WithdrawCellAnswers(db, surveyId, *rowNumber, *colNumber);
+        stored = ReadStoredInCell(db, surveyId, *rowNumber, *colNumber);
+    }
+    ShowStored(surveyId, stored);
+    MessageBox::Show(QStringLiteral("Withdrew %1 of survey %2 from this cell.")
+                         .arg(Counted(moved, QStringLiteral("answer")))
+                         .arg(surveyId),
+                     this);
 }

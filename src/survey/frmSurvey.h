@@ -3,7 +3,9 @@
 #include "data/Surveys.h"
 #include "platform/Form.h"
 
+#include <QHash>
 #include <QList>
+#include <QStringList>
 #include <vector>
 
 class QAction;
@@ -57,6 +59,8 @@ public:
     QPushButton* butSubmit = nullptr;
     // What the file holds already for the survey and cell on show.
     QLabel* lblStored = nullptr;
+    // Takes the survey's answers in the cell on show out, into the history.
+    QPushButton* butWithdraw = nullptr;
     // Ctrl+Page Down and Ctrl+Page Up: the next and the previous cell.
     QAction* actNextCell = nullptr;
     QAction* actPreviousCell = nullptr;
@@ -90,6 +94,8 @@ private:
     bool DiscardUnsubmitted();
     void ShowStoredAnswers(const Database& db);
     void ShowStored(SurveyNumber surveyId, const StoredInCell& stored);
+    // Each question row's scores stored, or none on every row.
+    void ShowStoredScores(const QHash<qint64, QStringList>& scores);
 
     void cmbSurveyID_Click();
     void cmbModelRow_Click();
@@ -97,6 +103,7 @@ private:
     void VScroll1_Change();
     void VScroll1_Scroll();
     void butSubmit_Click();
+    void butWithdraw_Click();
     void actNextCell_Click();
     void actPreviousCell_Click();
     void Row_Focus();
@@ -115,4 +122,7 @@ private:
     // The questions of the cell on show. A large cell gets its rows as the
     // panel scrolls to them, so those without a row yet are kept here.
     QList<CellQuestion> m_questions;
+    // Each question's scores stored for the survey on show, for the rows a
+    // large cell makes as the panel scrolls.
+    QHash<qint64, QStringList> m_storedScores;
 };

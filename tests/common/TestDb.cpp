@@ -2,6 +2,7 @@
 
 #include "data/Schema.h"
 #include "platform/DbEngine.h"
+#include "platform/FileAccess.h"
 #include "platform/MessageBox.h"
 
 #include <QCoreApplication>
@@ -309,6 +310,22 @@ void TestDb::addAnswer(int survey, qint64 question, int answer) const
              .arg(answer));
 }
 
+QStringList HistoryOf(const TestDb& db)
+{
+    QStringList changes;
+    for (const QVariantList& r : db.rows(QStringLiteral(
+             "SELECT action, made_by, old_value, new_value FROM history_change ORDER BY id")))
+        changes.append(
+            QStringLiteral("%1 by %2: %3 -> %4")
+                .arg(r[0].toString(), r[1].toString(), r[2].toString(), r[3].toString()));
+    return changes;
+}
+
+QString Changer()
+{
+    return TestDb::OnServer() ? QStringLiteral("quelt_admin") : OperatingSystemUser();
+}
+
 MessageCapture::MessageCapture()
 {
     m_previous = MessageBox::SetHandler([this](const QString& text, QWidget* parent) {
@@ -321,10 +338,22 @@ MessageCapture::MessageCapture()
             parents.append(parent ? parent->objectName() : QString());
             return !answers.isEmpty() && answers.takeFirst();
         });
+    m_previousChoice = MessageBox::SetChoiceHandler(
+        [this](const QString& text, const QStringList& buttons, QWidget* parent) {
+            messages.append(text);
+            parents.append(parent ? parent->objectName() : QString());
+            if (choices.isEmpty())
+                return int(buttons.size() - 1);
+            const QString wanted = choices.takeFirst();
+            if (!buttons.contains(wanted))
+                FailTest(QStringLiteral("no button %1 in: %2").arg(wanted, text));
+            return int(buttons.indexOf(wanted));
+        });
 }
 
 MessageCapture::~MessageCapture()
 {
     MessageBox::SetHandler(std::move(m_previous));
     MessageBox::SetQuestionHandler(std::move(m_previousQuestion));
+    MessageBox::SetChoiceHandler(std::move(m_previousChoice));
 }

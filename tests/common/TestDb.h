@@ -110,10 +110,19 @@ private:
     QString m_server;
 };
 
+// The history of corrections as stored, a change a line in the order made:
+// "action by who: old -> new".
+QStringList HistoryOf(const TestDb& db);
+// Who the history says made a change: the login the fixture's server
+// database is used as, the operating-system user for a file.
+QString Changer();
+
 // Collects what the program shows in message boxes instead of showing them.
 // A Yes/No question is collected as a message too and answered from
 // `answers`, queued by the test before the question comes; No when none is
-// queued, which leaves everything as it was.
+// queued, which leaves everything as it was. A box of several buttons is
+// answered from `choices` by a button's caption; its last button (Cancel)
+// when none is queued.
 class MessageCapture
 {
 public:
@@ -123,10 +132,12 @@ public:
     // The objectName of the window each box stood over; empty for none.
     QStringList parents;
     QList<bool> answers;
+    QStringList choices;
     QString last() const { return messages.isEmpty() ? QString() : messages.last(); }
 
 private:
     // What answered before, answering again afterwards.
     MessageBox::Handler m_previous;
     MessageBox::QuestionHandler m_previousQuestion;
+    MessageBox::ChoiceHandler m_previousChoice;
 };

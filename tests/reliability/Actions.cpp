@@ -3,6 +3,7 @@
 #include "common/TestDb.h"
 #include "common/Ui.h"
 
+#include "platform/MessageBox.h"
 #include "platform/TextBox.h"
 #include "survey/SurveyQuestionControl.h"
 
@@ -135,8 +136,15 @@ void Actions::Mark(Action action)
 
 void Actions::Click(Action action)
 {
+    // A cell that holds answers already asks what to do with the new ones:
+    // the user adds them, as every Submit did before it asked.
+    auto previous =
+        MessageBox::SetChoiceHandler([](const QString&, const QStringList& buttons, QWidget*) {
+            return int(buttons.indexOf(QStringLiteral("Add")));
+        });
     if (const QWidget* w = Ui::Window(placeOf(action).window))
         Ui::Click(w, placeOf(action).button);
+    MessageBox::SetChoiceHandler(std::move(previous));
 }
 
 bool Actions::Done(Action action) const

@@ -141,6 +141,11 @@ private Q_SLOTS:
              "WHERE rowid < NEW.rowid; END"},
             kAllActions, "the trigger \"wipe\" acts on survey_results",
             "problem: the trigger \"wipe\" acts on survey_results");
+        row("trigger emptying the history",
+            {"CREATE TRIGGER forget AFTER INSERT ON history_answer BEGIN DELETE FROM "
+             "history_answer; END"},
+            kAllActions, "the trigger \"forget\" acts on history_answer",
+            "problem: the trigger \"forget\" acts on history_answer");
         row("trigger dropping every header",
             {"CREATE TRIGGER skip BEFORE INSERT ON survey BEGIN SELECT RAISE(IGNORE); END"},
             kAllActions, "the trigger \"skip\" acts on survey", "the trigger \"skip\"");
@@ -575,8 +580,10 @@ private Q_SLOTS:
         Ui::Pick(w, QStringLiteral("cmbModelRow"), 0);
         Ui::Pick(w, QStringLiteral("cmbModelCol"), 0);
         Ui::Choose(Ui::Row(w, 0), 1);
+        m_messages->choices << QStringLiteral("Add");
         Ui::Click(w, QStringLiteral("butSubmit"));
-        QCOMPARE(m_messages->messages, QStringList{QStringLiteral("Survey Submitted")});
+        QCOMPARE(m_messages->messages.size(), 2);
+        QCOMPARE(m_messages->last(), QStringLiteral("Survey Submitted"));
 
         QCOMPARE(::rename("quelt.mdb", "aside.mdb"), 0);
         Ui::Click(w, QStringLiteral("butSubmit"));

@@ -73,10 +73,22 @@ class ProcessFaultTest : public QObject
 
 private Q_SLOTS:
     // A copy submitting full cells through the answering window is killed at
-    // random moments (fixed seed). Each Submit is in the file whole or not at
-    // all, in order, and nothing stored before is touched.
+    // random moments (fixed seed), each Submit after the first adding another
+    // set or replacing the stored one. Each Submit is in the file whole or
+    // not at all, in order, and nothing stored before is touched: every
+    // answer ever stored is in the table, or for a Replace in the history,
+    // moved there by a change of its own.
+    void killedMidSubmit_data()
+    {
+        QTest::addColumn<QString>("mode");
+        QTest::newRow("add") << "cells";
+        QTest::newRow("replace") << "replace";
+    }
+
     void killedMidSubmit()
     {
+        QFETCH(QString, mode);
+        const bool replace = mode == QLatin1String("replace");
         TestDb db;
         db.addSurvey(1, QStringLiteral("Ann"), QStringLiteral("Acme"));
         const QList<qint64> questions = cellQuestions(db);
@@ -92,7 +104,7 @@ private Q_SLOTS:
         qint64 submits = 0;
         for (int k = 0; k < kills; ++k) {
             QProcess copy;
-            copy.start(kSubmitter, {QStringLiteral("cells"), db.dir()});
+            copy.start(kSubmitter, {mode, db.dir()});
             QString why;
             QVERIFY2(waitReady(copy, &why), qPrintable(why));
             QThread::msleep(delayMs(random));
@@ -116,7 +128,11 @@ private Q_SLOTS:
             }
             QCOMPARE(IntegrityCheck(db), QStringLiteral("ok"));
             QVERIFY2(Keeps(before, Snapshot(db), &why), qPrintable(why));
-            const QList<QVariantList> answers = answersOf(db, 1);
+            // The history first, in the order the Replaces were made, then
+            // the table: every Submit whole, in order.
+            const QList<QVariantList> moved = db.rows(QStringLiteral(
+                "SELECT question_id, answer FROM history_answer ORDER BY change_id, rowid"));
+            const QList<QVariantList> answers = moved + answersOf(db, 1);
             QCOMPARE(answers.size() % kCellQuestions, 0);
             for (qsizetype i = 0; i < answers.size(); ++i) {
                 const qint64 submit = i / kCellQuestions;
@@ -124,17 +140,34 @@ private Q_SLOTS:
                 QCOMPARE(answers[i], (QVariantList{questions[q], SubmitScore(submit, q)}));
             }
             submits = answers.size() / kCellQuestions;
+            // Each change took one answer out, for the question the next
+            // Submit scored anew.
+            const QList<QVariantList> changes = db.rows(QStringLiteral(
+                "SELECT action, question_id, new_value, answers FROM history_change ORDER BY id"));
+            QCOMPARE(changes.size(), moved.size());
+            for (qsizetype i = 0; i < changes.size(); ++i) {
+                const int q = int(i % kCellQuestions);
+                QCOMPARE(
+                    changes[i],
+                    (QVariantList{"replaced", questions[q],
+                                  QString::number(SubmitScore(i / kCellQuestions + 1, q)), 1}));
+            }
+            QCOMPARE(answersOf(db, 1).size(),
+                     replace ? qMin<qsizetype>(answers.size(), kCellQuestions) : answers.size());
         }
-        QVERIFY(submits > 0);
-        Report(QStringLiteral("kills: %1 SIGKILLs of a copy submitting full cells; %2 hit an "
-                              "unfinished write, %3 of them with the journal marked valid (the "
+        QVERIFY(submits > 1);
+        Report(QStringLiteral("kills (%1): %2 SIGKILLs of a copy submitting full cells; %3 hit an "
+                              "unfinished write, %4 of them with the journal marked valid (the "
                               "file perhaps part written) and rolled back by the program's next "
-                              "read; %4 Submits stored, every one whole; integrity ok; nothing "
+                              "read; %5 Submits stored, every one whole%6; integrity ok; nothing "
                               "lost")
+                   .arg(QString::fromLatin1(QTest::currentDataTag()))
                    .arg(kills)
                    .arg(unfinished)
                    .arg(hot)
-                   .arg(submits));
+                   .arg(submits)
+                   .arg(replace ? QStringLiteral(", each replaced set whole in the history")
+                                : QString()));
     }
 
     // Two copies on one file, each storing survey headers through "Answer New

@@ -18,8 +18,9 @@ private Q_SLOTS:
     void cleanup() { Ui::CloseAllWindows(); }
 
     // Full cells submitted through the answering window again and again, the
-    // cell changing every time, in one process: every answer is stored and
-    // memory stays level.
+    // cell changing every time, in one process, a cell answered before
+    // taking the new set in turn as another set and in place of the stored
+    // one: every answer is stored or in the history, and memory stays level.
     void submitsThroughTheWindow()
     {
         TestDb db;
@@ -53,18 +54,25 @@ private Q_SLOTS:
             if (i == warmUp)
                 warmKb = ResidentKb();
             const int cell = i % 3;
+            const bool replace = (i / 3) % 2 == 1;
             Ui::Pick(modelRow, cell);
             Ui::Pick(modelCol, cell);
             for (int q = 0; q < kCellQuestions; ++q) {
                 const int score = SubmitScore(i, q);
                 Ui::Choose(rows[q], score);
                 auto& [count, sum] = expected[questions[cell][q]];
+                if (replace)
+                    count = sum = 0;
                 ++count;
                 sum += score;
             }
+            if (i >= 3)
+                mc.choices << (replace ? QStringLiteral("Replace") : QStringLiteral("Add"));
             Ui::Click(submit);
-            QCOMPARE(mc.messages, QStringList{QStringLiteral("Survey Submitted")});
+            QCOMPARE(mc.messages.size(), i >= 3 ? 2 : 1);
+            QCOMPARE(mc.messages.last(), QStringLiteral("Survey Submitted"));
             mc.messages.clear();
+            mc.parents.clear();
             QCoreApplication::processEvents();
         }
         const qint64 seconds = clock.elapsed() / 1000;
@@ -76,7 +84,9 @@ private Q_SLOTS:
                  "WHERE survey_id = 1 GROUP BY question_id")))
             stored[r[0].toLongLong()] = {r[1].toLongLong(), r[2].toLongLong()};
         QVERIFY(stored == expected);
-        QCOMPARE(db.count(QStringLiteral("survey_results")), qint64(submits) * kCellQuestions);
+        QCOMPARE(db.count(QStringLiteral("survey_results")) +
+                     db.count(QStringLiteral("history_answer")),
+                 qint64(submits) * kCellQuestions);
         QCOMPARE(IntegrityCheck(db), QStringLiteral("ok"));
 #ifndef __SANITIZE_ADDRESS__
         // (The address sanitizer keeps freed memory aside on purpose, and

@@ -192,6 +192,24 @@ private Q_SLOTS:
         QTest::newRow("another login as who stored") << "anna"
                                                      << "UPDATE public.survey SET stored_by = 'bob'"
                                                      << "permission denied";
+        // Corrections go only through the functions, which keep the history.
+        QTest::newRow("answer changed directly") << "anna"
+                                                 << "UPDATE public.survey_results SET answer = 4"
+                                                 << "permission denied";
+        QTest::newRow("answers deleted directly") << "anna"
+                                                  << "DELETE FROM public.survey_results"
+                                                  << "permission denied";
+        QTest::newRow("header changed directly") << "anna"
+                                                 << "UPDATE public.survey SET company = 'x'"
+                                                 << "permission denied";
+        QTest::newRow("a change as another login")
+            << "anna"
+            << "INSERT INTO public.history_change (made_at, made_by, action, answers) VALUES "
+               "('2020-01-01T00:00:00Z', 'bob', 'company', 0)"
+            << "permission denied";
+        QTest::newRow("history emptied") << "anna"
+                                         << "DELETE FROM public.history_answer"
+                                         << "permission denied";
         QTest::newRow("question outside the model")
             << "anna"
             << "SELECT public.quelt_store_question('l', 't', 9, 0)"
@@ -534,6 +552,7 @@ private Q_SLOTS:
         });
         while (!locked)
             QThread::msleep(5);
+        m_messages->choices << QStringLiteral("Add") << QStringLiteral("Add");
         Ui::Click(w, QStringLiteral("butSubmit"));
         other.join();
         QVERIFY2(m_messages->last().contains(QStringLiteral("connection to the database server "
@@ -677,6 +696,59 @@ private Q_SLOTS:
     }
 
     // A database as the previous version made it, with the grants its
+    // A database of the writing functions' version, before the history: the
+    // windows store as before, a Replace is refused with what to do, and
+    // once the owner has upgraded it the consultant corrects, recorded as
+    // the consultant.
+    void upgradeGivesTheHistory()
+    {
+        TestDb db;
+        threeQuestions(db);
+        db.exec(QStringLiteral(
+            "DROP FUNCTION quelt_replace_answers(integer, integer[], integer[]), "
+            "quelt_withdraw_cell(integer, integer, integer), quelt_correct_survey(integer, text, "
+            "text), quelt_correct_question(integer, text, text)"));
+        db.exec(QStringLiteral("DROP TABLE history_answer, history_change"));
+        db.exec(QStringLiteral("CREATE OR REPLACE FUNCTION quelt_schema_version() RETURNS integer "
+                               "LANGUAGE sql IMMUTABLE AS $$SELECT 2$$"));
+        asConsultant(db);
+        QWidget* w = scoredCell();
+        Ui::Click(w, QStringLiteral("butSubmit"));
+        m_messages->choices << QStringLiteral("Replace");
+        Ui::Click(w, QStringLiteral("butSubmit"));
+        QCOMPARE(m_messages->messages.mid(0, 2),
+                 (QStringList{"Survey Submitted", "This cell already holds 3 answers for survey "
+                                                  "1. Replace the stored answers of the questions "
+                                                  "you scored, or Add these as another set?"}));
+        QVERIFY2(m_messages->last().contains(QLatin1String("keeps no history of corrections "
+                                                           "yet")),
+                 qPrintable(m_messages->last()));
+        QCOMPARE(db.count(QStringLiteral("survey_results")), 3);
+        QVERIFY(QueltDb({QStringLiteral("check"), db.location()})
+                    .out.contains(QLatin1String("keeps no history of corrections")));
+
+        const ToolRun upgraded = QueltDb({QStringLiteral("upgrade"), db.location()});
+        QCOMPARE(upgraded.status, 0);
+        QVERIFY2(upgraded.out.contains(QLatin1String("made the history of corrections")) &&
+                     !upgraded.out.contains(QLatin1String("writing functions")),
+                 qPrintable(upgraded.out));
+        DBEngine::CloseIdleConnections();
+        m_messages->messages.clear();
+        m_messages->choices << QStringLiteral("Replace");
+        m_messages->answers << true;
+        Ui::Choose(Ui::Row(w, 0), 4);
+        Ui::Click(w, QStringLiteral("butSubmit"));
+        Ui::Click(w, QStringLiteral("butWithdraw"));
+        QCOMPARE(m_messages->last(),
+                 QStringLiteral("Withdrew 3 answers of survey 1 from this cell."));
+        QCOMPARE(HistoryOf(db),
+                 (QStringList{"replaced by anna:  -> 4", "replaced by anna:  -> 3",
+                              "replaced by anna:  -> 3", "withdrawn by anna:  -> "}));
+        QCOMPARE(db.count(QStringLiteral("survey_results")), 0);
+        QCOMPARE(db.count(QStringLiteral("history_answer")), 6);
+        QCOMPARE(QueltDb({QStringLiteral("check"), db.location()}).status, 0);
+    }
+
     // README gave: the windows still work on it and check says to upgrade.
     // A row the new constraints refuse stops the upgrade, changing nothing;
     // once that is mended, upgrade makes it as init would, takes the direct
@@ -709,8 +781,9 @@ private Q_SLOTS:
         db.addAnswer(1, db.value(QStringLiteral("SELECT min(id) FROM question")).toInt(), 7);
 
         asConsultant(db);
+        m_messages->choices << QStringLiteral("Add");
         Ui::Click(scoredCell(), QStringLiteral("butSubmit"));
-        QCOMPARE(m_messages->messages, QStringList{QStringLiteral("Survey Submitted")});
+        QCOMPARE(m_messages->last(), QStringLiteral("Survey Submitted"));
         const ToolRun before = QueltDb({QStringLiteral("check"), db.location()});
         QCOMPARE(before.status, 1);
         QVERIFY2(before.out.contains(QLatin1String("made by an earlier version")) &&
@@ -736,15 +809,20 @@ private Q_SLOTS:
                         QStringLiteral("INSERT INTO public.survey_results VALUES (1, 1, 3)"))
                     .contains(QLatin1String("permission denied")));
         QVERIFY(QueltDb({QStringLiteral("upgrade"), db.location()})
-                    .out.contains(QLatin1String("is up to date (version 2)")));
+                    .out.contains(QLatin1String("is up to date (version 3)")));
 
         m_messages->messages.clear();
+        m_messages->choices << QStringLiteral("Replace");
         Ui::Click(Ui::FindWindow(QStringLiteral("frmSurvey")), QStringLiteral("butSubmit"));
-        QCOMPARE(m_messages->messages, QStringList{QStringLiteral("Survey Submitted")});
+        QCOMPARE(m_messages->last(), QStringLiteral("Survey Submitted"));
+        // The consultant's Replace took the answers stored before the
+        // upgrade into the history, under the consultant's login.
         QCOMPARE(db.value(QStringLiteral("SELECT count(*) FROM survey_results WHERE stored_by = "
                                          "'anna'"))
                      .toInt(),
                  3);
+        QCOMPARE(db.count(QStringLiteral("survey_results")), 3);
+        QCOMPARE(HistoryOf(db), QStringList(3, QStringLiteral("replaced by anna:  -> 3")));
     }
 };
 

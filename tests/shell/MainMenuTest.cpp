@@ -98,10 +98,12 @@ private Q_SLOTS:
                  qPrintable(menuKeys.join(u' ')));
         QCOMPARE(structure,
                  (QStringList{"menuQuestion=Questions", "miAddQuestion=Add Question",
-                              "menuSurvey=Survey", "miCompleteSurvey=Answer New Survey",
+                              "miCorrectQuestion=Correct Question", "menuSurvey=Survey",
+                              "miCompleteSurvey=Answer New Survey",
                               "miModifySurveyAnswers=Modify Survey Answers",
-                              "menuAnalysis=Analysis", "miQueltTable=Quelt Analysis",
-                              "miCompareSurveys=Compare Surveys", "miCompanyTrend=Company Trend"}));
+                              "miCorrectSurvey=Correct Survey Header", "menuAnalysis=Analysis",
+                              "miQueltTable=Quelt Analysis", "miCompareSurveys=Compare Surveys",
+                              "miCompanyTrend=Company Trend"}));
     }
 
     void eachItemShowsItsWindowOnce_data()
@@ -128,6 +130,12 @@ private Q_SLOTS:
         QTest::newRow("trend") << "miCompanyTrend"
                                << "frmCompanyTrend"
                                << "Company Trend" << true;
+        QTest::newRow("correct question") << "miCorrectQuestion"
+                                          << "frmCorrectQuestion"
+                                          << "Correct Question" << true;
+        QTest::newRow("correct header") << "miCorrectSurvey"
+                                        << "frmCorrectSurvey"
+                                        << "Correct Survey Header" << true;
     }
 
     void eachItemShowsItsWindowOnce()
@@ -186,6 +194,8 @@ private Q_SLOTS:
             << QList<QKeyCombination>{alt(Qt::Key_A), Qt::Key_Q} << "frmModelTable";
         QTest::newRow("Alt+A, T") << QList<QKeyCombination>{alt(Qt::Key_A), Qt::Key_T}
                                   << "frmCompanyTrend";
+        QTest::newRow("Alt+S, correct")
+            << QList<QKeyCombination>{alt(Qt::Key_S), Qt::Key_C} << "frmCorrectSurvey";
     }
 
     void keyboardReachesEveryItem()
@@ -237,7 +247,8 @@ private Q_SLOTS:
                                                 "txtCompany=Company",
                                                 "butSubmit=Submit",
                                                 "Label3=Score 0",
-                                                "Label7=Score 4"}
+                                                "Label7=Score 4",
+                                                "butWithdraw=Withdraw Cell"}
                                  << QStringList{"lstModelRow", "SurveyQuestionControl1(0)",
                                                 "optChoice(0)", "txtQuestionID"};
         QTest::newRow("analysis") << "miQueltTable"
@@ -257,6 +268,15 @@ private Q_SLOTS:
                                << QStringList{"cmbCompany=Company", "butTrend=Show Trend",
                                               "picTrendArea=Trend", "picTrend=Trend grid"}
                                << QStringList();
+        QTest::newRow("correct question")
+            << "miCorrectQuestion"
+            << "frmCorrectQuestion"
+            << QStringList{"cmbQuestion=Question", "txtLabel=Number", "txtQuestion=Text"}
+            << QStringList();
+        QTest::newRow("correct header")
+            << "miCorrectSurvey"
+            << "frmCorrectSurvey" << QStringList{"cmbSurveyID=Survey", "txtCompany=Company"}
+            << QStringList();
     }
 
     void everyControlIsNamed()
@@ -314,7 +334,8 @@ private Q_SLOTS:
     {
         QTest::addColumn<QString>("item");
         QTest::addColumn<bool>("folder"); // the folder is read-only, not the file
-        for (const char* item : {"miAddQuestion", "miCompleteSurvey", "miModifySurveyAnswers"}) {
+        for (const char* item : {"miAddQuestion", "miCompleteSurvey", "miModifySurveyAnswers",
+                                 "miCorrectQuestion", "miCorrectSurvey"}) {
             QTest::addRow("%s, file", item) << item << false;
             QTest::addRow("%s, folder", item) << item << true;
         }

@@ -14,6 +14,7 @@
 #include <QScrollBar>
 #include <QStyleOptionButton>
 #include <QStyleOptionSlider>
+#include <tuple>
 
 namespace {
 
@@ -60,6 +61,12 @@ struct Window
         return hidden;
     }
     void submit() const { Ui::Click(find<QPushButton>(QStringLiteral("butSubmit"))); }
+    // The scores a row shows as stored, "" for none.
+    QString storedScores(int i) const
+    {
+        const auto* label = Ui::Find<QLabel>(row(i), "lblStoredScores");
+        return label->isHidden() ? QString() : label->text();
+    }
     // The scroll position in twips and where the panel stands, which go together.
     int scrolled() const
     {
@@ -105,14 +112,35 @@ QString discard(int scores)
                              .arg(scores);
 }
 
-// The answers in the file as "survey/question/answer", in a fixed order.
-QStringList stored(const TestDb& db)
+// The answers in the file, or those the history holds, as
+// "survey/question/answer", in a fixed order.
+QStringList answersIn(const TestDb& db, const char* table)
 {
     QStringList answers;
-    for (const QVariantList& r : db.rows(QStringLiteral(
-             "SELECT survey_id, question_id, answer FROM survey_results ORDER BY 1, 2, 3")))
+    for (const QVariantList& r :
+         db.rows(QStringLiteral("SELECT survey_id, question_id, answer FROM %1 ORDER BY 1, 2, 3")
+                     .arg(QLatin1String(table))))
         answers.append(answer(r[0].toInt(), r[1].toInt(), r[2].toInt()));
     return answers;
+}
+
+QStringList stored(const TestDb& db)
+{
+    return answersIn(db, "survey_results");
+}
+
+QStringList moved(const TestDb& db)
+{
+    return answersIn(db, "history_answer");
+}
+
+// Each change of the history as "action by whom".
+QStringList changes(const TestDb& db)
+{
+    QStringList made;
+    for (const QString& change : HistoryOf(db))
+        made.append(change.section(u':', 0, 0));
+    return made;
 }
 
 } // namespace
@@ -278,7 +306,16 @@ private Q_SLOTS:
         QCOMPARE(w.scores(chosen.size()), chosen);
         QCOMPARE(status->text(), once);
 
+        mc.choices << QStringLiteral("Add");
         w.submit();
+        QCOMPARE(mc.messages.mid(1),
+                 (QStringList{QStringLiteral("This cell already holds %1 for survey 7. Replace "
+                                             "the stored answers of the questions you scored, or "
+                                             "Add these as another set?")
+                                  .arg(expected.size() == 1
+                                           ? QStringLiteral("1 answer")
+                                           : QStringLiteral("%1 answers").arg(expected.size())),
+                              "Survey Submitted"}));
         QStringList twiceStored;
         for (const QString& a : expected)
             twiceStored << a << a;
@@ -451,13 +488,15 @@ private Q_SLOTS:
             }
             return visited;
         };
-        QCOMPARE(tabs(7), (QStringList{"txtCompany", "butSubmit", "cmbModelRow", "cmbModelCol",
-                                       "VScroll1", "cmbSurveyID", "txtCompletedBy"}));
+        QCOMPARE(tabs(8),
+                 (QStringList{"txtCompany", "butSubmit", "cmbModelRow", "cmbModelCol", "VScroll1",
+                              "cmbSurveyID", "butWithdraw", "txtCompletedBy"}));
 
         // The pickers by their arrow keys: survey 1, then the first cell.
-        QCOMPARE(tabs(1, Qt::ShiftModifier), QStringList{"cmbSurveyID"});
+        QCOMPARE(tabs(2, Qt::ShiftModifier), (QStringList{"butWithdraw", "cmbSurveyID"}));
         Ui::Key(Qt::Key_Down);
-        QCOMPARE(tabs(3), (QStringList{"txtCompletedBy", "txtCompany", "butSubmit"}));
+        QCOMPARE(tabs(4),
+                 (QStringList{"butWithdraw", "txtCompletedBy", "txtCompany", "butSubmit"}));
         QCOMPARE(tabs(1), QStringList{"cmbModelRow"});
         Ui::Key(Qt::Key_Down);
         QCOMPARE(tabs(1), QStringList{"cmbModelCol"});
@@ -498,8 +537,8 @@ private Q_SLOTS:
         QVERIFY(w.scrolled() > page);
         QCOMPARE(tabs(12).last(), QStringLiteral("11/optChoice(3)"));
         QVERIFY(inView(w, 11));
-        QCOMPARE(tabs(4),
-                 (QStringList{"cmbSurveyID", "txtCompletedBy", "txtCompany", "butSubmit"}));
+        QCOMPARE(tabs(5), (QStringList{"cmbSurveyID", "butWithdraw", "txtCompletedBy", "txtCompany",
+                                       "butSubmit"}));
         Ui::Key(Qt::Key_Return);
         QCOMPARE(mc.messages, QStringList{"Survey Submitted"});
         QStringList expected;
@@ -518,10 +557,12 @@ private Q_SLOTS:
         Ui::Key(Qt::Key_PageUp, Qt::ControlModifier); // no cell before the first
         QCOMPARE(w.combo("cmbModelRow")->currentIndex(), 0);
         Ui::Key(Qt::Key_4);
+        mc.choices << QStringLiteral("Replace");
         Ui::Key(Qt::Key_S, Qt::AltModifier);
         // A button pressed by its key shows itself pressed a moment first.
-        QTRY_COMPARE(mc.messages, (QStringList{"Survey Submitted", "Survey Submitted"}));
-        expected.insert(1, answer(1, ids[0], 4));
+        QTRY_COMPARE(mc.messages.size(), 3);
+        QCOMPARE(mc.messages.last(), QStringLiteral("Survey Submitted"));
+        expected[0] = answer(1, ids[0], 4);
         QCOMPARE(stored(db), expected);
     }
 
@@ -559,6 +600,182 @@ private Q_SLOTS:
         const QImage unmarked = w.row(0)->grab().toImage();
         Ui::Option(w.row(0), 0)->setFocus();
         QVERIFY(w.row(0)->grab().toImage().pixel(2, 2) != unmarked.pixel(2, 2));
+    }
+
+    // A cell holding answers of the survey asks before Submit stores more.
+    // Replace moves the scored questions' answers into the history, Add
+    // stores another set, Cancel stores nothing and keeps the scores. Each
+    // row shows what is stored, read with the line beside Submit.
+    void resubmittingAsks_data()
+    {
+        QTest::addColumn<QStringList>("held");  // per question the scores stored, "3,3"
+        QTest::addColumn<QList<int>>("chosen"); // per question, -1: none
+        QTest::addColumn<QString>("choice");
+        QTest::addColumn<QStringList>("shown"); // per row afterwards
+        QTest::addColumn<QStringList>("taken"); // into the history, "question index/score"
+        QTest::addColumn<bool>("meanwhile");    // stored after the window showed the cell
+        QTest::newRow("replace: the scored questions only")
+            << QStringList{"3,3", "1", "2"} << QList<int>{4, -1, 0} << "Replace"
+            << QStringList{"stored: 4", "stored: 1", "stored: 0"}
+            << QStringList{"0/3", "0/3", "2/2"} << false;
+        QTest::newRow("replace: a question without answers gets its first")
+            << QStringList{"2,1", "", ""} << QList<int>{-1, 3, -1} << "Replace"
+            << QStringList{"stored: 1, 2", "stored: 3", ""} << QStringList{} << false;
+        QTest::newRow("add: another set")
+            << QStringList{"3", "1", ""} << QList<int>{1, -1, 4} << "Add"
+            << QStringList{"stored: 1, 3", "stored: 1", "stored: 4"} << QStringList{} << false;
+        QTest::newRow("cancel: nothing stored, the scores kept")
+            << QStringList{"4,3", "1", ""} << QList<int>{4, 4, 4} << "Cancel"
+            << QStringList{"stored: 3, 4", "stored: 1", ""} << QStringList{} << false;
+        // Another desktop's answers, where the rows showed none, are asked
+        // about too, not added to unseen.
+        QTest::newRow("stored meanwhile: asked all the same")
+            << QStringList{"4,2", "", ""} << QList<int>{3, -1, -1} << "Replace"
+            << QStringList{"stored: 3", "", ""} << QStringList{"0/2", "0/4"} << true;
+    }
+
+    void resubmittingAsks()
+    {
+        QFETCH(QStringList, held);
+        QFETCH(QList<int>, chosen);
+        QFETCH(QString, choice);
+        QFETCH(QStringList, shown);
+        QFETCH(QStringList, taken);
+        QFETCH(bool, meanwhile);
+        TestDb db;
+        db.addSurvey(1);
+        db.addSurvey(2);
+        QList<qint64> ids;
+        for (int i = 0; i < held.size(); ++i) {
+            ids.append(addQuestion(db, 0, 0, QStringLiteral("Q%1").arg(i)));
+            // Another survey's answers are never touched.
+            db.addAnswer(2, ids[i], 0);
+        }
+        int answers = 0;
+        const auto store = [&] {
+            for (int i = 0; i < held.size(); ++i) {
+                for (const QString& score : held[i].split(u',', Qt::SkipEmptyParts)) {
+                    db.addAnswer(1, ids[i], score.toInt());
+                    ++answers;
+                }
+            }
+        };
+        if (!meanwhile)
+            store();
+        MessageCapture mc;
+        Window w;
+        w.open();
+        w.pick("cmbSurveyID", 0);
+        w.pickCell(0, 0);
+        for (int i = 0; i < held.size(); ++i) {
+            QStringList scores = held[i].split(u',', Qt::SkipEmptyParts);
+            scores.sort();
+            QCOMPARE(w.storedScores(i),
+                     scores.isEmpty() || meanwhile
+                         ? QString()
+                         : QStringLiteral("stored: ") + scores.join(QStringLiteral(", ")));
+        }
+        if (meanwhile)
+            store();
+        for (int i = 0; i < chosen.size(); ++i) {
+            if (chosen[i] >= 0)
+                w.choose(i, chosen[i]);
+        }
+        const qint64 before = db.count(QStringLiteral("survey_results"));
+        mc.choices << choice;
+        w.submit();
+        QCOMPARE(mc.messages.first(),
+                 QStringLiteral("This cell already holds %1 answers for survey 1. Replace the "
+                                "stored answers of the questions you scored, or Add these as "
+                                "another set?")
+                     .arg(answers));
+        QCOMPARE(mc.messages.mid(1),
+                 choice == "Cancel" ? QStringList() : QStringList{"Survey Submitted"});
+        QCOMPARE(mc.parents.first(), QStringLiteral("frmSurvey"));
+        QCOMPARE(w.scores(chosen.size()), chosen);
+        for (int i = 0; i < shown.size(); ++i) {
+            QCOMPARE(w.storedScores(i), shown[i]);
+            // What a screen reader reads of the row's group, after its question.
+            const QString read =
+                QAccessible::queryAccessibleInterface(w.row(i))->text(QAccessible::Description);
+            QVERIFY2(read.startsWith(QStringLiteral("Q%1").arg(i)) && read.endsWith(shown[i]),
+                     qPrintable(read));
+        }
+        QStringList expected;
+        for (const QString& t : taken)
+            expected << answer(1, ids[t.section(u'/', 0, 0).toInt()], t.section(u'/', 1).toInt());
+        QCOMPARE(moved(db), expected);
+        QCOMPARE(db.value(QStringLiteral("SELECT coalesce(sum(answers), 0) FROM history_change"))
+                     .toInt(),
+                 taken.size());
+        // Every answer ever stored is in the table or in the history.
+        qint64 added = 0;
+        for (int score : chosen)
+            added += choice != "Cancel" && score >= 0;
+        QCOMPARE(db.count(QStringLiteral("survey_results")) + taken.size(), before + added);
+        QStringList made = changes(db);
+        made.removeDuplicates();
+        QCOMPARE(made, taken.isEmpty() ? QStringList()
+                                       : QStringList{QStringLiteral("replaced by ") + Changer()});
+    }
+
+    // A cell submitted by mistake is withdrawn after a Yes: the survey's
+    // answers there go into the history, nobody else's.
+    void withdrawingACell_data()
+    {
+        QTest::addColumn<bool>("chooseSurvey");
+        QTest::addColumn<int>("modelCol");
+        QTest::addColumn<QList<bool>>("answers");
+        QTest::addColumn<QStringList>("told");
+        const QString ask = QStringLiteral("Withdraw the 3 answers of survey 1 in this cell? The "
+                                           "results no longer count them; the history keeps them.");
+        QTest::newRow("yes") << true << 0 << QList<bool>{true}
+                             << QStringList{ask, "Withdrew 3 answers of survey 1 from this cell."};
+        QTest::newRow("no") << true << 0 << QList<bool>{false} << QStringList{ask};
+        QTest::newRow("nothing stored")
+            << true << 1 << QList<bool>{}
+            << QStringList{"Survey 1 has no answers stored in this cell; nothing was withdrawn."};
+        QTest::newRow("no survey")
+            << false << 0 << QList<bool>{} << QStringList{"Choose a survey first."};
+    }
+
+    void withdrawingACell()
+    {
+        QFETCH(bool, chooseSurvey);
+        QFETCH(int, modelCol);
+        QFETCH(QList<bool>, answers);
+        QFETCH(QStringList, told);
+        TestDb db;
+        db.addSurvey(1);
+        db.addSurvey(2);
+        const qint64 a = addQuestion(db, 0, 0, QStringLiteral("A"));
+        const qint64 b = addQuestion(db, 0, 0, QStringLiteral("B"));
+        addQuestion(db, 0, 1, QStringLiteral("C"));
+        for (const auto& [survey, question, score] :
+             {std::tuple{1, a, 2}, {1, a, 2}, {1, b, 4}, {2, a, 1}})
+            db.addAnswer(survey, question, score);
+        const QStringList before = stored(db);
+        MessageCapture mc;
+        Window w;
+        w.open();
+        if (chooseSurvey)
+            w.pick("cmbSurveyID", 0);
+        w.pickCell(0, modelCol);
+        mc.answers = answers;
+        Ui::Click(w.find<QPushButton>(QStringLiteral("butWithdraw")));
+        QCOMPARE(mc.messages, told);
+        const bool withdrawn = answers == QList<bool>{true};
+        QCOMPARE(stored(db), withdrawn ? QStringList{answer(2, a, 1)} : before);
+        QCOMPARE(moved(db), withdrawn
+                                ? (QStringList{answer(1, a, 2), answer(1, a, 2), answer(1, b, 4)})
+                                : QStringList());
+        QCOMPARE(changes(db), withdrawn ? QStringList{QStringLiteral("withdrawn by ") + Changer()}
+                                        : QStringList());
+        if (withdrawn) {
+            QCOMPARE(w.find<QLabel>(QStringLiteral("lblStored"))->text(),
+                     QStringLiteral("Survey 1 has no answers stored in this cell yet."));
+            QCOMPARE(w.storedScores(0), QString());
+        }
     }
 
     void submitRefusals_data()

@@ -198,6 +198,22 @@ private Q_SLOTS:
         QTest::newRow("answers of nothing")
             << QStringList{"INSERT INTO survey_results VALUES (9, 99, 5)"} << 0
             << "note: 1 answer to no stored question";
+        QTest::newRow("a change short of its answers")
+            << QStringList{"INSERT INTO history_change VALUES (1, '2026-01-01T00:00:00Z', 'me', "
+                           "'replaced', 1, 1, NULL, NULL, NULL, '2', 2)",
+                           "INSERT INTO history_answer VALUES (1, 1, 1, 3)"}
+            << 1
+            << "problem: the history's change 1 (replaced, survey 1) moved 2 answers, but the "
+               "history holds 1 of them";
+        QTest::newRow("moved answers of no change")
+            << QStringList{"INSERT INTO history_answer VALUES (7, 1, 1, 3)"} << 1
+            << "problem: the history holds 1 answer of changes it does not record";
+        QTest::newRow("a history table alone")
+            << QStringList{"DROP TABLE history_answer"} << 1
+            << "problem: the history table history_answer is missing beside history_change";
+        QTest::newRow("no history: made before it")
+            << QStringList{"DROP TABLE history_answer", "DROP TABLE history_change"} << 0
+            << "the program can use this file";
         // What the program's own writes would meet, tried on a copy. Before:
         // "the program can use this file", and every Submit with a 4 failed.
         QTest::newRow("a check refusing 4")
@@ -225,6 +241,21 @@ private Q_SLOTS:
             << 1
             << "problem: the table survey is defined with what the program's engine does not "
                "have (no such collation sequence: mine)";
+        // A history that refuses what a correction moves into it: before,
+        // "the program can use this file", and the correction failed.
+        QTest::newRow("a history refusing a replaced 4")
+            << QStringList{"DROP TABLE history_answer",
+                           "CREATE TABLE history_answer (change_id INTEGER NOT NULL, survey_id, "
+                           "question_id, answer CHECK (answer < 4))"}
+            << 1
+            << "problem: the program cannot store a replaced answer of 4 in this file (CHECK "
+               "constraint failed: answer < 4)";
+        QTest::newRow("a history of answers only")
+            << QStringList{"DROP TABLE history_change",
+                           "CREATE TABLE history_change (id INTEGER PRIMARY KEY, made_at, made_by, "
+                           "action CHECK (action IN ('replaced', 'withdrawn')), survey_id, "
+                           "question_id, row_id, col_id, old_value, new_value, answers)"}
+            << 1 << "problem: the program cannot store a corrected survey header in this file";
         // Before: no note, and Show Results ran for minutes on a large file.
         QTest::newRow("forged statistics")
             << QStringList{"ANALYZE", "DELETE FROM sqlite_stat1",
@@ -287,8 +318,11 @@ private Q_SLOTS:
                                        "survey_results_survey: present\n"
                                        "survey_results_question: created\n"));
         QCOMPARE(query(db.path, "SELECT name FROM sqlite_master WHERE type = 'index' ORDER BY 1"),
-                 (QList<QVariantList>{
-                     {"mine"}, {"part"}, {"survey_results_question"}, {"survey_results_survey"}}));
+                 (QList<QVariantList>{{"history_answer_change"},
+                                      {"mine"},
+                                      {"part"},
+                                      {"survey_results_question"},
+                                      {"survey_results_survey"}}));
         QVERIFY(!quelt_db({"check", db.path}).out.contains(QStringLiteral("no index")));
 
         const QByteArray before = fileBytes(db.path);

@@ -1,11 +1,12 @@
 // A second copy of the program for the reliability tests. It works the real
 // windows as a user does, on the quelt.mdb of a folder the test prepared:
 //
-//   quelt_submitter cells FOLDER
+//   quelt_submitter cells|replace FOLDER
 //       Submits the full cell (model row 0, column 0) of survey 1 again and
-//       again until it is killed. Submit n scores question q of the cell with
-//       Reliability::SubmitScore(n, q), n counting on from the Submits
-//       already in the file.
+//       again until it is killed, each time after the first adding another
+//       set of answers (cells) or replacing the stored ones (replace). Submit
+//       n scores question q of the cell with Reliability::SubmitScore(n, q),
+//       n counting on from the Submits already in the file and its history.
 //   quelt_submitter headers FOLDER TAG COUNT
 //       COUNT times: starts a survey in "Answer New Survey" (completed by
 //       TAG-i, company TAG), then submits its full cell (0, 0) with
@@ -87,20 +88,22 @@ void choose(const QWidget* w, int row, int score)
         fail(QStringLiteral("the click on score %1 of row %2 missed").arg(score).arg(row));
 }
 
-qint64 storedAnswers()
+// Survey 1's answers stored, and those its corrections took out.
+qint64 answersEverStored()
 {
     Database db = DBEngine::OpenDatabase(DBEngine::SurveyDatabaseName());
-    QueryDef qd = db.CreateQueryDef(
-        QStringLiteral("SELECT count(*) AS n FROM survey_results WHERE survey_id = 1"));
+    QueryDef qd = db.CreateQueryDef(QStringLiteral(
+        "SELECT (SELECT count(*) FROM survey_results WHERE survey_id = 1) + (SELECT count(*) "
+        "FROM history_answer WHERE survey_id = 1) AS n"));
     Recordset rs = qd.OpenRecordset();
     return rs.FieldInt64(QStringLiteral("n"));
 }
 
-int submitCells()
+int submitCells(const QString& choice)
 {
     MessageCapture mc;
     const QWidget* w = openCell(QStringLiteral("1"));
-    const qint64 stored = storedAnswers();
+    const qint64 stored = answersEverStored();
     if (stored % Reliability::kCellQuestions != 0)
         fail(QStringLiteral("a Submit is stored in part: %1 answers").arg(stored));
     if (!mc.messages.isEmpty())
@@ -110,7 +113,12 @@ int submitCells()
         for (int q = 0; q < Reliability::kCellQuestions; ++q)
             choose(w, q, Reliability::SubmitScore(n, q));
         mc.messages.clear();
+        if (n > 0)
+            mc.choices << choice;
         Ui::Click(w, QStringLiteral("butSubmit"));
+        if (n > 0 && !mc.messages.isEmpty() &&
+            mc.messages.first().startsWith(QLatin1String("This cell already holds")))
+            mc.messages.removeFirst();
         expectOnly(mc, QStringLiteral("Survey Submitted"));
     }
 }
@@ -178,13 +186,15 @@ int main(int argc, char* argv[])
     app.setQuitOnLastWindowClosed(false);
     const QStringList args = app.arguments();
     if (args.size() < 3 || !QDir::setCurrent(args[2]))
-        fail(QStringLiteral("usage: quelt_submitter cells|headers FOLDER [TAG COUNT]"));
+        fail(QStringLiteral("usage: quelt_submitter cells|replace|headers FOLDER [TAG COUNT]"));
     // A server database instead of the folder's file, as the program takes it.
     if (qEnvironmentVariableIsSet("QUELT_DATABASE"))
         DBEngine::SetSurveyDatabaseName(qEnvironmentVariable("QUELT_DATABASE"));
     try {
         if (args[1] == QLatin1String("cells"))
-            return submitCells();
+            return submitCells(QStringLiteral("Add"));
+        if (args[1] == QLatin1String("replace"))
+            return submitCells(QStringLiteral("Replace"));
         if (args[1] == QLatin1String("headers") && args.size() == 5)
             return submitHeaders(args[3], args[4].toInt());
     } catch (const TestAbort& missing) {
