@@ -247,7 +247,8 @@ int RunHistory(const QStringList& args, QTextStream& out)
                    << (survey ? QStringLiteral(" for survey %1").arg(*survey) : QString()) << " in "
                    << Visible(db.FileName()) << ".\n";
         for (const HistoryEntry& e : history) {
-            stream << Visible(e.when) << "  " << Visible(e.who) << "  " << changeWhat(e) << ": ";
+            stream << Visible(e.when) << "  " << Visible(e.who) << "  " << Visible(changeWhat(e))
+                   << ": ";
             if (e.action == QLatin1String("withdrawn"))
                 stream << Visible(changeOld(e));
             else if (e.action == QLatin1String("replaced"))

@@ -33,7 +33,9 @@ struct HostileFile
                        "('+1+2', '-2+3', 0, 0), ('-1', char(9) || 'tab', 1, 1), "
                        "('@SUM(A1)', char(13) || 'cr', 2, 0)",
                        "INSERT INTO survey_results VALUES (1, 1, 3), (1, 2, 4), (1, 3, 0), "
-                       "('1' || char(27) || ']0;pwned', 1, 1)"});
+                       "('1' || char(27) || ']0;pwned', 1, 1)",
+                       "INSERT INTO history_change VALUES (1, 'now', 'me', 'label' || char(27) "
+                       "|| ']0;pwned', NULL, 1, NULL, NULL, 'a', 'b', 0)"});
     }
     QString file(const QString& name) const { return dir.filePath(name); }
 };
@@ -166,6 +168,7 @@ private Q_SLOTS:
         QTest::newRow("csv report")
             << QStringList{"report", "--all", "--format", "csv"} << 0 << "\\e]0;pwned\\x07\\nx";
         QTest::newRow("text report") << QStringList{"report", "--survey", "1"} << 0 << "\\u009b2J";
+        QTest::newRow("history") << QStringList{"history"} << 0 << "label\\e]0;pwned of";
         QTest::newRow("check") << QStringList{"check"} << 1 << name + ": 1 problem";
         QTest::newRow("error naming the file")
             << QStringList{"report", "--survey", "9"} << 1 << name + " has no survey numbered 9";
