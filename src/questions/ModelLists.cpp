@@ -4,7 +4,9 @@
 #include "data/SurveyFile.h"
 #include "platform/Convert.h"
 #include "platform/DbEngine.h"
+#include "platform/MessageBox.h"
 #include "platform/QueltError.h"
+#include "platform/TextBox.h"
 
 #include <QComboBox>
 #include <QListWidget>
@@ -51,4 +53,13 @@ std::optional<qint16> PickedNumber(const QComboBox* names, const QListWidget* nu
         throw QueltError(QStringLiteral("The list of numbers has no entry for \"%1\".")
                              .arg(names->currentText()));
     return CInt16(item->text(), QStringLiteral("The number of \"%1\"").arg(names->currentText()));
+}
+
+bool QuestionTextGiven(MultiLineTextBox* text, QWidget* window)
+{
+    if (!text->text().trimmed().isEmpty())
+        return true;
+    MessageBox::Show(QStringLiteral("Type the question's text first; nothing was stored."), window);
+    text->setFocus();
+    return false;
 }

@@ -3,8 +3,10 @@
 #include <QtGlobal>
 #include <optional>
 
+class MultiLineTextBox;
 class QComboBox;
 class QListWidget;
+class QWidget;
 
 // Fills the two pairs of model lists, names in the combo boxes and numbers in
 // the hidden list boxes at the same positions, in the order the engine gives
@@ -22,3 +24,8 @@ void HideModelNumbers(QListWidget* lstModelRow, QListWidget* lstModelCol);
 // The number beside the picked name, or nothing while no name is picked.
 // A stored number that is not a 16-bit whole number is an error.
 std::optional<qint16> PickedNumber(const QComboBox* names, const QListWidget* numbers);
+
+// A question without text shows as five buttons with nothing to answer: false,
+// after saying so in `window` and putting the focus on the text, when `text`
+// holds nothing but blanks.
+bool QuestionTextGiven(MultiLineTextBox* text, QWidget* window);

@@ -184,13 +184,8 @@ void frmCorrectQuestion::butSubmit_Click()
         MessageBox::Show(QStringLiteral("Choose a question first."), this);
         return;
     }
-    // A question without text shows as five buttons with nothing to answer.
-    if (txtQuestion->text().trimmed().isEmpty()) {
-        MessageBox::Show(QStringLiteral("Type the question's text first; nothing was stored."),
-                         this);
-        txtQuestion->setFocus();
+    if (!QuestionTextGiven(txtQuestion, this))
         return;
-    }
     const qint16 id = qint16(cmbQuestion->itemData(m_shownQuestion).toInt());
     const auto changed = [](const QString& now, const QString& shown) {
         return now == shown ? std::nullopt : std::optional<QString>(now);

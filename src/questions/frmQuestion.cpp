@@ -94,13 +94,8 @@ void frmQuestion::InsertQuestion()
         MessageBox::Show(QStringLiteral("Choose a model row and a model column first."), this);
         return;
     }
-    // A question without text shows as five buttons with nothing to answer.
-    if (questionText.trimmed().isEmpty()) {
-        MessageBox::Show(QStringLiteral("Type the question's text first; nothing was stored."),
-                         this);
-        txtQuestion->setFocus();
+    if (!QuestionTextGiven(txtQuestion, this))
         return;
-    }
 
     bool stored = false;
     {
